@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+// The one object the window talks to. It owns the system state that every
+// worker reads and changes through the process-wide pointer theBridge.
+class CProg2Gui : public QObject
+{
+    Q_OBJECT
+public:
+    enum SysState_t {
+        SysStateInit = 0,
+        SysStateIdle = 1,
+        SysStateDeviceUpdate = 2,
+        SysStateStickUpdate = 3,
+        SysStateProgUpdate = 4,
+        SysStateUpdateDownload = 5,
+        SysStateError = 6,
+    };
+    Q_ENUM(SysState_t)
+
+    explicit CProg2Gui(QObject* parent = nullptr);
+    ~CProg2Gui() override;
+
+    Q_INVOKABLE SysState_t SysState() const { return m_SysState; }
+    Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_SysState == _SysState; }
+    void setSysState(SysState_t _SysState);
+
+    // The OTA server's list of devices whose transfer is running.
+    void addToUpdateList(ushort _shortAddr);
+    bool isInUpdateList(ushort _shortAddr) const;
+    void removeFromUpdateList(ushort _shortAddr);
+    void clearUpdateList();
+    const QList<ushort>& updateList() const { return m_updateList; }
+
+signals:
+    void applDataRepaint();
+    void stickDataRepaint();
+    void firmwareDataRepaint();
+    void deviceDataRepaint();
+
+private:
+    void init();
+    void initSettings();
+    void emitRepaintSet();
+
+    SysState_t m_SysState = SysStateInit;
+    QList<ushort> m_updateList;
+};
+
+// The one bridge of the process; set at the start of its construction, never cleared.
+extern CProg2Gui* theBridge;

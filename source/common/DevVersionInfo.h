@@ -1,0 +1,20 @@
+#pragma once
+
+#include "VersionInfo.h"
+
+class FirmwareUpdate;
+
+// Version state of a device in the field, compared against the firmware file
+// held for its device type.
+class DevVersionInfo : public VersionInfo
+{
+public:
+    bool hasUpdate() const override;
+    QString updateVersionString() const override;
+    quint32 updateVersion() const override;
+
+    quint16 m_devType = 0xFFFF;
+
+private:
+    const FirmwareUpdate* fileRecord() const;
+};

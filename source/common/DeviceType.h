@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Device-type codes; a device type is also the OTA image type.
+class DeviceType
+{
+public:
+    enum : quint16 {
+        ControlElement = 1,
+        WallTransmitter = 2,
+        IntermediatePlug = 4,
+        UsbStick = 6,
+        Tool = 9999,
+    };
+
+    static QString deviceTypeName(quint16 _devType);
+    static QString articleNumber(quint16 _devType);
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "FileVersionInfo.h"
+#include "ProgressHelper.h"
+
+// One row of the firmware file list, and the stick's own update record.
+class FirmwareUpdate : public ProgressHelper, public FileVersionInfo
+{
+public:
+    FirmwareUpdate() = default;
+    FirmwareUpdate(quint16 _devType, const QString& _versionText);
+    FirmwareUpdate(const FirmwareUpdate&) = default;
+    FirmwareUpdate& operator=(const FirmwareUpdate&) = default;
+
+    int m_duration = -1; // average seconds to update one device of this type
+};

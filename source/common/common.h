@@ -1,0 +1,22 @@
+#pragma once
+
+#include <climits>
+
+#include <QByteArray>
+#include <QString>
+
+class FirmwareUpdateFileModel;
+
+// Packed version: major in bits 16..23, minor in 8..15, patch in 0..7.
+constexpr quint32 kNoVersion = 0xFFFFFFFFu;
+
+QString formatVersion(quint32 _version);
+quint32 parseVersion(const QString& _text);
+QString versionPrefixed(const QString& _versionText);
+QString versionChangeHtml(const QString& _current, const QString& _colourCurrent, const QString& _update,
+                          const QString& _colourUpdate, const QString& _colourTail, const QString& _tail);
+QString xmlAttribute(const QString& _line, const QString& _name);
+QString byteArrayToHex(const QByteArray& _data, int _maxBytes = INT_MAX);
+
+// The one firmware file list of the process; null until the bridge created it.
+extern FirmwareUpdateFileModel* theFileModel;

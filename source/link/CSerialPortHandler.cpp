@@ -1,0 +1,172 @@
+#include "CSerialPortHandler.h"
+
+#include <QSerialPortInfo>
+#include <QSettings>
+
+#include "FrameCodec.h"
+#include "common/log.h"
+#include "common/settings.h"
+
+CSerialPortHandler::PortListFunction CSerialPortHandler::s_portListFunction;
+
+CSerialPortHandler::CSerialPortHandler(QObject* parent)
+    : QObject(parent)
+{
+    if (!connect(&m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired))
+        LOG("connect failed");
+    if (!connect(&m_serialPort, &QSerialPort::readyRead, this, &CSerialPortHandler::readData))
+        LOG("connect failed");
+    if (!connect(&m_serialPort, &QSerialPort::errorOccurred, this, &CSerialPortHandler::handleError))
+        LOG("connect failed");
+
+    m_serialPortList = enumeratePorts();
+    m_portIndex = 0;
+    m_timer.start(kSearchIntervalMs);
+    startSearch();
+}
+
+CSerialPortHandler::~CSerialPortHandler()
+{
+    if (m_serialPort.isOpen())
+        m_serialPort.close();
+    m_timer.stop();
+}
+
+void CSerialPortHandler::closePort()
+{
+    if (m_serialPort.isOpen())
+        m_serialPort.close();
+    // A partial frame of the old port must not merge with the next port's bytes.
+    m_rxBuffer.clear();
+}
+
+void CSerialPortHandler::setPortListFunction(PortListFunction _function)
+{
+    s_portListFunction = std::move(_function);
+}
+
+QStringList CSerialPortHandler::defaultPortList()
+{
+    QStringList names;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports)
+        names << info.portName();
+    return names;
+}
+
+QStringList CSerialPortHandler::pinnedPorts()
+{
+    QStringList pinned;
+    if (QSettings* settings = getSettings()) {
+        const QStringList values = settings->value("serial/ports").toStringList();
+        for (const QString& value : values) {
+            if (!value.trimmed().isEmpty())
+                pinned << value.trimmed();
+        }
+    }
+    return pinned;
+}
+
+QStringList CSerialPortHandler::enumeratePorts() const
+{
+    // A pinned list in the settings replaces the enumeration.
+    const QStringList pinned = pinnedPorts();
+    if (!pinned.isEmpty())
+        return pinned;
+    return s_portListFunction ? s_portListFunction() : defaultPortList();
+}
+
+bool CSerialPortHandler::openPort(QString& portName)
+{
+    m_serialPort.setPortName(portName);
+    m_serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+    m_serialPort.setDataBits(QSerialPort::Data8);
+    m_serialPort.setParity(QSerialPort::NoParity);
+    m_serialPort.setStopBits(QSerialPort::OneStop);
+    m_serialPort.setFlowControl(QSerialPort::NoFlowControl);
+    m_serialPort.clearError();
+    if (!m_serialPort.open(QIODevice::ReadWrite)) {
+        LOG(QString("Error on open serial port %1: '%2'").arg(portName, m_serialPort.errorString()));
+        return false;
+    }
+    return m_serialPort.isOpen();
+}
+
+void CSerialPortHandler::setStateAndNotify(int _state)
+{
+    m_eState = _state;
+    emit stateChanged();
+}
+
+void CSerialPortHandler::startSearch()
+{
+    if (m_eState != eStateSearching)
+        setStateAndNotify(eStateSearching);
+    LOG(QString("m_portIndex %1, m_serialPortList.size() %2").arg(m_portIndex).arg(m_serialPortList.size()));
+    while (m_portIndex < m_serialPortList.size()) {
+        QString name = m_serialPortList.at(m_portIndex);
+        if (openPort(name)) {
+            m_timer.start(kSearchIntervalMs);
+            LOG(QString("serial port %1 open; idx %2").arg(name).arg(m_portIndex));
+            return;
+        }
+        LOG(QString("unable to open serial port %1; idx %2").arg(name).arg(m_portIndex));
+        ++m_portIndex;
+    }
+}
+
+void CSerialPortHandler::setState(int state)
+{
+    if (state == m_eState)
+        return;
+    setStateAndNotify(state);
+    if (state == eStateConnected)
+        m_timer.start(kWatchdogIntervalMs);
+}
+
+void CSerialPortHandler::sendFrame(QByteArray body)
+{
+    m_serialPort.write(FrameCodec::encode(body));
+}
+
+void CSerialPortHandler::timerExpired()
+{
+    switch (m_eState) {
+    case eStateSearching:
+    case eStateConnectionLost:
+        closePort();
+        ++m_portIndex;
+        if (m_portIndex >= m_serialPortList.size()) {
+            m_serialPortList = enumeratePorts();
+            m_portIndex = 0;
+        }
+        startSearch();
+        break;
+    case eStateConnected:
+        // Watchdog: no byte for 6 seconds.
+        LOG(QString("m_eState %1").arg(m_eState));
+        closePort();
+        setStateAndNotify(eStateConnectionLost);
+        m_serialPortList = enumeratePorts();
+        m_portIndex = 0;
+        startSearch();
+        break;
+    default:
+        break;
+    }
+}
+
+void CSerialPortHandler::readData()
+{
+    const QByteArray chunk = m_serialPort.readAll();
+    if (m_eState == eStateConnected)
+        m_timer.start(kWatchdogIntervalMs);
+    m_rxBuffer.feed(chunk, [this](const QByteArray& _body) { emit receivedFrame(_body); });
+}
+
+void CSerialPortHandler::handleError(QSerialPort::SerialPortError _error)
+{
+    if (_error == QSerialPort::NoError)
+        return;
+    LOG(QString("error %1 '%2'").arg(static_cast<int>(_error)).arg(m_serialPort.errorString()));
+}

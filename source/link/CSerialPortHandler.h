@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QStringList>
+#include <QTimer>
+
+#include "FrameDeframer.h"
+
+// Finds the stick by trying every serial port in turn, watches the link once
+// the stick has announced itself, and moves frames in both directions.
+class CSerialPortHandler : public QObject
+{
+    Q_OBJECT
+public:
+    enum ConnectionState_t {
+        eStateSearching = 0,
+        eStateConnected = 1,
+        eStateConnectionLost = 2,
+        eStateError = 3,
+    };
+
+    static constexpr int kSearchIntervalMs = 3000;
+    static constexpr int kWatchdogIntervalMs = 6000;
+
+    using PortListFunction = std::function<QStringList()>;
+
+    explicit CSerialPortHandler(QObject* parent = nullptr);
+    ~CSerialPortHandler() override;
+
+    bool openPort(QString& portName);
+    void startSearch();
+    void setState(int state);
+    int state() const { return m_eState; }
+    void sendFrame(QByteArray body);
+
+    // The name (or path) the open port was opened with; empty while none is open.
+    QString currentPortName() const { return m_serialPort.isOpen() ? m_serialPortList.value(m_portIndex) : QString(); }
+    bool isPortOpen() const { return m_serialPort.isOpen(); }
+
+    // The ports searched when the "serial/ports" setting is empty; by default
+    // the names of QSerialPortInfo::availablePorts(). Replaceable for tests.
+    static void setPortListFunction(PortListFunction _function);
+    static QStringList defaultPortList();
+    // The ports pinned by the "serial/ports" setting, without empty entries.
+    static QStringList pinnedPorts();
+
+signals:
+    void receivedFrame(QByteArray _data);
+    void stateChanged();
+
+private slots:
+    void timerExpired();
+    void readData();
+    void handleError(QSerialPort::SerialPortError _error);
+
+private:
+    QStringList enumeratePorts() const;
+    void closePort();
+    void setStateAndNotify(int _state);
+
+    int m_eState = eStateSearching;
+    QSerialPort m_serialPort;
+    QStringList m_serialPortList;
+    int m_portIndex = 0;
+    FrameDeframer m_rxBuffer;
+    QTimer m_timer;
+
+    static PortListFunction s_portListFunction;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+
+// Wire format of the stick link: 0x7E, escaped body and CRC-16/X-25 (low byte
+// first), 0x7E. Bytes 0x7E and 0x7D inside are sent as 0x7D, byte ^ 0x20.
+class FrameCodec
+{
+public:
+    static constexpr char kDelimiter = 0x7E;
+    static constexpr char kEscape = 0x7D;
+    static constexpr quint16 kGoodResidue = 0x0F47;
+
+    // One byte of CRC-16/X-25 (polynomial 0x8408, reflected) without a table.
+    // The shift-and-XOR form gives the same result as eight single-bit steps
+    // for every state and byte, at several times the speed.
+    static constexpr quint16 crcUpdate(quint16 _crc, uchar _byte)
+    {
+        uchar x = uchar(_crc ^ _byte);
+        x = uchar(x ^ (x << 4));
+        return quint16((_crc >> 8) ^ (quint16(x) << 8) ^ (quint16(x) << 3) ^ (x >> 4));
+    }
+
+    // CRC-16/X-25 of a block: initial value 0xFFFF, final XOR 0xFFFF.
+    static quint16 crc16(const char* _data, int _size);
+    static quint16 crc16(const QByteArray& _data) { return crc16(_data.constData(), _data.size()); }
+
+    // Frames a body: CRC, escaping and both delimiters.
+    static QByteArray encode(const QByteArray& _body);
+    // Appends the framed body to _out (no reallocation per byte).
+    static void encodeInto(const QByteArray& _body, QByteArray& _out);
+    // Removes escapes; a lone escape at the end is dropped.
+    static QByteArray unescape(const char* _data, int _size);
+};

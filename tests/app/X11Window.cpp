@@ -1,0 +1,51 @@
+#include "X11Window.h"
+
+#include <cstring>
+
+#include <X11/Xlib.h>
+
+namespace {
+Window findWindow(Display* _display, Window _window, const char* _title)
+{
+    char* name = nullptr;
+    if (XFetchName(_display, _window, &name) && name) {
+        const bool match = std::strstr(name, _title) != nullptr;
+        XFree(name);
+        if (match)
+            return _window;
+    }
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(_display, _window, &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !found; ++i)
+            found = findWindow(_display, children[i], _title);
+        if (children)
+            XFree(children);
+    }
+    return found;
+}
+} // namespace
+
+bool X11Window::requestClose(const char* _title)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const Window window = findWindow(display, DefaultRootWindow(display), _title);
+    if (window) {
+        XEvent event {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XFlush(display);
+    }
+    XCloseDisplay(display);
+    return window != 0;
+}

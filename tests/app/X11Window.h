@@ -1,0 +1,8 @@
+#pragma once
+
+// Kept apart from Qt headers: Xlib defines macros (Bool, Status) that clash with Qt.
+namespace X11Window {
+// Sends WM_DELETE_WINDOW to the first window whose title contains _title;
+// false when no such window exists (yet).
+bool requestClose(const char* _title);
+} // namespace X11Window

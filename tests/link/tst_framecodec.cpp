@@ -1,0 +1,209 @@
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include "link/FrameCodec.h"
+#include "link/FrameDeframer.h"
+#include "support/LogCapture.h"
+
+using ByteArrayList = QList<QByteArray>;
+
+class tst_FrameCodec : public QObject
+{
+    Q_OBJECT
+private slots:
+    void checkValue();
+    void byteUpdateEqualsBitwiseDefinition();
+    void encode_data();
+    void encode();
+    void deframe_data();
+    void deframe();
+    void roundTripOfEscapeHeavyBodies();
+    void badCrcLogsResidueAndHexDump();
+    void largeChunkOfManyFrames();
+
+private:
+    // Feeds the stream whole, byte by byte, or twice back to back.
+    static ByteArrayList deframeAll(const QList<QByteArray>& _chunks, FrameDeframer& _deframer);
+};
+
+void tst_FrameCodec::checkValue()
+{
+    QCOMPARE(FrameCodec::crc16(QByteArray("123456789")), quint16(0x906E));
+    QCOMPARE(FrameCodec::crc16(QByteArray::fromHex("04 7e")), quint16(0xF2DE));
+    // Body plus its CRC (low byte first) leaves the good-frame residue.
+    QCOMPARE(FrameCodec::crc16(QByteArray::fromHex("01 f1 e1")), FrameCodec::kGoodResidue);
+}
+
+void tst_FrameCodec::byteUpdateEqualsBitwiseDefinition()
+{
+    // The definition: XOR the byte in, then eight single-bit steps.
+    const auto bitwise = [](quint16 _crc, uchar _byte) {
+        quint16 x = (_crc ^ _byte) & 0xFF;
+        for (int bit = 0; bit < 8; ++bit)
+            x = (x & 1) ? quint16((x >> 1) ^ 0x8408) : quint16(x >> 1);
+        return quint16((_crc >> 8) ^ x);
+    };
+    for (quint32 crc = 0; crc <= 0xFFFF; ++crc) {
+        for (quint32 byte = 0; byte <= 0xFF; ++byte) {
+            if (FrameCodec::crcUpdate(quint16(crc), uchar(byte)) != bitwise(quint16(crc), uchar(byte)))
+                QFAIL(qPrintable(QString("crc %1 byte %2 differs").arg(crc, 4, 16).arg(byte, 2, 16)));
+        }
+    }
+}
+
+void tst_FrameCodec::encode_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("02") << QByteArray::fromHex("02") << QByteArray::fromHex("7e 02 6a d3 7e");
+    QTest::newRow("01") << QByteArray::fromHex("01") << QByteArray::fromHex("7e 01 f1 e1 7e");
+    QTest::newRow("escaped body") << QByteArray::fromHex("04 7e") << QByteArray::fromHex("7e 04 7d 5e de f2 7e");
+    QTest::newRow("escape byte in body") << QByteArray::fromHex("7d") << QByteArray();
+}
+
+void tst_FrameCodec::encode()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, wire);
+    const QByteArray encoded = FrameCodec::encode(body);
+    if (!wire.isEmpty())
+        QCOMPARE(encoded, wire);
+    // Only the two delimiters may be 0x7E on the wire.
+    QCOMPARE(encoded.count(char(0x7E)), 2);
+    QVERIFY(encoded.startsWith(char(0x7E)) && encoded.endsWith(char(0x7E)));
+}
+
+ByteArrayList tst_FrameCodec::deframeAll(const QList<QByteArray>& _chunks, FrameDeframer& _deframer)
+{
+    ByteArrayList frames;
+    for (const QByteArray& chunk : _chunks)
+        _deframer.feed(chunk, [&frames](const QByteArray& _body) { frames.append(_body); });
+    return frames;
+}
+
+void tst_FrameCodec::deframe_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<ByteArrayList>("frames");
+    QTest::addColumn<QStringList>("logLines");
+    QTest::addColumn<int>("pending");
+
+    QTest::newRow("single") << QByteArray::fromHex("7e 01 f1 e1 7e") << ByteArrayList {QByteArray::fromHex("01")}
+                            << QStringList() << 0;
+    QTest::newRow("doubled delimiters")
+        << QByteArray::fromHex("7e 7e 7e 01 f1 e1 7e") << ByteArrayList {QByteArray::fromHex("01")}
+        << QStringList {"skip delimiter next to delimiter byte", "skip delimiter next to delimiter byte"} << 0;
+    QTest::newRow("garbage before") << QByteArray::fromHex("aa bb 7e 01 f1 e1 7e")
+                                    << ByteArrayList {QByteArray::fromHex("01")} << QStringList {"skip 2 bytes"} << 0;
+    QTest::newRow("shared delimiter")
+        << QByteArray::fromHex("7e 01 f1 e1 7e 02 6a d3 7e") << ByteArrayList {QByteArray::fromHex("01")}
+        << QStringList {"skip 3 bytes"} << 1;
+    QTest::newRow("no delimiter") << QByteArray::fromHex("aa bb cc") << ByteArrayList {}
+                                  << QStringList {"skip all 3 bytes AA BB CC"} << 0;
+    QTest::newRow("bad crc then good")
+        << QByteArray::fromHex("7e 01 f1 e2 7e 7e 02 6a d3 7e") << ByteArrayList {QByteArray::fromHex("02")}
+        << QStringList {"skip frame due to wrong crc:  0x%1", "skiped frame:  3 bytes '01 F1 E2'"} << 0;
+    QTest::newRow("escaped delimiter") << QByteArray::fromHex("7e 04 7d 5e de f2 7e")
+                                       << ByteArrayList {QByteArray::fromHex("04 7e")} << QStringList() << 0;
+    QTest::newRow("incomplete") << QByteArray::fromHex("7e 01 f1") << ByteArrayList {} << QStringList() << 3;
+    QTest::newRow("two frames") << QByteArray::fromHex("7e 01 f1 e1 7e 7e 02 6a d3 7e")
+                                << ByteArrayList {QByteArray::fromHex("01"), QByteArray::fromHex("02")}
+                                << QStringList() << 0;
+}
+
+void tst_FrameCodec::deframe()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(ByteArrayList, frames);
+    QFETCH(QStringList, logLines);
+    QFETCH(int, pending);
+
+    // The wrong-CRC line carries the computed residue.
+    for (QString& line : logLines) {
+        if (line.contains("%1")) {
+            const QByteArray badFrame = QByteArray::fromHex("01 f1 e2");
+            line = line.arg(FrameCodec::crc16(badFrame), 4, 16, QChar('0'));
+        }
+    }
+
+    {
+        LogCapture log;
+        FrameDeframer whole;
+        QCOMPARE(deframeAll({stream}, whole), frames);
+        QCOMPARE(log.lines(), logLines);
+        QCOMPARE(whole.pendingBytes(), pending);
+    }
+    {
+        // Byte by byte gives the same frames; a partial frame waits for its end.
+        FrameDeframer bytewise;
+        QList<QByteArray> chunks;
+        for (char c : stream)
+            chunks.append(QByteArray(1, c));
+        QCOMPARE(deframeAll(chunks, bytewise), frames);
+        QCOMPARE(bytewise.pendingBytes(), pending);
+    }
+    if (pending == 0) {
+        FrameDeframer twice;
+        QCOMPARE(deframeAll({stream + stream}, twice), frames + frames);
+    }
+}
+
+void tst_FrameCodec::roundTripOfEscapeHeavyBodies()
+{
+    QRandomGenerator rng(0x5EED);
+    QList<QByteArray> bodies;
+    QByteArray stream;
+    for (int i = 0; i < 500; ++i) {
+        QByteArray body;
+        const int size = 1 + int(rng.bounded(80));
+        for (int j = 0; j < size; ++j) {
+            const quint32 pick = rng.bounded(4);
+            body.append(pick == 0 ? char(0x7E) : pick == 1 ? char(0x7D) : char(rng.bounded(256)));
+        }
+        bodies.append(body);
+        stream += FrameCodec::encode(body);
+    }
+    FrameDeframer deframer;
+    // Uneven chunks cut frames and escape pairs in the middle.
+    QList<QByteArray> chunks;
+    for (int pos = 0; pos < stream.size();) {
+        const int len = 1 + int(rng.bounded(37));
+        chunks.append(stream.mid(pos, len));
+        pos += len;
+    }
+    QCOMPARE(deframeAll(chunks, deframer), bodies);
+    QCOMPARE(deframer.pendingBytes(), 0);
+}
+
+void tst_FrameCodec::badCrcLogsResidueAndHexDump()
+{
+    LogCapture log;
+    FrameDeframer deframer;
+    QByteArray wire = FrameCodec::encode(QByteArray::fromHex("03 05 10"));
+    wire[2] = char(wire[2] ^ 0x01); // damage the sequence number
+    QCOMPARE(deframeAll({wire}, deframer), ByteArrayList {});
+    QVERIFY(log.lines().value(0).startsWith("skip frame due to wrong crc:  0x"));
+    QVERIFY(log.lines().value(1).startsWith("skiped frame:  5 bytes '03 04 10"));
+}
+
+void tst_FrameCodec::largeChunkOfManyFrames()
+{
+    const QByteArray body = QByteArray::fromHex("04 05 10") + QByteArray(51, char(0x7E));
+    QByteArray chunk;
+    int count = 0;
+    while (chunk.size() < (1 << 20)) {
+        FrameCodec::encodeInto(body, chunk);
+        ++count;
+    }
+    FrameDeframer deframer;
+    int received = 0;
+    deframer.feed(chunk, [&](const QByteArray& _body) {
+        if (_body == body)
+            ++received;
+    });
+    QCOMPARE(received, count);
+    QCOMPARE(deframer.pendingBytes(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_FrameCodec)
+#include "tst_framecodec.moc"
