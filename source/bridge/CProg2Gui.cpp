@@ -3,6 +3,9 @@
 #include <QSettings>
 
 #include "common/log.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "link/StickInterface.h"
+#include "version.h"
 #include "common/settings.h"
 #include "link/CSerialPortHandler.h"
 
@@ -17,12 +20,27 @@ CProg2Gui::CProg2Gui(QObject* parent)
     emitRepaintSet();
 }
 
-CProg2Gui::~CProg2Gui() = default;
+CProg2Gui::~CProg2Gui()
+{
+    // Children go with the bridge; nothing may reach them through the
+    // process-wide pointers afterwards.
+    if (theBridge == this)
+        theBridge = nullptr;
+}
 
 void CProg2Gui::init()
 {
     theBridge = this;
+
+    firmwareUpdateFileModel = new FirmwareUpdateFileModel(this);
+    theFileModel = firmwareUpdateFileModel;
+    // The tool itself is a row of the firmware list.
+    firmwareUpdateFileModel->addFirmwareFile(9999, LUMORAN_VERSION_TEXT, QString(), 0);
+    m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
+
     initSettings();
+
+    m_StickInterface = new StickInterface(this);
 }
 
 void CProg2Gui::initSettings()
@@ -51,22 +69,28 @@ void CProg2Gui::setSysState(SysState_t _SysState)
     emitRepaintSet();
 }
 
+// The update list itself is held by the stick interface.
+const QList<ushort>& CProg2Gui::updateList() const
+{
+    return m_StickInterface->updateList();
+}
+
 void CProg2Gui::addToUpdateList(ushort _shortAddr)
 {
-    m_updateList.append(_shortAddr);
+    m_StickInterface->updateList().append(_shortAddr);
 }
 
 bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
 {
-    return m_updateList.contains(_shortAddr);
+    return m_StickInterface->updateList().contains(_shortAddr);
 }
 
 void CProg2Gui::removeFromUpdateList(ushort _shortAddr)
 {
-    m_updateList.removeOne(_shortAddr);
+    m_StickInterface->updateList().removeOne(_shortAddr);
 }
 
 void CProg2Gui::clearUpdateList()
 {
-    m_updateList.clear();
+    m_StickInterface->updateList().clear();
 }

@@ -3,6 +3,11 @@
 #include <QList>
 #include <QObject>
 
+#include "common/FileVersionInfo.h"
+
+class FirmwareUpdateFileModel;
+class StickInterface;
+
 // The one object the window talks to. It owns the system state that every
 // worker reads and changes through the process-wide pointer theBridge.
 class CProg2Gui : public QObject
@@ -20,6 +25,14 @@ public:
     };
     Q_ENUM(SysState_t)
 
+    enum UpdateXmlState_t {
+        eUpdateXmlStateUnknown = 0,
+        eUpdateXmlStateOk = 1,
+        eUpdateXmlStateTimeout = 2,
+        eUpdateXmlStateWrong = 3,
+    };
+    Q_ENUM(UpdateXmlState_t)
+
     explicit CProg2Gui(QObject* parent = nullptr);
     ~CProg2Gui() override;
 
@@ -32,7 +45,12 @@ public:
     bool isInUpdateList(ushort _shortAddr) const;
     void removeFromUpdateList(ushort _shortAddr);
     void clearUpdateList();
-    const QList<ushort>& updateList() const { return m_updateList; }
+    const QList<ushort>& updateList() const;
+
+    FirmwareUpdateFileModel* fileModel() const { return firmwareUpdateFileModel; }
+    StickInterface* stickInterface() const { return m_StickInterface; }
+    UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
+    const FileVersionInfo& applVersion() const { return m_ApplVersion; }
 
 signals:
     void applDataRepaint();
@@ -46,7 +64,10 @@ private:
     void emitRepaintSet();
 
     SysState_t m_SysState = SysStateInit;
-    QList<ushort> m_updateList;
+    FileVersionInfo m_ApplVersion;
+    FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
+    StickInterface* m_StickInterface = nullptr;
+    UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
 };
 
 // The one bridge of the process; set at the start of its construction, never cleared.

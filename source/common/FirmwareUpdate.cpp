@@ -1,7 +1,21 @@
 #include "FirmwareUpdate.h"
 
+#include <QSettings>
+
+#include "settings.h"
+
 FirmwareUpdate::FirmwareUpdate(quint16 _devType, const QString& _versionText)
 {
     m_devType = _devType;
     setVersion(parseVersion(_versionText));
+}
+
+void FirmwareUpdate::updateDuration(int _seconds)
+{
+    if (_seconds < 0)
+        return; // no valid measurement
+    m_duration = (_seconds + 2 * m_duration + 2) / 3;
+    QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
+    backup.setValue(QString("%1/duration").arg(m_devType), m_duration);
+    backup.sync();
 }

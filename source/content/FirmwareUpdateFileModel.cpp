@@ -1,6 +1,7 @@
 #include "FirmwareUpdateFileModel.h"
 
 #include "common/DeviceType.h"
+#include "bridge/CProg2Gui.h"
 #include "common/log.h"
 
 FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent)
@@ -10,6 +11,8 @@ FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent)
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
 {
+    if (theFileModel == this)
+        theFileModel = nullptr;
     qDeleteAll(m_rows);
 }
 
@@ -103,4 +106,18 @@ void FirmwareUpdateFileModel::addFirmwareFile(quint16 _devType, const QString& _
     fw->m_selected = true;
     m_rows.append(fw);
     endInsertRows();
+}
+
+bool FirmwareUpdateFileModel::isUpdatePossible(quint16 _devType, quint32 _version) const
+{
+    // Until the update index has been processed, every client may ask again.
+    if (!theBridge || theBridge->updateXmlState() == CProg2Gui::eUpdateXmlStateUnknown)
+        return true;
+    const FirmwareUpdate* fw = findByDevType(_devType);
+    if (!fw)
+        return false;
+    if (_version == kNoVersion)
+        return fw->hasUpdate();
+    const quint32 available = fw->m_update.version != kNoVersion ? fw->m_update.version : fw->m_version;
+    return available != kNoVersion && available > _version;
 }

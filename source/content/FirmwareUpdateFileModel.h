@@ -29,6 +29,8 @@ public:
 
     FirmwareUpdate* findByDevType(quint16 _devType) const;
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
+    // Whether a client of this type, running _version, can be offered a newer file.
+    bool isUpdatePossible(quint16 _devType, quint32 _version) const;
 
 private:
     QList<FirmwareUpdate*> m_rows;
