@@ -4,6 +4,7 @@
 
 #include "common/log.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 #include "version.h"
 #include "common/settings.h"
@@ -39,6 +40,11 @@ void CProg2Gui::init()
     m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
 
     initSettings();
+
+    // The device list exists before the stick interface, which feeds it.
+    zigBeeDeviceModel = new ZigBeeDeviceModel(this);
+    if (!connect(zigBeeDeviceModel, &ZigBeeDeviceModel::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint))
+        LOG("connect failed");
 
     m_StickInterface = new StickInterface(this);
 }

@@ -7,6 +7,7 @@
 
 class FirmwareUpdateFileModel;
 class StickInterface;
+class ZigBeeDeviceModel;
 
 // The one object the window talks to. It owns the system state that every
 // worker reads and changes through the process-wide pointer theBridge.
@@ -48,6 +49,7 @@ public:
     const QList<ushort>& updateList() const;
 
     FirmwareUpdateFileModel* fileModel() const { return firmwareUpdateFileModel; }
+    ZigBeeDeviceModel* deviceModel() const { return zigBeeDeviceModel; }
     StickInterface* stickInterface() const { return m_StickInterface; }
     UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
     const FileVersionInfo& applVersion() const { return m_ApplVersion; }
@@ -66,6 +68,7 @@ private:
     SysState_t m_SysState = SysStateInit;
     FileVersionInfo m_ApplVersion;
     FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
+    ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
     StickInterface* m_StickInterface = nullptr;
     UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
 };

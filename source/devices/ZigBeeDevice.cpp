@@ -1,0 +1,215 @@
+#include "ZigBeeDevice.h"
+
+#include <QCoreApplication>
+#include <QTime>
+
+#include "ZigBeeDeviceModel.h"
+#include "bridge/CProg2Gui.h"
+#include "common/log.h"
+
+namespace {
+QString hex4(ushort _value)
+{
+    return QString("%1").arg(_value, 4, 16, QChar('0'));
+}
+} // namespace
+
+ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version)
+    : shortAddr(_shortAddr)
+{
+    m_devType = _devType;
+    m_version = _version;
+}
+
+int ZigBeeDevice::timeoutOf(eClientState_t _state)
+{
+    switch (_state) {
+    case eClientStateNoImageAvailable:
+    case eClientStateNoActivity:
+        return 0;
+    case eClientStatePrepareUpdate:
+        return 120;
+    case eClientStateLoadData:
+        return 30;
+    default:
+        return 300;
+    }
+}
+
+QString ZigBeeDevice::clientStateText(eClientState_t _state)
+{
+    switch (_state) {
+    case eClientStateWaitForUpdateInfo:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "waits for update information...");
+    case eClientStateNoImageAvailable:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "no new image available");
+    case eClientStatePrepareUpdate:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "prepares update...");
+    case eClientStateAbortUpdate:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "update canceled");
+    case eClientStateNoActivity:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "no activity");
+    case eClientStateLoadData:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "loads data...");
+    case eClientStateCheckWriteData:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "checks/writes new firmware...");
+    default:
+        return QCoreApplication::translate("ZigBeeDeviceModel", "unknown");
+    }
+}
+
+QString ZigBeeDevice::clientStateName(eClientState_t _state)
+{
+    switch (_state) {
+    case eClientStateUnknown:
+        return "eClientStateUnknown";
+    case eClientStateWaitForUpdateInfo:
+        return "eClientStateWaitForUpdateInfo";
+    case eClientStateNoImageAvailable:
+        return "eClientStateNoImageAvailable";
+    case eClientStatePrepareUpdate:
+        return "eClientStatePrepareUpdate";
+    case eClientStateAbortUpdate:
+        return "eClientStateAbortUpdate";
+    case eClientStateNoActivity:
+        return "eClientStateNoActivity";
+    case eClientStateLoadData:
+        return "eClientStateLoadData";
+    case eClientStateCheckWriteData:
+        return "eClientStateCheckWriteData";
+    default:
+        return QString("wrong ClientState (%1)").arg(uint(_state));
+    }
+}
+
+void ZigBeeDevice::setClientState(eClientState_t _state, bool _notify)
+{
+    const int timeout = timeoutOf(_state);
+    if (_state == m_clientState) {
+        m_timeout = timeout;
+        return;
+    }
+    LOG(QString("dev %1, clientState '%2' (was '%3') timeout %4 at %5")
+            .arg(name(), clientStateText(_state), clientStateText(m_clientState))
+            .arg(timeout)
+            .arg(QTime::currentTime().toString("HH:mm:ss")));
+    m_clientState = _state;
+    if (_notify && theBridge && theBridge->deviceModel())
+        theBridge->deviceModel()->refreshRow(shortAddr);
+    m_timeout = timeout;
+}
+
+void ZigBeeDevice::checkForTimeout(const QDateTime& _now)
+{
+    if (m_timeout <= 0)
+        return;
+    // The clock runs from the last request; a device never heard from has none.
+    if (!m_lastActivity.isValid() || !(m_lastActivity.addSecs(m_timeout) < _now))
+        return;
+
+    LOG(QString("timeout %1").arg(hex4(shortAddr)));
+    setClientState(eClientStateNoActivity, true);
+    if (theBridge && theBridge->isInUpdateList(shortAddr)) {
+        theBridge->removeFromUpdateList(shortAddr);
+        m_updateStart = QDateTime();
+        ++m_failCounter;
+        m_updateDuration = -1;
+        setDone(eResultTimeout);
+        LOG(QString("no activity %1 - was in update list").arg(hex4(shortAddr)));
+    } else {
+        LOG(QString("no activity %1").arg(hex4(shortAddr)));
+    }
+}
+
+void ZigBeeDevice::setSelected(bool _selected)
+{
+    m_selected = _selected;
+    LOG(QString("dev %1 selected %2").arg(name()).arg(_selected ? 1 : 0));
+    if (!theBridge || !theBridge->isSysState(CProg2Gui::SysStateDeviceUpdate))
+        return;
+    if (_selected && m_progress == -1)
+        m_progress = 0;
+    else if (!_selected && m_progress == 0)
+        m_progress = -1;
+}
+
+void ZigBeeDevice::setDone(ProgressHelper::_eResult_t _result)
+{
+    m_result = _result;
+    LOG(QString("dev %1 eResult %2").arg(name(), resultName()));
+}
+
+QString ZigBeeDevice::name() const
+{
+    return hex4(shortAddr);
+}
+
+QString ZigBeeDevice::clientStateName() const
+{
+    return clientStateName(m_clientState);
+}
+
+QString ZigBeeDevice::clientStateText() const
+{
+    if (m_clientState != eClientStateNoActivity)
+        return clientStateText(m_clientState);
+    return QCoreApplication::translate("ZigBeeDeviceModel", "%1 since %2", "no activity since x")
+        .arg(clientStateText(eClientStateNoActivity), timeSinceActivityText());
+}
+
+QString ZigBeeDevice::timeSinceActivityText() const
+{
+    return timeSinceActivityText(QDateTime::currentDateTime());
+}
+
+QString ZigBeeDevice::timeSinceActivityText(const QDateTime& _now) const
+{
+    const qint64 seconds = qMax<qint64>(0, m_lastActivity.msecsTo(_now) / 1000);
+    if (seconds < 60)
+        return QCoreApplication::translate("QObject", "%1s", "x seconds").arg(seconds % 60, 2, 10, QChar('0'));
+    if (seconds < 3600)
+        return QCoreApplication::translate("QObject", "%1min", "x minutes").arg((seconds / 60) % 60);
+    return QCoreApplication::translate("QObject", "%1h %2min", "x hours y minutes")
+        .arg(seconds / 3600)
+        .arg((seconds / 60) % 60);
+}
+
+QString ZigBeeDevice::resultName() const
+{
+    return ProgressHelper::resultName(m_result);
+}
+
+bool ZigBeeDevice::isWallTransmitter() const
+{
+    return m_devType == 2;
+}
+
+void ZigBeeDevice::startTiming()
+{
+    startTiming(QDateTime::currentDateTime());
+}
+
+void ZigBeeDevice::startTiming(const QDateTime& _now)
+{
+    m_updateStart = _now;
+    m_updateDuration = 0;
+}
+
+void ZigBeeDevice::stopTiming()
+{
+    stopTiming(QDateTime::currentDateTime());
+}
+
+void ZigBeeDevice::stopTiming(const QDateTime& _now)
+{
+    if (m_updateDuration < 0)
+        return;
+    const qint64 seconds = m_updateStart.secsTo(_now);
+    m_updateDuration = (seconds < kMinPlausibleDuration || seconds > kMaxPlausibleDuration) ? -1 : int(seconds);
+}
+
+void ZigBeeDevice::resetTiming()
+{
+    m_updateStart = QDateTime();
+    m_updateDuration = -1;
+}

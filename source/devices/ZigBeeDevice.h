@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include "common/DevVersionInfo.h"
+#include "common/ProgressHelper.h"
+
+// One device heard on the network: who it is, how it takes part in a device
+// update run, where it stands in its OTA dialogue and when it last spoke.
+// Each client state allows a certain silence; a device that stays silent
+// longer is marked inactive and, if it was being updated, failed.
+class ZigBeeDevice : public ProgressHelper, public DevVersionInfo
+{
+public:
+    enum eClientState_t : int {
+        eClientStateUnknown = 0,
+        eClientStateWaitForUpdateInfo = 1,
+        eClientStateNoImageAvailable = 2,
+        eClientStatePrepareUpdate = 3,
+        eClientStateAbortUpdate = 4,
+        eClientStateNoActivity = 5,
+        eClientStateLoadData = 6,
+        eClientStateCheckWriteData = 7,
+    };
+
+    // Transfers measured outside this range are not believed.
+    static constexpr int kMinPlausibleDuration = 42;
+    static constexpr int kMaxPlausibleDuration = 10800;
+
+    ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version);
+
+    void setClientState(eClientState_t _state, bool _notify);
+    void checkForTimeout(const QDateTime& _now);
+
+    void setSelected(bool _selected) override;
+    void setDone(ProgressHelper::_eResult_t _result) override;
+
+    QString name() const;
+    QString clientStateName() const;
+    QString clientStateText() const;
+    QString timeSinceActivityText() const;
+    QString timeSinceActivityText(const QDateTime& _now) const;
+    QString resultName() const;
+    bool isWallTransmitter() const;
+
+    void startTiming();
+    void startTiming(const QDateTime& _now);
+    void stopTiming();
+    void stopTiming(const QDateTime& _now);
+    void resetTiming();
+
+    // Silence allowed in a client state, in seconds; 0 = none.
+    static int timeoutOf(eClientState_t _state);
+    static QString clientStateText(eClientState_t _state);
+    static QString clientStateName(eClientState_t _state);
+
+    ushort shortAddr = 0;
+    QDateTime m_updateStart;
+    int m_updateDuration = -1;
+    eClientState_t m_clientState = eClientStateUnknown;
+    QDateTime m_lastActivity;
+    int m_timeout = 0;
+};

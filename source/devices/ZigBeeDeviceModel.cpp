@@ -1,0 +1,446 @@
+#include "ZigBeeDeviceModel.h"
+
+#include <climits>
+
+#include "bridge/CProg2Gui.h"
+#include "common/DeviceType.h"
+#include "common/log.h"
+#include "content/FirmwareUpdateFileModel.h"
+
+namespace {
+QString hex4(ushort _value)
+{
+    return QString("%1").arg(_value, 4, 16, QChar('0'));
+}
+
+QString hex6(uint _value)
+{
+    return QString("%1").arg(_value, 6, 16, QChar('0'));
+}
+} // namespace
+
+ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent)
+    : QAbstractListModel(parent)
+    , m_gui(qobject_cast<CProg2Gui*>(parent))
+{
+    if (!connect(&m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired))
+        LOG("connect failed");
+    m_timer.setSingleShot(false);
+    m_timer.start(kSupervisionIntervalMs);
+    m_startTime = QDateTime::currentDateTime();
+}
+
+ZigBeeDeviceModel::~ZigBeeDeviceModel()
+{
+    qDeleteAll(m_list);
+}
+
+quint64 ZigBeeDeviceModel::sortKey(ushort _shortAddr, ushort _devType)
+{
+    const quint64 group = _devType == DeviceType::WallTransmitter ? 0 : (quint64(1) << 32);
+    return group + quint64(_devType) * 65536 + _shortAddr;
+}
+
+int ZigBeeDeviceModel::rowCount(const QModelIndex&) const
+{
+    return m_list.size();
+}
+
+QHash<int, QByteArray> ZigBeeDeviceModel::roleNames() const
+{
+    return {
+        {NameRole, "name"},         {DevTypeRole, "devType"}, {VersionRole, "version"},
+        {ProgressRole, "progress"}, {DoneRole, "done"},       {HasUpdateRole, "hasUpdate"},
+    };
+}
+
+QVariant ZigBeeDeviceModel::data(const QModelIndex& index, int role) const
+{
+    const int row = index.row();
+    if (row < 0 || row >= m_list.size()) {
+        qDebug("%s(%i) %s: role %i, row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role, row);
+        return QVariant();
+    }
+    const ZigBeeDevice* device = m_list.at(row);
+    switch (role) {
+    case NameRole:
+        return device->name();
+    case DevTypeRole:
+        return QString("<font color=\"black\">%1<br><font color=\"grey\">%2")
+            .arg(DeviceType::deviceTypeName(device->m_devType), device->clientStateText());
+    case VersionRole: {
+        QString text = device->versionHtml("blue", "green");
+        const QString result = device->resultText();
+        if (!result.isEmpty())
+            text += "<br/>" + result;
+        return text;
+    }
+    case ProgressRole:
+        return device->m_progress;
+    case DoneRole:
+        switch (device->m_result) {
+        case ProgressHelper::eResultSuccess:
+            return QString("qrc:/pic/checkmark.png");
+        case ProgressHelper::eResultVerifFail:
+        case ProgressHelper::eResultTimeout:
+        case ProgressHelper::eResultMissingFile:
+        case ProgressHelper::eResultFail:
+            // A failure with attempts left is shown lighter than a final one.
+            return device->m_failCounter < ProgressHelper::kMaxFailures ? QString("qrc:/pic/error_light.png")
+                                                                        : QString("qrc:/pic/error.png");
+        default:
+            return QString();
+        }
+    case HasUpdateRole:
+        return device->hasUpdate();
+    default:
+        qDebug("%s(%i) %s: unknown role (%i), row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role, row);
+        return QVariant();
+    }
+}
+
+bool ZigBeeDeviceModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.model() != this || index.row() >= m_list.size()) {
+        qDebug("%s(%i) %s: invalid index", __FILE__, __LINE__, "ZigBeeDeviceModel::setData");
+        return false;
+    }
+    ZigBeeDevice* device = m_list.at(index.row());
+    switch (role) {
+    case ProgressRole:
+        device->setProgress(value.toInt());
+        break;
+    case DoneRole:
+        device->setDone(ProgressHelper::_eResult_t(value.toInt()));
+        break;
+    default:
+        qDebug("%s(%i) %s: unsupported role %i", __FILE__, __LINE__, "ZigBeeDeviceModel::setData", role);
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
+}
+
+void ZigBeeDeviceModel::setProgress(int _row, int _value)
+{
+    setData(index(_row, 0), _value, ProgressRole);
+}
+
+QVariantMap ZigBeeDeviceModel::get(int _row) const
+{
+    QVariantMap map;
+    const QHash<int, QByteArray> roles = roleNames();
+    for (auto it = roles.cbegin(); it != roles.cend(); ++it)
+        map.insert(QString::fromLatin1(it.value()), data(index(_row, 0), it.key()));
+    return map;
+}
+
+void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version)
+{
+    if (ZigBeeDevice* known = findDevice(_shortAddr)) {
+        if (known->m_version == _version) {
+            LOG(QString("device already known: shortAddr %1, devType %2, version %3")
+                    .arg(hex4(_shortAddr))
+                    .arg(_devType)
+                    .arg(hex6(_version)));
+        } else {
+            known->m_version = _version;
+            LOG(QString("Version change: device already known: shortAddr %1, devType %2, version %3")
+                    .arg(hex4(_shortAddr))
+                    .arg(_devType)
+                    .arg(hex6(_version)));
+        }
+        return;
+    }
+
+    const quint64 key = sortKey(_shortAddr, _devType);
+    int position = 0;
+    while (position < m_list.size() && sortKey(m_list.at(position)->shortAddr, m_list.at(position)->m_devType) <= key)
+        ++position;
+
+    // The row goes straight to its sorted place, so views and persistent
+    // indexes follow the rows that move down.
+    beginInsertRows(QModelIndex(), position, position);
+    m_list.insert(position, new ZigBeeDevice(_shortAddr, _devType, _version));
+    LOG(QString("added device: shortAddr %1, devType %2 (%3), version 0x%4, idx %5")
+            .arg(hex4(_shortAddr))
+            .arg(_devType)
+            .arg(DeviceType::deviceTypeName(_devType), hex6(_version))
+            .arg(position));
+    endInsertRows();
+    emit deviceDataRepaint();
+}
+
+ZigBeeDevice* ZigBeeDeviceModel::findDevice(ushort _shortAddr) const
+{
+    const int row = rowOf(_shortAddr);
+    return row < 0 ? nullptr : m_list.at(row);
+}
+
+int ZigBeeDeviceModel::rowOf(ushort _shortAddr) const
+{
+    for (int row = 0; row < m_list.size(); ++row) {
+        if (m_list.at(row)->shortAddr == _shortAddr)
+            return row;
+    }
+    return -1;
+}
+
+void ZigBeeDeviceModel::updateActivity(ushort _shortAddr, const QDateTime& _now)
+{
+    if (ZigBeeDevice* device = findDevice(_shortAddr))
+        device->m_lastActivity = _now;
+}
+
+void ZigBeeDeviceModel::setClientState(ushort _shortAddr, ZigBeeDevice::eClientState_t _state)
+{
+    const int row = rowOf(_shortAddr);
+    if (row < 0)
+        return;
+    m_list.at(row)->setClientState(_state, false);
+    refreshRowAt(row);
+}
+
+void ZigBeeDeviceModel::refreshRow(ushort _shortAddr)
+{
+    const int row = rowOf(_shortAddr);
+    if (row >= 0)
+        refreshRowAt(row);
+}
+
+void ZigBeeDeviceModel::refreshRowAt(int _row)
+{
+    const QModelIndex changed = index(_row, 0);
+    emit dataChanged(changed, changed);
+}
+
+void ZigBeeDeviceModel::setDone(int _row, ProgressHelper::_eResult_t _val)
+{
+    LOG(QString("row %1 val %2").arg(_row).arg(int(_val)));
+    setData(index(_row, 0), int(_val), DoneRole);
+    emit deviceDataRepaint();
+}
+
+void ZigBeeDeviceModel::startUpdate(const QDateTime& _now)
+{
+    for (int row = 0; row < m_list.size(); ++row) {
+        ZigBeeDevice* device = m_list.at(row);
+        if (device->hasUpdate()) {
+            device->setProgress(0);
+            device->m_failCounter = 0;
+        } else {
+            device->setProgress(-1);
+        }
+        device->setDone(ProgressHelper::eResultUnknown);
+        refreshRowAt(row);
+    }
+    m_startTime = _now;
+    emit deviceDataRepaint();
+}
+
+void ZigBeeDeviceModel::abortUpdate()
+{
+    LOG("abort update");
+    for (int row = 0; row < m_list.size(); ++row) {
+        ZigBeeDevice* device = m_list.at(row);
+        if (device->m_progress != -1 || device->m_failCounter != 0) {
+            device->setProgress(-1);
+            device->m_failCounter = 0;
+            refreshRowAt(row);
+        }
+    }
+}
+
+void ZigBeeDeviceModel::stopUpdate()
+{
+    if (m_gui)
+        m_gui->setSysState(CProg2Gui::SysStateIdle);
+}
+
+void ZigBeeDeviceModel::clear()
+{
+    if (m_list.isEmpty())
+        return;
+    beginRemoveRows(QModelIndex(), 0, m_list.size() - 1);
+    qDeleteAll(m_list);
+    m_list.clear();
+    endRemoveRows();
+}
+
+bool ZigBeeDeviceModel::isToUpdate(const ZigBeeDevice* _device) const
+{
+    return _device->hasUpdate() && _device->m_failCounter < ProgressHelper::kMaxFailures;
+}
+
+bool ZigBeeDeviceModel::takesPart(const ZigBeeDevice* _device) const
+{
+    return _device->m_progress >= 0 && _device->m_failCounter < ProgressHelper::kMaxFailures;
+}
+
+bool ZigBeeDeviceModel::isInRun() const
+{
+    return m_gui && m_gui->isSysState(CProg2Gui::SysStateDeviceUpdate);
+}
+
+int ZigBeeDeviceModel::getSpecialCount(eCountType_t _type) const
+{
+    int count = 0;
+    for (const ZigBeeDevice* device : m_list) {
+        switch (_type) {
+        case eCountTypeUpdatable:
+            count += device->hasUpdate() ? 1 : 0;
+            break;
+        case eCountTypeToUpdate:
+            count += isToUpdate(device) ? 1 : 0;
+            break;
+        case eCountTypeWallTransmitterAwake:
+            count += (isToUpdate(device) && device->isWallTransmitter()
+                      && device->m_clientState != ZigBeeDevice::eClientStateNoActivity)
+                ? 1
+                : 0;
+            break;
+        default:
+            LOG(QString("wrong count type %1").arg(int(_type)));
+            break;
+        }
+    }
+    return count;
+}
+
+bool ZigBeeDeviceModel::isMinTimeElapsed() const
+{
+    return isMinTimeElapsed(QDateTime::currentDateTime());
+}
+
+bool ZigBeeDeviceModel::isMinTimeElapsed(const QDateTime& _now) const
+{
+    return m_startTime.secsTo(_now) >= kMinSearchSeconds;
+}
+
+int ZigBeeDeviceModel::progressPerMille() const
+{
+    qint64 count = 0;
+    qint64 sum = 0;
+    for (const ZigBeeDevice* device : m_list) {
+        if (takesPart(device)) {
+            ++count;
+            sum += device->m_progress;
+        }
+    }
+    if (count == 0)
+        return 0;
+    // The mean, rounded up.
+    return int((sum * 1000 + 1000 * count - 1) / (1000 * count));
+}
+
+int ZigBeeDeviceModel::remainingSeconds() const
+{
+    if (!theFileModel)
+        return 0;
+    qint64 seconds = 0;
+    for (const ZigBeeDevice* device : m_list) {
+        const FirmwareUpdate* record = theFileModel->findByDevType(device->m_devType);
+        if (!record || !takesPart(device))
+            continue;
+        if (!device->isDone())
+            seconds += (qint64(1000 - device->m_progress) * record->m_duration) / 1000;
+        // A device that has not started yet also needs its start-up time.
+        if (device->m_progress == 0)
+            seconds += 120;
+    }
+    return int(qBound<qint64>(INT_MIN, seconds, INT_MAX));
+}
+
+QString ZigBeeDeviceModel::progressText() const
+{
+    const int remaining = remainingSeconds();
+    QString remainingText;
+    if (remaining < 60) {
+        remainingText = tr("less than 1min");
+    } else {
+        const qint64 rounded = qint64(remaining) + 30;
+        if (rounded < 3600)
+            remainingText = tr("%1min", "remaining time").arg(rounded / 60);
+        else
+            remainingText = tr("%1h %2min", "remaining time").arg(rounded / 3600).arg((rounded / 60) % 60);
+    }
+
+    int doneCount = 0;
+    int allCount = 0;
+    for (const ZigBeeDevice* device : m_list) {
+        if (!takesPart(device))
+            continue;
+        ++allCount;
+        if (device->m_result >= ProgressHelper::eResultTransfer)
+            ++doneCount;
+    }
+    return tr("%1 of %2  -  remaining %3  - %4%", "params: DoneCount AllCount remainingTime percent")
+        .arg(QString::number(doneCount), QString::number(allCount), remainingText,
+             QString::number(progressPerMille() / 10));
+}
+
+QString ZigBeeDeviceModel::deviceCountText() const
+{
+    return deviceCountText(QDateTime::currentDateTime());
+}
+
+QString ZigBeeDeviceModel::deviceCountText(const QDateTime& _now) const
+{
+    const int count = m_list.size();
+    const qint64 elapsed = m_startTime.secsTo(_now);
+    if (isInRun() && elapsed < kMinSearchSeconds) {
+        // Remaining minutes of the search, rounded up.
+        const qint64 minutes = (kMinSearchSeconds + 59 - elapsed) / 60;
+        if (count > 0)
+            return tr("%1 devices found - searching %2min", "N devices found; N >= 1 - min time", count)
+                .arg(count)
+                .arg(minutes);
+        return tr("No devices found - searching %1min", "no devices - min time").arg(minutes);
+    }
+    if (count > 0)
+        return tr("%1 devices found", "N devices found; N >= 1", count).arg(count);
+    return tr("No devices found", "no devices");
+}
+
+void ZigBeeDeviceModel::timerExpired()
+{
+    supervise(QDateTime::currentDateTime());
+}
+
+void ZigBeeDeviceModel::supervise(const QDateTime& _now)
+{
+    // The end-of-run check is made after each row's timeout check. The count
+    // it needs is taken once and then kept up to date: a timeout can only
+    // take a device out of the count.
+    int toUpdate = -1;
+    for (int row = 0; row < m_list.size(); ++row) {
+        ZigBeeDevice* device = m_list.at(row);
+        const bool wasToUpdate = toUpdate >= 0 && isToUpdate(device);
+        device->checkForTimeout(_now);
+        if (wasToUpdate && !isToUpdate(device))
+            --toUpdate;
+
+        if (isInRun() && isMinTimeElapsed(_now)) {
+            if (toUpdate < 0)
+                toUpdate = getSpecialCount(eCountTypeToUpdate);
+            if (toUpdate == 0) {
+                LOG("update stop");
+                m_gui->setSysState(CProg2Gui::SysStateIdle);
+            }
+        }
+
+        // Keeps the "since" time of an inactive device counting on screen.
+        if (device->m_clientState == ZigBeeDevice::eClientStateNoActivity)
+            refreshRowAt(row);
+    }
+}
+
+void ZigBeeDeviceModel::updateVersionChanged(quint16 _devType)
+{
+    LOG(QString("devType %1").arg(_devType));
+    for (int row = 0; row < m_list.size(); ++row) {
+        if (m_list.at(row)->m_devType == _devType)
+            refreshRowAt(row);
+    }
+    emit deviceDataRepaint();
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QDateTime>
+#include <QList>
+#include <QTimer>
+#include <QVariantMap>
+
+#include "ZigBeeDevice.h"
+
+class CProg2Gui;
+
+// Every device heard on the network, in a fixed order (wall transmitters
+// first, then by device type and short address), with the summary figures of
+// a device update run and the one-second supervision of client timeouts.
+class ZigBeeDeviceModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Roles {
+        NameRole = Qt::UserRole + 11, // 267
+        DevTypeRole,
+        VersionRole,
+        ProgressRole,
+        DoneRole,
+        HasUpdateRole,
+    };
+
+    enum eCountType_t {
+        eCountTypeUpdatable = 0,
+        eCountTypeToUpdate = 1,
+        eCountTypeWallTransmitterAwake = 2,
+    };
+    Q_ENUM(eCountType_t)
+
+    // A run searches for devices at least this long before it may end by itself.
+    static constexpr int kMinSearchSeconds = 1500;
+    static constexpr int kSupervisionIntervalMs = 1000;
+
+    explicit ZigBeeDeviceModel(QObject* parent = nullptr);
+    ~ZigBeeDeviceModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    Q_INVOKABLE QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Q_INVOKABLE bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QHash<int, QByteArray> roleNames() const override;
+    Q_INVOKABLE void setProgress(int _row, int _value);
+    Q_INVOKABLE QVariantMap get(int _row) const;
+
+    void addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version);
+    ZigBeeDevice* findDevice(ushort _shortAddr) const;
+    int rowOf(ushort _shortAddr) const;
+    void updateActivity(ushort _shortAddr, const QDateTime& _now = QDateTime::currentDateTime());
+    void setClientState(ushort _shortAddr, ZigBeeDevice::eClientState_t _state);
+    void refreshRow(ushort _shortAddr);
+    void setDone(int _row, ProgressHelper::_eResult_t _val);
+
+    // A run that starts at _now (the search time counts from there).
+    void startUpdate(const QDateTime& _now = QDateTime::currentDateTime());
+    void abortUpdate();
+    void stopUpdate();
+    void clear();
+
+    int getSpecialCount(eCountType_t _type) const;
+    bool isMinTimeElapsed() const;
+    bool isMinTimeElapsed(const QDateTime& _now) const;
+    int progressPerMille() const;
+    int remainingSeconds() const;
+    QString progressText() const;
+    QString deviceCountText() const;
+    QString deviceCountText(const QDateTime& _now) const;
+    QDateTime startTime() const { return m_startTime; }
+
+    // One supervision step at _now: client timeouts, the end of a run.
+    void supervise(const QDateTime& _now);
+
+    static quint64 sortKey(ushort _shortAddr, ushort _devType);
+
+signals:
+    void deviceDataRepaint();
+
+public slots:
+    void timerExpired();
+    void updateVersionChanged(quint16 _devType);
+
+private:
+    void refreshRowAt(int _row);
+    bool takesPart(const ZigBeeDevice* _device) const;
+    bool isToUpdate(const ZigBeeDevice* _device) const;
+    bool isInRun() const;
+
+    QList<ZigBeeDevice*> m_list;
+    CProg2Gui* m_gui = nullptr;
+    QTimer m_timer;
+    QDateTime m_startTime;
+};
