@@ -41,9 +41,10 @@ quint64 ZigBeeDeviceModel::sortKey(ushort _shortAddr, ushort _devType)
     return group + quint64(_devType) * 65536 + _shortAddr;
 }
 
-int ZigBeeDeviceModel::rowCount(const QModelIndex&) const
+int ZigBeeDeviceModel::rowCount(const QModelIndex& parent) const
 {
-    return m_list.size();
+    // A list: its rows have no children of their own.
+    return parent.isValid() ? 0 : m_list.size();
 }
 
 QHash<int, QByteArray> ZigBeeDeviceModel::roleNames() const
