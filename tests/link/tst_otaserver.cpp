@@ -1,0 +1,509 @@
+#include <QSettings>
+#include <QtTest>
+
+#include "common/settings.h"
+
+#include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
+#include "link/StickInterface.h"
+#include "support/LogCapture.h"
+#include "support/StickFrames.h"
+#include "support/StickHarness.h"
+
+using namespace StickFrames;
+
+// The OTA Upgrade server with real image files in the update folder: the
+// road of one device, the rules of a run and the stick's own update.
+class tst_OtaServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void roadOfOneDevice_data();
+    void roadOfOneDevice();
+    void blockSizes_data();
+    void blockSizes();
+    void oneDeviceAtATime();
+    void wallTransmitterGoesFirst();
+    void threeAttemptsAtMost();
+    void missingOrEmptyFile_data();
+    void missingOrEmptyFile();
+    void servedFileIsThePlainName();
+    void foreignManufacturer();
+    void blockRefusals_data();
+    void blockRefusals();
+    void fileErrorDuringTransfer();
+    void updateStopAfterSearchTime();
+    void abortRun();
+    void measuredDurationFeedsAverage();
+    void stickUpdate_data();
+    void stickUpdate();
+    void stickQueryWithMissingFile();
+
+private:
+    // Fresh settings, a connected stick and a firmware record of type 1
+    // (version 1.2.3) with an image of _size bytes.
+    static void prepare(StickHarness& _harness, int _size = 1000);
+};
+
+namespace {
+const quint32 kOld = 0x010200;
+const quint32 kNew = 0x010203;
+} // namespace
+
+void tst_OtaServer::prepare(StickHarness& _harness, int _size)
+{
+    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    theFileModel->addFirmwareFile(2, "2.0.0", "wall.ota", 0);
+    if (_size >= 0)
+        _harness.writeImage("ctl.ota", _size);
+    _harness.writeImage("wall.ota", 500);
+    _harness.connectStick();
+}
+
+void tst_OtaServer::roadOfOneDevice_data()
+{
+    QTest::addColumn<quint32>("versionAfterRestart");
+    QTest::addColumn<int>("result");
+    QTest::newRow("new version") << kNew << int(ProgressHelper::eResultSuccess);
+    QTest::newRow("old version") << kOld << int(ProgressHelper::eResultVerifFail);
+}
+
+void tst_OtaServer::roadOfOneDevice()
+{
+    QFETCH(quint32, versionAfterRestart);
+    QFETCH(int, result);
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    quint8 seq = 10;
+
+    ZclReply reply = parseReply(harness.reply(queryNextImage(++seq, 0x1a2b, 1, kOld)));
+    QCOMPARE(reply.seq, seq);
+    QCOMPARE(reply.dstShortAddress, quint16(0x1a2b));
+    QCOMPARE(reply.responseId, quint8(0x02));
+    QCOMPARE(reply.status(), quint8(0x00));
+    QCOMPARE(reply.fileVersion(), kNew);
+    QCOMPARE(reply.imageSize(), 1000u);
+    ZigBeeDevice* device = harness.model->findDevice(0x1a2b);
+    QVERIFY(device);
+    QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStatePrepareUpdate);
+    QCOMPARE(device->m_result, ProgressHelper::eResultStart);
+    QVERIFY(harness.bridge->isInUpdateList(0x1a2b));
+
+    // The client allows 64 bytes; it gets 40 per block.
+    const QByteArray image = StickHarness::imageBytes(1000);
+    for (quint32 offset = 0; offset < 1000; offset += 40) {
+        reply = parseReply(harness.reply(imageBlock(++seq, 0x1a2b, 1, offset, 64)));
+        QCOMPARE(reply.responseId, quint8(0x05));
+        QCOMPARE(reply.status(), quint8(0x00));
+        QCOMPARE(reply.fileOffset(), offset);
+        QCOMPARE(reply.blockData(), image.mid(int(offset), 40));
+        QCOMPARE(device->m_progress, int((offset + 40) * 1000 / 1000));
+        QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateLoadData);
+        QCOMPARE(device->m_result, ProgressHelper::eResultTransfer);
+    }
+    QCOMPARE(device->m_progress, 1000);
+
+    const QByteArray end = harness.reply(upgradeEnd(++seq, 0x1a2b, 1, kNew));
+    QCOMPARE(end.mid(22).toHex(), QByteArray("07" "3d1c" "0100" "03020100" "00000000" "00000000"));
+    QCOMPARE(device->m_result, ProgressHelper::eResultWaiting);
+    QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateCheckWriteData);
+    QVERIFY(!harness.bridge->isInUpdateList(0x1a2b));
+
+    // After its restart the device reports the version it runs.
+    LogCapture log;
+    reply = parseReply(harness.reply(queryNextImage(++seq, 0x1a2b, 1, versionAfterRestart)));
+    const bool success = result == ProgressHelper::eResultSuccess;
+    QVERIFY(log.contains(QString("eClientStateCheckWriteData ShortAddress 1a2b, FailCounter %1: Result %2")
+                             .arg(success ? 0 : 1)
+                             .arg(ProgressHelper::resultName(ProgressHelper::_eResult_t(result)))));
+    QCOMPARE(device->m_version, versionAfterRestart);
+    if (success) {
+        QCOMPARE(device->m_result, ProgressHelper::eResultSuccess);
+        QCOMPARE(device->m_failCounter, 0);
+        QCOMPARE(harness.model->get(0).value("done").toString(), QString("qrc:/pic/checkmark.png"));
+        QVERIFY(reply.status() != 0x00);
+        QVERIFY(!harness.bridge->isInUpdateList(0x1a2b));
+    } else {
+        // Counted as failed and, the list being empty, offered the image again.
+        QCOMPARE(device->m_failCounter, 1);
+        QCOMPARE(reply.status(), quint8(0x00));
+        QVERIFY(harness.bridge->isInUpdateList(0x1a2b));
+        QCOMPARE(device->m_result, ProgressHelper::eResultStart);
+    }
+}
+
+void tst_OtaServer::blockSizes_data()
+{
+    QTest::addColumn<int>("fileSize");
+    QTest::addColumn<quint32>("offset");
+    QTest::addColumn<int>("maxSize");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<int>("progress");
+    QTest::newRow("first 40 of 3000") << 3000 << 0u << 64 << 40 << 13;
+    QTest::newRow("offset 960 of 1000") << 1000 << 960u << 64 << 40 << 1000;
+    QTest::newRow("offset 980 of 1000") << 1000 << 980u << 64 << 20 << 1000;
+    QTest::newRow("client allows 10") << 1000 << 100u << 10 << 10 << 110;
+    QTest::newRow("past the end") << 1000 << 4000000000u << 64 << 0 << 1000;
+}
+
+void tst_OtaServer::blockSizes()
+{
+    QFETCH(int, fileSize);
+    QFETCH(quint32, offset);
+    QFETCH(int, maxSize);
+    QFETCH(int, bytes);
+    QFETCH(int, progress);
+    StickHarness harness;
+    prepare(harness, fileSize);
+    harness.stick->startDeviceUpdate(true);
+    harness.exchange(queryNextImage(1, 0x1a2b, 1, kOld));
+
+    const ZclReply reply = parseReply(harness.reply(imageBlock(2, 0x1a2b, 1, offset, quint8(maxSize))));
+    QCOMPARE(reply.status(), quint8(0x00));
+    QCOMPARE(reply.blockData(), StickHarness::imageBytes(fileSize).mid(int(qMin<quint32>(offset, 1u << 30)), bytes));
+    QCOMPARE(reply.response.size(), 14 + bytes);
+    QCOMPARE(harness.model->findDevice(0x1a2b)->m_progress, progress);
+}
+
+void tst_OtaServer::oneDeviceAtATime()
+{
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    QCOMPARE(parseReply(harness.reply(queryNextImage(1, 0x0001, 1, kOld))).status(), quint8(0x00));
+
+    const ZclReply waiting = parseReply(harness.reply(queryNextImage(2, 0x0002, 1, kOld)));
+    QCOMPARE(waiting.status(), quint8(0x95));
+    QCOMPARE(waiting.fileVersion(), 0u);
+    QCOMPARE(harness.model->findDevice(0x0002)->m_clientState, ZigBeeDevice::eClientStateWaitForUpdateInfo);
+    QCOMPARE(harness.bridge->updateList(), QList<ushort> {0x0001});
+    // It joined the run: it takes part with progress 0.
+    QCOMPARE(harness.model->findDevice(0x0002)->m_progress, 0);
+
+    // Its block requests are refused while it waits.
+    QCOMPARE(parseReply(harness.reply(imageBlock(3, 0x0002, 1, 0, 40))).status(), quint8(0x95));
+}
+
+void tst_OtaServer::wallTransmitterGoesFirst()
+{
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    // A control element is being updated; a wall transmitter shows up and waits.
+    QCOMPARE(parseReply(harness.reply(queryNextImage(1, 0x0001, 1, kOld))).status(), quint8(0x00));
+    QCOMPARE(parseReply(harness.reply(queryNextImage(2, 0x0200, 2, 0x010000))).status(), quint8(0x95));
+    harness.reply(upgradeEnd(3, 0x0001, 1, kNew));
+    QVERIFY(harness.bridge->updateList().isEmpty());
+
+    // While the wall transmitter with its pending update is awake, other types wait.
+    QCOMPARE(parseReply(harness.reply(queryNextImage(4, 0x0002, 1, kOld))).status(), quint8(0x95));
+    QVERIFY(harness.bridge->updateList().isEmpty());
+    const ZclReply wall = parseReply(harness.reply(queryNextImage(5, 0x0200, 2, 0x010000)));
+    QCOMPARE(wall.status(), quint8(0x00));
+    QCOMPARE(wall.fileVersion(), 0x020000u);
+    QCOMPARE(wall.imageSize(), 500u);
+    QCOMPARE(harness.bridge->updateList(), QList<ushort> {0x0200});
+
+    // It falls silent: taken off the list; asleep it holds nobody back.
+    ZigBeeDevice* device = harness.model->findDevice(0x0200);
+    harness.model->supervise(device->m_lastActivity.addSecs(device->m_timeout + 1));
+    QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateNoActivity);
+    QVERIFY(harness.bridge->updateList().isEmpty());
+    QCOMPARE(parseReply(harness.reply(queryNextImage(6, 0x0002, 1, kOld))).status(), quint8(0x00));
+}
+
+void tst_OtaServer::threeAttemptsAtMost()
+{
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    LogCapture log;
+    QCOMPARE(parseReply(harness.reply(queryNextImage(1, 0x0001, 1, kOld))).status(), quint8(0x00));
+    harness.reply(imageBlock(2, 0x0001, 1, 0, 40));
+    ZigBeeDevice* device = harness.model->findDevice(0x0001);
+
+    // Restarts in the middle of the transfer.
+    QCOMPARE(parseReply(harness.reply(queryNextImage(3, 0x0001, 1, kOld))).status(), quint8(0x00));
+    QCOMPARE(device->m_failCounter, 1);
+    QCOMPARE(device->m_result, ProgressHelper::eResultStart);
+    QCOMPARE(parseReply(harness.reply(queryNextImage(4, 0x0001, 1, kOld))).status(), quint8(0x00));
+    QCOMPARE(device->m_failCounter, 2);
+    QCOMPARE(log.count("RE-starting update shortAddr 0001"), 2);
+
+    // The third time it is given up and no longer holds up the run.
+    QVERIFY(parseReply(harness.reply(queryNextImage(5, 0x0001, 1, kOld))).status() != 0x00);
+    QCOMPARE(device->m_failCounter, 3);
+    QCOMPARE(device->m_result, ProgressHelper::eResultVerifFail);
+    QVERIFY(device->isDone());
+    QVERIFY(harness.bridge->updateList().isEmpty());
+    QCOMPARE(harness.model->get(0).value("done").toString(), QString("qrc:/pic/error.png"));
+
+    QCOMPARE(parseReply(harness.reply(queryNextImage(6, 0x0002, 1, kOld))).status(), quint8(0x00));
+    // The given-up device is not started again.
+    QCOMPARE(parseReply(harness.reply(queryNextImage(7, 0x0001, 1, kOld))).status(), quint8(0x95));
+    QCOMPARE(device->m_failCounter, 3);
+}
+
+void tst_OtaServer::missingOrEmptyFile_data()
+{
+    QTest::addColumn<int>("fileSize");
+    QTest::newRow("missing") << -1;
+    QTest::newRow("empty") << 0;
+}
+
+void tst_OtaServer::missingOrEmptyFile()
+{
+    QFETCH(int, fileSize);
+    StickHarness harness;
+    prepare(harness, fileSize);
+    harness.stick->startDeviceUpdate(true);
+    LogCapture log;
+
+    // One request, one reply.
+    const QList<QByteArray> sent = harness.exchange(queryNextImage(1, 0x0001, 1, kOld));
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(parseReply(sent.first()).status(), quint8(0x98));
+    QVERIFY(log.contains("missing file or file empty '"));
+    ZigBeeDevice* device = harness.model->findDevice(0x0001);
+    QCOMPARE(device->m_result, ProgressHelper::eResultMissingFile);
+    QCOMPARE(device->m_failCounter, 3);
+    QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateNoImageAvailable);
+    QVERIFY(harness.bridge->updateList().isEmpty());
+    // A repetition gets that same reply.
+    QCOMPARE(harness.reply(queryNextImage(1, 0x0001, 1, kOld)), sent.first());
+}
+
+void tst_OtaServer::servedFileIsThePlainName()
+{
+    StickHarness harness;
+    theFileModel->addFirmwareFile(4, "1.0.0", "some/dir/plug.ota", 0);
+    harness.writeImage("plug.ota", 77);
+    harness.connectStick();
+    harness.stick->startDeviceUpdate(true);
+    const ZclReply reply = parseReply(harness.reply(queryNextImage(1, 0x0004, 4, 0)));
+    QCOMPARE(reply.status(), quint8(0x00));
+    QCOMPARE(reply.imageSize(), 77u);
+}
+
+void tst_OtaServer::foreignManufacturer()
+{
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+
+    ZclReply reply = parseReply(harness.reply(queryNextImage(1, 0x0001, 1, kOld, 0x1234)));
+    QCOMPARE(reply.status(), quint8(0x98));
+    QCOMPARE(reply.response.toHex(), QByteArray("98" "3412" "0100" "00020100" "00000000"));
+    QCOMPARE(harness.model->rowCount(), 0);
+
+    reply = parseReply(harness.reply(imageBlock(2, 0x0001, 1, 40, 40, 0x1234)));
+    QCOMPARE(reply.response.toHex(), QByteArray("98" "0000" "0000" "00000000" "00000000" "00"));
+
+    reply = parseReply(harness.reply(upgradeEnd(3, 0x0001, 1, kNew, 0, 0x1234)));
+    QCOMPARE(reply.response, QByteArray(16, 0));
+    QCOMPARE(harness.model->rowCount(), 0);
+}
+
+void tst_OtaServer::blockRefusals_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("no record for the type") << "type" << "unknown device type; imageType 9";
+    QTest::newRow("stick outside a stick update") << "stick" << "stick but wrong state";
+    QTest::newRow("device outside a run") << "idle" << "device but wrong state";
+    QTest::newRow("unknown device") << "unknown" << "unknown device";
+    QTest::newRow("device not in the list") << "waiting" << "device 0002 not in list of devices currently updated";
+}
+
+void tst_OtaServer::blockRefusals()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, logged);
+    StickHarness harness;
+    prepare(harness);
+    theFileModel->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
+    harness.writeImage("stick.ota", 100);
+    if (situation != "idle")
+        harness.stick->startDeviceUpdate(true);
+    harness.exchange(queryNextImage(1, 0x0001, 1, kOld));
+    harness.exchange(queryNextImage(2, 0x0002, 1, kOld));
+
+    QByteArray request = imageBlock(3, 0x0002, 1, 0, 40);
+    if (situation == "type")
+        request = imageBlock(3, 0x0002, 9, 0, 40);
+    else if (situation == "stick")
+        request = imageBlock(3, 0x0000, 6, 0, 40);
+    else if (situation == "unknown")
+        request = imageBlock(3, 0x0777, 1, 0, 40);
+    else if (situation == "idle")
+        request = imageBlock(3, 0x0001, 1, 0, 40);
+
+    LogCapture log;
+    const ZclReply reply = parseReply(harness.reply(request));
+    QCOMPARE(reply.status(), quint8(0x95));
+    QCOMPARE(reply.blockData(), QByteArray());
+    QVERIFY(log.contains(logged));
+    QVERIFY(log.contains("send ZCL_ABORT_STATUS"));
+    QVERIFY(!log.contains("DEV - file name"));
+}
+
+void tst_OtaServer::fileErrorDuringTransfer()
+{
+    StickHarness harness;
+    const QString path = harness.writeImage("ctl.ota", 1000);
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    harness.exchange(queryNextImage(1, 0x0001, 1, kOld));
+    QVERIFY(QFile::remove(path));
+
+    LogCapture log;
+    const ZclReply reply = parseReply(harness.reply(imageBlock(2, 0x0001, 1, 0, 40)));
+    QCOMPARE(reply.status(), quint8(0x95));
+    QVERIFY(log.contains("file error"));
+    ZigBeeDevice* device = harness.model->findDevice(0x0001);
+    QCOMPARE(device->m_result, ProgressHelper::eResultFail);
+    QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateAbortUpdate);
+    // It stays in the list until it ends, restarts or times out.
+    QVERIFY(harness.bridge->isInUpdateList(0x0001));
+}
+
+void tst_OtaServer::updateStopAfterSearchTime()
+{
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    LogCapture log;
+    // Nothing to update, but the search time has not passed.
+    harness.exchange(queryNextImage(1, 0x0001, 1, kNew));
+    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+
+    // The same run, begun 1500 s ago.
+    harness.model->startUpdate(QDateTime::currentDateTime().addSecs(-1500));
+    harness.exchange(queryNextImage(2, 0x0001, 1, kNew));
+    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(log.count("update stop"), 1);
+}
+
+void tst_OtaServer::abortRun()
+{
+    StickHarness harness;
+    prepare(harness);
+    harness.stick->startDeviceUpdate(true);
+    harness.exchange(queryNextImage(1, 0x0001, 1, kOld));
+    harness.exchange(imageBlock(2, 0x0001, 1, 0, 40));
+    QSignalSpy help(harness.stick, &StickInterface::helpUpdateRequired);
+    LogCapture log;
+
+    harness.stick->startDeviceUpdate(false);
+    QVERIFY(log.contains("QML action: StartDeviceUpdate 0"));
+    QCOMPARE(help.count(), 1);
+    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QVERIFY(harness.bridge->updateList().isEmpty());
+    QCOMPARE(harness.model->findDevice(0x0001)->m_progress, -1);
+
+    const ZclReply reply = parseReply(harness.reply(imageBlock(3, 0x0001, 1, 40, 40)));
+    QCOMPARE(reply.status(), quint8(0x95));
+    QVERIFY(log.contains("device but wrong state"));
+    QCOMPARE(harness.model->findDevice(0x0001)->m_updateDuration, -1);
+}
+
+void tst_OtaServer::measuredDurationFeedsAverage()
+{
+    StickHarness harness;
+    prepare(harness, 80);
+    harness.stick->startDeviceUpdate(true);
+    harness.exchange(queryNextImage(1, 0x0001, 1, kOld));
+    harness.exchange(imageBlock(2, 0x0001, 1, 0, 40));
+    ZigBeeDevice* device = harness.model->findDevice(0x0001);
+    QCOMPARE(device->m_updateDuration, 0); // timing started at offset 0
+    device->m_updateStart = device->m_updateStart.addSecs(-300);
+
+    LogCapture log;
+    harness.exchange(imageBlock(3, 0x0001, 1, 40, 40));
+    QCOMPARE(device->m_updateDuration, 300);
+    const FirmwareUpdate* record = theFileModel->findByDevType(1);
+    QCOMPARE(record->m_duration, (300 + 2 * 0 + 2) / 3);
+    QVERIFY(log.contains("updating dev 0001 took 300 seconds; new avg update duration 100"));
+    QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
+    QCOMPARE(backup.value("1/duration").toInt(), 100);
+}
+
+void tst_OtaServer::stickUpdate_data()
+{
+    QTest::addColumn<quint32>("versionAfterRestart");
+    QTest::addColumn<int>("finalState");
+    QTest::addColumn<QString>("picture");
+    QTest::newRow("new version") << 0x020000u << 4 << "qrc:/pic/checkmark.png";
+    QTest::newRow("still pending") << 0x010000u << 5 << "qrc:/pic/error.png";
+}
+
+void tst_OtaServer::stickUpdate()
+{
+    QFETCH(quint32, versionAfterRestart);
+    QFETCH(int, finalState);
+    QFETCH(QString, picture);
+    StickHarness harness;
+    StickInterface& stick = *harness.stick;
+    theFileModel->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
+    harness.writeImage("stick.ota", 100);
+    harness.connectStick();
+    QCOMPARE(stick.stickUpdateState(), 1);
+    stick.setStickUpdateInfo(0x020000, "stick.ota");
+    harness.exchange(queryNextImage(1, 0x0000, 6, 0x010000));
+    QCOMPARE(stick.stickUpdateState(), 1); // an update is pending
+    QVERIFY(stick.isStickUpdateAvailable());
+
+    stick.startStickUpdate();
+    QCOMPARE(stick.stickUpdateState(), 2);
+    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateStickUpdate);
+    QCOMPARE(stick.stickFirmware().m_progress, 0);
+
+    ZclReply reply = parseReply(harness.reply(queryNextImage(2, 0x0000, 6, 0x010000)));
+    QCOMPARE(reply.status(), quint8(0x00));
+    QCOMPARE(reply.fileVersion(), 0x020000u);
+    QCOMPARE(reply.imageSize(), 100u);
+    QCOMPARE(harness.model->rowCount(), 0); // the stick is no row of the device list
+
+    reply = parseReply(harness.reply(imageBlock(3, 0x0000, 6, 0, 40)));
+    QCOMPARE(reply.blockData(), StickHarness::imageBytes(100).left(40));
+    QCOMPARE(stick.stickFirmware().m_progress, 400);
+    harness.exchange(imageBlock(4, 0x0000, 6, 80, 40));
+    QCOMPARE(stick.stickFirmware().m_progress, 1000);
+
+    harness.exchange(upgradeEnd(5, 0x0000, 6, 0x020000));
+    QCOMPARE(stick.stickUpdateState(), 3);
+
+    LogCapture log;
+    harness.exchange(queryNextImage(6, 0x0000, 6, versionAfterRestart));
+    QCOMPARE(stick.stickUpdateState(), finalState);
+    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(stick.getText(32), picture);
+    QVERIFY(log.contains("QueryNextImageRequest eStickUpdateStateWait: Stick: currentFirmwareVersion V"));
+    if (finalState == 5)
+        QVERIFY(stick.getText(11).endsWith("<font color=\"black\"> Verification failed</font>"));
+    else
+        QCOMPARE(stick.getText(11), QString("V2.0.0"));
+}
+
+void tst_OtaServer::stickQueryWithMissingFile()
+{
+    StickHarness harness;
+    StickInterface& stick = *harness.stick;
+    theFileModel->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
+    harness.connectStick();
+    stick.setStickUpdateInfo(0x020000, "stick.ota");
+    stick.startStickUpdate();
+
+    const ZclReply reply = parseReply(harness.reply(queryNextImage(1, 0x0000, 6, 0x010000)));
+    QCOMPARE(reply.status(), quint8(0x00));
+    QCOMPARE(reply.imageSize(), 0u);
+
+    // Serving a block from the missing file fails the stick update.
+    QCOMPARE(parseReply(harness.reply(imageBlock(2, 0x0000, 6, 0, 40))).status(), quint8(0x95));
+    QCOMPARE(stick.stickUpdateState(), 5);
+}
+
+QTEST_GUILESS_MAIN(tst_OtaServer)
+#include "tst_otaserver.moc"
