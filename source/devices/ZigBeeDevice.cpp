@@ -159,7 +159,7 @@ QString ZigBeeDevice::clientStateText() const
 
 QString ZigBeeDevice::timeSinceActivityText() const
 {
-    return timeSinceActivityText(QDateTime::currentDateTime());
+    return timeSinceActivityText(QDateTime::currentDateTimeUtc());
 }
 
 QString ZigBeeDevice::timeSinceActivityText(const QDateTime& _now) const
@@ -186,7 +186,7 @@ bool ZigBeeDevice::isWallTransmitter() const
 
 void ZigBeeDevice::startTiming()
 {
-    startTiming(QDateTime::currentDateTime());
+    startTiming(QDateTime::currentDateTimeUtc());
 }
 
 void ZigBeeDevice::startTiming(const QDateTime& _now)
@@ -197,7 +197,7 @@ void ZigBeeDevice::startTiming(const QDateTime& _now)
 
 void ZigBeeDevice::stopTiming()
 {
-    stopTiming(QDateTime::currentDateTime());
+    stopTiming(QDateTime::currentDateTimeUtc());
 }
 
 void ZigBeeDevice::stopTiming(const QDateTime& _now)

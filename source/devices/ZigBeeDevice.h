@@ -10,6 +10,9 @@
 // update run, where it stands in its OTA dialogue and when it last spoke.
 // Each client state allows a certain silence; a device that stays silent
 // longer is marked inactive and, if it was being updated, failed.
+//
+// Times are kept in UTC: every device is checked once a second, and local
+// time arithmetic costs a time-zone lookup per call.
 class ZigBeeDevice : public ProgressHelper, public DevVersionInfo
 {
 public:

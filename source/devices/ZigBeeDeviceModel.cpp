@@ -27,7 +27,7 @@ ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent)
         LOG("connect failed");
     m_timer.setSingleShot(false);
     m_timer.start(kSupervisionIntervalMs);
-    m_startTime = QDateTime::currentDateTime();
+    m_startTime = QDateTime::currentDateTimeUtc();
 }
 
 ZigBeeDeviceModel::~ZigBeeDeviceModel()
@@ -310,7 +310,7 @@ int ZigBeeDeviceModel::getSpecialCount(eCountType_t _type) const
 
 bool ZigBeeDeviceModel::isMinTimeElapsed() const
 {
-    return isMinTimeElapsed(QDateTime::currentDateTime());
+    return isMinTimeElapsed(QDateTime::currentDateTimeUtc());
 }
 
 bool ZigBeeDeviceModel::isMinTimeElapsed(const QDateTime& _now) const
@@ -382,7 +382,7 @@ QString ZigBeeDeviceModel::progressText() const
 
 QString ZigBeeDeviceModel::deviceCountText() const
 {
-    return deviceCountText(QDateTime::currentDateTime());
+    return deviceCountText(QDateTime::currentDateTimeUtc());
 }
 
 QString ZigBeeDeviceModel::deviceCountText(const QDateTime& _now) const
@@ -405,7 +405,7 @@ QString ZigBeeDeviceModel::deviceCountText(const QDateTime& _now) const
 
 void ZigBeeDeviceModel::timerExpired()
 {
-    supervise(QDateTime::currentDateTime());
+    supervise(QDateTime::currentDateTimeUtc());
 }
 
 void ZigBeeDeviceModel::supervise(const QDateTime& _now)

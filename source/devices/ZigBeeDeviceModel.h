@@ -50,13 +50,13 @@ public:
     void addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version);
     ZigBeeDevice* findDevice(ushort _shortAddr) const;
     int rowOf(ushort _shortAddr) const;
-    void updateActivity(ushort _shortAddr, const QDateTime& _now = QDateTime::currentDateTime());
+    void updateActivity(ushort _shortAddr, const QDateTime& _now = QDateTime::currentDateTimeUtc());
     void setClientState(ushort _shortAddr, ZigBeeDevice::eClientState_t _state);
     void refreshRow(ushort _shortAddr);
     void setDone(int _row, ProgressHelper::_eResult_t _val);
 
     // A run that starts at _now (the search time counts from there).
-    void startUpdate(const QDateTime& _now = QDateTime::currentDateTime());
+    void startUpdate(const QDateTime& _now = QDateTime::currentDateTimeUtc());
     void abortUpdate();
     void stopUpdate();
     void clear();

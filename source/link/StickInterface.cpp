@@ -733,9 +733,13 @@ void StickInterface::ZclImageBlockReq(unsigned char _seq, const QByteArray _payl
     }
 
     const QString path = servedFilePath(record);
+    // Unbuffered: a buffered read would fetch far more than one block. The
+    // size comes from the open file; opening refuses a directory.
     QFile file(path);
-    const quint32 size = servableSize(QFileInfo(file));
-    if (size > 0 && file.open(QIODevice::ReadOnly)) {
+    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    const qint64 fileSize = opened ? file.size() : 0;
+    const quint32 size = (fileSize > 0 && fileSize <= qint64(0xFFFFFFFFu)) ? quint32(fileSize) : 0;
+    if (size > 0) {
         QByteArray data;
         const int wanted = qMin<int>(req.maxDataSize, kMaxBlockSize);
         if (file.seek(qint64(req.fileOffset)))

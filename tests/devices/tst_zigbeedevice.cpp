@@ -102,7 +102,7 @@ void tst_ZigBeeDevice::silence()
     QFETCH(bool, timesOut);
 
     StickHarness harness;
-    const QDateTime heard = QDateTime::currentDateTime();
+    const QDateTime heard = QDateTime::currentDateTimeUtc();
     harness.model->addZigBeeDevice(0x00ab, 1, 0x010200);
     ZigBeeDevice* device = harness.model->findDevice(0x00ab);
     device->m_lastActivity = heard;
@@ -132,7 +132,7 @@ void tst_ZigBeeDevice::silence()
 void tst_ZigBeeDevice::timeoutDuringTransfer()
 {
     StickHarness harness;
-    const QDateTime heard = QDateTime::currentDateTime();
+    const QDateTime heard = QDateTime::currentDateTimeUtc();
     harness.model->addZigBeeDevice(0x1a2b, 1, 0x010200);
     ZigBeeDevice* device = harness.model->findDevice(0x1a2b);
     harness.bridge->addToUpdateList(0x1a2b);
@@ -165,7 +165,7 @@ void tst_ZigBeeDevice::transferTiming()
 {
     QFETCH(int, seconds);
     QFETCH(int, duration);
-    const QDateTime start = QDateTime::currentDateTime();
+    const QDateTime start = QDateTime::currentDateTimeUtc();
     ZigBeeDevice device(1, 1, 0);
 
     device.stopTiming(start.addSecs(seconds)); // never started: nothing measured
@@ -188,7 +188,7 @@ void tst_ZigBeeDevice::texts()
     QVERIFY(device.isWallTransmitter());
     QVERIFY(!ZigBeeDevice(0xab00, 1, 0).isWallTransmitter());
 
-    device.m_lastActivity = QDateTime::currentDateTime().addSecs(-5);
+    device.m_lastActivity = QDateTime::currentDateTimeUtc().addSecs(-5);
     device.setClientState(ZigBeeDevice::eClientStateNoActivity, false);
     QCOMPARE(device.clientStateText(), QString("no activity since 05s"));
     QCOMPARE(device.clientStateName(), QString("eClientStateNoActivity"));
@@ -216,7 +216,7 @@ void tst_ZigBeeDevice::timeSinceActivity()
     QFETCH(int, seconds);
     QFETCH(QString, text);
     ZigBeeDevice device(1, 1, 0);
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     // Fractions of a second are cut off.
     device.m_lastActivity = now.addMSecs(-qint64(seconds) * 1000 - 999);
     QCOMPARE(device.timeSinceActivityText(now), text);

@@ -275,7 +275,7 @@ void tst_ZigBeeDeviceModel::deviceCountText()
 {
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
-    const QDateTime start = QDateTime::currentDateTime();
+    const QDateTime start = QDateTime::currentDateTimeUtc();
     QCOMPARE(model.deviceCountText(start), QString("No devices found"));
 
     harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
@@ -299,7 +299,7 @@ void tst_ZigBeeDeviceModel::supervisionEndsRun()
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
     theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
-    const QDateTime start = QDateTime::currentDateTime();
+    const QDateTime start = QDateTime::currentDateTimeUtc();
     harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
     model.startUpdate(start);
     LogCapture log;
@@ -326,7 +326,7 @@ void tst_ZigBeeDeviceModel::supervisionTimeoutLetsRunEnd()
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
     theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
-    const QDateTime start = QDateTime::currentDateTime();
+    const QDateTime start = QDateTime::currentDateTimeUtc();
     harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
     model.startUpdate(start.addSecs(-2000));
     model.addZigBeeDevice(0x0001, 1, 0x010203);
@@ -357,7 +357,7 @@ void tst_ZigBeeDeviceModel::startAndAbort()
     model.findDevice(0x0001)->setDone(ProgressHelper::eResultVerifFail);
     model.findDevice(0x0002)->m_progress = 1000;
 
-    const QDateTime start = QDateTime::currentDateTime().addSecs(-10);
+    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-10);
     model.startUpdate(start);
     QCOMPARE(model.startTime(), start);
     QCOMPARE(model.findDevice(0x0001)->m_progress, 0);

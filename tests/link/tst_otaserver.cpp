@@ -249,14 +249,19 @@ void tst_OtaServer::threeAttemptsAtMost()
 void tst_OtaServer::missingOrEmptyFile_data()
 {
     QTest::addColumn<int>("fileSize");
-    QTest::newRow("missing") << -1;
-    QTest::newRow("empty") << 0;
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("missing") << -1 << "ctl.ota";
+    QTest::newRow("empty") << 0 << "ctl.ota";
+    // The path would name the update folder itself.
+    QTest::newRow("no file name") << 1000 << "";
 }
 
 void tst_OtaServer::missingOrEmptyFile()
 {
     QFETCH(int, fileSize);
+    QFETCH(QString, fileName);
     StickHarness harness;
+    theFileModel->addFirmwareFile(1, "1.2.3", fileName, 0);
     prepare(harness, fileSize);
     harness.stick->startDeviceUpdate(true);
     LogCapture log;
@@ -380,7 +385,7 @@ void tst_OtaServer::updateStopAfterSearchTime()
     QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
 
     // The same run, begun 1500 s ago.
-    harness.model->startUpdate(QDateTime::currentDateTime().addSecs(-1500));
+    harness.model->startUpdate(QDateTime::currentDateTimeUtc().addSecs(-1500));
     harness.exchange(queryNextImage(2, 0x0001, 1, kNew));
     QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
     QCOMPARE(log.count("update stop"), 1);
