@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDevice.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "support/LogCapture.h"
@@ -12,8 +11,6 @@ class tst_ZigBeeDevice : public QObject
 {
     Q_OBJECT
 private slots:
-    void clientStateTimeouts_data();
-    void clientStateTimeouts();
     void sameStateOnlyRenewsTimeout();
     void silence_data();
     void silence();
@@ -24,44 +21,9 @@ private slots:
     void timeSinceActivity_data();
     void timeSinceActivity();
     void selectionDuringRun();
-    void updateFromFileRecord();
 };
 
 using State = ZigBeeDevice::eClientState_t;
-
-void tst_ZigBeeDevice::clientStateTimeouts_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<int>("timeout");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("unknown") << 0 << 300 << "unknown" << "eClientStateUnknown";
-    QTest::newRow("wait") << 1 << 300 << "waits for update information..." << "eClientStateWaitForUpdateInfo";
-    QTest::newRow("no image") << 2 << 0 << "no new image available" << "eClientStateNoImageAvailable";
-    QTest::newRow("prepare") << 3 << 120 << "prepares update..." << "eClientStatePrepareUpdate";
-    QTest::newRow("abort") << 4 << 300 << "update canceled" << "eClientStateAbortUpdate";
-    QTest::newRow("no activity") << 5 << 0 << "no activity" << "eClientStateNoActivity";
-    QTest::newRow("load") << 6 << 30 << "loads data..." << "eClientStateLoadData";
-    QTest::newRow("check") << 7 << 300 << "checks/writes new firmware..." << "eClientStateCheckWriteData";
-    QTest::newRow("out of range") << 8 << 300 << "unknown" << "wrong ClientState (8)";
-}
-
-void tst_ZigBeeDevice::clientStateTimeouts()
-{
-    QFETCH(int, state);
-    QFETCH(int, timeout);
-    QFETCH(QString, text);
-    QFETCH(QString, name);
-    QCOMPARE(ZigBeeDevice::timeoutOf(State(state)), timeout);
-    QCOMPARE(ZigBeeDevice::clientStateText(State(state)), text);
-    QCOMPARE(ZigBeeDevice::clientStateName(State(state)), name);
-
-    ZigBeeDevice device(0x1a2b, 1, 0x010200);
-    device.setClientState(State(ZigBeeDevice::eClientStateWaitForUpdateInfo == state ? 2 : 1), false);
-    device.setClientState(State(state), false);
-    QCOMPARE(int(device.m_clientState), state);
-    QCOMPARE(device.m_timeout, timeout);
-}
 
 void tst_ZigBeeDevice::sameStateOnlyRenewsTimeout()
 {
@@ -239,20 +201,6 @@ void tst_ZigBeeDevice::selectionDuringRun()
     device.setSelected(false);
     QCOMPARE(device.m_progress, 350);
     QVERIFY(!device.m_selected);
-}
-
-void tst_ZigBeeDevice::updateFromFileRecord()
-{
-    StickHarness harness;
-    ZigBeeDevice device(1, 4, 0x010200);
-    QVERIFY(!device.hasUpdate()); // no file for the type
-    QCOMPARE(device.updateVersion(), 0xFFFFFFFFu);
-
-    theFileModel->addFirmwareFile(4, "1.2.3", "plug.ota", 0);
-    QVERIFY(device.hasUpdate());
-    QCOMPARE(device.updateVersionString(), QString("1.2.3"));
-    device.m_version = 0x010203;
-    QVERIFY(!device.hasUpdate());
 }
 
 QTEST_GUILESS_MAIN(tst_ZigBeeDevice)
