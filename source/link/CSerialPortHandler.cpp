@@ -126,6 +126,10 @@ void CSerialPortHandler::setState(int state)
 
 void CSerialPortHandler::sendFrame(QByteArray body)
 {
+    // Without an open port the frame is dropped quietly; the stick repeats
+    // its request once the link is back.
+    if (!m_serialPort.isOpen())
+        return;
     m_serialPort.write(FrameCodec::encode(body));
 }
 
