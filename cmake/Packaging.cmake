@@ -55,12 +55,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vandrel <support@vandrel.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The synopsis line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"Firmware updates over the air for Lumoran ZigBee Light Link devices
- The Vandrel Lumoran Tool updates the firmware of Lumoran control elements,
- wall-mounted transmitters and intermediate plugs over the air through a
- Lumoran USB stick. It fetches signed firmware from the update server,
- updates the stick itself and guides the user through every step.")
+"The Vandrel Lumoran Tool updates the firmware of Lumoran control elements,
+wall-mounted transmitters and intermediate plugs over the air through a
+Lumoran USB stick. It fetches signed firmware from the update server,
+updates the stick itself and guides the user through every step.")
 # The libraries come from dpkg-shlibdeps; the QML modules the window loads at
 # run time are no linked libraries and are listed by hand.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

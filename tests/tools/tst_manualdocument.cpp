@@ -80,5 +80,5 @@ void tst_ManualDocument::picturesArePrintedFromTheirSource()
     QVERIFY(qAlpha(image.pixel(image.width() / 2, image.height() / 2)) > 0);
 }
 
-QTEST_MAIN(tst_ManualDocument)
+QTEST_GUILESS_MAIN(tst_ManualDocument)
 #include "tst_manualdocument.moc"

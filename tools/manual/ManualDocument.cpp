@@ -53,8 +53,12 @@ QStringList ManualDocument::setManualHtml(const QString& _html)
                 continue;
             QTextImageFormat format = fragment.charFormat().toImageFormat();
             const QString path = svgPath(format.name());
+            if (!QFileInfo::exists(path)) {
+                missing.append(format.name());
+                continue;
+            }
             QSvgRenderer renderer(path);
-            if (path.isEmpty() || !renderer.isValid()) {
+            if (!renderer.isValid()) {
                 missing.append(format.name());
                 continue;
             }
@@ -83,7 +87,10 @@ QVariant ManualDocument::loadResource(int _type, const QUrl& _name)
 {
     if (_type != QTextDocument::ImageResource)
         return QTextDocument::loadResource(_type, _name);
-    QSvgRenderer renderer(svgPath(_name.toString()));
+    const QString path = svgPath(_name.toString());
+    if (!QFileInfo::exists(path))
+        return QVariant();
+    QSvgRenderer renderer(path);
     if (!renderer.isValid())
         return QVariant();
     QImage image(renderer.defaultSize() * kPictureScale, QImage::Format_ARGB32_Premultiplied);
