@@ -72,7 +72,8 @@ void tst_ManualDocument::picturesArePrintedFromTheirSource()
 {
     ManualDocument document(QDir(LUMORAN_PICTURE_SOURCES), QDir(LUMORAN_MANUAL_SOURCES));
     document.setManualHtml("<img src=\"qrc:/pic/help_hint.png\">");
-    const QImage image = document.resource(QTextDocument::ImageResource, QUrl("qrc:/pic/help_hint.png")).value<QImage>();
+    const QImage image =
+        document.resource(QTextDocument::ImageResource, QUrl("qrc:/pic/help_hint.png")).value<QImage>();
     // Several times the window's pixels, so that print stays sharp.
     QVERIFY(image.width() >= 4 * 64);
     QCOMPARE(image.width(), image.height());

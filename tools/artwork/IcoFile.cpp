@@ -8,7 +8,7 @@
 namespace {
 constexpr int kHeaderSize = 6;
 constexpr int kEntrySize = 16;
-constexpr int kEntrySizeField = 8;   // byte count of the picture's data
+constexpr int kEntrySizeField = 8;    // byte count of the picture's data
 constexpr int kEntryOffsetField = 12; // where the picture's data starts in the file
 } // namespace
 
