@@ -12,7 +12,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTextCursor>
+#include <QSaveFile>
 
 #include "ManualDocument.h"
 
@@ -103,8 +103,12 @@ int main(int argc, char* argv[])
         return fail(QString("%1: no picture for %2").arg(source, missing.join(", ")));
     const QString title = document.metaInformation(QTextDocument::DocumentTitle);
 
-    QFile::remove(target);
-    QPdfWriter writer(target);
+    // Written under a temporary name, so that a failed run leaves no PDF that
+    // the build would take for up to date.
+    QSaveFile output(target);
+    if (!output.open(QIODevice::WriteOnly))
+        return fail(QString("cannot write %1").arg(target));
+    QPdfWriter writer(&output);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(20, 16, 20, 12), QPageLayout::Millimeter);
     writer.setResolution(kResolution);
@@ -133,7 +137,7 @@ int main(int argc, char* argv[])
         painter.restore();
         drawFooter(painter, QRectF(0, body.height(), body.width(), footerHeight), title, page + 1, pages);
     }
-    if (!painter.end())
+    if (!painter.end() || !output.commit())
         return fail(QString("cannot write %1").arg(target));
     return 0;
 }
