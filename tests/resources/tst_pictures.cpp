@@ -21,14 +21,14 @@ private slots:
 
 namespace {
 
-struct PictureSpec
+struct ExpectedPicture
 {
     const char* path;
     int width;
     int height;
 };
 
-const PictureSpec kPictures[] = {
+const ExpectedPicture kPictures[] = {
     {"/pic/TarnLogo.png", 132, 48},
     {"/pic/checkbox_checked.png", 20, 20},
     {"/pic/checkbox_unchecked.png", 20, 20},
@@ -65,8 +65,8 @@ void tst_Pictures::picture_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
-    for (const PictureSpec& spec : kPictures)
-        QTest::newRow(spec.path) << QString(spec.path) << QSize(spec.width, spec.height);
+    for (const ExpectedPicture& picture : kPictures)
+        QTest::newRow(picture.path) << QString(picture.path) << QSize(picture.width, picture.height);
 }
 
 void tst_Pictures::picture()
@@ -87,8 +87,8 @@ void tst_Pictures::picture()
 void tst_Pictures::noPictureMissingOrExtra()
 {
     QStringList expected;
-    for (const PictureSpec& spec : kPictures)
-        expected.append(QString(spec.path).mid(5));
+    for (const ExpectedPicture& picture : kPictures)
+        expected.append(QString(picture.path).mid(5));
     expected.append("tarn_icon.ico");
     expected.sort();
 
