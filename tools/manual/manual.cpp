@@ -1,0 +1,143 @@
+// Turns the manual's HTML source into an A4 PDF at build time:
+//   lumoran-manual <manual.html> <manual.pdf> --pictures <svg folder> [--set NAME=VALUE]...
+// Every "@NAME@" in the source is replaced by VALUE first (the version, for
+// example). The footer of each page carries the document's <title> and the
+// page number.
+
+#include <cstdio>
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include "ManualDocument.h"
+
+namespace {
+
+constexpr int kResolution = 300;
+
+const char* const kStyleSheet =
+    "body { font-family: 'DejaVu Sans', 'Arial', sans-serif; font-size: 10pt; color: #1e2630; }"
+    "h1 { font-size: 17pt; color: #153f72; margin-top: 0px; margin-bottom: 8px; }"
+    "h2 { font-size: 13pt; color: #1f5fa8; margin-top: 16px; margin-bottom: 6px; }"
+    "h3 { font-size: 11pt; color: #153f72; margin-top: 10px; margin-bottom: 4px; }"
+    "p { margin-top: 0px; margin-bottom: 7px; }"
+    "li { margin-bottom: 3px; }"
+    "th { background-color: #e3e7ec; text-align: left; }"
+    "code { font-family: 'DejaVu Sans Mono', 'Courier New', monospace; }"
+    ".label { font-weight: bold; color: #153f72; }"
+    ".note { color: #4d5968; }";
+
+int fail(const QString& _text)
+{
+    std::fprintf(stderr, "lumoran-manual: %s\n", qPrintable(_text));
+    return 1;
+}
+
+void drawFooter(QPainter& _painter, const QRectF& _area, const QString& _title, int _page, int _pages)
+{
+    _painter.save();
+    QFont font("DejaVu Sans");
+    font.setPointSizeF(8);
+    _painter.setFont(font);
+    _painter.setPen(QPen(QColor("#aab2bd"), kResolution / 150.0));
+    _painter.drawLine(_area.topLeft(), _area.topRight());
+    _painter.setPen(QColor("#4d5968"));
+    const QRectF textArea = _area.adjusted(0, _area.height() / 3, 0, 0);
+    _painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop, _title);
+    _painter.drawText(textArea, Qt::AlignRight | Qt::AlignTop, QString("%1 / %2").arg(_page).arg(_pages));
+    _painter.restore();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Fonts need a GUI application, but no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    QStringList args = app.arguments();
+    args.removeFirst();
+    QString pictureDir;
+    QList<QPair<QString, QString>> values;
+    QStringList files;
+    while (!args.isEmpty()) {
+        const QString arg = args.takeFirst();
+        if (arg == "--pictures" && !args.isEmpty()) {
+            pictureDir = args.takeFirst();
+        } else if (arg == "--set" && !args.isEmpty()) {
+            const QString assignment = args.takeFirst();
+            const int equals = assignment.indexOf('=');
+            if (equals <= 0)
+                return fail(QString("--set needs NAME=VALUE, not '%1'").arg(assignment));
+            values.append({assignment.left(equals), assignment.mid(equals + 1)});
+        } else {
+            files.append(arg);
+        }
+    }
+    if (files.size() != 2 || pictureDir.isEmpty())
+        return fail("usage: <manual.html> <manual.pdf> --pictures <svg folder> [--set NAME=VALUE]...");
+    const QString source = files[0];
+    const QString target = files[1];
+
+    QFile sourceFile(source);
+    if (!sourceFile.open(QIODevice::ReadOnly))
+        return fail(QString("cannot read %1").arg(source));
+    QString html = QString::fromUtf8(sourceFile.readAll());
+    for (const auto& value : values)
+        html.replace('@' + value.first + '@', value.second);
+
+    ManualDocument document(QDir(pictureDir), QFileInfo(source).absoluteDir());
+    document.setDefaultStyleSheet(kStyleSheet);
+    QFont font("DejaVu Sans");
+    font.setPointSizeF(10);
+    document.setDefaultFont(font);
+    const QStringList missing = document.setManualHtml(html);
+    if (!missing.isEmpty())
+        return fail(QString("%1: no picture for %2").arg(source, missing.join(", ")));
+    const QString title = document.metaInformation(QTextDocument::DocumentTitle);
+
+    // Written under a temporary name, so that a failed run leaves no PDF that
+    // the build would take for up to date.
+    QSaveFile output(target);
+    if (!output.open(QIODevice::WriteOnly))
+        return fail(QString("cannot write %1").arg(target));
+    QPdfWriter writer(&output);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(20, 16, 20, 12), QPageLayout::Millimeter);
+    writer.setResolution(kResolution);
+    writer.setTitle(title);
+    writer.setCreator("Vandrel Lumoran Tool");
+
+    // Lay the text out for the printer, so that point sizes come out right,
+    // and keep a strip at the bottom of every page for the footer.
+    document.documentLayout()->setPaintDevice(&writer);
+    document.setDocumentMargin(0);
+    const qreal footerHeight = 10.0 / 25.4 * kResolution;
+    const QSizeF body(writer.width(), writer.height() - footerHeight);
+    document.setPageSize(body);
+
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return fail(QString("cannot write %1").arg(target));
+    const int pages = document.pageCount();
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0)
+            writer.newPage();
+        const QRectF pageRect(0, page * body.height(), body.width(), body.height());
+        painter.save();
+        painter.translate(0, -pageRect.top());
+        document.drawContents(&painter, pageRect);
+        painter.restore();
+        drawFooter(painter, QRectF(0, body.height(), body.width(), footerHeight), title, page + 1, pages);
+    }
+    if (!painter.end() || !output.commit())
+        return fail(QString("cannot write %1").arg(target));
+    return 0;
+}
