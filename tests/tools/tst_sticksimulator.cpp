@@ -27,6 +27,10 @@ private slots:
     void droppedAcceptKeepsConnecting();
     void repeatedSeqComparesTheReplies();
     void linkCutStartsOver();
+    void timedStickFaults_data();
+    void timedStickFaults();
+    void runEnds_data();
+    void runEnds();
     void toolClosingTheLineIsSurvived();
     void pacingHoldsTheBaudRate();
     void executableRunsAndSummarises();
@@ -467,6 +471,78 @@ void tst_StickSimulator::linkCutStartsOver()
     QVERIFY(lines.filter("link restored").size() == 1);
 }
 
+void tst_StickSimulator::timedStickFaults_data()
+{
+    QTest::addColumn<bool>("restart"); // else: the network id changes
+    QTest::newRow("stick restarts") << true;
+    QTest::newRow("network id changes") << false;
+}
+
+void tst_StickSimulator::timedStickFaults()
+{
+    QFETCH(bool, restart);
+    Scenario scenario = baseScenario();
+    if (restart)
+        scenario.faults.stickRestartsAtMs << 300;
+    else
+        scenario.faults.networkIdChangeAtMs = 300;
+    Running r(scenario);
+    QVERIFY(r.start());
+    QVERIFY(connectTool(r.tool));
+
+    const auto isStatus = [](const QByteArray& _f) { return _f.size() == 15 && _f.at(2) == 0x02; };
+    if (restart) {
+        QTRY_COMPARE_WITH_TIMEOUT(r.sim.stickState(), StickSimulator::eStickRestarting, 2000);
+        QVERIFY(connectTool(r.tool)); // silent for its restart, then a new connect
+        QCOMPARE(r.sim.counters().stickRestarts, 1);
+        QCOMPARE(r.sim.counters().connects, 2);
+        return;
+    }
+    const QByteArray status = waitFor(r.tool, isStatus);
+    QVERIFY(!status.isEmpty());
+    QCOMPARE(status.left(5), QByteArray::fromHex("03") + status.at(1) + QByteArray::fromHex("02 03 0b"));
+    QVERIFY(status.mid(5, 8) != QByteArray::fromHex("0123456789abcdef"));
+    QCOMPARE(status.mid(5, 8), r.sim.networkId());
+    QCOMPARE(r.sim.counters().connects, 1);
+}
+
+void tst_StickSimulator::runEnds_data()
+{
+    QTest::addColumn<bool>("whenNoImage"); // else: after the run time
+    QTest::newRow("nothing left for anyone") << true;
+    QTest::newRow("run time over") << false;
+}
+
+void tst_StickSimulator::runEnds()
+{
+    QFETCH(bool, whenNoImage);
+    Scenario scenario = baseScenario();
+    scenario.devices << device();
+    scenario.stopWhenNoImage = whenNoImage;
+    Running r(scenario);
+    if (!whenNoImage)
+        r.sim.setStopAfterMs(700);
+    QSignalSpy finished(&r.sim, &StickSimulator::finished);
+    QVERIFY(r.start());
+    QVERIFY(connectTool(r.tool));
+
+    if (whenNoImage) {
+        const auto isQuery = [](const QByteArray& _f) { return isIndication(_f, kDevice, 0x01); };
+        const QByteArray query = waitFor(r.tool, isQuery);
+        QVERIFY(!query.isEmpty());
+        QCOMPARE(finished.count(), 0); // the stick was told "nothing", the device not yet
+        QVERIFY(r.tool.send(zclReply(query, 0x02, QByteArray(1, char(0x98)) + query.mid(24, 8) + le32(0))));
+    }
+    QVERIFY(finished.wait(3000));
+    QVERIFY(!r.sim.isRunning());
+    QCOMPARE(r.sim.stickState(), StickSimulator::eStickStopped);
+    QCOMPARE(finished.count(), 1);
+
+    // Stopped means quiet: nothing more on the line.
+    r.tool.clearFrames();
+    QVERIFY(r.tool.next(400).isEmpty());
+}
+
 void tst_StickSimulator::toolClosingTheLineIsSurvived()
 {
     Running r(baseScenario());
@@ -490,7 +566,9 @@ void tst_StickSimulator::pacingHoldsTheBaudRate()
     QString error;
     QVERIFY2(line.openPty(error), qPrintable(error));
     ToolEnd tool;
+    QVERIFY(line.isPeerClosed()); // nobody has opened the slave yet
     QVERIFY(tool.open(line.peerPath()));
+    QTRY_VERIFY_WITH_TIMEOUT(!line.isPeerClosed(), 2000);
     line.setBaud(1000); // 100 bytes per second
 
     const QByteArray body = testImage(50);

@@ -13,6 +13,7 @@
 namespace {
 constexpr int kPeerCheckMs = 50;
 constexpr int kBlockedRetryMs = 10;
+constexpr int kMaxQueuedBytes = 64 * 1024; // a peer that reads nothing does not make the queue grow for ever
 
 void makeRaw(int _fd)
 {
@@ -56,7 +57,20 @@ bool SimLine::openPty(QString& _error)
         ::close(fd);
         return false;
     }
-    return adopt(fd, QString::fromLocal8Bit(slave));
+    const QString slavePath = QString::fromLocal8Bit(slave);
+    if (!adopt(fd, slavePath))
+        return false;
+    // Opened and closed once, the slave reports a hang-up at the master until
+    // the tool opens it: nothing piles up in the pseudo-terminal before the
+    // tool arrives, and its arrival is seen.
+    const int probe = ::open(slave, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe >= 0) {
+        ::close(probe);
+        m_peerClosed = true;
+        m_notifier->setEnabled(false);
+        m_peerTimer.start();
+    }
+    return true;
 }
 
 bool SimLine::openDevice(const QString& _path, QString& _error)
@@ -168,7 +182,7 @@ void SimLine::checkPeer()
 
 void SimLine::write(const QByteArray& _bytes)
 {
-    if (m_fd < 0 || m_discarding || m_peerClosed) {
+    if (m_fd < 0 || m_discarding || m_peerClosed || m_queue.size() > kMaxQueuedBytes) {
         m_bytesDropped += _bytes.size();
         return;
     }

@@ -34,7 +34,9 @@ public:
     // While discarding, nothing is written and what arrives is thrown away.
     void setDiscarding(bool _discarding);
     bool isDiscarding() const { return m_discarding; }
-    // The tool has closed its end (known only after it had it open once).
+    // Nobody has the far end open: the tool has not opened the new
+    // pseudo-terminal yet, or has closed it. A given device counts as open
+    // until reading it fails.
     bool isPeerClosed() const { return m_peerClosed; }
 
     void write(const QByteArray& _bytes);

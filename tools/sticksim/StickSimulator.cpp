@@ -67,6 +67,8 @@ StickSimulator::StickSimulator(const Scenario& _scenario, QObject* _parent)
     connect(&m_line, &SimLine::received, this, &StickSimulator::onBytes);
     connect(&m_line, &SimLine::peerClosedChanged, this, [this](bool _closed) {
         event(_closed ? "tool closed the line" : "tool opened the line");
+        if (!_closed && m_running && m_state == eStickConnecting)
+            sendConnectRequest(); // no need to make the tool wait for the next interval
     });
 }
 
