@@ -19,6 +19,7 @@ private slots:
     void mismatchedRepliesAreIgnored_data();
     void mismatchedRepliesAreIgnored();
     void abortMeansAskAgainLater();
+    void replyReachingASilentDeviceIsTaken();
     void servesAnImageInSmallBlocks();
     void stickUpdatesItself();
     void resetToFactoryNewJoinsANewNetwork();
@@ -298,6 +299,30 @@ void tst_StickSimulator::abortMeansAskAgainLater()
     QCOMPARE(second.mid(2), first.mid(2));       // the same question
     QCOMPARE(r.sim.device(kDevice)->stats().queries, 2);
     QCOMPARE(r.sim.device(kDevice)->stats().transfersStarted, 0);
+}
+
+void tst_StickSimulator::replyReachingASilentDeviceIsTaken()
+{
+    Scenario scenario = baseScenario();
+    scenario.timing.replyTimeoutMs = 5000;
+    SimClientConfig d = device();
+    d.silentAfterMs = 2500;
+    scenario.devices << d;
+    Running r(scenario);
+    QVERIFY(r.start());
+    QVERIFY(connectTool(r.tool));
+
+    const QByteArray query = waitFor(r.tool, [](const QByteArray& _f) { return isIndication(_f, kDevice, 0x01); });
+    QVERIFY(!query.isEmpty());
+    // The device falls silent while its request is on the way; the stick
+    // still takes the reply instead of asking the tool again and again.
+    QTRY_COMPARE_WITH_TIMEOUT(r.sim.device(kDevice)->state(), SimDevice::eStateSilent, 4000);
+    const int received = r.sim.counters().framesReceived;
+    QVERIFY(r.tool.send(zclReply(query, 0x02, QByteArray::fromHex("95 3d1c 0100 00000100 00000000"))));
+    QTRY_COMPARE_WITH_TIMEOUT(r.sim.counters().framesReceived, received + 1, 2000);
+    QCOMPARE(r.sim.counters().ignoredReplies, 0);
+    QCOMPARE(r.sim.counters().resends, 0);
+    QCOMPARE(r.sim.device(kDevice)->stats().queries, 1);
 }
 
 void tst_StickSimulator::servesAnImageInSmallBlocks()

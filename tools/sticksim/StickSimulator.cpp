@@ -409,10 +409,10 @@ bool StickSimulator::checkReply(const InFlight& _inFlight, const QByteArray& _bo
         return false;
     }
     const quint8 response = u8At(header, 19);
-    if (client && response != client->expectedResponse()) {
+    if (response != _inFlight.request.expectedResponse) {
         _why = QString("has response command 0x%1, expected 0x%2")
                    .arg(response, 2, 16, QChar('0'))
-                   .arg(client->expectedResponse(), 2, 16, QChar('0'));
+                   .arg(_inFlight.request.expectedResponse, 2, 16, QChar('0'));
         return false;
     }
     return true;
@@ -558,6 +558,7 @@ void StickSimulator::runClients()
         Request indication;
         indication.command = eCmdZclIndication;
         indication.client = client;
+        indication.expectedResponse = client->expectedResponse();
         indication.payload =
             indicationHeader(client->shortAddress(), client->config().endpoint, request.zclCommand) + request.payload;
         m_queue.push_back(indication);
@@ -594,7 +595,7 @@ void StickSimulator::afterClientResponse(SimDevice& _client, int _imagesBefore)
     if (_client.images().size() > _imagesBefore)
         emit imageCompleted(_client.shortAddress(), _client.lastImageSha256());
     if (&_client == m_stickClient.get() && _client.state() == SimDevice::eStateRestarting)
-        restartStick("stick restarts to run its new image");
+        restartStick("link silent while the stick starts its new image");
     reschedule();
     checkSettled();
 }
@@ -706,9 +707,16 @@ QStringList StickSimulator::summary() const
     for (const auto& device : m_devices)
         clients.push_back(device.get());
     for (const SimDevice* client : clients) {
+        // Runs of the same version are told once with their count.
         QStringList path;
-        for (const quint32 version : client->versionHistory())
-            path << versionText(version);
+        const QList<quint32>& history = client->versionHistory();
+        for (int i = 0; i < history.size();) {
+            int run = 1;
+            while (i + run < history.size() && history.at(i + run) == history.at(i))
+                ++run;
+            path << (run == 1 ? versionText(history.at(i)) : QString("%1 (x%2)").arg(versionText(history.at(i))).arg(run));
+            i += run;
+        }
         const SimDevice::Stats& s = client->stats();
         QString line = QString("%1 %2 type %3 (%4): %5 -> %6 via %7; transfers %8 started, %9 completed")
                            .arg(client->isStick() ? "stick" : "dev")

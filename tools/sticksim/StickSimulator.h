@@ -104,6 +104,9 @@ private:
         quint8 command = 0;
         QByteArray payload;
         SimDevice* client = nullptr; // the OTA client of an indication
+        // Fixed when the request is made: the client may change its mind
+        // (fall silent, restart) while the request travels.
+        quint8 expectedResponse = 0;
     };
 
     struct InFlight
