@@ -11,7 +11,8 @@
 
 #include "link/FrameCodec.h"
 
-ToolEnd::ToolEnd(QObject* _parent) : QObject(_parent) {}
+ToolEnd::ToolEnd(QObject* _parent) : QObject(_parent)
+{}
 
 ToolEnd::~ToolEnd()
 {
@@ -24,7 +25,7 @@ bool ToolEnd::open(const QString& _path)
     m_fd = ::open(_path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_fd < 0)
         return false;
-    termios tio {};
+    termios tio{};
     if (tcgetattr(m_fd, &tio) == 0) {
         cfmakeraw(&tio);
         tcsetattr(m_fd, TCSANOW, &tio);

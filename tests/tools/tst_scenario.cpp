@@ -75,7 +75,7 @@ void tst_Scenario::readsEveryField()
     QCOMPARE(s.faults.linkCuts.at(1).atMs, 90000);
     QCOMPARE(s.faults.linkCuts.at(1).forMs, 500);
     QCOMPARE(s.faults.networkIdChangeAtMs, 120000);
-    QCOMPARE(s.faults.stickRestartsAtMs, (QList<qint64> {5000, 7000}));
+    QCOMPARE(s.faults.stickRestartsAtMs, (QList<qint64>{5000, 7000}));
 }
 
 void tst_Scenario::clientsInheritTheTiming()
@@ -118,14 +118,14 @@ void tst_Scenario::rejectsBadInput_data()
                                  << "not valid JSON at line 3, column 12";
     QTest::newRow("not an object") << QByteArray("[1, 2]") << "the scenario must be a JSON object";
     QTest::newRow("no stick") << QByteArray("{}") << "stick: missing";
-    QTest::newRow("unknown top field") << "{" + stick + R"(, "devcies": []})" << "devcies: unknown field";
+    QTest::newRow("unknown top field") << "{" + stick + R"(, "devcies": []})"
+                                       << "devcies: unknown field";
     QTest::newRow("unknown device field")
         << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0", "restartAtOfset": 5}]})"
         << "devices[0].restartAtOfset: unknown field";
-    QTest::newRow("bad version")
-        << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0"},
+    QTest::newRow("bad version") << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0"},
                                          {"shortAddress": 2, "type": 1, "version": "1.256.0"}]})"
-        << "devices[1].version: \"1.256.0\" is not a version";
+                                 << "devices[1].version: \"1.256.0\" is not a version";
     QTest::newRow("version as number") << QByteArray(R"({"stick": {"version": 1}})")
                                        << "stick.version: expected a version text";
     QTest::newRow("missing type") << "{" + stick + R"(, "devices": [{"shortAddress": 1, "version": "1.0.0"}]})"
@@ -136,10 +136,10 @@ void tst_Scenario::rejectsBadInput_data()
     QTest::newRow("address taken by the stick")
         << "{" + stick + R"(, "devices": [{"shortAddress": 0, "type": 1, "version": "1.0.0"}]})"
         << "devices[0].shortAddress: 0x0000 is already taken";
-    QTest::newRow("address twice")
-        << "{" + stick + R"(, "devices": [{"shortAddress": "0x1a2b", "type": 1, "version": "1.0.0"},
+    QTest::newRow("address twice") << "{" + stick +
+                                          R"(, "devices": [{"shortAddress": "0x1a2b", "type": 1, "version": "1.0.0"},
                                          {"shortAddress": 6699, "type": 2, "version": "1.0.0"}]})"
-        << "devices[1].shortAddress: 0x1a2b is already taken";
+                                   << "devices[1].shortAddress: 0x1a2b is already taken";
     QTest::newRow("address too large")
         << "{" + stick + R"(, "devices": [{"shortAddress": 65536, "type": 1, "version": "1.0.0"}]})"
         << "devices[0].shortAddress: 65536 is out of range 0..65535";

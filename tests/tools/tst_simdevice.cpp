@@ -94,8 +94,8 @@ void tst_SimDevice::queryAnswers_data()
     QTest::addColumn<QByteArray>("nextRequest"); // command byte, then payload
 
     const QByteArray query = QByteArray::fromHex("01 00 3d1c 0100 00000100");
-    QTest::newRow("abort: later") << QByteArray::fromHex("95 3d1c 0100 00000100 00000000")
-                                  << int(SimDevice::eStateIdle) << 0 << false << query;
+    QTest::newRow("abort: later") << QByteArray::fromHex("95 3d1c 0100 00000100 00000000") << int(SimDevice::eStateIdle)
+                                  << 0 << false << query;
     QTest::newRow("no image") << QByteArray::fromHex("98 3d1c 0100 00000100 00000000") << int(SimDevice::eStateIdle)
                               << 0 << true << query;
     QTest::newRow("offer") << offer(0x010100, 100) << int(SimDevice::eStateTransfer) << 0 << false
@@ -104,10 +104,10 @@ void tst_SimDevice::queryAnswers_data()
                                          << QByteArray::fromHex("06 96 3d1c 0100 00010100");
     QTest::newRow("huge offer refused") << offer(0x010100, 0x7FFFFFFF) << int(SimDevice::eStateTransfer) << 0 << false
                                         << QByteArray::fromHex("06 96 3d1c 0100 00010100");
-    QTest::newRow("offer for another type") << QByteArray::fromHex("00 3d1c 0200 00010100 64000000")
-                                            << int(SimDevice::eStateIdle) << 1 << false << query;
-    QTest::newRow("too short") << QByteArray::fromHex("00 3d1c 0100 000101") << int(SimDevice::eStateIdle) << 1
-                               << false << query;
+    QTest::newRow("offer for another type")
+        << QByteArray::fromHex("00 3d1c 0200 00010100 64000000") << int(SimDevice::eStateIdle) << 1 << false << query;
+    QTest::newRow("too short") << QByteArray::fromHex("00 3d1c 0100 000101") << int(SimDevice::eStateIdle) << 1 << false
+                               << query;
 }
 
 void tst_SimDevice::queryAnswers()
@@ -142,8 +142,8 @@ void tst_SimDevice::transferEndings_data()
     QTest::addColumn<bool>("keepOldVersion");
     QTest::addColumn<int>("restartAtOffset");
     QTest::addColumn<int>("silentAtOffset");
-    QTest::addColumn<int>("endsAtOffset");  // where the device stops asking for blocks
-    QTest::addColumn<quint32>("versionAfter");  // reported after the restart; 0 = silent
+    QTest::addColumn<int>("endsAtOffset");     // where the device stops asking for blocks
+    QTest::addColumn<quint32>("versionAfter"); // reported after the restart; 0 = silent
     QTest::addColumn<int>("completed");
     QTest::addColumn<int>("interrupted");
 
@@ -205,7 +205,7 @@ void tst_SimDevice::transferEndings()
     QVERIFY(!device.takeRequest(t + 1999, request));
     QVERIFY(device.takeRequest(t + 2000, request));
     QCOMPARE(request.payload, QByteArray::fromHex("00 3d1c 0100") + le32(versionAfter));
-    QCOMPARE(device.versionHistory(), (QList<quint32> {0x010000, versionAfter}));
+    QCOMPARE(device.versionHistory(), (QList<quint32>{0x010000, versionAfter}));
 
     // A restart in mid-transfer happens once: the second transfer completes.
     if (restartAtOffset >= 0) {

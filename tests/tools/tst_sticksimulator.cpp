@@ -84,8 +84,9 @@ QByteArray le32(quint32 _value)
 
 bool isIndication(const QByteArray& _body, quint16 _address, quint8 _zclCommand)
 {
-    return _body.size() >= 23 && _body.at(0) == 0x03 && _body.at(2) == 0x10 && quint8(_body.at(4)) == (_address & 0xFF)
-           && quint8(_body.at(5)) == (_address >> 8) && quint8(_body.at(22)) == _zclCommand;
+    return _body.size() >= 23 && _body.at(0) == 0x03 && _body.at(2) == 0x10 &&
+           quint8(_body.at(4)) == (_address & 0xFF) && quint8(_body.at(5)) == (_address >> 8) &&
+           quint8(_body.at(22)) == _zclCommand;
 }
 
 // The reply of the published layout to a command request carrying an
@@ -121,8 +122,8 @@ QByteArray waitFor(ToolEnd& _tool, const std::function<bool(const QByteArray&)>&
             _tool.send(QByteArray::fromHex("04") + frame.at(1) + char(0));
         else if (frame.size() >= 32 && frame.at(2) == 0x10 && frame.at(22) == 0x01)
             _tool.send(zclReply(frame, 0x02,
-                                QByteArray(1, frame.at(26) == 0x06 ? char(0x98) : char(0x95)) + frame.mid(24, 4)
-                                    + frame.mid(28, 4) + le32(0)));
+                                QByteArray(1, frame.at(26) == 0x06 ? char(0x98) : char(0x95)) + frame.mid(24, 4) +
+                                    frame.mid(28, 4) + le32(0)));
     }
     return QByteArray();
 }
@@ -171,8 +172,8 @@ QByteArray serveImage(ToolEnd& _tool, quint16 _address, quint16 _type, quint32 _
         if (!isIndication(request, _address, 0x03))
             return request;
         const QByteArray req = request.mid(23);
-        const QByteArray expected = QByteArray::fromHex("00 3d1c") + char(_type & 0xFF) + char(_type >> 8)
-                                    + le32(_version) + le32(quint32(served)) + char(64);
+        const QByteArray expected = QByteArray::fromHex("00 3d1c") + char(_type & 0xFF) + char(_type >> 8) +
+                                    le32(_version) + le32(quint32(served)) + char(64);
         if (req != expected) {
             qWarning("unexpected block request %s", req.toHex(' ').constData());
             return QByteArray();
@@ -295,8 +296,8 @@ void tst_StickSimulator::abortMeansAskAgainLater()
     QVERIFY(r.tool.send(zclReply(first, 0x02, QByteArray::fromHex("95 3d1c 0100 00000100 00000000"))));
     const QByteArray second = waitFor(r.tool, isQuery);
     QVERIFY(!second.isEmpty());
-    QVERIFY(second.at(1) != first.at(1));        // a new request, a new number
-    QCOMPARE(second.mid(2), first.mid(2));       // the same question
+    QVERIFY(second.at(1) != first.at(1));  // a new request, a new number
+    QCOMPARE(second.mid(2), first.mid(2)); // the same question
     QCOMPARE(r.sim.device(kDevice)->stats().queries, 2);
     QCOMPARE(r.sim.device(kDevice)->stats().transfersStarted, 0);
 }
@@ -378,7 +379,8 @@ void tst_StickSimulator::stickUpdatesItself()
     const QByteArray again = waitFor(r.tool, [](const QByteArray& _f) { return isIndication(_f, 0x1234, 0x01); });
     QCOMPARE(again.mid(23), QByteArray::fromHex("00 3d1c 0600 00020100"));
     QCOMPARE(r.sim.stickClient().stats().restarts, 1);
-    QCOMPARE(r.sim.stickClient().lastImageSha256(), QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+    QCOMPARE(r.sim.stickClient().lastImageSha256(),
+             QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
     QCOMPARE(r.sim.counters().connects, 2);
 }
 
@@ -474,7 +476,7 @@ void tst_StickSimulator::repeatedSeqComparesTheReplies()
 void tst_StickSimulator::linkCutStartsOver()
 {
     Scenario scenario = baseScenario();
-    scenario.faults.linkCuts << SimLinkCut {300, 400};
+    scenario.faults.linkCuts << SimLinkCut{300, 400};
     Running r(scenario);
     QSignalSpy events(&r.sim, &StickSimulator::eventLogged);
     QVERIFY(r.start());

@@ -21,8 +21,7 @@ class FieldReader
 public:
     FieldReader(const QJsonObject& _object, const QString& _path, QString& _error)
         : m_object(_object), m_path(_path), m_error(_error)
-    {
-    }
+    {}
 
     bool ok() const { return m_error.isEmpty(); }
 
@@ -118,8 +117,9 @@ public:
         if (!value.isString())
             return fail(_key, "expected a version text like \"1.0.0\"");
         if (!Scenario::parseVersionText(value.toString(), _out))
-            return fail(_key, QString("\"%1\" is not a version like \"1.0.0\" (three parts, each 0..255)")
-                                  .arg(value.toString()));
+            return fail(
+                _key,
+                QString("\"%1\" is not a version like \"1.0.0\" (three parts, each 0..255)").arg(value.toString()));
         return true;
     }
 
@@ -180,8 +180,8 @@ void readTiming(const QJsonObject& _object, SimTiming& _timing, QString& _error)
 {
     FieldReader r(_object, "timing", _error);
     r.onlyKeys({"connectIntervalMs", "replyTimeoutMs", "maxRetries", "resetPollMs", "nwkStatusMs", "discoveryMs",
-                "queryIntervalMs", "stickQueryIntervalMs", "blockIntervalMs", "restartDelayMs",
-                "stickRestartDelayMs", "requestRetryMs", "requestMaxRetries"});
+                "queryIntervalMs", "stickQueryIntervalMs", "blockIntervalMs", "restartDelayMs", "stickRestartDelayMs",
+                "requestRetryMs", "requestMaxRetries"});
     r.integer("connectIntervalMs", 1, kMaxMs, _timing.connectIntervalMs);
     r.integer("replyTimeoutMs", 1, kMaxMs, _timing.replyTimeoutMs);
     r.integer("maxRetries", 0, 1000, _timing.maxRetries);
@@ -198,9 +198,9 @@ void readTiming(const QJsonObject& _object, SimTiming& _timing, QString& _error)
 }
 
 // Fields shared by devices and the stick; the defaults come from the timing.
-const QStringList kClientKeys {"version",         "manufacturer",   "endpoint",       "maxDataSize",
-                               "queryIntervalMs", "firstQueryMs",   "blockIntervalMs", "restartDelayMs",
-                               "restartAtOffset", "keepOldVersion", "silentAfterMs",  "silentAtOffset"};
+const QStringList kClientKeys{"version",         "manufacturer",   "endpoint",        "maxDataSize",
+                              "queryIntervalMs", "firstQueryMs",   "blockIntervalMs", "restartDelayMs",
+                              "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset"};
 
 void readClient(FieldReader& _r, SimClientConfig& _client)
 {
@@ -232,7 +232,10 @@ void readStick(const QJsonObject& _object, const SimTiming& _timing, SimStickCon
 {
     FieldReader r(_object, "stick", _error);
     QStringList keys = kClientKeys;
-    keys << "shortAddress" << "channel" << "networkId" << "networkState";
+    keys << "shortAddress"
+         << "channel"
+         << "networkId"
+         << "networkState";
     r.onlyKeys(keys);
     applyTiming(_timing, _stick.client, true);
     _stick.client.imageType = DeviceType::UsbStick;
@@ -253,7 +256,8 @@ void readDevice(const QJsonValue& _value, int _index, const SimTiming& _timing, 
     }
     FieldReader r(_value.toObject(), path, _error);
     QStringList keys = kClientKeys;
-    keys << "shortAddress" << "type";
+    keys << "shortAddress"
+         << "type";
     r.onlyKeys(keys);
     applyTiming(_timing, _device, false);
     r.require("shortAddress");
@@ -268,8 +272,8 @@ void readDevice(const QJsonValue& _value, int _index, const SimTiming& _timing, 
 void readFaults(const QJsonObject& _object, SimFaults& _faults, QString& _error)
 {
     FieldReader r(_object, "faults", _error);
-    r.onlyKeys({"corruptShare", "duplicateShare", "repeatSeqShare", "dropReplyShare", "linkCuts",
-                "networkIdChangeAtMs", "stickRestartsAtMs"});
+    r.onlyKeys({"corruptShare", "duplicateShare", "repeatSeqShare", "dropReplyShare", "linkCuts", "networkIdChangeAtMs",
+                "stickRestartsAtMs"});
     r.share("corruptShare", _faults.corruptShare);
     r.share("duplicateShare", _faults.duplicateShare);
     r.share("repeatSeqShare", _faults.repeatSeqShare);
@@ -299,8 +303,8 @@ void readFaults(const QJsonObject& _object, SimFaults& _faults, QString& _error)
     r.array("stickRestartsAtMs", restarts);
     for (int i = 0; r.ok() && i < restarts.size(); ++i) {
         const QJsonValue value = restarts.at(i);
-        if (!value.isDouble() || value.toDouble() < 0 || value.toDouble() > kMaxMs
-            || std::floor(value.toDouble()) != value.toDouble()) {
+        if (!value.isDouble() || value.toDouble() < 0 || value.toDouble() > kMaxMs ||
+            std::floor(value.toDouble()) != value.toDouble()) {
             _error = QString("faults.stickRestartsAtMs[%1]: expected milliseconds from 0 to %2").arg(i).arg(kMaxMs);
             return;
         }
@@ -348,7 +352,8 @@ bool Scenario::fromJson(const QByteArray& _json, Scenario& _out, QString& _error
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(_json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        _error = QString("not valid JSON at %1: %2").arg(lineAndColumn(_json, parseError.offset), parseError.errorString());
+        _error =
+            QString("not valid JSON at %1: %2").arg(lineAndColumn(_json, parseError.offset), parseError.errorString());
         return false;
     }
     if (!document.isObject()) {
@@ -374,7 +379,7 @@ bool Scenario::fromJson(const QByteArray& _json, Scenario& _out, QString& _error
 
     QJsonArray devices;
     r.array("devices", devices);
-    QSet<quint16> addresses {scenario.stick.client.shortAddress};
+    QSet<quint16> addresses{scenario.stick.client.shortAddress};
     for (int i = 0; r.ok() && i < devices.size(); ++i) {
         SimClientConfig device;
         readDevice(devices.at(i), i, scenario.timing, device, _error);

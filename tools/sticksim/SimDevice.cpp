@@ -176,9 +176,7 @@ void SimDevice::onQueryResponse(const QByteArray& _payload, qint64 _nowMs)
     const quint16 manufacturer = u16At(_payload, 1);
     const quint16 imageType = u16At(_payload, 3);
     if (manufacturer != m_config.manufacturer || imageType != m_config.imageType) {
-        badResponse(QString("offer for manufacturer 0x%1 image type %2")
-                        .arg(hex16(manufacturer))
-                        .arg(imageType),
+        badResponse(QString("offer for manufacturer 0x%1 image type %2").arg(hex16(manufacturer)).arg(imageType),
                     _nowMs);
         return;
     }
@@ -279,8 +277,8 @@ void SimDevice::onEndResponse(const QByteArray& _payload, qint64 _nowMs)
         goIdle(_nowMs);
         return;
     }
-    if (u16At(_payload, 0) != m_config.manufacturer || u16At(_payload, 2) != m_config.imageType
-        || u32At(_payload, 4) != m_offeredVersion) {
+    if (u16At(_payload, 0) != m_config.manufacturer || u16At(_payload, 2) != m_config.imageType ||
+        u32At(_payload, 4) != m_offeredVersion) {
         badResponse(QString("upgrade end response for manufacturer 0x%1 image type %2 %3")
                         .arg(hex16(u16At(_payload, 0)))
                         .arg(u16At(_payload, 2))

@@ -23,14 +23,21 @@ struct SimRequest
 class SimDevice
 {
 public:
-    enum State_t {
+    enum State_t
+    {
         eStateIdle,       // queries its next image every query interval
         eStateTransfer,   // fetches blocks; then sends Upgrade End
         eStateRestarting, // silent until its restart delay is over
         eStateSilent,     // fell silent for good
     };
 
-    enum Awaiting_t { eAwaitNone, eAwaitQuery, eAwaitBlock, eAwaitEnd };
+    enum Awaiting_t
+    {
+        eAwaitNone,
+        eAwaitQuery,
+        eAwaitBlock,
+        eAwaitEnd
+    };
 
     struct Stats
     {

@@ -17,7 +17,7 @@ constexpr int kMaxQueuedBytes = 64 * 1024; // a peer that reads nothing does not
 
 void makeRaw(int _fd)
 {
-    termios tio {};
+    termios tio{};
     if (tcgetattr(_fd, &tio) != 0)
         return;
     cfmakeraw(&tio);
@@ -167,7 +167,7 @@ void SimLine::checkPeer()
 {
     if (m_fd < 0)
         return;
-    pollfd pfd {m_fd, POLLIN, 0};
+    pollfd pfd{m_fd, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, 0);
     if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
         m_peerTimer.start();

@@ -8,20 +8,23 @@
 // are little-endian.
 namespace SimWire {
 
-enum FrameType_t : quint8 {
+enum FrameType_t : quint8
+{
     eFrameConnectRequest = 0x01,
     eFrameConnectAccept = 0x02,
     eFrameCommandRequest = 0x03,
     eFrameCommandReply = 0x04,
 };
 
-enum Command_t : quint8 {
+enum Command_t : quint8
+{
     eCmdResetToFNReq = 0x01,
     eCmdNwkStatusReq = 0x02,
     eCmdZclIndication = 0x10,
 };
 
-enum ZclCommand_t : quint8 {
+enum ZclCommand_t : quint8
+{
     eZclQueryNextImageReq = 0x01,
     eZclQueryNextImageResp = 0x02,
     eZclImageBlockReq = 0x03,
@@ -30,7 +33,8 @@ enum ZclCommand_t : quint8 {
     eZclUpgradeEndResp = 0x07,
 };
 
-enum ZclStatus_t : quint8 {
+enum ZclStatus_t : quint8
+{
     eZclSuccess = 0x00,
     eZclAbort = 0x95,
     eZclInvalidImage = 0x96,

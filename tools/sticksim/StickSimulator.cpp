@@ -541,7 +541,7 @@ void StickSimulator::runClients()
     if (!m_running)
         return;
     const qint64 t = now();
-    std::vector<SimDevice*> clients {m_stickClient.get()};
+    std::vector<SimDevice*> clients{m_stickClient.get()};
     for (auto& device : m_devices)
         clients.push_back(device.get());
     for (SimDevice* client : clients) {
@@ -703,7 +703,7 @@ QStringList StickSimulator::summary() const
                  .arg(c.repeatedRepliesDiffering)
                  .arg(c.droppedReplies);
 
-    std::vector<const SimDevice*> clients {m_stickClient.get()};
+    std::vector<const SimDevice*> clients{m_stickClient.get()};
     for (const auto& device : m_devices)
         clients.push_back(device.get());
     for (const SimDevice* client : clients) {
@@ -714,7 +714,8 @@ QStringList StickSimulator::summary() const
             int run = 1;
             while (i + run < history.size() && history.at(i + run) == history.at(i))
                 ++run;
-            path << (run == 1 ? versionText(history.at(i)) : QString("%1 (x%2)").arg(versionText(history.at(i))).arg(run));
+            path << (run == 1 ? versionText(history.at(i))
+                              : QString("%1 (x%2)").arg(versionText(history.at(i))).arg(run));
             i += run;
         }
         const SimDevice::Stats& s = client->stats();

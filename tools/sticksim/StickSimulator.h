@@ -28,7 +28,8 @@ class StickSimulator : public QObject
 {
     Q_OBJECT
 public:
-    enum StickState_t {
+    enum StickState_t
+    {
         eStickStopped,
         eStickConnecting, // connect requests until the tool accepts
         eStickConnected,  // command requests
@@ -36,7 +37,8 @@ public:
         eStickLinkCut,    // neither writes nor reads
     };
 
-    enum NwkState_t : quint8 {
+    enum NwkState_t : quint8
+    {
         eNwkDisconnected = 0,
         eNwkDiscovering = 1,
         eNwkDiscoveryFailed = 2,

@@ -123,7 +123,9 @@ int main(int argc, char* argv[])
         else
             QCoreApplication::quit();
     });
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
