@@ -8,8 +8,7 @@ class tst_Scenario : public QObject
 {
     Q_OBJECT
 private slots:
-    void readsEveryField();
-    void clientsInheritTheTiming();
+    void readsFieldsAndDefaults();
     void rejectsBadInput_data();
     void rejectsBadInput();
     void versionTexts_data();
@@ -18,21 +17,19 @@ private slots:
     void shippedScenariosAreValid();
 };
 
-void tst_Scenario::readsEveryField()
+void tst_Scenario::readsFieldsAndDefaults()
 {
     const QByteArray json = R"({
         "seed": 42, "stopAfterMs": 90000, "stopWhenNoImage": true,
-        "timing": {"connectIntervalMs": 500, "replyTimeoutMs": 700, "maxRetries": 3, "resetPollMs": 4000,
-                   "nwkStatusMs": 8000, "discoveryMs": 1500, "blockIntervalMs": 5, "requestRetryMs": 900,
-                   "requestMaxRetries": 4},
-        "stick": {"version": "2.3.4", "shortAddress": "0x0001", "channel": 20,
-                  "networkId": "0x00112233445566ff", "networkState": 2, "restartDelayMs": 1234},
+        "timing": {"maxRetries": 3, "queryIntervalMs": 1111, "stickQueryIntervalMs": 2222, "restartDelayMs": 444,
+                   "stickRestartDelayMs": 555, "requestMaxRetries": 7},
+        "stick": {"version": "2.3.4", "shortAddress": "0x0001", "networkId": "0x00112233445566ff"},
         "devices": [
-            {"shortAddress": "0x1A2B", "type": 2, "version": "1.0.255", "manufacturer": 4660, "endpoint": 11,
-             "maxDataSize": 50, "queryIntervalMs": 3000, "firstQueryMs": 0, "restartAtOffset": 2048,
-             "keepOldVersion": true, "silentAfterMs": 60000, "silentAtOffset": 4096}
+            {"shortAddress": "0x1A2B", "type": 2, "version": "1.0.255", "manufacturer": 4660, "maxDataSize": 50,
+             "restartAtOffset": 2048, "keepOldVersion": true, "silentAfterMs": 60000, "silentAtOffset": 4096},
+            {"shortAddress": 2, "type": 4, "version": "1.0.0", "queryIntervalMs": 99}
         ],
-        "faults": {"corruptShare": 0.05, "duplicateShare": 0.5, "repeatSeqShare": 1, "dropReplyShare": 0,
+        "faults": {"corruptShare": 0.05, "repeatSeqShare": 1,
                    "linkCuts": [{"atMs": 30000, "forMs": 10000}, {"atMs": "90000", "forMs": 500}],
                    "networkIdChangeAtMs": 120000, "stickRestartsAtMs": [5000, 7000]}
     })";
@@ -43,69 +40,40 @@ void tst_Scenario::readsEveryField()
     QCOMPARE(s.seed, 42u);
     QCOMPARE(s.stopAfterMs, 90000);
     QVERIFY(s.stopWhenNoImage);
-    QCOMPARE(s.timing.connectIntervalMs, 500);
     QCOMPARE(s.timing.maxRetries, 3);
+    QCOMPARE(s.timing.replyTimeoutMs, 1000); // default
     QCOMPARE(s.stick.client.version, 0x020304u);
     QCOMPARE(s.stick.client.shortAddress, quint16(1));
     QCOMPARE(s.stick.client.imageType, quint16(6));
-    QCOMPARE(s.stick.client.restartDelayMs, 1234);
-    QCOMPARE(s.stick.channel, quint8(20));
+    QCOMPARE(s.stick.client.queryIntervalMs, 2222); // the stick's own timing
+    QCOMPARE(s.stick.client.restartDelayMs, 555);
     QCOMPARE(s.stick.networkId, QByteArray::fromHex("00112233445566ff"));
-    QCOMPARE(s.stick.networkState, quint8(2));
+    QCOMPARE(s.stick.networkState, quint8(3));
 
-    QCOMPARE(s.devices.size(), 1);
+    QCOMPARE(s.devices.size(), 2);
     const SimClientConfig& d = s.devices.first();
     QCOMPARE(d.shortAddress, quint16(0x1A2B));
-    QCOMPARE(d.imageType, quint16(2));
     QCOMPARE(d.version, 0x0100FFu);
     QCOMPARE(d.manufacturer, quint16(0x1234));
-    QCOMPARE(d.endpoint, quint8(11));
     QCOMPARE(d.maxDataSize, 50);
-    QCOMPARE(d.queryIntervalMs, 3000);
-    QCOMPARE(d.firstQueryMs, 0);
     QCOMPARE(d.restartAtOffset, 2048);
     QVERIFY(d.keepOldVersion);
     QCOMPARE(d.silentAfterMs, 60000);
     QCOMPARE(d.silentAtOffset, 4096);
+    QCOMPARE(d.queryIntervalMs, 1111); // inherited from the timing
+    QCOMPARE(d.restartDelayMs, 444);
+    QCOMPARE(d.requestMaxRetries, 7);
+    QCOMPARE(s.devices.at(1).queryIntervalMs, 99); // its own wins
+    QCOMPARE(s.devices.at(1).manufacturer, quint16(0x1C3D));
+    QCOMPARE(s.devices.at(1).maxDataSize, 64);
 
     QCOMPARE(s.faults.corruptShare, 0.05);
-    QCOMPARE(s.faults.duplicateShare, 0.5);
     QCOMPARE(s.faults.repeatSeqShare, 1.0);
     QCOMPARE(s.faults.linkCuts.size(), 2);
     QCOMPARE(s.faults.linkCuts.at(1).atMs, 90000);
     QCOMPARE(s.faults.linkCuts.at(1).forMs, 500);
     QCOMPARE(s.faults.networkIdChangeAtMs, 120000);
     QCOMPARE(s.faults.stickRestartsAtMs, (QList<qint64>{5000, 7000}));
-}
-
-void tst_Scenario::clientsInheritTheTiming()
-{
-    const QByteArray json = R"({
-        "timing": {"queryIntervalMs": 1111, "stickQueryIntervalMs": 2222, "blockIntervalMs": 3,
-                   "restartDelayMs": 444, "stickRestartDelayMs": 555, "requestRetryMs": 66, "requestMaxRetries": 7},
-        "stick": {"version": "1.0.0"},
-        "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0"},
-                    {"shortAddress": 2, "type": 4, "version": "1.0.0", "queryIntervalMs": 99, "restartDelayMs": 0}]
-    })";
-    Scenario s;
-    QString error;
-    QVERIFY2(Scenario::fromJson(json, s, error), qPrintable(error));
-
-    QCOMPARE(s.stick.client.queryIntervalMs, 2222);
-    QCOMPARE(s.stick.client.restartDelayMs, 555);
-    QCOMPARE(s.stick.client.manufacturer, quint16(0x1C3D));
-    QCOMPARE(s.stick.networkState, quint8(3));
-    QCOMPARE(s.devices.at(0).queryIntervalMs, 1111);
-    QCOMPARE(s.devices.at(0).restartDelayMs, 444);
-    QCOMPARE(s.devices.at(0).blockIntervalMs, 3);
-    QCOMPARE(s.devices.at(0).requestRetryMs, 66);
-    QCOMPARE(s.devices.at(0).requestMaxRetries, 7);
-    QCOMPARE(s.devices.at(0).maxDataSize, 64);
-    QCOMPARE(s.devices.at(0).manufacturer, quint16(0x1C3D));
-    QCOMPARE(s.devices.at(1).queryIntervalMs, 99);
-    QCOMPARE(s.devices.at(1).restartDelayMs, 0);
-    QCOMPARE(s.timing.replyTimeoutMs, 1000);
-    QCOMPARE(s.timing.maxRetries, 5);
 }
 
 void tst_Scenario::rejectsBadInput_data()
@@ -126,10 +94,6 @@ void tst_Scenario::rejectsBadInput_data()
     QTest::newRow("bad version") << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0"},
                                          {"shortAddress": 2, "type": 1, "version": "1.256.0"}]})"
                                  << "devices[1].version: \"1.256.0\" is not a version";
-    QTest::newRow("version as number") << QByteArray(R"({"stick": {"version": 1}})")
-                                       << "stick.version: expected a version text";
-    QTest::newRow("missing type") << "{" + stick + R"(, "devices": [{"shortAddress": 1, "version": "1.0.0"}]})"
-                                  << "devices[0].type: missing";
     QTest::newRow("device of the stick's type")
         << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 6, "version": "1.0.0"}]})"
         << "devices[0].type: 6 is the stick's own image type";
@@ -140,32 +104,18 @@ void tst_Scenario::rejectsBadInput_data()
                                           R"(, "devices": [{"shortAddress": "0x1a2b", "type": 1, "version": "1.0.0"},
                                          {"shortAddress": 6699, "type": 2, "version": "1.0.0"}]})"
                                    << "devices[1].shortAddress: 0x1a2b is already taken";
-    QTest::newRow("address too large")
-        << "{" + stick + R"(, "devices": [{"shortAddress": 65536, "type": 1, "version": "1.0.0"}]})"
-        << "devices[0].shortAddress: 65536 is out of range 0..65535";
     QTest::newRow("fraction") << "{" + stick + R"(, "timing": {"replyTimeoutMs": 10.5}})"
                               << "timing.replyTimeoutMs: not a whole number";
-    QTest::newRow("zero interval") << "{" + stick + R"(, "timing": {"connectIntervalMs": 0}})"
-                                   << "timing.connectIntervalMs: 0 is out of range";
     QTest::newRow("hex garbage") << QByteArray(R"({"stick": {"version": "1.0.0", "shortAddress": "0xzz"}})")
                                  << "stick.shortAddress: not a number: \"0xzz\"";
     QTest::newRow("short network id") << QByteArray(R"({"stick": {"version": "1.0.0", "networkId": "0011"}})")
                                       << "stick.networkId: expected 16 hexadecimal digits";
     QTest::newRow("share above one") << "{" + stick + R"(, "faults": {"corruptShare": 1.5}})"
                                      << "faults.corruptShare: 1.5 is not a share from 0 to 1";
-    QTest::newRow("negative share") << "{" + stick + R"(, "faults": {"dropReplyShare": -0.1}})"
-                                    << "faults.dropReplyShare: -0.1 is not a share";
     QTest::newRow("link cut without length") << "{" + stick + R"(, "faults": {"linkCuts": [{"atMs": 5}]}})"
                                              << "faults.linkCuts[0].forMs: missing";
-    QTest::newRow("link cut not an object") << "{" + stick + R"(, "faults": {"linkCuts": [5]}})"
-                                            << "faults.linkCuts[0]: expected an object";
     QTest::newRow("restart time negative") << "{" + stick + R"(, "faults": {"stickRestartsAtMs": [1, -2]}})"
                                            << "faults.stickRestartsAtMs[1]: expected milliseconds";
-    QTest::newRow("device not an object") << "{" + stick + R"(, "devices": ["dev"]})"
-                                          << "devices[0]: expected an object";
-    QTest::newRow("flag not a bool")
-        << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0", "keepOldVersion": 1}]})"
-        << "devices[0].keepOldVersion: expected true or false";
 }
 
 void tst_Scenario::rejectsBadInput()
