@@ -172,6 +172,13 @@ void AuthFileDownloader::checkUpdateAuth()
         emit error();
         return;
     }
+    if (m_dataDownloader.errorCode() != 0 || m_sigDownloader.errorCode() != 0) {
+        // Bytes of a failed transfer (cut off, or nothing at all) are not
+        // judged: the error has been reported, a signature failure would
+        // only misname it.
+        discardPartFiles();
+        return;
+    }
 
     if (!verify()) {
         LOG("url data wrong (auth failed)");

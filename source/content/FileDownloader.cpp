@@ -51,7 +51,6 @@ void FileDownloader::setUrl(const QUrl& _url)
     m_ok = false;
     m_errorCode = QNetworkReply::NoError;
     m_errorString.clear();
-    m_tooLarge = false;
 
     if (_url.isValid()) {
         m_pReply = m_manager.get(QNetworkRequest(_url));
@@ -124,13 +123,6 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
     m_data = _pReply->readAll();
     _pReply->deleteLater();
 
-    if (m_tooLarge) {
-        // Cut off: the bytes are neither kept nor saved.
-        m_data.clear();
-        emit downloaded();
-        return;
-    }
-
     save();
     if (isNotFoundPage()) {
         LOG(QString("file not found on server: url '%1'").arg(m_url));
@@ -144,17 +136,24 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
 
 void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    if (m_tooLarge)
-        return;
     if (m_pReply && (bytesReceived > m_maxSize || bytesTotal > m_maxSize)) {
-        m_tooLarge = true;
         LOG(QString("download too large: url '%1', %2 of %3 bytes, limit %4")
                 .arg(m_url)
                 .arg(bytesReceived)
                 .arg(bytesTotal)
                 .arg(m_maxSize));
-        // Reported through errorSlot like any network error.
-        m_pReply->abort();
+        // The reply is dropped like one of an earlier URL: its bytes are
+        // neither kept nor saved. A reply that has all its bytes already
+        // would not report its abort, so the error is reported here.
+        QNetworkReply* reply = m_pReply;
+        m_pReply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        m_data.clear();
+        m_errorCode = QNetworkReply::OperationCanceledError;
+        m_errorString = QString("download larger than %1 bytes").arg(m_maxSize);
+        LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+        emit error();
         return;
     }
     emit downloadProgress(bytesReceived, bytesTotal);

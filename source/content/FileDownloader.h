@@ -59,5 +59,4 @@ private:
     QString m_errorString;
     QPointer<QNetworkReply> m_pReply;
     qint64 m_maxSize;
-    bool m_tooLarge = false;
 };

@@ -91,7 +91,7 @@ QByteArray UpdateServer::makerNotFoundPage(int _size)
                       "www.vandrel.example/\">www.vandrel.example</a></header>\n<main><h1>Vandrel Online-Katalog</h1>"
                       "<p>Die angeforderte Seite wurde leider nicht gefunden.</p></main>\n";
     const QByteArray tail = "</body></html>\n";
-    const int fill = _size - page.size() - tail.size() - 9; // "<!-- " + " -->\n"
+    const int fill = _size - page.size() - tail.size() - 10; // "<!-- " + " -->\n"
     if (fill > 0)
         page += "<!-- " + QByteArray(fill, 'x') + " -->\n";
     page += tail;
