@@ -149,6 +149,11 @@ void CProg2Gui::processProductionIni()
         if (!copyFirmwareFile(productionDir, getUpdatePath(), file, backup.value(group + "/file").toString(),
                               keepOld))
             continue;
+        // A shipped file that is missing is not recorded as held.
+        if (!QFileInfo(getUpdatePath() + "/" + file).isFile()) {
+            LOG(QString("missing file: '%1'").arg(file));
+            continue;
+        }
         backup.setValue(group + "/id", devType);
         backup.setValue(group + "/ver", version);
         backup.setValue(group + "/file", file);
