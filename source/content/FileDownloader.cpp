@@ -28,7 +28,13 @@ FileDownloader::~FileDownloader() = default;
 void FileDownloader::setUrl(const QString& _base, const QString& _name, const QString& _ext)
 {
     m_url = _base + "/" + _name + "." + _ext;
-    setUrl(QUrl(m_url, QUrl::TolerantMode));
+    start(QUrl(m_url, QUrl::TolerantMode));
+}
+
+void FileDownloader::setUrl(const QUrl& _url)
+{
+    m_url = _url.toString();
+    start(_url);
 }
 
 void FileDownloader::dropCurrentReply()
@@ -44,7 +50,7 @@ void FileDownloader::dropCurrentReply()
     QMetaObject::invokeMethod(stale, &QNetworkReply::abort, Qt::QueuedConnection);
 }
 
-void FileDownloader::setUrl(const QUrl& _url)
+void FileDownloader::start(const QUrl& _url)
 {
     dropCurrentReply();
     m_data.clear();

@@ -46,6 +46,7 @@ public slots:
     void errorSlot(QNetworkReply::NetworkError _code);
 
 private:
+    void start(const QUrl& _url);
     void save();
     bool isNotFoundPage() const;
     void dropCurrentReply();

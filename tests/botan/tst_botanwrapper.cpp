@@ -232,8 +232,8 @@ void tst_BotanWrapper::verifySigFile()
         const QString line = QString(printed).replace("%sig%", sigPath).replace("%data%", dataPath);
         QVERIFY2(text.contains(line), qPrintable(text));
         // Every printed line carries "<file>(<line>) <function>: ".
-        QVERIFY2(QRegularExpression("^\\S*BotanWrapper\\.cpp\\(\\d+\\) BotanWrapper::verifySigFile: ").match(text).hasMatch(),
-                 qPrintable(text));
+        const QRegularExpression prefix("^\\S*BotanWrapper\\.cpp\\(\\d+\\) BotanWrapper::verifySigFile: ");
+        QVERIFY2(prefix.match(text).hasMatch(), qPrintable(text));
         QVERIFY(text.endsWith('\n'));
     }
 }

@@ -287,7 +287,9 @@ void tst_BackupIni::loadAnnouncesStickAndTool()
     for (const char* file : {"stick.bin", "tool.zip", "ce.ota"})
         QVERIFY(writeFile(getUpdatePath() + "/" + file, "x"));
     writeIni(backupPath(),
-             {{"6", 6, "3.0.0", "stick.bin", 90}, {"9999", 9999, toolVer, "tool.zip", 0}, {"1", 1, "1.4.0", "ce.ota", -1}},
+             {{"6", 6, "3.0.0", "stick.bin", 90},
+              {"9999", 9999, toolVer, "tool.zip", 0},
+              {"1", 1, "1.4.0", "ce.ota", -1}},
              {"6", "9999", "1"});
 
     CProg2Gui bridge;

@@ -55,6 +55,7 @@ private slots:
     void baseUrlIsJoinedAsItStands();
     void sizeLimit_data();
     void sizeLimit();
+    void validFileUrlGoesThroughTheNetworkManager();
 
     void verifiedPairTakesFinalNames();
     void rejectedPairLeavesFinalNames_data();
@@ -101,7 +102,8 @@ void tst_Downloaders::cleanup()
 
 bool tst_Downloaders::urlFinished(const QString& _url) const
 {
-    return m_log->count(QString("loaded url '%1'").arg(_url)) + m_log->count(QString("file not found on server: url '%1'").arg(_url)) > 0;
+    return m_log->count(QString("loaded url '%1'").arg(_url)) > 0 ||
+           m_log->count(QString("file not found on server: url '%1'").arg(_url)) > 0;
 }
 
 bool tst_Downloaders::pairFinished(const QString& _dataUrl, const QString& _sigUrl) const
@@ -218,6 +220,21 @@ void tst_Downloaders::sizeLimit()
         QCOMPARE(downloader.data().size(), fileSize);
         QCOMPARE(readFile(saved).size(), fileSize);
     }
+}
+
+void tst_Downloaders::validFileUrlGoesThroughTheNetworkManager()
+{
+    const QString path = m_served->filePath("local.bin");
+    QVERIFY(writeFile(path, firmware(2000, 13)));
+    FileDownloader downloader;
+    QSignalSpy downloaded(&downloader, &FileDownloader::downloaded);
+    const QUrl url = QUrl::fromLocalFile(path);
+    QVERIFY(url.isValid());
+    downloader.setUrl(url);
+    QVERIFY(downloaded.wait(kWaitMs));
+    QCOMPARE(downloader.data(), firmware(2000, 13));
+    QCOMPARE(m_log->count(QString("loaded url '%1'").arg(url.toString())), 1);
+    QVERIFY(!m_log->contains("loaded local file"));
 }
 
 void tst_Downloaders::verifiedPairTakesFinalNames()

@@ -257,7 +257,8 @@ void tst_Tools::updateServerProcess()
 
     QNetworkAccessManager manager;
     auto get = [&manager, port](const QString& _path, int* _status) {
-        QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/%2").arg(port).arg(_path))));
+        const QUrl url(QString("http://127.0.0.1:%1/%2").arg(port).arg(_path));
+        QNetworkReply* reply = manager.get(QNetworkRequest(url));
         QSignalSpy finished(reply, &QNetworkReply::finished);
         finished.wait(kWaitMs);
         *_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

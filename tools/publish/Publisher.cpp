@@ -74,8 +74,8 @@ QByteArray Publisher::signature(const QByteArray& _data, QString* _error) const
     try {
         Botan::AutoSeeded_RNG rng;
         Botan::PK_Signer signer(*m_key, rng, "EMSA4(SHA-256,MGF1,32)", Botan::IEEE_1363);
-        const std::vector<uint8_t> raw =
-            signer.sign_message(reinterpret_cast<const uint8_t*>(_data.constData()), static_cast<size_t>(_data.size()), rng);
+        const std::vector<uint8_t> raw = signer.sign_message(reinterpret_cast<const uint8_t*>(_data.constData()),
+                                                             static_cast<size_t>(_data.size()), rng);
         const std::string text = Botan::base64_encode(raw);
         return QByteArray::fromStdString(text) + "\n";
     } catch (const std::exception& e) {
