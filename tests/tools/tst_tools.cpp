@@ -4,7 +4,6 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include "botan/BotanWrapper.h"
 #include "common/common.h"
 #include "support/DevelopmentSigner.h"
 
@@ -137,12 +136,6 @@ void tst_Tools::signAndVerify()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains("signature holds"));
 
-    // The checker inside the tool agrees.
-    BotanWrapper wrapper;
-    const QByteArray pem = readFile(m_pubKey);
-    QVERIFY(wrapper.loadPublicKey(pem.constData(), pem.size()));
-    QVERIFY(wrapper.verifySigFile(data.toStdString().c_str(), m_dir.filePath("fw.sig").toStdString().c_str()));
-
     // A changed byte, another file's signature, no signature at all.
     QVERIFY(writeFile(data, QByteArray(4999, 'f') + 'g'));
     run = publish({"verify", "--pubkey", m_pubKey, data});
@@ -169,11 +162,7 @@ void tst_Tools::signedIndex()
     const Run run = publish({"index", "--key", m_key, "--out", out, manifest});
     QCOMPARE(run.exitCode, 0);
 
-    BotanWrapper wrapper;
-    const QByteArray pem = readFile(m_pubKey);
-    QVERIFY(wrapper.loadPublicKey(pem.constData(), pem.size()));
-    QVERIFY(wrapper.verifySigFile((out + "/update.xml").toStdString().c_str(),
-                                  (out + "/update.sig").toStdString().c_str()));
+    QCOMPARE(publish({"verify", "--pubkey", m_pubKey, out + "/update.xml"}).exitCode, 0);
 
     // apps / updates (one per type, in order) / update.
     QXmlStreamReader xml(readFile(out + "/update.xml"));
@@ -206,7 +195,6 @@ void tst_Tools::badInput_data()
 
     QTest::newRow("no command") << QStringList() << QByteArray() << 2 << "usage";
     QTest::newRow("unknown command") << QStringList {"publish"} << QByteArray() << 2 << "unknown command";
-    QTest::newRow("sign without files") << QStringList {"sign", "--key", "k"} << QByteArray() << 2 << "sign needs";
     QTest::newRow("image with a two-part version")
         << QStringList {"image", "--type", "4", "--version", "1.2", "--size", "1", "--out", "x"} << QByteArray() << 2
         << "--version";
@@ -214,8 +202,6 @@ void tst_Tools::badInput_data()
                                                    << 1 << "line 1: bad version";
     QTest::newRow("manifest line too short") << QStringList {"index"} << QByteArray("# header\n4;plug;1.0.0\n") << 1
                                              << "line 2: expected";
-    QTest::newRow("manifest type not a number") << QStringList {"index"} << QByteArray("x;plug;1.0.0;p.ota\n") << 1
-                                                << "bad device type";
     QTest::newRow("key that is no key") << QStringList {"sign", "--key", "%manifest%", "%manifest%"}
                                         << QByteArray("not a key") << 1 << "cannot load key";
 }
