@@ -658,6 +658,8 @@ void StickSimulator::restartStick(const QString& _why)
 
 void StickSimulator::cutLink(qint64 _forMs)
 {
+    if (!m_running)
+        return;
     event(QString("fault: link cut for %1 ms").arg(_forMs));
     m_connectTimer.stop();
     loseRequests();

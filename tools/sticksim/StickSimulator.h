@@ -77,6 +77,10 @@ public:
     // once. The line stays open so the tool sees a silent stick.
     void stop();
     bool isRunning() const { return m_running; }
+    // The stick neither writes nor reads for _forMs, then connects again, as
+    // a scenario's link cut does. For tests that need the cut at a moment of
+    // their own choosing, such as in the middle of a transfer.
+    void cutLink(qint64 _forMs);
 
     QString linePath() const { return m_line.peerPath(); }
     const SimLine& line() const { return m_line; }
@@ -156,7 +160,6 @@ private:
     void startFactoryReset();
     void onDiscoveryDone();
     void restartStick(const QString& _why);
-    void cutLink(qint64 _forMs);
     void onStickTimer();
     void checkSettled();
 

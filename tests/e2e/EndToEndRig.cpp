@@ -1,0 +1,312 @@
+#include "EndToEndRig.h"
+
+#include <cstdio>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QtTest>
+
+#include "Publisher.h"
+#include "Scenario.h"
+#include "StickSimulator.h"
+#include "UpdateServer.h"
+#include "bridge/CProg2Gui.h"
+#include "common/common.h"
+#include "common/settings.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "link/StickInterface.h"
+#include "support/StickFrames.h"
+
+namespace {
+// The tool logs every block it serves; a run gives thousands of lines. They
+// are kept here and printed only when a test fails.
+QStringList s_log;
+QtMessageHandler s_previousHandler = nullptr;
+constexpr int kLogLinesOnFailure = 150;
+constexpr int kEventsOnFailure = 120;
+
+void quietHandler(QtMsgType _type, const QMessageLogContext& _context, const QString& _message)
+{
+    s_log.append(_message);
+    if (_type != QtDebugMsg && _type != QtInfoMsg && s_previousHandler)
+        s_previousHandler(_type, _context, _message);
+}
+
+void printTail(const char* _title, const QStringList& _lines, int _count)
+{
+    std::fprintf(stderr, "---- %s (last %d of %d)\n", _title, int(qMin(_count, _lines.size())), int(_lines.size()));
+    for (int i = qMax(0, _lines.size() - _count); i < _lines.size(); ++i)
+        std::fprintf(stderr, "%s\n", qPrintable(_lines.at(i)));
+}
+} // namespace
+
+EndToEndRig::EndToEndRig() : m_settings(std::make_unique<TestSettings>())
+{
+    s_log.clear();
+    s_previousHandler = qInstallMessageHandler(quietHandler);
+    m_server = std::make_unique<UpdateServer>(m_served.path());
+    if (!m_server->listen())
+        m_error = "update server does not listen";
+    QSettings* settings = m_settings->settings();
+    settings->setValue("update/UpdateUrl", m_server->baseUrl() + "/");
+    settings->setValue("update/UpdateFile", "update");
+    settings->setValue("update/UpdateExt", "xml");
+    settings->setValue("update/UpdateSigExt", "sig");
+    QDir().mkpath(getUpdatePath());
+}
+
+EndToEndRig::~EndToEndRig()
+{
+    if (QTest::currentTestFailed() || qEnvironmentVariableIsSet("LUMORAN_E2E_VERBOSE")) {
+        printTail("tool log", s_log, kLogLinesOnFailure);
+        if (m_simulator) {
+            printTail("simulator events", m_simulator->events(), kEventsOnFailure);
+            printTail("simulator summary", m_simulator->summary(), 1000);
+        }
+    }
+    // The tool closes its end of the line before the simulator goes.
+    m_bridge.reset();
+    if (m_simulator)
+        m_simulator->stop();
+    m_simulator.reset();
+    m_server.reset();
+    qInstallMessageHandler(s_previousHandler);
+    s_previousHandler = nullptr;
+    s_log.clear();
+    m_settings.reset();
+}
+
+bool EndToEndRig::canVerifyDevelopmentContent()
+{
+    return DevelopmentSigner::embeddedKeyIsDevelopmentKey();
+}
+
+QJsonObject EndToEndRig::scenario(const QJsonArray& _devices, const QJsonObject& _faults, const QJsonObject& _timing)
+{
+    // Short intervals keep a run to seconds; the polls still come well within
+    // the tool's 6 s link watchdog.
+    QJsonObject timing{
+        {"connectIntervalMs", 200},    {"replyTimeoutMs", 400},   {"maxRetries", 8},
+        {"resetPollMs", 2000},         {"nwkStatusMs", 2500},     {"queryIntervalMs", 300},
+        {"stickQueryIntervalMs", 400}, {"restartDelayMs", 300},   {"stickRestartDelayMs", 800},
+        {"requestRetryMs", 400},       {"requestMaxRetries", 10},
+    };
+    for (auto it = _timing.begin(); it != _timing.end(); ++it)
+        timing.insert(it.key(), it.value());
+    QJsonObject stick{
+        {"version", "1.0.0"}, {"shortAddress", "0x0000"}, {"channel", 15}, {"networkId", "4c554d4f52414e31"},
+        {"networkState", 3},
+    };
+    QJsonObject root{{"seed", 7}, {"stick", stick}, {"timing", timing}, {"devices", _devices}};
+    if (!_faults.isEmpty())
+        root.insert("faults", _faults);
+    return root;
+}
+
+QJsonObject EndToEndRig::device(quint16 _shortAddress, quint16 _type, const QString& _version,
+                                const QJsonObject& _extra)
+{
+    QJsonObject device = _extra;
+    device.insert("shortAddress", QString("0x%1").arg(_shortAddress, 4, 16, QChar('0')));
+    device.insert("type", _type);
+    device.insert("version", _version);
+    return device;
+}
+
+QString EndToEndRig::updatePath() const
+{
+    return getUpdatePath();
+}
+
+QString EndToEndRig::serverFileName(const Firmware& _firmware) const
+{
+    return QString("type%1_%2.ota").arg(_firmware.devType).arg(_firmware.version);
+}
+
+bool EndToEndRig::hold(const Firmware& _firmware)
+{
+    const QString file = QString("held_%1.ota").arg(_firmware.devType);
+    const QByteArray image =
+        Publisher::otaImage(_firmware.devType, parseVersion(_firmware.version), _firmware.payloadSize);
+    if (!m_signer.isValid() || !m_signer.writeFile(getUpdatePath(), file, image)) {
+        m_error = "cannot write held firmware " + file;
+        return false;
+    }
+    QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
+    const QString group = QString::number(_firmware.devType);
+    QStringList known = backup.value("devices/known_devices").toStringList();
+    if (!known.contains(group))
+        known.append(group);
+    backup.setValue("devices/known_devices", known);
+    backup.setValue(group + "/id", _firmware.devType);
+    backup.setValue(group + "/ver", _firmware.version);
+    backup.setValue(group + "/file", file);
+    backup.sync();
+    return backup.status() == QSettings::NoError;
+}
+
+bool EndToEndRig::offer(const QList<Firmware>& _firmware)
+{
+    if (!m_signer.isValid()) {
+        m_error = "development key not loadable";
+        return false;
+    }
+    QList<Publisher::IndexEntry> entries;
+    for (const Firmware& firmware : _firmware) {
+        const QByteArray image =
+            Publisher::otaImage(firmware.devType, parseVersion(firmware.version), firmware.payloadSize);
+        if (!m_signer.writeFile(m_served.path(), serverFileName(firmware), image)) {
+            m_error = "cannot publish " + serverFileName(firmware);
+            return false;
+        }
+        m_servedImages.insert(firmware.devType, image);
+        entries.append({firmware.devType, QString("type %1").arg(firmware.devType), firmware.version,
+                        serverFileName(firmware), QString()});
+        m_offered.append(firmware);
+    }
+    Publisher publisher;
+    QString error;
+    if (!publisher.loadPrivateKey(DevelopmentSigner::privateKeyPath(), &error) ||
+        !publisher.writeIndex(entries, m_served.path(), &error)) {
+        m_error = "cannot write the index: " + error;
+        return false;
+    }
+    return true;
+}
+
+bool EndToEndRig::startSimulator(const QJsonObject& _scenario)
+{
+    Scenario scenario;
+    QString error;
+    if (!Scenario::fromJson(QJsonDocument(_scenario).toJson(), scenario, error)) {
+        m_error = "scenario: " + error;
+        return false;
+    }
+    m_stickAddress = scenario.stick.client.shortAddress;
+    m_simulator = std::make_unique<StickSimulator>(scenario);
+    if (!m_simulator->start(error)) {
+        m_error = "simulator: " + error;
+        return false;
+    }
+    m_settings->settings()->setValue("serial/ports", QStringList{m_simulator->linePath()});
+    return true;
+}
+
+void EndToEndRig::startTool()
+{
+    m_bridge = std::make_unique<CProg2Gui>();
+    QObject::connect(m_bridge->stickInterface(), &StickInterface::frameSent, [this](const QByteArray& _body) {
+        const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
+        if (!reply.valid || reply.dstShortAddress == m_stickAddress)
+            return;
+        WireReply wire;
+        wire.address = reply.dstShortAddress;
+        wire.responseId = reply.responseId;
+        if (reply.responseId == kQueryResponse || reply.responseId == kBlockResponse) {
+            wire.status = reply.status();
+            wire.fileVersion = reply.fileVersion();
+        }
+        if (reply.responseId == kBlockResponse) {
+            wire.offset = reply.fileOffset();
+            wire.dataSize = reply.blockData().size();
+        }
+        m_wire.append(wire);
+    });
+}
+
+void EndToEndRig::startDownload()
+{
+    FirmwareUpdateFileModel* files = m_bridge->fileModel();
+    // The records the index query yields, one per offered file.
+    for (const Firmware& firmware : m_offered) {
+        files->updateFirmwareFileData(QString(" devid=\"%1\" application=\"type %1\" version=\"%2\" fileName=\"%3\"/>")
+                                          .arg(firmware.devType)
+                                          .arg(firmware.version, serverFileName(firmware)));
+    }
+    if (files->selectionState() != 2)
+        files->toggleSelectAll();
+    m_bridge->setSysState(CProg2Gui::SysStateUpdateDownload);
+    files->StartFileDownload();
+}
+
+bool EndToEndRig::isStickJoined() const
+{
+    const StickInterface* stick = m_bridge ? m_bridge->stickInterface() : nullptr;
+    return stick && stick->linkState() == 1 && stick->nwkState() == StickInterface::eNwkStateJoined;
+}
+
+bool EndToEndRig::holdsOffered() const
+{
+    if (!m_bridge)
+        return false;
+    for (const Firmware& firmware : m_offered) {
+        const FirmwareUpdate* record = m_bridge->fileModel()->findByDevType(firmware.devType);
+        if (!record || record->m_result != ProgressHelper::eResultSuccess ||
+            record->m_version != parseVersion(firmware.version) || record->hasUpdate())
+            return false;
+    }
+    return true;
+}
+
+quint32 EndToEndRig::offeredVersion(quint16 _devType) const
+{
+    for (const Firmware& firmware : m_offered) {
+        if (firmware.devType == _devType)
+            return parseVersion(firmware.version);
+    }
+    return kNoVersion;
+}
+
+QByteArray EndToEndRig::servedImage(quint16 _devType) const
+{
+    return m_servedImages.value(_devType);
+}
+
+QByteArray EndToEndRig::sha256Hex(const QByteArray& _bytes)
+{
+    return QCryptographicHash::hash(_bytes, QCryptographicHash::Sha256).toHex();
+}
+
+bool EndToEndRig::imagesMatchServed(quint16 _shortAddress, int* _count, QString* _why) const
+{
+    const SimDevice* client =
+        _shortAddress == m_stickAddress ? &m_simulator->stickClient() : m_simulator->device(_shortAddress);
+    if (!client) {
+        *_why = QString("no simulated client %1").arg(_shortAddress, 4, 16, QChar('0'));
+        return false;
+    }
+    const QByteArray served = sha256Hex(servedImage(client->imageType()));
+    *_count = client->images().size();
+    for (const QByteArray& image : client->images()) {
+        if (sha256Hex(image) != served) {
+            *_why = QString("%1 received %2 bytes with SHA-256 %3, served %4")
+                        .arg(client->name())
+                        .arg(image.size())
+                        .arg(QString::fromLatin1(sha256Hex(image)), QString::fromLatin1(served));
+            return false;
+        }
+    }
+    return true;
+}
+
+QList<quint16> EndToEndRig::offersInOrder() const
+{
+    QList<quint16> offers;
+    for (const WireReply& reply : m_wire) {
+        if (reply.responseId == kQueryResponse && reply.status == 0)
+            offers.append(reply.address);
+    }
+    return offers;
+}
+
+bool EndToEndRig::logContains(const QString& _text) const
+{
+    for (const QString& line : s_log) {
+        if (line.contains(_text))
+            return true;
+    }
+    return false;
+}

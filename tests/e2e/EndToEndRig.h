@@ -1,0 +1,112 @@
+#pragma once
+
+#include <memory>
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "support/DevelopmentSigner.h"
+#include "support/TestSettings.h"
+
+class CProg2Gui;
+class StickSimulator;
+class UpdateServer;
+
+// The whole tool in one event loop with the simulated stick on a real
+// pseudo-terminal and the update server on loopback:
+// - the tool holds older firmware from an earlier download ("backup.ini");
+// - the server offers newer, signed images and a signed update index;
+// - the simulator's line is pinned through "serial/ports".
+// The tool's log is kept quietly; a failed test gets the last tool log
+// lines, the simulator's events and its summary printed.
+class EndToEndRig
+{
+public:
+    struct Firmware
+    {
+        quint16 devType = 0;
+        QString version;
+        int payloadSize = 3000;
+    };
+
+    // One ZCL reply the tool sent, as a device saw it.
+    struct WireReply
+    {
+        quint16 address = 0;
+        quint8 responseId = 0; // 0x02 query, 0x05 block, 0x07 upgrade end
+        quint8 status = 0;     // query and block responses
+        quint32 fileVersion = 0;
+        quint32 offset = 0;
+        int dataSize = 0;
+    };
+
+    static constexpr quint8 kQueryResponse = 0x02;
+    static constexpr quint8 kBlockResponse = 0x05;
+    static constexpr quint8 kEndResponse = 0x07;
+
+    EndToEndRig();
+    ~EndToEndRig();
+
+    // Whether content signed with the development key can verify in this build.
+    static bool canVerifyDevelopmentContent();
+
+    // A scenario with short intervals, a stick at version 1.0.0 and the
+    // given devices; _faults and _timing are added as they stand.
+    static QJsonObject scenario(const QJsonArray& _devices, const QJsonObject& _faults = QJsonObject(),
+                                const QJsonObject& _timing = QJsonObject());
+    static QJsonObject device(quint16 _shortAddress, quint16 _type, const QString& _version,
+                              const QJsonObject& _extra = QJsonObject());
+
+    // Before startTool(): the tool already holds this firmware.
+    bool hold(const Firmware& _firmware);
+    // Images and the signed index on the server.
+    bool offer(const QList<Firmware>& _firmware);
+    bool startSimulator(const QJsonObject& _scenario);
+    // Creates the bridge, which opens the simulator's line.
+    void startTool();
+    // Hands the offered index to the firmware list, selects every row that
+    // has an update and starts the download queue.
+    void startDownload();
+
+    bool isStickJoined() const;
+    // The file list holds the offered version of every offered type, verified.
+    bool holdsOffered() const;
+
+    CProg2Gui* bridge() const { return m_bridge.get(); }
+    StickSimulator* simulator() const { return m_simulator.get(); }
+    UpdateServer* server() const { return m_server.get(); }
+    QString updatePath() const;
+
+    quint32 offeredVersion(quint16 _devType) const;
+    QByteArray servedImage(quint16 _devType) const;
+    static QByteArray sha256Hex(const QByteArray& _bytes);
+    // Every image the simulated client received matches the served file of its type.
+    bool imagesMatchServed(quint16 _shortAddress, int* _count, QString* _why) const;
+
+    const QList<WireReply>& wire() const { return m_wire; }
+    QList<quint16> offersInOrder() const; // query responses with status 0, devices only
+    bool logContains(const QString& _text) const;
+
+    QString error() const { return m_error; }
+
+private:
+    QString serverFileName(const Firmware& _firmware) const;
+
+    std::unique_ptr<TestSettings> m_settings;
+    QTemporaryDir m_served;
+    DevelopmentSigner m_signer;
+    std::unique_ptr<UpdateServer> m_server;
+    std::unique_ptr<StickSimulator> m_simulator;
+    std::unique_ptr<CProg2Gui> m_bridge;
+    QList<Firmware> m_offered;
+    QHash<quint16, QByteArray> m_servedImages;
+    QList<WireReply> m_wire;
+    quint16 m_stickAddress = 0;
+    QString m_error;
+};

@@ -1,0 +1,223 @@
+#include <QtTest>
+
+#include "EndToEndRig.h"
+#include "StickSimulator.h"
+#include "bridge/CProg2Gui.h"
+#include "common/common.h"
+#include "devices/ZigBeeDeviceModel.h"
+#include "link/StickInterface.h"
+
+namespace {
+constexpr int kConnectMs = 10000;
+constexpr int kDownloadMs = 15000;
+// The longest row waits out the 30 s silence limit of a device in transfer.
+constexpr int kRunMs = 70000;
+constexpr int kSettleMs = 10000;
+// Longer than the tool's 6 s link watchdog.
+constexpr int kLinkCutMs = 8000;
+
+// What a device ends with, in the tool's list and on the simulated device.
+struct Outcome
+{
+    quint16 address = 0;
+    ProgressHelper::_eResult_t result = ProgressHelper::eResultSuccess;
+    int failCounter = 0;
+    QString version;          // the version the device runs in the end
+    int transfersStarted = 1; // offers the device took
+    int images = 1;           // complete images received, each the served file
+    int clientState = -1;     // the tool's client state, -1: not checked
+};
+} // namespace
+
+Q_DECLARE_METATYPE(Outcome)
+Q_DECLARE_METATYPE(QList<Outcome>)
+
+// Device update runs that meet a fault: each ends in the outcome the tool's
+// rules give, and the rest of the run still succeeds.
+class tst_RunFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void runMeetsFault_data();
+    void runMeetsFault();
+
+private:
+    std::unique_ptr<EndToEndRig> m_rig;
+};
+
+void tst_RunFaults::init()
+{
+    if (!EndToEndRig::canVerifyDevelopmentContent())
+        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
+    m_rig = std::make_unique<EndToEndRig>();
+    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+}
+
+void tst_RunFaults::cleanup()
+{
+    m_rig.reset();
+}
+
+void tst_RunFaults::runMeetsFault_data()
+{
+    using D = EndToEndRig;
+    QTest::addColumn<QJsonArray>("devices");
+    QTest::addColumn<QJsonObject>("faults");
+    QTest::addColumn<QJsonObject>("timing");
+    QTest::addColumn<bool>("cutInTransfer"); // cut the line once a transfer is a third through
+    QTest::addColumn<QList<Outcome>>("outcomes");
+    QTest::addColumn<int>("connects"); // how often the stick connected
+    QTest::addColumn<QString>("logLine");
+
+    const Outcome plug{0x4a5b, ProgressHelper::eResultSuccess, 0, "2.0.0"};
+    const Outcome wall{0x3e4f, ProgressHelper::eResultSuccess, 0, "1.0.7"};
+
+    QTest::newRow("restart in mid-transfer is retried")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0", {{"restartAtOffset", 1500}}), D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << false
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 1, "1.1.0", 2, 1}, plug} << 1
+        << "RE-starting update shortAddr 1a2b";
+    QTest::newRow("old version after the upgrade, given up after three")
+        << QJsonArray{D::device(0x2c3d, 1, "1.0.0", {{"keepOldVersion", true}}), D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << false
+        << QList<Outcome>{{0x2c3d, ProgressHelper::eResultVerifFail, 3, "1.0.0", 3, 3}, plug} << 1
+        << "eClientStateCheckWriteData ShortAddress 2c3d, FailCounter 3: Result eResultVerifFail";
+    QTest::newRow("silent in mid-transfer times out")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0", {{"silentAtOffset", 1500}}), D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << false
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultTimeout, 1, "1.0.0", 1, 0,
+                           ZigBeeDevice::eClientStateNoActivity},
+                          plug}
+        << 1 << "no activity 1a2b - was in update list";
+    // The device in transfer asks again for longer than the cut lasts, so its
+    // transfer goes on where it broke off.
+    QTest::newRow("cut link found by the watchdog")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject()
+        << QJsonObject{{"requestRetryMs", 1000}, {"requestMaxRetries", 30}} << true
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, plug} << 2 << "m_eState 1";
+    QTest::newRow("noisy line") << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x3e4f, 2, "1.0.0"),
+                                              D::device(0x4a5b, 4, "1.0.0")}
+                                << QJsonObject{{"corruptShare", 0.05},
+                                               {"duplicateShare", 0.03},
+                                               {"repeatSeqShare", 0.03},
+                                               {"dropReplyShare", 0.03}}
+                                << QJsonObject() << false
+                                << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, wall, plug} << 1
+                                << "skip frame due to wrong crc";
+}
+
+void tst_RunFaults::runMeetsFault()
+{
+    QFETCH(QJsonArray, devices);
+    QFETCH(QJsonObject, faults);
+    QFETCH(QJsonObject, timing);
+    QFETCH(bool, cutInTransfer);
+    QFETCH(QList<Outcome>, outcomes);
+    QFETCH(int, connects);
+    QFETCH(QString, logLine);
+
+    EndToEndRig& rig = *m_rig;
+    for (quint16 type : {1, 2, 4})
+        QVERIFY2(rig.hold({type, "1.0.0", 2500}), qPrintable(rig.error()));
+    QVERIFY2(rig.offer({{1, "1.1.0", 3000}, {2, "1.0.7", 2200}, {4, "2.0.0", 4500}}), qPrintable(rig.error()));
+    QVERIFY2(rig.startSimulator(EndToEndRig::scenario(devices, faults, timing)), qPrintable(rig.error()));
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+    StickInterface* stick = bridge->stickInterface();
+    ZigBeeDeviceModel* model = bridge->deviceModel();
+    StickSimulator* sim = rig.simulator();
+
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QVERIFY(rig.holdsOffered());
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
+
+    QList<int> linkStates;
+    connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, this,
+            [&] { linkStates.append(stick->linkState()); });
+    bool cut = false;
+    if (cutInTransfer) {
+        connect(stick, &StickInterface::frameSent, this, [&] {
+            const EndToEndRig::WireReply& last = rig.wire().last();
+            if (!cut && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000) {
+                cut = true;
+                sim->cutLink(kLinkCutMs);
+            }
+        });
+    }
+    stick->startDeviceUpdate(true);
+
+    auto reached = [&] {
+        for (const Outcome& outcome : outcomes) {
+            const ZigBeeDevice* device = model->findDevice(outcome.address);
+            if (!device || device->m_result != outcome.result || device->m_failCounter != outcome.failCounter)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(reached(), kRunMs);
+
+    // Every device that still speaks asks twice more: nothing further is
+    // offered to a device that is done or given up.
+    QHash<quint16, int> queries;
+    for (const SimDevice* device : sim->devices())
+        queries.insert(device->shortAddress(), device->stats().queries);
+    auto askedAgain = [&] {
+        for (const SimDevice* device : sim->devices()) {
+            if (device->state() != SimDevice::eStateSilent &&
+                device->stats().queries < queries[device->shortAddress()] + 2)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(askedAgain(), kSettleMs);
+
+    for (const Outcome& outcome : outcomes) {
+        const QString name = QString("device %1").arg(outcome.address, 4, 16, QChar('0'));
+        const ZigBeeDevice* device = model->findDevice(outcome.address);
+        QVERIFY2(device->m_result == outcome.result, qPrintable(name + ": " + device->resultName()));
+        QVERIFY2(device->m_failCounter == outcome.failCounter, qPrintable(name));
+        QCOMPARE(device->m_version, parseVersion(outcome.version));
+        if (outcome.clientState >= 0)
+            QCOMPARE(int(device->m_clientState), outcome.clientState);
+        const SimDevice* simulated = sim->device(outcome.address);
+        QCOMPARE(simulated->version(), parseVersion(outcome.version));
+        QVERIFY2(simulated->stats().transfersStarted == outcome.transfersStarted, qPrintable(name));
+        int images = 0;
+        QString why;
+        QVERIFY2(rig.imagesMatchServed(outcome.address, &images, &why), qPrintable(why));
+        QVERIFY2(images == outcome.images, qPrintable(name));
+    }
+    QVERIFY2(rig.logContains(logLine), qPrintable(logLine));
+
+    // The tool answered every repeated request with its first reply.
+    QCOMPARE(sim->counters().repeatedRepliesDiffering, 0);
+    const QList<QPair<const char*, int>> injected{{"corruptShare", sim->counters().corrupted},
+                                                  {"duplicateShare", sim->counters().duplicated},
+                                                  {"repeatSeqShare", sim->counters().repeatedSeqs},
+                                                  {"dropReplyShare", sim->counters().droppedReplies}};
+    for (const auto& fault : injected)
+        QVERIFY2(!faults.contains(fault.first) || fault.second > 0, fault.first);
+
+    QCOMPARE(sim->counters().connects, connects);
+    QCOMPARE(stick->linkState(), 1);
+    if (cutInTransfer) {
+        QVERIFY(cut);
+        // Lost, searched again, found again.
+        QVERIFY2(linkStates.size() >= 3, qPrintable(QString::number(linkStates.size())));
+        QCOMPARE(linkStates.mid(0, 3), (QList<int>{2, 0, 1}));
+    } else {
+        QVERIFY2(linkStates.isEmpty(), "the link was lost");
+    }
+
+    stick->startDeviceUpdate(false);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+    for (const Outcome& outcome : outcomes)
+        QCOMPARE(model->findDevice(outcome.address)->m_result, outcome.result);
+}
+
+QTEST_GUILESS_MAIN(tst_RunFaults)
+#include "tst_runfaults.moc"

@@ -1,0 +1,99 @@
+#include <QtTest>
+
+#include "EndToEndRig.h"
+#include "StickSimulator.h"
+#include "bridge/CProg2Gui.h"
+#include "common/common.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "link/StickInterface.h"
+
+namespace {
+constexpr int kConnectMs = 10000;
+constexpr int kDownloadMs = 15000;
+constexpr int kStickUpdateMs = 40000;
+constexpr quint16 kDevice = 0x1a2b;
+} // namespace
+
+// The stick takes its own new firmware: download, transfer, restart, and
+// the check mark once it reports the new version.
+class tst_StickUpdate : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void stickRestartsWithTheNewFirmware();
+
+private:
+    std::unique_ptr<EndToEndRig> m_rig;
+};
+
+void tst_StickUpdate::init()
+{
+    if (!EndToEndRig::canVerifyDevelopmentContent())
+        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
+    m_rig = std::make_unique<EndToEndRig>();
+    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+}
+
+void tst_StickUpdate::cleanup()
+{
+    m_rig.reset();
+}
+
+void tst_StickUpdate::stickRestartsWithTheNewFirmware()
+{
+    EndToEndRig& rig = *m_rig;
+    QVERIFY2(rig.hold({6, "1.0.0", 2000}), qPrintable(rig.error()));
+    QVERIFY2(rig.hold({1, "1.0.0", 2000}), qPrintable(rig.error()));
+    QVERIFY2(rig.offer({{6, "1.2.0", 4000}, {1, "1.1.0", 2000}}), qPrintable(rig.error()));
+    // A device in the network keeps asking while the stick updates itself.
+    QVERIFY2(rig.startSimulator(EndToEndRig::scenario({EndToEndRig::device(kDevice, 1, "1.0.0")})),
+             qPrintable(rig.error()));
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+    StickInterface* stick = bridge->stickInterface();
+    StickSimulator* sim = rig.simulator();
+
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QVERIFY(rig.holdsOffered());
+    // The stick has reported its version and the downloaded file is pending for it.
+    QTRY_VERIFY_WITH_TIMEOUT(stick->isStickUpdateAvailable(), kConnectMs);
+    QCOMPARE(stick->stickFirmware().m_version, parseVersion("1.0.0"));
+    QCOMPARE(stick->stickFirmware().updateVersion(), parseVersion("1.2.0"));
+    QCOMPARE(stick->getText(32), QString());
+
+    int maxProgress = -1;
+    connect(bridge, &CProg2Gui::stickDataRepaint, this,
+            [&] { maxProgress = qMax(maxProgress, stick->stickFirmware().m_progress); });
+    QSignalSpy stickConnects(sim, &StickSimulator::stickConnected);
+    stick->startStickUpdate();
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateStickUpdate);
+
+    QTRY_COMPARE_WITH_TIMEOUT(stick->stickUpdateState(), int(StickInterface::eStickUpdateStateSuccess), kStickUpdateMs);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(stick->getText(32), QString("qrc:/pic/checkmark.png"));
+    QCOMPARE(stick->getText(11), versionPrefixed("1.2.0"));
+    QCOMPARE(stick->stickFirmware().m_version, parseVersion("1.2.0"));
+    QVERIFY(!stick->isStickUpdateAvailable());
+    QCOMPARE(maxProgress, 1000);
+
+    // The stick restarted and connected anew before it reported the new version.
+    QCOMPARE(stickConnects.count(), 1);
+    QCOMPARE(stick->linkState(), 1);
+    const SimDevice& simStick = sim->stickClient();
+    QCOMPARE(simStick.version(), parseVersion("1.2.0"));
+    QCOMPARE(simStick.stats().transfersCompleted, 1);
+    int images = 0;
+    QString why;
+    QVERIFY2(rig.imagesMatchServed(0x0000, &images, &why), qPrintable(why));
+    QCOMPARE(images, 1);
+    // The device was neither started nor served while the stick updated.
+    QVERIFY(rig.offersInOrder().isEmpty());
+    QCOMPARE(sim->device(kDevice)->stats().transfersStarted, 0);
+}
+
+QTEST_GUILESS_MAIN(tst_StickUpdate)
+#include "tst_stickupdate.moc"
