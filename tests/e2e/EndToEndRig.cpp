@@ -68,7 +68,10 @@ EndToEndRig::~EndToEndRig()
         }
     }
     // The tool closes its end of the line before the simulator goes.
-    m_bridge.reset();
+    QObject::disconnect(m_wireConnection);
+    if (m_ownsBridge)
+        delete m_bridge;
+    m_bridge = nullptr;
     if (m_simulator)
         m_simulator->stop();
     m_simulator.reset();
@@ -197,8 +200,21 @@ bool EndToEndRig::startSimulator(const QJsonObject& _scenario)
 
 void EndToEndRig::startTool()
 {
-    m_bridge = std::make_unique<CProg2Gui>();
-    QObject::connect(m_bridge->stickInterface(), &StickInterface::frameSent, [this](const QByteArray& _body) {
+    m_bridge = new CProg2Gui;
+    m_ownsBridge = true;
+    watchWire();
+}
+
+void EndToEndRig::adoptTool(CProg2Gui* _bridge)
+{
+    m_bridge = _bridge;
+    m_ownsBridge = false;
+    watchWire();
+}
+
+void EndToEndRig::watchWire()
+{
+    m_wireConnection = QObject::connect(m_bridge->stickInterface(), &StickInterface::frameSent, [this](const QByteArray& _body) {
         const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
         if (!reply.valid || reply.dstShortAddress == m_stickAddress)
             return;

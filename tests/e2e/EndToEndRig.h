@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -70,6 +71,8 @@ public:
     bool startSimulator(const QJsonObject& _scenario);
     // Creates the bridge, which opens the simulator's line.
     void startTool();
+    // Watches a bridge created elsewhere (by the window); it is not deleted here.
+    void adoptTool(CProg2Gui* _bridge);
     // Hands the offered index to the firmware list, selects every row that
     // has an update and starts the download queue.
     void startDownload();
@@ -78,7 +81,7 @@ public:
     // The file list holds the offered version of every offered type, verified.
     bool holdsOffered() const;
 
-    CProg2Gui* bridge() const { return m_bridge.get(); }
+    CProg2Gui* bridge() const { return m_bridge; }
     StickSimulator* simulator() const { return m_simulator.get(); }
     UpdateServer* server() const { return m_server.get(); }
     QString updatePath() const;
@@ -96,6 +99,7 @@ public:
     QString error() const { return m_error; }
 
 private:
+    void watchWire();
     QString serverFileName(const Firmware& _firmware) const;
 
     std::unique_ptr<TestSettings> m_settings;
@@ -103,7 +107,9 @@ private:
     DevelopmentSigner m_signer;
     std::unique_ptr<UpdateServer> m_server;
     std::unique_ptr<StickSimulator> m_simulator;
-    std::unique_ptr<CProg2Gui> m_bridge;
+    CProg2Gui* m_bridge = nullptr;
+    bool m_ownsBridge = false;
+    QMetaObject::Connection m_wireConnection;
     QList<Firmware> m_offered;
     QHash<quint16, QByteArray> m_servedImages;
     QList<WireReply> m_wire;
