@@ -17,6 +17,7 @@
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
+
 #include <shellapi.h>
 #endif
 
@@ -81,8 +82,7 @@ static void initXQueryResource()
     Q_INIT_RESOURCE(xquery);
 }
 
-CProg2Gui::CProg2Gui(QObject* parent)
-    : QObject(parent)
+CProg2Gui::CProg2Gui(QObject* parent) : QObject(parent)
 {
     theBridge = this;
     initXQueryResource();
@@ -192,7 +192,8 @@ void CProg2Gui::initSettings()
 
     const int minSize = settings->value("download/minSize", 1000).toInt();
     const int maxSize = settings->value("download/maxSize", 20000).toInt();
-    const QByteArray searchText1 = settings->value("download/searchText1", QByteArray("www.vandrel.example")).toByteArray();
+    const QByteArray searchText1 =
+        settings->value("download/searchText1", QByteArray("www.vandrel.example")).toByteArray();
     const QByteArray searchText2 = settings->value("download/searchText2", QByteArray("<!doctype html>")).toByteArray();
     const QByteArray searchText3 =
         settings->value("download/searchText3", QByteArray("Vandrel Online-Katalog")).toByteArray();
@@ -210,7 +211,8 @@ void CProg2Gui::initSettings()
     settings->setValue("applSettings/uselogfile", settings->value("applSettings/uselogfile", false).toBool());
     keepSetting(*settings, "applSettings/logfile", QCoreApplication::applicationName() + ".log");
     keepSetting(*settings, "applSettings/lang", QString());
-    settings->setValue("applWinSettings/fontpointSize", settings->value("applWinSettings/fontpointSize", 8.0).toDouble());
+    settings->setValue("applWinSettings/fontpointSize",
+                       settings->value("applWinSettings/fontpointSize", 8.0).toDouble());
     settings->setValue("applWinSettings/width", settings->value("applWinSettings/width", 1024).toInt());
     settings->setValue("applWinSettings/height", settings->value("applWinSettings/height", 768).toInt());
 
@@ -302,8 +304,7 @@ void CProg2Gui::processProductionIni()
         if (found && !older)
             continue;
 
-        if (!copyFirmwareFile(productionDir, getUpdatePath(), file, backup.value(group + "/file").toString(),
-                              keepOld))
+        if (!copyFirmwareFile(productionDir, getUpdatePath(), file, backup.value(group + "/file").toString(), keepOld))
             continue;
         // A shipped file that is missing is not recorded as held.
         if (!QFileInfo(getUpdatePath() + "/" + file).isFile()) {
@@ -466,9 +467,9 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
     case StickUpdateButtonEnabled_ValId:
         return isStickUpdatePossible();
     case StickJoinNewNwButtonEnabled_ValId:
-        return idle && (nwkState == StickInterface::eNwkStateDisconnected ||
-                        nwkState == StickInterface::eNwkStateDiscoveryFailed ||
-                        nwkState == StickInterface::eNwkStateJoined);
+        return idle &&
+               (nwkState == StickInterface::eNwkStateDisconnected ||
+                nwkState == StickInterface::eNwkStateDiscoveryFailed || nwkState == StickInterface::eNwkStateJoined);
     case ApplUpdateButton_ValId:
         return idle && m_ApplVersion.hasUpdate();
     default:
@@ -704,7 +705,7 @@ void CProg2Gui::initLanguageHandling()
 
     QStringList files;
     if (folder.exists())
-        files = folder.entryList(QStringList {"*.qm"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
+        files = folder.entryList(QStringList{"*.qm"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
     for (const QString& file : files) {
         const QString name = file.split('_').first();
         auto* translator = new QTranslator(this);
@@ -720,8 +721,7 @@ void CProg2Gui::initLanguageHandling()
 
     langListModel = new QStringListModel(this);
     if (m_LangNames.isEmpty()) {
-        qDebug("%s(%i) %s: there are no translations available", __FILE__, __LINE__,
-               "CProg2Gui::initLanguageHandling");
+        qDebug("%s(%i) %s: there are no translations available", __FILE__, __LINE__, "CProg2Gui::initLanguageHandling");
         writeSetting("applSettings/lang", QString());
     } else {
         langListModel->setStringList(m_LangNames);
@@ -860,13 +860,11 @@ QString CProg2Gui::getHelpText() const
                "</td><td><h1> 1. </h1></td><td>" +
                tr("Press both buttons of the top rocker on a control element and keep it pressed to open the "
                   "network.") +
-               "<br><br>" +
-               tr("- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.") +
+               "<br><br>" + tr("- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.") +
                "<br/><br/><img src=\"qrc:/pic/help_press_two.png\"></td><td><h1> 2. </h1></td><td>" +
                tr("Release both buttons of the top rocker. Briefly press the right button of the top rocker "
                   "again.") +
-               "<br><br>" +
-               tr("- The status LEDs of the top rocker flash. The network is now open for 2 minutes.") +
+               "<br><br>" + tr("- The status LEDs of the top rocker flash. The network is now open for 2 minutes.") +
                "<br/><br/><img src=\"qrc:/pic/help_press_one.png\"></td><td><img "
                "src=\"qrc:/pic/help_hint.png\"></td><td>" +
                tr("The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission "
@@ -896,12 +894,11 @@ QString CProg2Gui::getHelpText() const
     case HelpDeviceUpdate:
         return QString("<table><tr>") + "<td><img src=\"qrc:/pic/help_wait.png\"></td><td>" +
                tr("<b>Wait until all devices are updated.</b>") + "<br><br>" +
-               tr("The remaining update time will be displayed under the device window.") + "</td>" +
-               "</tr></table>";
+               tr("The remaining update time will be displayed under the device window.") + "</td>" + "</tr></table>";
     case HelpToolUpdate:
         return QString("<table><tr>") + "<td><img src=\"qrc:/pic/help_wait.png\"></td><td>" +
-               tr("Wait until the tool is updated. The tool will be closed and restarted automatically.") +
-               "</td>" + "</tr></table>";
+               tr("Wait until the tool is updated. The tool will be closed and restarted automatically.") + "</td>" +
+               "</tr></table>";
     default:
         return QString("wrong help Id %1").arg(m_HelpId);
     }
@@ -1028,7 +1025,8 @@ void CProg2Gui::UpdateTool()
         script.close();
     }
     const qintptr result = reinterpret_cast<qintptr>(
-        ShellExecuteA(nullptr, "open", scriptPath.toLocal8Bit().constData(), nullptr, nullptr, SW_SHOWMINIMIZED));
+        ShellExecuteA(nullptr, "open", QDir::toNativeSeparators(scriptPath).toLocal8Bit().constData(), nullptr, nullptr,
+                      SW_SHOWMINIMIZED));
     LOG(QString("ShellExecuteA %1").arg(result));
     if (result > 32)
         emit quitApplication();
@@ -1047,7 +1045,7 @@ void CProg2Gui::UpdateTool()
     }
     // The shell runs on its own and outlives the tool.
     qint64 pid = 0;
-    const bool started = QProcess::startDetached("/bin/sh", QStringList {scriptPath}, QString(), &pid);
+    const bool started = QProcess::startDetached("/bin/sh", QStringList{scriptPath}, QString(), &pid);
     LOG(QString("startDetached %1, pid %2").arg(started ? "true" : "false").arg(pid));
     if (started)
         emit quitApplication();

@@ -32,8 +32,8 @@ class CProg2Gui : public QObject
     Q_OBJECT
     Q_PROPERTY(QString lang READ lang WRITE setLang NOTIFY langChanged)
     Q_PROPERTY(QString translateHelper READ translateHelper WRITE setTranslateHelper NOTIFY translateHelperChanged)
-    Q_PROPERTY(QString stickRefreshHelper READ stickRefreshHelper WRITE setStickRefreshHelper NOTIFY
-                   stickRefreshHelperChanged)
+    Q_PROPERTY(
+        QString stickRefreshHelper READ stickRefreshHelper WRITE setStickRefreshHelper NOTIFY stickRefreshHelperChanged)
     Q_PROPERTY(QString helpBoxHelper READ helpBoxHelper WRITE setHelpBoxHelper NOTIFY helpBoxHelperChanged)
     Q_PROPERTY(bool helperFlag READ helperFlag WRITE setHelperFlag NOTIFY helperFlagChanged)
     Q_PROPERTY(bool initCompleted READ initCompleted WRITE setInitCompleted NOTIFY initCompletedChanged)
@@ -42,7 +42,8 @@ class CProg2Gui : public QObject
     Q_PROPERTY(QObject* zigBeeDeviceModel READ zigBeeDeviceModelObject CONSTANT)
 
 public:
-    enum SysState_t {
+    enum SysState_t
+    {
         SysStateInit = 0,
         SysStateIdle = 1,
         SysStateDeviceUpdate = 2,
@@ -53,7 +54,8 @@ public:
     };
     Q_ENUM(SysState_t)
 
-    enum Highlight_t {
+    enum Highlight_t
+    {
         HighlightNone = 0,
         HighlightApplication = 1,
         HighlightStickUpdate = 2,
@@ -62,7 +64,8 @@ public:
     };
     Q_ENUM(Highlight_t)
 
-    enum QmlAction_t {
+    enum QmlAction_t
+    {
         StartFileDownload_QmlAction = 1,
         StartDeviceUpdate_QmlAction = 2,
         AbortDeviceUpdate_QmlAction = 3,
@@ -74,7 +77,8 @@ public:
     };
     Q_ENUM(QmlAction_t)
 
-    enum ValId_t {
+    enum ValId_t
+    {
         StickVersionTxt_ValId = 11,
         StickConnectStateTxt_ValId = 12,
         ConnectedNetworkStatus_ValId = 13,
@@ -105,7 +109,8 @@ public:
     };
     Q_ENUM(ValId_t)
 
-    enum UpdateXmlState_t {
+    enum UpdateXmlState_t
+    {
         eUpdateXmlStateUnknown = 0,
         eUpdateXmlStateOk = 1,
         eUpdateXmlStateTimeout = 2,
@@ -114,7 +119,8 @@ public:
     Q_ENUM(UpdateXmlState_t)
 
     // Help texts by situation; see updateHelp().
-    enum HelpId_t {
+    enum HelpId_t
+    {
         HelpNone = 1000,
         HelpConnectStick = 1001,
         HelpJoinNetwork = 1002,

@@ -1,7 +1,6 @@
-#include <QtTest>
-
 #include <QNetworkProxy>
 #include <QTcpServer>
+#include <QtTest>
 
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
@@ -22,7 +21,7 @@ struct MethodRow
     const char* parameterNames;
 };
 
-const QList<MethodRow> kMethods {
+const QList<MethodRow> kMethods{
     {QMetaMethod::Signal, "langChanged(QString)", "arg"},
     {QMetaMethod::Signal, "translateHelperChanged(QString)", "arg"},
     {QMetaMethod::Signal, "stickRefreshHelperChanged(QString)", "arg"},
@@ -67,6 +66,15 @@ QMap<QString, int> enumValues(const char* _name)
     QMap<QString, int> values;
     for (int i = 0; i < metaEnum.keyCount(); ++i)
         values.insert(metaEnum.key(i), metaEnum.value(i));
+    return values;
+}
+
+// "Name=1 Other=2" as a map.
+QMap<QString, int> enumTable(const QString& _text)
+{
+    QMap<QString, int> values;
+    for (const QString& pair : _text.split(' ', Qt::SkipEmptyParts))
+        values.insert(pair.section('=', 0, 0), pair.section('=', 1).toInt());
     return values;
 }
 
@@ -126,7 +134,7 @@ void tst_Bridge::metaObjectInterface()
     }
     QCOMPARE(meta.method(meta.indexOfMethod("getLicenceText()")).returnType(), int(QMetaType::QString));
 
-    const QList<QPair<const char*, const char*>> properties {
+    const QList<QPair<const char*, const char*>> properties{
         {"lang", "langChanged"},
         {"translateHelper", "translateHelperChanged"},
         {"stickRefreshHelper", "stickRefreshHelperChanged"},
@@ -150,55 +158,29 @@ void tst_Bridge::metaObjectInterface()
         }
     }
 
-    const QMap<QString, int> sysStates {{"SysStateInit", 0},         {"SysStateIdle", 1},
-                                        {"SysStateDeviceUpdate", 2}, {"SysStateStickUpdate", 3},
-                                        {"SysStateProgUpdate", 4},   {"SysStateUpdateDownload", 5},
-                                        {"SysStateError", 6}};
-    QCOMPARE(enumValues("SysState_t"), sysStates);
-    const QMap<QString, int> highlights {{"HighlightNone", 0},
-                                         {"HighlightApplication", 1},
-                                         {"HighlightStickUpdate", 2},
-                                         {"HighlightFileDownload", 3},
-                                         {"HighlightDeviceUpdate", 4}};
-    QCOMPARE(enumValues("Highlight_t"), highlights);
-    const QMap<QString, int> actions {
-        {"StartFileDownload_QmlAction", 1}, {"StartDeviceUpdate_QmlAction", 2}, {"AbortDeviceUpdate_QmlAction", 3},
-        {"OpenHelp_QmlAction", 4},          {"DoToolUpdate_QmlAction", 5},      {"DoStickUpdate_QmlAction", 6},
-        {"ResetToFN_QmlAction", 10},        {"CommonFileSelector_QmlAction", 20}};
-    QCOMPARE(enumValues("QmlAction_t"), actions);
-    const QMap<QString, int> valIds {{"StickVersionTxt_ValId", 11},
-                                     {"StickConnectStateTxt_ValId", 12},
-                                     {"ConnectedNetworkStatus_ValId", 13},
-                                     {"LangCount_ValId", 20},
-                                     {"LangIndex_ValId", 21},
-                                     {"ApplName_ValId", 25},
-                                     {"ApplVersion_ValId", 26},
-                                     {"ApplCopyright_ValId", 27},
-                                     {"ApplActVersion_ValId", 28},
-                                     {"ApplLicence_ValId", 29},
-                                     {"StickUpdateProgressVisible_ValId", 30},
-                                     {"StickUpdateProgress_ValId", 31},
-                                     {"StickUpdateDoneImg_ValId", 32},
-                                     {"StickUpdateAvailable_ValId", 41},
-                                     {"FirmwareSelectState_ValId", 50},
-                                     {"ServerErrorTxt_ValId", 51},
-                                     {"DeviceCombinedProgressVisible_ValId", 70},
-                                     {"DeviceCombinedProgressPercent_ValId", 71},
-                                     {"DeviceCombinedProgressText_ValId", 72},
-                                     {"DeviceCountTxt_ValId", 73},
-                                     {"DeviceUpdateButton_ValId", 100},
-                                     {"DeviceAbortButton_ValId", 101},
-                                     {"FileUpdateButton_ValId", 102},
-                                     {"StickUpdateButtonEnabled_ValId", 103},
-                                     {"StickJoinNewNwButtonEnabled_ValId", 104},
-                                     {"ApplUpdateButton_ValId", 105},
-                                     {"HelpBoxTxt_ValId", 1000}};
-    QCOMPARE(enumValues("ValId_t"), valIds);
-    const QMap<QString, int> xmlStates {{"eUpdateXmlStateUnknown", 0},
-                                        {"eUpdateXmlStateOk", 1},
-                                        {"eUpdateXmlStateTimeout", 2},
-                                        {"eUpdateXmlStateWrong", 3}};
-    QCOMPARE(enumValues("UpdateXmlState_t"), xmlStates);
+    // The numbers QML passes and receives.
+    QCOMPARE(enumValues("SysState_t"), enumTable("SysStateInit=0 SysStateIdle=1 SysStateDeviceUpdate=2 "
+                                                 "SysStateStickUpdate=3 SysStateProgUpdate=4 "
+                                                 "SysStateUpdateDownload=5 SysStateError=6"));
+    QCOMPARE(enumValues("Highlight_t"), enumTable("HighlightNone=0 HighlightApplication=1 HighlightStickUpdate=2 "
+                                                  "HighlightFileDownload=3 HighlightDeviceUpdate=4"));
+    QCOMPARE(enumValues("QmlAction_t"),
+             enumTable("StartFileDownload_QmlAction=1 StartDeviceUpdate_QmlAction=2 AbortDeviceUpdate_QmlAction=3 "
+                       "OpenHelp_QmlAction=4 DoToolUpdate_QmlAction=5 DoStickUpdate_QmlAction=6 "
+                       "ResetToFN_QmlAction=10 CommonFileSelector_QmlAction=20"));
+    QCOMPARE(enumValues("ValId_t"),
+             enumTable("StickVersionTxt_ValId=11 StickConnectStateTxt_ValId=12 ConnectedNetworkStatus_ValId=13 "
+                       "LangCount_ValId=20 LangIndex_ValId=21 ApplName_ValId=25 ApplVersion_ValId=26 "
+                       "ApplCopyright_ValId=27 ApplActVersion_ValId=28 ApplLicence_ValId=29 "
+                       "StickUpdateProgressVisible_ValId=30 StickUpdateProgress_ValId=31 "
+                       "StickUpdateDoneImg_ValId=32 StickUpdateAvailable_ValId=41 FirmwareSelectState_ValId=50 "
+                       "ServerErrorTxt_ValId=51 DeviceCombinedProgressVisible_ValId=70 "
+                       "DeviceCombinedProgressPercent_ValId=71 DeviceCombinedProgressText_ValId=72 "
+                       "DeviceCountTxt_ValId=73 DeviceUpdateButton_ValId=100 DeviceAbortButton_ValId=101 "
+                       "FileUpdateButton_ValId=102 StickUpdateButtonEnabled_ValId=103 "
+                       "StickJoinNewNwButtonEnabled_ValId=104 ApplUpdateButton_ValId=105 HelpBoxTxt_ValId=1000"));
+    QCOMPARE(enumValues("UpdateXmlState_t"), enumTable("eUpdateXmlStateUnknown=0 eUpdateXmlStateOk=1 "
+                                                       "eUpdateXmlStateTimeout=2 eUpdateXmlStateWrong=3"));
 }
 
 void tst_Bridge::firstStartWritesEverySetting_data()
@@ -332,7 +314,7 @@ void tst_Bridge::refreshTriggers()
     connect(&bridge, &CProg2Gui::stickDataRepaint, this, [&] { order << "repaint"; });
     connect(&bridge, &CProg2Gui::stickRefreshHelperChanged, this, [&] { order << "refresh"; });
     harness.exchange(nwkStatus(StickInterface::eNwkStateJoined));
-    QCOMPARE(order.mid(0, 2), (QStringList {"repaint", "refresh"}));
+    QCOMPARE(order.mid(0, 2), (QStringList{"repaint", "refresh"}));
     QCOMPARE(stickRefresh.first().at(0).toString(), QString());
 
     // The flag logs and emits only on a change.
@@ -371,16 +353,16 @@ void tst_Bridge::valueDispatch_data()
         << idle << -1 << true << false << true << true << "001001" << false << int(CProg2Gui::HighlightFileDownload);
     QTest::newRow("stick, network unknown")
         << idle << 4 << false << false << false << false << "000000" << false << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick, disconnected")
-        << idle << 0 << false << false << false << false << "000010" << false << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick, discovering")
-        << idle << 1 << false << false << false << false << "000000" << false << int(CProg2Gui::HighlightNone);
+    QTest::newRow("stick, disconnected") << idle << 0 << false << false << false << false << "000010" << false
+                                         << int(CProg2Gui::HighlightNone);
+    QTest::newRow("stick, discovering") << idle << 1 << false << false << false << false << "000000" << false
+                                        << int(CProg2Gui::HighlightNone);
     QTest::newRow("stick, discovery failed")
         << idle << 2 << false << false << false << false << "000010" << false << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick, joined")
-        << idle << 3 << false << false << false << false << "100010" << false << int(CProg2Gui::HighlightDeviceUpdate);
-    QTest::newRow("joined, stick offer")
-        << idle << 3 << true << false << false << false << "100110" << false << int(CProg2Gui::HighlightStickUpdate);
+    QTest::newRow("stick, joined") << idle << 3 << false << false << false << false << "100010" << false
+                                   << int(CProg2Gui::HighlightDeviceUpdate);
+    QTest::newRow("joined, stick offer") << idle << 3 << true << false << false << false << "100110" << false
+                                         << int(CProg2Gui::HighlightStickUpdate);
     QTest::newRow("joined, stick offer, tool pending")
         << idle << 3 << true << false << true << false << "100111" << false << int(CProg2Gui::HighlightApplication);
     QTest::newRow("joined, everything pending")
@@ -496,7 +478,7 @@ void tst_Bridge::highlightEmitsOncePerChange()
 
     bridge.setApplUpdateInfo(0x010300, "tool_1.3.0.bin");
     QVERIFY(!bridge.isHighlightState(CProg2Gui::HighlightNone));
-    QCOMPARE(order, (QStringList {"appl", "firmware", "stick", "device"}));
+    QCOMPARE(order, (QStringList{"appl", "firmware", "stick", "device"}));
     QVERIFY(bridge.isHighlightState(CProg2Gui::HighlightApplication));
     QVERIFY(!bridge.isHighlightState(CProg2Gui::HighlightFileDownload));
     QCOMPARE(order.size(), 4);
@@ -527,7 +509,7 @@ void tst_Bridge::actions()
     QList<int> states;
     connect(&bridge, &CProg2Gui::applDataRepaint, this, [&] { states << bridge.SysState(); });
     bridge.qmlAction(CProg2Gui::StartFileDownload_QmlAction);
-    QCOMPARE(states, (QList<int> {CProg2Gui::SysStateUpdateDownload, CProg2Gui::SysStateIdle}));
+    QCOMPARE(states, (QList<int>{CProg2Gui::SysStateUpdateDownload, CProg2Gui::SysStateIdle}));
 
     bridge.qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
     QCOMPARE(bridge.SysState(), CProg2Gui::SysStateDeviceUpdate);
@@ -677,9 +659,9 @@ void tst_Bridge::serverStatusText()
     QFETCH(int, result);
     QFETCH(int, state);
     QFETCH(QString, text);
-    QCOMPARE(CProg2Gui::serverStatusText(errorCode, ProgressHelper::_eResult_t(result),
-                                         CProg2Gui::UpdateXmlState_t(state)),
-             text);
+    QCOMPARE(
+        CProg2Gui::serverStatusText(errorCode, ProgressHelper::_eResult_t(result), CProg2Gui::UpdateXmlState_t(state)),
+        text);
 }
 
 QTEST_GUILESS_MAIN(tst_Bridge)

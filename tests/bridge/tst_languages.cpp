@@ -1,7 +1,6 @@
-#include <QtTest>
-
 #include <QDesktopServices>
 #include <QStringListModel>
+#include <QtTest>
 
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
@@ -120,7 +119,7 @@ void tst_Languages::namesAndShortCuts()
     QStringList names;
     for (int i = 0; i < 3; ++i)
         names << bridge.getLang(i);
-    QCOMPARE(QSet<QString>(names.begin(), names.end()), (QSet<QString> {"Deutsch", "English", "xx.qm"}));
+    QCOMPARE(QSet<QString>(names.begin(), names.end()), (QSet<QString>{"Deutsch", "English", "xx.qm"}));
     QCOMPARE(bridge.getLang(-1), QString());
     QCOMPARE(bridge.getLang(3), QString());
     auto* model = qobject_cast<QStringListModel*>(bridge.property("langListModel").value<QObject*>());
@@ -185,8 +184,7 @@ void tst_Languages::restoreSavedLanguage()
     QCOMPARE(bridge.lang(), expected);
     QCOMPARE(bridge.iGetVal(CProg2Gui::LangIndex_ValId), bridge.getLang(0) == expected ? 0 : 1);
     QCOMPARE(m_settings->settings()->value("applSettings/lang").toString(), expected);
-    QVERIFY(bridge.getText(CProg2Gui::HelpBoxTxt_ValId)
-                .contains(connectSentence(bridge.getLangShortCut(expected))));
+    QVERIFY(bridge.getText(CProg2Gui::HelpBoxTxt_ValId).contains(connectSentence(bridge.getLangShortCut(expected))));
 
     bridge.setInitCompleted(true);
     QCOMPARE(completed.count(), 1);
@@ -248,14 +246,17 @@ void tst_Languages::licence_data()
     QTest::addColumn<QStringList>("files"); // licence files present: short cut=content
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("own language") << "Deutsch" << QStringList {"de_DE=A\nB", "en_GB=english"} << "A\nB\n\n";
-    QTest::newRow("trailing line break") << "Deutsch" << QStringList {"de_DE=A\nB\n"} << "A\nB\n\n";
-    QTest::newRow("empty lines kept") << "English" << QStringList {"en_GB=one\n\nthree"} << "one\n\nthree\n\n";
-    QTest::newRow("falls back to en_GB") << "Deutsch" << QStringList {"en_GB=english"} << "english\n\n";
-    QTest::newRow("no short cut") << "xx.qm" << QStringList {"de_DE=deutsch", "en_GB=english"} << "english\n\n";
-    QTest::newRow("no language chosen") << "" << QStringList {"en_GB=english"} << "english\n\n";
-    QTest::newRow("no licence at all") << "Deutsch" << QStringList {} << "";
-    QTest::newRow("UTF-8 with BOM") << "Deutsch" << QStringList {"de_DE=\xEF\xBB\xBF" "für"} << "für\n\n";
+    QTest::newRow("own language") << "Deutsch" << QStringList{"de_DE=A\nB", "en_GB=english"} << "A\nB\n\n";
+    QTest::newRow("trailing line break") << "Deutsch" << QStringList{"de_DE=A\nB\n"} << "A\nB\n\n";
+    QTest::newRow("empty lines kept") << "English" << QStringList{"en_GB=one\n\nthree"} << "one\n\nthree\n\n";
+    QTest::newRow("falls back to en_GB") << "Deutsch" << QStringList{"en_GB=english"} << "english\n\n";
+    QTest::newRow("no short cut") << "xx.qm" << QStringList{"de_DE=deutsch", "en_GB=english"} << "english\n\n";
+    QTest::newRow("no language chosen") << "" << QStringList{"en_GB=english"} << "english\n\n";
+    QTest::newRow("no licence at all") << "Deutsch" << QStringList{} << "";
+    QTest::newRow("UTF-8 with BOM") << "Deutsch"
+                                    << QStringList{"de_DE=\xEF\xBB\xBF"
+                                                   "für"}
+                                    << "für\n\n";
 }
 
 void tst_Languages::licence()
@@ -285,10 +286,10 @@ void tst_Languages::manual_data()
     QTest::addColumn<QStringList>("manuals");
     QTest::addColumn<QString>("opened"); // empty: nothing opens
 
-    QTest::newRow("own language") << "Deutsch" << QStringList {"de_DE", "en_GB"} << "Help_de_DE.pdf";
-    QTest::newRow("no fallback") << "Deutsch" << QStringList {"en_GB"} << "";
-    QTest::newRow("no short cut") << "xx.qm" << QStringList {"en_GB"} << "Help_en_GB.pdf";
-    QTest::newRow("English") << "English" << QStringList {"de_DE", "en_GB"} << "Help_en_GB.pdf";
+    QTest::newRow("own language") << "Deutsch" << QStringList{"de_DE", "en_GB"} << "Help_de_DE.pdf";
+    QTest::newRow("no fallback") << "Deutsch" << QStringList{"en_GB"} << "";
+    QTest::newRow("no short cut") << "xx.qm" << QStringList{"en_GB"} << "Help_en_GB.pdf";
+    QTest::newRow("English") << "English" << QStringList{"de_DE", "en_GB"} << "Help_en_GB.pdf";
 }
 
 void tst_Languages::manual()

@@ -117,7 +117,7 @@ void tst_SelfUpdate::pendingToolFromBackup()
     QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
     {
         QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
-        backup.setValue("devices/known_devices", QStringList {"9999"});
+        backup.setValue("devices/known_devices", QStringList{"9999"});
         backup.setValue("9999/id", 9999);
         backup.setValue("9999/ver", held);
         backup.setValue("9999/file", "tool.run");

@@ -1,6 +1,5 @@
-#include <QtTest>
-
 #include <QTcpServer>
+#include <QtTest>
 
 #include "Publisher.h"
 #include "UpdateServer.h"
@@ -98,21 +97,19 @@ void tst_UpdateIndex::startBridge()
     QCOMPARE(m_bridge->updateXmlState(), CProg2Gui::eUpdateXmlStateUnknown);
     QCOMPARE(m_bridge->getText(CProg2Gui::ServerErrorTxt_ValId), QString("Contacting server..."));
     QVERIFY(m_bridge->isUpdateXmlTimerActive());
-    QVERIFY(QTest::qWaitFor([this] { return m_bridge->updateXmlState() != CProg2Gui::eUpdateXmlStateUnknown; },
-                            kWaitMs));
+    QVERIFY(
+        QTest::qWaitFor([this] { return m_bridge->updateXmlState() != CProg2Gui::eUpdateXmlStateUnknown; }, kWaitMs));
 }
 
 void tst_UpdateIndex::goodIndex()
 {
     Publisher publisher;
     QVERIFY(publisher.loadPrivateKey(DevelopmentSigner::privateKeyPath(), nullptr));
-    QVERIFY(publisher.writeIndex({entry(4, "plug", "1.0.0", "plug_1.0.0.bin"),
-                                  entry(4, "plug", "1.1.0", "fw/plug_1.1.0.bin"),
-                                  entry(2, "wall", "2.0.0", "wall_2.0.0.bin", "win"),
-                                  entry(1, "control", "3.0.0", "control_3.0.0.bin", "linux"),
-                                  entry(9999, "tool", "1.3.0", "tool_1.3.0.run"),
-                                  entry(7, "new", "1.0.0", "a&b.bin")},
-                                 m_served->path(), nullptr));
+    QVERIFY(publisher.writeIndex(
+        {entry(4, "plug", "1.0.0", "plug_1.0.0.bin"), entry(4, "plug", "1.1.0", "fw/plug_1.1.0.bin"),
+         entry(2, "wall", "2.0.0", "wall_2.0.0.bin", "win"), entry(1, "control", "3.0.0", "control_3.0.0.bin", "linux"),
+         entry(9999, "tool", "1.3.0", "tool_1.3.0.run"), entry(7, "new", "1.0.0", "a&b.bin")},
+        m_served->path(), nullptr));
 
     LogCapture log;
     startBridge();
@@ -133,7 +130,7 @@ void tst_UpdateIndex::goodIndex()
     QVERIFY(plug->hasUpdate());
     QCOMPARE(plug->updateVersionString(), QString("1.1.0"));
     QCOMPARE(plug->m_update.fileName, QString("fw/plug_1.1.0.bin"));
-    QVERIFY(model->findByDevType(2)); // "win" is this platform's index entry
+    QVERIFY(model->findByDevType(2));  // "win" is this platform's index entry
     QVERIFY(!model->findByDevType(1)); // another platform's entry is dropped
     // The record text is taken as serialised: entities stay escaped.
     QCOMPARE(model->findByDevType(7)->m_fileName, QString("a&amp;b.bin"));
@@ -157,21 +154,27 @@ void tst_UpdateIndex::outcomes_data()
     const int wrong = CProg2Gui::eUpdateXmlStateWrong;
     const int ok = CProg2Gui::eUpdateXmlStateOk;
     QTest::newRow("not on the server") << "none" << wrong << int(ProgressHelper::eResultFail)
-                                       << "Update information not available on server" << "";
+                                       << "Update information not available on server"
+                                       << "";
     QTest::newRow("no server listening") << "refused" << wrong << int(ProgressHelper::eResultFail)
-                                         << "Error during downloading update information" << "";
+                                         << "Error during downloading update information"
+                                         << "";
     QTest::newRow("wrong signature") << "tampered" << wrong << int(ProgressHelper::eResultAuthFail)
-                                     << "Could not authentificate update information" << "";
+                                     << "Could not authentificate update information"
+                                     << "";
     QTest::newRow("not XML") << "<apps><updates devid=\"4\"" << wrong << int(ProgressHelper::eResultFail)
-                             << "Update information not valid on server" << "can NOT evaluate query";
-    QTest::newRow("empty apps") << "<apps/>" << ok << int(ProgressHelper::eResultSuccess)
-                                << "Update server contacted" << "any device updates: no";
+                             << "Update information not valid on server"
+                             << "can NOT evaluate query";
+    QTest::newRow("empty apps") << "<apps/>" << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
+                                << "any device updates: no";
     QTest::newRow("update without devid")
         << "<apps><updates application=\"plug\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
-        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted" << "any device updates: no";
+        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
+        << "any device updates: no";
     QTest::newRow("another platform only")
         << "<apps><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\" sys=\"mac\"/></updates></apps>"
-        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted" << "any device updates: no";
+        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
+        << "any device updates: no";
 }
 
 void tst_UpdateIndex::outcomes()
@@ -193,8 +196,7 @@ void tst_UpdateIndex::outcomes()
         const QByteArray index = Publisher::indexXml({entry(4, "plug", "1.0.0", "plug.bin")});
         QVERIFY(m_signer.writeFile(m_served->path(), "update.xml", index));
         QVERIFY(QFile::remove(m_served->path() + "/update.xml"));
-        QVERIFY(m_signer.writeFile(m_served->path(), "update.xml", QByteArray(index).replace("1.0.0", "9.0.0"),
-                                   false));
+        QVERIFY(m_signer.writeFile(m_served->path(), "update.xml", QByteArray(index).replace("1.0.0", "9.0.0"), false));
     } else if (served != "none") {
         QVERIFY(m_signer.writeFile(m_served->path(), "update.xml", served.toUtf8()));
     }
