@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <QXmlFormatter>
 #include <QXmlQuery>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
@@ -96,13 +97,11 @@ CProg2Gui::~CProg2Gui()
 {
     // The workers go first, while the members they may reach through the
     // bridge (signature verifier, downloader) still exist.
+    // Each is unreachable through the bridge before it goes.
     m_UpdateXmlTimer.stop();
-    delete m_StickInterface;
-    m_StickInterface = nullptr;
-    delete zigBeeDeviceModel;
-    zigBeeDeviceModel = nullptr;
-    delete firmwareUpdateFileModel;
-    firmwareUpdateFileModel = nullptr;
+    delete std::exchange(m_StickInterface, nullptr);
+    delete std::exchange(zigBeeDeviceModel, nullptr);
+    delete std::exchange(firmwareUpdateFileModel, nullptr);
     if (m_ActTranslator && QCoreApplication::instance())
         QCoreApplication::removeTranslator(m_ActTranslator);
     if (theBridge == this)
@@ -1052,28 +1051,33 @@ void CProg2Gui::UpdateTool()
 #endif
 }
 
-// The update list itself is held by the stick interface.
+// The update list itself is held by the stick interface; before it exists
+// and while the bridge goes down the list is empty.
 const QList<ushort>& CProg2Gui::updateList() const
 {
-    return m_StickInterface->updateList();
+    static const QList<ushort> s_none;
+    return m_StickInterface ? m_StickInterface->updateList() : s_none;
 }
 
 void CProg2Gui::addToUpdateList(ushort _shortAddr)
 {
-    m_StickInterface->updateList().append(_shortAddr);
+    if (m_StickInterface)
+        m_StickInterface->updateList().append(_shortAddr);
 }
 
 bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
 {
-    return m_StickInterface->updateList().contains(_shortAddr);
+    return updateList().contains(_shortAddr);
 }
 
 void CProg2Gui::removeFromUpdateList(ushort _shortAddr)
 {
-    m_StickInterface->updateList().removeOne(_shortAddr);
+    if (m_StickInterface)
+        m_StickInterface->updateList().removeOne(_shortAddr);
 }
 
 void CProg2Gui::clearUpdateList()
 {
-    m_StickInterface->updateList().clear();
+    if (m_StickInterface)
+        m_StickInterface->updateList().clear();
 }
