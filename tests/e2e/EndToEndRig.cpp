@@ -235,17 +235,14 @@ void EndToEndRig::watchWire()
 
 void EndToEndRig::startDownload()
 {
-    FirmwareUpdateFileModel* files = m_bridge->fileModel();
-    // The records the index query yields, one per offered file.
-    for (const Firmware& firmware : m_offered) {
-        files->updateFirmwareFileData(QString(" devid=\"%1\" application=\"type %1\" version=\"%2\" fileName=\"%3\"/>")
-                                          .arg(firmware.devType)
-                                          .arg(firmware.version, serverFileName(firmware)));
-    }
-    if (files->selectionState() != 2)
-        files->toggleSelectAll();
-    m_bridge->setSysState(CProg2Gui::SysStateUpdateDownload);
-    files->StartFileDownload();
+    if (m_bridge->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2)
+        m_bridge->qmlAction(CProg2Gui::CommonFileSelector_QmlAction);
+    m_bridge->qmlAction(CProg2Gui::StartFileDownload_QmlAction);
+}
+
+bool EndToEndRig::isIndexVerified() const
+{
+    return m_bridge && m_bridge->updateXmlState() == CProg2Gui::eUpdateXmlStateOk;
 }
 
 bool EndToEndRig::isStickJoined() const

@@ -66,17 +66,19 @@ public:
 
     // Before startTool(): the tool already holds this firmware.
     bool hold(const Firmware& _firmware);
-    // Images and the signed index on the server.
+    // Before startTool(): images and the signed index on the server.
     bool offer(const QList<Firmware>& _firmware);
     bool startSimulator(const QJsonObject& _scenario);
     // Creates the bridge, which opens the simulator's line.
     void startTool();
     // Watches a bridge created elsewhere (by the window); it is not deleted here.
     void adoptTool(CProg2Gui* _bridge);
-    // Hands the offered index to the firmware list, selects every row that
-    // has an update and starts the download queue.
+    // What the window's "All Files" box and "Download" button do: select
+    // every file that has an update, then start the download queue.
     void startDownload();
 
+    // The bridge fetched the index at its start and verified it.
+    bool isIndexVerified() const;
     bool isStickJoined() const;
     // The file list holds the offered version of every offered type, verified.
     bool holdsOffered() const;

@@ -63,22 +63,27 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
     ZigBeeDeviceModel* model = bridge->deviceModel();
 
     QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
     rig.startDownload();
     QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
     QVERIFY(rig.holdsOffered());
     // Every device has made itself known before the run starts.
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
     QCOMPARE(model->getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), devices.size());
+    QVERIFY(bridge->boGetVal(CProg2Gui::DeviceUpdateButton_ValId));
+    QVERIFY(bridge->isHighlightState(CProg2Gui::HighlightDeviceUpdate));
 
     // The combined progress is sampled on every frame the tool sends.
     QList<int> progress;
     connect(stick, &StickInterface::frameSent, this, [&] {
         if (bridge->SysState() == CProg2Gui::SysStateDeviceUpdate)
-            progress.append(model->progressPerMille());
+            progress.append(bridge->iGetVal(CProg2Gui::DeviceCombinedProgressPercent_ValId));
     });
     const int wireBefore = rig.wire().size();
-    stick->startDeviceUpdate(true);
+    bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QVERIFY(bridge->boGetVal(CProg2Gui::DeviceAbortButton_ValId));
+    QVERIFY(bridge->boGetVal(CProg2Gui::DeviceCombinedProgressVisible_ValId));
 
     auto allSucceeded = [&] {
         for (const QJsonValue& value : devices) {
@@ -106,9 +111,12 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
         QVERIFY2(rig.imagesMatchServed(address, &images, &why), qPrintable(why));
         QCOMPARE(images, 1);
     }
-    QCOMPARE(model->progressPerMille(), 1000);
-    QVERIFY2(model->progressText().startsWith("5 of 5"), qPrintable(model->progressText()));
-    QVERIFY2(model->progressText().endsWith("100%"), qPrintable(model->progressText()));
+    QCOMPARE(bridge->iGetVal(CProg2Gui::DeviceCombinedProgressPercent_ValId), 1000);
+    const QString progressText = bridge->getText(CProg2Gui::DeviceCombinedProgressText_ValId);
+    QVERIFY2(progressText.startsWith("5 of 5") && progressText.endsWith("100%"), qPrintable(progressText));
+    // The run goes on searching for late devices.
+    const QString countText = bridge->getText(CProg2Gui::DeviceCountTxt_ValId);
+    QVERIFY2(countText.startsWith("5 devices found - searching "), qPrintable(countText));
     QVERIFY(!progress.isEmpty());
     for (int i = 1; i < progress.size(); ++i)
         QVERIFY2(
@@ -135,9 +143,10 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
     }
 
     // Cancel ends the run; the results stay.
-    stick->startDeviceUpdate(false);
+    bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QVERIFY(allSucceeded());
+    QCOMPARE(bridge->getText(CProg2Gui::DeviceCountTxt_ValId), QString("5 devices found"));
 }
 
 QTEST_GUILESS_MAIN(tst_DeviceUpdateRun)

@@ -130,6 +130,7 @@ void tst_RunFaults::runMeetsFault()
     StickSimulator* sim = rig.simulator();
 
     QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
     rig.startDownload();
     QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
     QVERIFY(rig.holdsOffered());
@@ -148,7 +149,7 @@ void tst_RunFaults::runMeetsFault()
             }
         });
     }
-    stick->startDeviceUpdate(true);
+    bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
 
     auto reached = [&] {
         for (const Outcome& outcome : outcomes) {
@@ -213,7 +214,7 @@ void tst_RunFaults::runMeetsFault()
         QVERIFY2(linkStates.isEmpty(), "the link was lost");
     }
 
-    stick->startDeviceUpdate(false);
+    bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     for (const Outcome& outcome : outcomes)
         QCOMPARE(model->findDevice(outcome.address)->m_result, outcome.result);

@@ -56,6 +56,7 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     StickSimulator* sim = rig.simulator();
 
     QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
     rig.startDownload();
     QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
     QVERIFY(rig.holdsOffered());
@@ -63,21 +64,25 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     QTRY_VERIFY_WITH_TIMEOUT(stick->isStickUpdateAvailable(), kConnectMs);
     QCOMPARE(stick->stickFirmware().m_version, parseVersion("1.0.0"));
     QCOMPARE(stick->stickFirmware().updateVersion(), parseVersion("1.2.0"));
-    QCOMPARE(stick->getText(32), QString());
+    QCOMPARE(bridge->getText(CProg2Gui::StickUpdateDoneImg_ValId), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->boGetVal(CProg2Gui::StickUpdateButtonEnabled_ValId), kConnectMs);
+    QVERIFY(bridge->isHighlightState(CProg2Gui::HighlightStickUpdate));
 
     int maxProgress = -1;
     connect(bridge, &CProg2Gui::stickDataRepaint, this,
-            [&] { maxProgress = qMax(maxProgress, stick->stickFirmware().m_progress); });
+            [&] { maxProgress = qMax(maxProgress, bridge->iGetVal(CProg2Gui::StickUpdateProgress_ValId)); });
     QSignalSpy stickConnects(sim, &StickSimulator::stickConnected);
-    stick->startStickUpdate();
+    bridge->qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateStickUpdate);
+    QVERIFY(!bridge->boGetVal(CProg2Gui::StickUpdateButtonEnabled_ValId));
 
     QTRY_COMPARE_WITH_TIMEOUT(stick->stickUpdateState(), int(StickInterface::eStickUpdateStateSuccess), kStickUpdateMs);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
-    QCOMPARE(stick->getText(32), QString("qrc:/pic/checkmark.png"));
-    QCOMPARE(stick->getText(11), versionPrefixed("1.2.0"));
+    QCOMPARE(bridge->getText(CProg2Gui::StickUpdateDoneImg_ValId), QString("qrc:/pic/checkmark.png"));
+    QCOMPARE(bridge->getText(CProg2Gui::StickVersionTxt_ValId), versionPrefixed("1.2.0"));
     QCOMPARE(stick->stickFirmware().m_version, parseVersion("1.2.0"));
     QVERIFY(!stick->isStickUpdateAvailable());
+    QVERIFY(!bridge->boGetVal(CProg2Gui::StickUpdateButtonEnabled_ValId));
     QCOMPARE(maxProgress, 1000);
 
     // The stick restarted and connected anew before it reported the new version.
@@ -86,6 +91,8 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     const SimDevice& simStick = sim->stickClient();
     QCOMPARE(simStick.version(), parseVersion("1.2.0"));
     QCOMPARE(simStick.stats().transfersCompleted, 1);
+    // Asked again, the stick is told there is nothing newer for it.
+    QTRY_COMPARE_WITH_TIMEOUT(simStick.lastQueryStatus(), 0x98, kConnectMs);
     int images = 0;
     QString why;
     QVERIFY2(rig.imagesMatchServed(0x0000, &images, &why), qPrintable(why));
