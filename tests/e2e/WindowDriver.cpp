@@ -8,6 +8,8 @@
 #include <QtTest>
 
 #include "bridge/CProg2Gui.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
 
 WindowDriver::WindowDriver() = default;
 
@@ -85,4 +87,87 @@ bool WindowDriver::grab(const QString& _path) const
     swapped.wait(2000);
     const QPixmap shot = m_window->screen()->grabWindow(m_window->winId());
     return !shot.isNull() && shot.save(_path);
+}
+
+bool WindowDriver::clickWhenEnabled(const QString& _objectName, int _timeoutMs, QString* _error)
+{
+    if (!QTest::qWaitFor([&] { return isEnabled(_objectName); }, _timeoutMs)) {
+        *_error = QString("%1 was not enabled within %2 s").arg(_objectName).arg(_timeoutMs / 1000);
+        return false;
+    }
+    return click(_objectName, _error);
+}
+
+bool WindowDriver::allDevicesUpdated() const
+{
+    const ZigBeeDeviceModel* devices = bridge() ? bridge()->deviceModel() : nullptr;
+    if (!devices || devices->rowCount() == 0)
+        return false;
+    for (int row = 0; row < devices->rowCount(); ++row) {
+        const QVariantMap values = devices->get(row);
+        const ZigBeeDevice* device = devices->findDevice(values.value("name").toString().toUShort(nullptr, 16));
+        if (!device || device->m_result != ProgressHelper::eResultSuccess || device->m_version != device->updateVersion())
+            return false;
+    }
+    return true;
+}
+
+bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report& _report, QString* _error)
+{
+    CProg2Gui* tool = bridge();
+    if (!tool) {
+        *_error = "no window loaded";
+        return false;
+    }
+    auto waitFor = [&](const std::function<bool()>& _condition, const QString& _what) {
+        if (QTest::qWaitFor(_condition, _stepTimeoutMs))
+            return true;
+        *_error = QString("%1: not within %2 s").arg(_what).arg(_stepTimeoutMs / 1000);
+        return false;
+    };
+
+    if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index"))
+        return false;
+    _report("update index verified: " + tool->getText(CProg2Gui::ServerErrorTxt_ValId));
+    if (tool->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2 && !click("commonFileSelector", _error))
+        return false;
+    if (!clickWhenEnabled("fileUpdateButton", _stepTimeoutMs, _error))
+        return false;
+    _report("Download clicked");
+    if (!waitFor([&] { return tool->isSysState(CProg2Gui::SysStateIdle)
+                           && !tool->boGetVal(CProg2Gui::FileUpdateButton_ValId); },
+                 "download"))
+        return false;
+    const FirmwareUpdateFileModel* files = tool->fileModel();
+    for (int row = 0; row < files->rowCount(); ++row) {
+        if (files->get(row).value("hasUpdate").toBool()) {
+            *_error = "download failed: " + files->get(row).value("version").toString();
+            return false;
+        }
+    }
+    _report("files downloaded");
+
+    if (!clickWhenEnabled("stickUpdateButton", _stepTimeoutMs, _error))
+        return false;
+    _report("Update Stick clicked");
+    if (!waitFor([&] { return tool->getText(CProg2Gui::StickUpdateDoneImg_ValId) == "qrc:/pic/checkmark.png"
+                           && tool->isSysState(CProg2Gui::SysStateIdle); },
+                 "stick update"))
+        return false;
+    _report("stick updated: " + tool->getText(CProg2Gui::StickVersionTxt_ValId));
+
+    if (!waitFor([&] { return tool->deviceModel()->rowCount() >= _devices; },
+                 QString("%1 devices listed").arg(_devices)))
+        return false;
+    if (!clickWhenEnabled("flashButton", _stepTimeoutMs, _error))
+        return false;
+    _report("Update Devices clicked");
+    if (!waitFor([&] { return allDevicesUpdated(); }, "device update"))
+        return false;
+    _report("devices updated: " + tool->getText(CProg2Gui::DeviceCombinedProgressText_ValId));
+
+    if (!clickWhenEnabled("flashAbortButton", _stepTimeoutMs, _error))
+        return false;
+    _report("Cancel clicked");
+    return waitFor([&] { return tool->isSysState(CProg2Gui::SysStateIdle); }, "end of the run");
 }

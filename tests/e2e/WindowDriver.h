@@ -32,7 +32,19 @@ public:
     // A picture of the window as it is drawn now.
     bool grab(const QString& _path) const;
 
+    // What a person does in the window, step by step, each step waiting for
+    // the window to offer the next button: "Download" once the index has
+    // arrived (with "All Files" checked), "Update Stick", then "Update
+    // Devices" once _devices devices are listed, until every device shows its
+    // new firmware, and "Cancel". False with the step that failed.
+    using Report = std::function<void(const QString& _line)>;
+    bool runUpdateFlow(int _devices, int _stepTimeoutMs, const Report& _report, QString* _error);
+    // Every listed device updated: success and the version of its firmware file.
+    bool allDevicesUpdated() const;
+
 private:
+    bool clickWhenEnabled(const QString& _objectName, int _timeoutMs, QString* _error);
+
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;
 };
