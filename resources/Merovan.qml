@@ -391,6 +391,7 @@ ApplicationWindow {
                                     objectName: "fileSelectCell"
                                     property int row: styleData.row
                                     Image {
+                                        objectName: "fileSelectImage"
                                         anchors.centerIn: parent
                                         source: styleData.value !== undefined ? styleData.value : ""
                                     }
@@ -609,6 +610,7 @@ ApplicationWindow {
         id: cellText
         Item {
             Text {
+                objectName: "cellText"
                 anchors.fill: parent
                 anchors.leftMargin: columnTextMargin
                 verticalAlignment: Text.AlignVCenter
