@@ -7,7 +7,8 @@ Rectangle {
 
     property alias text: button.text
     property alias tooltip: button.tooltip
-    property alias buttonWidth: button.width
+    // The button is this wide unless its text needs more (longer translations).
+    property real buttonWidth: button.implicitWidth
 
     signal clicked()
 
@@ -46,6 +47,7 @@ Rectangle {
         objectName: "innerButton"
         x: 2
         y: 2
+        width: Math.max(frame.buttonWidth, implicitWidth)
         onClicked: frame.clicked()
     }
 }

@@ -26,6 +26,8 @@ ApplicationWindow {
     property color progressBarColor: "#C0FF42"
     property color progressBarBorderColor: "gray"
     property string errorMessage: qsTr("No error!")
+    // 65, or wider when the translated column title needs it.
+    property real progressColumnWidth: Math.max(65, Math.ceil(progressTitleMetrics.width) + 10)
 
     // The repaint handlers work on finished controls only; until then the
     // initial bindings have read every value.
@@ -110,6 +112,11 @@ ApplicationWindow {
             mainWindow.errorMessage = value
             errorDialog.open()
         }
+    }
+
+    TextMetrics {
+        id: progressTitleMetrics
+        text: translate + qsTr("Progress")
     }
 
     Settings {
@@ -279,7 +286,7 @@ ApplicationWindow {
                             Button {
                                 id: stickJoinNewNwButton
                                 objectName: "stickJoinNewNwButton"
-                                Layout.preferredWidth: 170
+                                Layout.preferredWidth: Math.max(170, implicitWidth)
                                 text: translate + qsTr("Join new network")
                                 tooltip: translate + qsTr("Reset stick to factory new")
                                 enabled: appIf.boGetVal(CppQmlIf.StickJoinNewNwButtonEnabled_ValId)
@@ -426,7 +433,7 @@ ApplicationWindow {
                             TableViewColumn {
                                 role: "progress"
                                 title: translate + qsTr("Progress")
-                                width: 65
+                                width: progressColumnWidth
                                 movable: false
                                 resizable: false
                                 delegate: cellProgress
@@ -513,7 +520,7 @@ ApplicationWindow {
                         TableViewColumn {
                             role: "progress"
                             title: translate + qsTr("Progress")
-                            width: 65
+                            width: progressColumnWidth
                             movable: false
                             resizable: false
                             delegate: cellProgress
