@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 
+#include "botan/BotanWrapper.h"
 #include "common/FileVersionInfo.h"
 
 class FirmwareUpdateFileModel;
@@ -53,6 +54,20 @@ public:
     StickInterface* stickInterface() const { return m_StickInterface; }
     UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
     const FileVersionInfo& applVersion() const { return m_ApplVersion; }
+    // The tool's one signature verifier, used by every AuthFileDownloader.
+    BotanWrapper& botanWrapper() { return m_BotanWrapper; }
+
+    // A newer tool package has been stored in the update folder.
+    void setApplUpdateInfo(unsigned int _version, QString _fileName);
+
+    // "backup.ini" and "production.ini", in the order init() runs them.
+    void preProcessBackupIni();
+    void processProductionIni();
+    void loadBackupIni();
+    // Copies _sourceDir/_file to _targetDir unless it is there already; a
+    // copy replaces _oldFile unless _keepOld. False only when a copy failed.
+    bool copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
+                          const QString& _oldFile, bool _keepOld);
 
 signals:
     void applDataRepaint();
@@ -63,6 +78,7 @@ signals:
 private:
     void init();
     void initSettings();
+    void initBackupIni();
     void emitRepaintSet();
 
     SysState_t m_SysState = SysStateInit;
@@ -71,6 +87,7 @@ private:
     ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
     StickInterface* m_StickInterface = nullptr;
     UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
+    BotanWrapper m_BotanWrapper;
 };
 
 // The one bridge of the process; set at the start of its construction, never cleared.

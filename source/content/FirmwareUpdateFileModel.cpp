@@ -1,12 +1,28 @@
 #include "FirmwareUpdateFileModel.h"
 
-#include "common/DeviceType.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "backupIni.h"
 #include "bridge/CProg2Gui.h"
+#include "common/DeviceType.h"
 #include "common/log.h"
+#include "common/roleMap.h"
+#include "common/settings.h"
+#include "link/StickInterface.h"
 
 FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent)
     : QAbstractListModel(parent)
 {
+    if (!connect(&m_downloader, &AuthFileDownloader::downloaded, this, &FirmwareUpdateFileModel::processUpdateFile))
+        LOG("connect failed");
+    if (!connect(&m_downloader, &AuthFileDownloader::authFailed, this, &FirmwareUpdateFileModel::processAuthFailed))
+        LOG("connect failed");
+    if (!connect(&m_downloader, &AuthFileDownloader::error, this, &FirmwareUpdateFileModel::processDownloadError))
+        LOG("connect failed");
+    if (!connect(&m_downloader, &AuthFileDownloader::downloadProgress, this, &FirmwareUpdateFileModel::progress))
+        LOG("connect failed");
 }
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
@@ -16,15 +32,15 @@ FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
     qDeleteAll(m_rows);
 }
 
-int FirmwareUpdateFileModel::rowCount(const QModelIndex&) const
+int FirmwareUpdateFileModel::rowCount(const QModelIndex& parent) const
 {
-    return m_rows.size();
+    return parent.isValid() ? 0 : m_rows.size();
 }
 
 QHash<int, QByteArray> FirmwareUpdateFileModel::roleNames() const
 {
     return {
-        {NameRole, "name"},         {VersionRole, "version"}, {SelectedRole, "selected"},
+        {NameRole, "name"},           {VersionRole, "version"},   {SelectedRole, "selected"},
         {ImgSourceRole, "imgSource"}, {ProgressRole, "progress"}, {DoneRole, "done"},
         {HasUpdateRole, "hasUpdate"},
     };
@@ -76,6 +92,268 @@ QVariant FirmwareUpdateFileModel::data(const QModelIndex& index, int role) const
     }
 }
 
+bool FirmwareUpdateFileModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.model() != this || index.row() >= m_rows.size()) {
+        qDebug("%s(%i) %s: invalid index", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
+        return false;
+    }
+    FirmwareUpdate* fw = m_rows.at(index.row());
+    switch (role) {
+    case SelectedRole: {
+        const bool selected = value.toBool();
+        if (selected == fw->m_selected)
+            return true;
+        fw->setSelected(selected);
+        if (selected && fw->hasUpdate()) {
+            // A reselected row is fetched afresh.
+            fw->setProgress(-1);
+            fw->setDone(ProgressHelper::eResultUnknown);
+        }
+        emitRowChanged(index.row());
+        return true;
+    }
+    case ProgressRole:
+        qDebug("%s(%i) %s: xx", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
+        fw->setProgress(value.toInt());
+        emitRowChanged(index.row());
+        return true;
+    default:
+        qDebug("%s(%i) %s: xx", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
+        return false;
+    }
+}
+
+void FirmwareUpdateFileModel::setSelectable(int _row, bool _selected)
+{
+    qDebug("%s(%i) %s: row %i selected %s", __FILE__, __LINE__, "FirmwareUpdateFileModel::setSelectable", _row,
+           _selected ? "true" : "false");
+    setData(index(_row), _selected, SelectedRole);
+    emit selectionChanged();
+}
+
+void FirmwareUpdateFileModel::setProgress(int _row, int _value)
+{
+    setData(index(_row), _value, ProgressRole);
+}
+
+QVariantMap FirmwareUpdateFileModel::get(int _row) const
+{
+    return roleMap(*this, _row);
+}
+
+void FirmwareUpdateFileModel::emitRowChanged(int _row)
+{
+    if (_row < 0 || _row >= m_rows.size())
+        return;
+    const QModelIndex changed = index(_row);
+    emit dataChanged(changed, changed);
+}
+
+int FirmwareUpdateFileModel::nextDownloadRow() const
+{
+    for (int row = 0; row < m_rows.size(); ++row) {
+        const FirmwareUpdate* fw = m_rows.at(row);
+        if (!fw->hasUpdate() || !fw->m_selected || fw->m_result == ProgressHelper::eResultSuccess)
+            continue;
+        if (fw->m_failCounter < ProgressHelper::kMaxFailures || !ProgressHelper::isFailure(fw->m_result))
+            return row;
+    }
+    return -1;
+}
+
+void FirmwareUpdateFileModel::StartFileDownload()
+{
+    QSettings* settings = getSettings();
+    const QString baseUrl = settings ? settings->value("update/UpdateUrl").toString() : QString();
+    const QString sigExt = settings ? settings->value("update/UpdateSigExt").toString() : QString();
+    m_downloader.setAuthRequired(true);
+
+    for (;;) {
+        const int row = nextDownloadRow();
+        if (row < 0) {
+            if (theBridge)
+                theBridge->setSysState(CProg2Gui::SysStateIdle);
+            return;
+        }
+        m_ActRow = row;
+        FirmwareUpdate* fw = m_rows.at(row);
+        const QString indexName = fw->m_update.fileName;
+        LOG(QString("QML action: StartFileDownload %1").arg(indexName));
+        fw->setProgress(0);
+
+        // Only the plain name is fetched and stored; a name that leaves no
+        // file name inside the update folder is not fetched at all.
+        const QString stored = storedFileName(indexName);
+        if (stored.isEmpty()) {
+            fw->setSelected(false);
+            fw->setDone(ProgressHelper::eResultFail);
+            LOG(QString("ERROR: download failed %1").arg(indexName));
+            emitRowChanged(row);
+            m_ActRow = -1;
+            continue;
+        }
+        const QFileInfo split(stored);
+        m_downloader.setFileName(getUpdatePath(), split.completeBaseName(), split.suffix(), sigExt);
+        m_downloader.setUrl(baseUrl, split.completeBaseName(), split.suffix(), sigExt);
+        emitRowChanged(row);
+        return;
+    }
+}
+
+void FirmwareUpdateFileModel::progress(qint64 bytesReceived, qint64 bytesTotal)
+{
+    LOG(QString("bytes %1, total %2, m_ActRow %3").arg(bytesReceived).arg(bytesTotal).arg(m_ActRow));
+    FirmwareUpdate* fw = activeRecord();
+    if (!fw) {
+        LOG("ERROR");
+        return;
+    }
+    if (bytesTotal > 0)
+        fw->setProgress(static_cast<int>(bytesReceived * 1000 / bytesTotal));
+    emitRowChanged(m_ActRow);
+}
+
+FirmwareUpdate* FirmwareUpdateFileModel::activeRecord() const
+{
+    if (m_ActRow < 0 || m_ActRow >= m_rows.size())
+        return nullptr;
+    return m_rows.at(m_ActRow);
+}
+
+void FirmwareUpdateFileModel::finishActiveRow()
+{
+    emitRowChanged(m_ActRow);
+    m_ActRow = -1;
+    StartFileDownload();
+}
+
+void FirmwareUpdateFileModel::logWithoutRow() const
+{
+    // No file of the queue is in flight, so the signal belongs to no
+    // download. It must not restart the queue: that would fetch rows the
+    // user has not asked for, or end a device update run by going idle.
+    LOG(QString("ERROR data-size %1, URL '%2'").arg(m_downloader.data().size()).arg(m_downloader.url()));
+}
+
+void FirmwareUpdateFileModel::processUpdateFile()
+{
+    FirmwareUpdate* fw = activeRecord();
+    if (!fw) {
+        logWithoutRow();
+        return;
+    }
+    fw->setSelected(false);
+    const QByteArray data = m_downloader.data();
+    if (!data.isEmpty()) {
+        LOG(QString("one file downloaded %1, %2 bytes; ver %3")
+                .arg(fw->m_update.fileName)
+                .arg(data.size())
+                .arg(fw->updateVersionString()));
+        const QString stored = storedFileName(fw->m_update.fileName);
+        registerInBackup(*fw, stored);
+        fw->applyUpdateInfo();
+        fw->m_fileName = stored;
+        fw->setDone(ProgressHelper::eResultSuccess);
+        emit versionChanged(fw->m_devType);
+        if (fw->m_devType == DeviceType::Tool && theBridge)
+            theBridge->setApplUpdateInfo(fw->m_version, fw->m_fileName);
+    } else {
+        fw->setDone(ProgressHelper::eResultFail);
+        LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+    }
+    finishActiveRow();
+}
+
+void FirmwareUpdateFileModel::processAuthFailed()
+{
+    FirmwareUpdate* fw = activeRecord();
+    if (!fw) {
+        logWithoutRow();
+        return;
+    }
+    fw->setSelected(false);
+    fw->setDone(ProgressHelper::eResultAuthFail);
+    LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+    finishActiveRow();
+}
+
+void FirmwareUpdateFileModel::processDownloadError()
+{
+    FirmwareUpdate* fw = activeRecord();
+    if (!fw) {
+        logWithoutRow();
+        return;
+    }
+    fw->setSelected(false);
+    if (m_downloader.errorCode() == QNetworkReply::ContentNotFoundError) {
+        fw->setDone(ProgressHelper::eResultMissingFile);
+        fw->setProgress(0);
+    } else {
+        fw->setDone(ProgressHelper::eResultFail);
+    }
+    LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+    finishActiveRow();
+}
+
+void FirmwareUpdateFileModel::registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName)
+{
+    QSettings backup(backupIniPath(), QSettings::IniFormat);
+    QStringList known = readKnownDevices(backup);
+    const QString group = QString::number(_fw.m_devType);
+    if (known.contains(group)) {
+        if (!backup.value("devices/keep_old", false).toBool()) {
+            // Only a plain name inside the update folder is ever deleted.
+            const QString oldFile = backup.value(group + "/file").toString();
+            if (!oldFile.isEmpty() && oldFile != _storedName && storedFileName(oldFile) == oldFile) {
+                const QString oldPath = getUpdatePath() + "/" + oldFile;
+                if (QFile::exists(oldPath))
+                    QFile::remove(oldPath);
+            }
+        }
+    } else {
+        known.append(group);
+        backup.setValue("devices/known_devices", known);
+    }
+    backup.setValue(group + "/id", _fw.m_devType);
+    backup.setValue(group + "/ver", _fw.updateVersionString());
+    backup.setValue(group + "/file", _storedName);
+    if (_fw.m_devType == DeviceType::UsbStick && theBridge && theBridge->stickInterface())
+        theBridge->stickInterface()->setStickUpdateInfo(_fw.updateVersion(), _storedName);
+    backup.sync();
+}
+
+void FirmwareUpdateFileModel::updateFirmwareFileData(const QString& _record)
+{
+    const QString devId = xmlAttribute(_record, "devid");
+    const QString version = xmlAttribute(_record, "version");
+    const QString fileName = xmlAttribute(_record, "fileName");
+    const QString sys = xmlAttribute(_record, "sys");
+    if (!sys.isEmpty() && sys != "win")
+        return;
+    const quint16 devType = static_cast<quint16>(devId.toUInt(nullptr, 10));
+    if (FirmwareUpdate* fw = findByDevType(devType)) {
+        fw->setUpdateInfoFromXml(_record);
+        updateRow(devType);
+        LOG(QString("new devType ver %1, file %2, Update %3 UpdFile %4")
+                .arg(fw->versionString(), fw->m_fileName, fw->updateVersionString(), fw->m_update.fileName));
+        return;
+    }
+    LOG(QString("new application '%1'").arg(xmlAttribute(_record, "application")));
+    addFirmwareFile(devType, version, fileName, 600);
+}
+
+void FirmwareUpdateFileModel::updateRow(unsigned short _devType)
+{
+    LOG(QString("devType %1").arg(_devType));
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row)->m_devType == _devType) {
+            emitRowChanged(row);
+            return;
+        }
+    }
+}
+
 FirmwareUpdate* FirmwareUpdateFileModel::findByDevType(quint16 _devType) const
 {
     for (FirmwareUpdate* fw : m_rows) {
@@ -95,6 +373,7 @@ void FirmwareUpdateFileModel::addFirmwareFile(quint16 _devType, const QString& _
         if (offered != kNoVersion && (fw->m_update.version == kNoVersion || fw->m_update.version < offered)) {
             fw->m_update.setVersion(offered);
             fw->m_update.fileName = _fileName;
+            emitRowChanged(m_rows.indexOf(fw));
         }
         return;
     }
@@ -108,16 +387,84 @@ void FirmwareUpdateFileModel::addFirmwareFile(quint16 _devType, const QString& _
     endInsertRows();
 }
 
+void FirmwareUpdateFileModel::setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName,
+                                           int _duration)
+{
+    FirmwareUpdate* fw = findByDevType(_devType);
+    if (!fw) {
+        addFirmwareFile(_devType, _versionText, _fileName, _duration);
+        return;
+    }
+    const quint32 known = parseVersion(_versionText);
+    if (known != kNoVersion && (fw->m_update.version == kNoVersion || fw->m_update.version < known)) {
+        fw->m_fileName = _fileName;
+        fw->setVersion(known);
+        fw->m_duration = _duration;
+        emitRowChanged(m_rows.indexOf(fw));
+    }
+}
+
+int FirmwareUpdateFileModel::selectionState() const
+{
+    int withUpdate = 0;
+    int selected = 0;
+    for (const FirmwareUpdate* fw : m_rows) {
+        if (!fw->hasUpdate())
+            continue;
+        ++withUpdate;
+        if (fw->m_selected)
+            ++selected;
+    }
+    if (selected == 0)
+        return 0;
+    return selected == withUpdate ? 2 : 1;
+}
+
+void FirmwareUpdateFileModel::toggleSelectAll()
+{
+    const int state = selectionState();
+    for (int row = 0; row < m_rows.size(); ++row) {
+        FirmwareUpdate* fw = m_rows.at(row);
+        if (!fw->hasUpdate())
+            continue;
+        if (state == 0) {
+            fw->setProgress(-1);
+            fw->setDone(ProgressHelper::eResultUnknown);
+        }
+        fw->setSelected(state == 0);
+        emitRowChanged(row);
+    }
+    emit selectionChanged();
+}
+
+bool FirmwareUpdateFileModel::anyUpdateSelected() const
+{
+    for (const FirmwareUpdate* fw : m_rows) {
+        if (fw->hasUpdate() && fw->m_selected)
+            return true;
+    }
+    return false;
+}
+
+bool FirmwareUpdateFileModel::offersNewerThan(const FirmwareUpdate& _row, quint32 _version)
+{
+    if (_version == kNoVersion)
+        return _row.hasUpdate();
+    const quint32 available = _row.m_update.version != kNoVersion ? _row.m_update.version : _row.m_version;
+    return available != kNoVersion && available > _version;
+}
+
 bool FirmwareUpdateFileModel::isUpdatePossible(quint16 _devType, quint32 _version) const
 {
     // Until the update index has been processed, every client may ask again.
     if (!theBridge || theBridge->updateXmlState() == CProg2Gui::eUpdateXmlStateUnknown)
         return true;
     const FirmwareUpdate* fw = findByDevType(_devType);
-    if (!fw)
-        return false;
-    if (_version == kNoVersion)
-        return fw->hasUpdate();
-    const quint32 available = fw->m_update.version != kNoVersion ? fw->m_update.version : fw->m_version;
-    return available != kNoVersion && available > _version;
+    return fw && offersNewerThan(*fw, _version);
+}
+
+void FirmwareUpdateFileModel::refreshAll()
+{
+    for (int row = 0; row < m_rows.size(); ++row)
+        emitRowChanged(row);
 }

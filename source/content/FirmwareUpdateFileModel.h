@@ -2,10 +2,15 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QVariantMap>
 
+#include "AuthFileDownloader.h"
 #include "common/FirmwareUpdate.h"
 
-// The firmware files the tool knows, one row per device type.
+// The firmware files the tool knows, one row per device type: the file held
+// in the update folder and the newer one the update index offers. It also
+// runs the download queue of the selected rows, one signed file after the
+// other, and records every stored file in "backup.ini".
 class FirmwareUpdateFileModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -24,14 +29,55 @@ public:
     ~FirmwareUpdateFileModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    Q_INVOKABLE QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    Q_INVOKABLE QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Q_INVOKABLE bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Q_INVOKABLE void setSelectable(int _row, bool _selected);
+    Q_INVOKABLE void setProgress(int _row, int _value);
+    Q_INVOKABLE QVariantMap get(int _row) const;
+
+    // Downloads the next selected row that has an update; the queue calls it
+    // again after every file and sets the system state back to idle at its end.
+    void StartFileDownload();
+    // One record of the update index (a "p" element with devid, version, fileName, sys).
+    void updateFirmwareFileData(const QString& _record);
+    void updateRow(unsigned short _devType);
     FirmwareUpdate* findByDevType(quint16 _devType) const;
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
+    // A file already held in the update folder.
+    void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
+    // 0 no row with an update selected, 2 all of them, 1 some.
+    int selectionState() const;
+    void toggleSelectAll();
+    bool anyUpdateSelected() const;
     // Whether a client of this type, running _version, can be offered a newer file.
     bool isUpdatePossible(quint16 _devType, quint32 _version) const;
+    // The row's part of that answer: whether its file (the pending one, else
+    // the present one) is newer than _version; an unknown _version asks
+    // whether the row has an update at all.
+    static bool offersNewerThan(const FirmwareUpdate& _row, quint32 _version);
+    void refreshAll();
+
+signals:
+    void selectionChanged();
+    void versionChanged(quint16 _devType);
+
+public slots:
+    void processUpdateFile();
+    void processAuthFailed();
+    void processDownloadError();
+    void progress(qint64 bytesReceived, qint64 bytesTotal);
 
 private:
+    int nextDownloadRow() const;
+    FirmwareUpdate* activeRecord() const;
+    void finishActiveRow();
+    void logWithoutRow() const;
+    void emitRowChanged(int _row);
+    void registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName);
+
     QList<FirmwareUpdate*> m_rows;
+    AuthFileDownloader m_downloader;
+    int m_ActRow = -1;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include <botan/pk_keys.h>
+
+// Botan 2 keeps LibraryInitializer only for compatibility and marks it (and
+// its header) deprecated. The wrapper still holds one for its lifetime; only
+// this include and the member below are exempt from the warning.
+#pragma push_macro("BOTAN_DEPRECATED_HEADER")
+#undef BOTAN_DEPRECATED_HEADER
+#define BOTAN_DEPRECATED_HEADER(hdr)
+#include <botan/init.h>
+#pragma pop_macro("BOTAN_DEPRECATED_HEADER")
+
+// Checks detached signatures (RSASSA-PSS, SHA-256, IEEE 1363 format, Base64
+// text) of files on disk against one loaded public key. Reports go to
+// standard output; callers only see true or false.
+class BotanWrapper
+{
+public:
+    // The work buffer; a signature file must fit into it.
+    static constexpr std::size_t kBufferSize = 4096;
+
+    BotanWrapper();
+    ~BotanWrapper();
+    BotanWrapper(const BotanWrapper&) = delete;
+    BotanWrapper& operator=(const BotanWrapper&) = delete;
+
+    // Parses a public key (PEM or DER) from memory and keeps it for verifySigFile.
+    bool loadPublicKey(const char* _data, int _length);
+    // True only when _sigFile holds a valid signature of the bytes of _dataFile.
+    bool verifySigFile(const char* _dataFile, const char* _sigFile);
+
+    // Registers the compiled-in public key as the resource ":rsa/key_pub.pem".
+    static void initKeyResource();
+
+private:
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Botan::LibraryInitializer m_libraryInitializer;
+#pragma GCC diagnostic pop
+    std::unique_ptr<Botan::Public_Key> m_publicKey;
+};

@@ -1,0 +1,196 @@
+#include "AuthFileDownloader.h"
+
+#include <QFile>
+
+#include "botan/BotanWrapper.h"
+#include "bridge/CProg2Gui.h"
+#include "common/log.h"
+
+namespace {
+QString partName(const QString& _fileName)
+{
+    return _fileName.isEmpty() ? QString() : _fileName + AuthFileDownloader::kPartSuffix;
+}
+
+void removeIfPresent(const QString& _fileName)
+{
+    if (!_fileName.isEmpty() && QFile::exists(_fileName))
+        QFile::remove(_fileName);
+}
+} // namespace
+
+AuthFileDownloader::AuthFileDownloader(QObject* parent)
+    : QObject(parent)
+{
+    bool ok = true;
+    ok = connect(&m_sigDownloader, &FileDownloader::downloaded, this, &AuthFileDownloader::checkUpdateAuth) && ok;
+    ok = connect(&m_dataDownloader, &FileDownloader::downloaded, this, &AuthFileDownloader::checkUpdateAuth) && ok;
+    ok = connect(&m_dataDownloader, &FileDownloader::downloadProgress, this, &AuthFileDownloader::progress) && ok;
+    // A failed file takes the pair's temporary files with it before the owner hears of it.
+    ok = connect(&m_dataDownloader, &FileDownloader::error, this, [this] { discardPartFiles(); }) && ok;
+    ok = connect(&m_dataDownloader, &FileDownloader::error, this, &AuthFileDownloader::error) && ok;
+    ok = connect(&m_sigDownloader, &FileDownloader::error, this, [this] { discardPartFiles(); }) && ok;
+    ok = connect(&m_sigDownloader, &FileDownloader::error, this, &AuthFileDownloader::error) && ok;
+    if (!ok)
+        LOG("connect failed");
+}
+
+AuthFileDownloader::~AuthFileDownloader() = default;
+
+void AuthFileDownloader::setFileName(const QString& _dir, const QString& _name, const QString& _ext,
+                                     const QString& _sigExt)
+{
+    m_dataFileName = _dir + "/" + _name + "." + _ext;
+    m_dataDownloader.setFileName(partName(m_dataFileName));
+    if (m_authRequired) {
+        m_sigFileName = _dir + "/" + _name + "." + _sigExt;
+        m_sigDownloader.setFileName(partName(m_sigFileName));
+    } else {
+        m_sigFileName.clear();
+        m_sigDownloader.setFileName(QString());
+    }
+}
+
+void AuthFileDownloader::setUrl(const QString& _base, const QString& _name, const QString& _ext,
+                                const QString& _sigExt)
+{
+    // Leftovers of an earlier pair under these names are never verified.
+    discardPartFiles();
+    m_dataDownloader.setUrl(_base, _name, _ext);
+    if (m_authRequired)
+        m_sigDownloader.setUrl(_base, _name, _sigExt);
+}
+
+void AuthFileDownloader::setMaxSize(qint64 _maxSize)
+{
+    m_dataDownloader.setMaxSize(_maxSize);
+    m_sigDownloader.setMaxSize(_maxSize);
+}
+
+int AuthFileDownloader::errorCode() const
+{
+    return m_dataDownloader.errorCode() != 0 ? m_dataDownloader.errorCode() : m_sigDownloader.errorCode();
+}
+
+QString AuthFileDownloader::errorString(bool _detailed) const
+{
+    if (_detailed) {
+        return QString("Dat: %1 '%2' Sig: %3 '%4'")
+            .arg(m_dataDownloader.errorCode())
+            .arg(m_dataDownloader.errorString())
+            .arg(m_sigDownloader.errorCode())
+            .arg(m_sigDownloader.errorString());
+    }
+    return !m_dataDownloader.errorString().isEmpty() ? m_dataDownloader.errorString()
+                                                     : m_sigDownloader.errorString();
+}
+
+void AuthFileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
+{
+    emit downloadProgress(bytesReceived, bytesTotal);
+}
+
+void AuthFileDownloader::discardPartFiles()
+{
+    removeIfPresent(m_dataDownloader.fileName());
+    removeIfPresent(m_sigDownloader.fileName());
+}
+
+bool AuthFileDownloader::storeVerified(bool _withSignature)
+{
+    // QFile::rename does not replace an existing file.
+    struct Move
+    {
+        QString from;
+        QString to;
+    };
+    QList<Move> moves {{m_dataDownloader.fileName(), m_dataFileName}};
+    if (_withSignature)
+        moves.append({m_sigDownloader.fileName(), m_sigFileName});
+    for (const Move& move : moves) {
+        if (move.from.isEmpty())
+            continue;
+        removeIfPresent(move.to);
+        if (!QFile::rename(move.from, move.to)) {
+            LOG(QString("could not store '%1'").arg(move.to));
+            discardPartFiles();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AuthFileDownloader::verify()
+{
+    QFile keyFile(":rsa/key_pub.pem");
+    if (!keyFile.open(QIODevice::ReadOnly)) {
+        LOG("loadPublicKey failed");
+        return false;
+    }
+    const QByteArray key = keyFile.readAll();
+    BotanWrapper* wrapper = theBridge ? &theBridge->botanWrapper() : nullptr;
+    if (!wrapper || !wrapper->loadPublicKey(key.constData(), key.size())) {
+        LOG("loadPublicKey failed");
+        return false;
+    }
+    if (!wrapper->verifySigFile(m_dataDownloader.fileName().toStdString().c_str(),
+                                m_sigDownloader.fileName().toStdString().c_str())) {
+        LOG("auth failed");
+        return false;
+    }
+    return true;
+}
+
+void AuthFileDownloader::checkUpdateAuth()
+{
+    if (!m_authRequired) {
+        // Without a signature, a file that had a network error is not taken at all.
+        if (!m_dataDownloader.isOk() || m_dataDownloader.errorCode() != 0) {
+            if (m_dataDownloader.errorCode() != 0)
+                discardPartFiles();
+            return;
+        }
+        if (!storeVerified(false)) {
+            emit error();
+            return;
+        }
+        LOG("url data OK (NO auth done)");
+        emit downloaded();
+        return;
+    }
+
+    if (!m_dataDownloader.isOk() || !m_sigDownloader.isOk()) {
+        // A file that failed and was written afterwards (an error page) goes again.
+        if (m_dataDownloader.errorCode() != 0 || m_sigDownloader.errorCode() != 0)
+            discardPartFiles();
+        return;
+    }
+    if (m_dataDownloader.errorCode() == QNetworkReply::ContentNotFoundError ||
+        m_sigDownloader.errorCode() == QNetworkReply::ContentNotFoundError) {
+        LOG("ContentNotFoundError");
+        discardPartFiles();
+        emit error();
+        return;
+    }
+    if (m_dataDownloader.errorCode() != 0 || m_sigDownloader.errorCode() != 0) {
+        // Bytes of a failed transfer (cut off, or nothing at all) are not
+        // judged: the error has been reported, a signature failure would
+        // only misname it.
+        discardPartFiles();
+        return;
+    }
+
+    if (!verify()) {
+        LOG("url data wrong (auth failed)");
+        discardPartFiles();
+        emit authFailed();
+        return;
+    }
+    if (!storeVerified(true)) {
+        emit error();
+        return;
+    }
+    LOG("url data OK (auth done)");
+    LOG(QString("data size %1, sig size %2").arg(m_dataDownloader.data().size()).arg(m_sigDownloader.data().size()));
+    emit downloaded();
+}

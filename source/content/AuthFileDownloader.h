@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include "FileDownloader.h"
+
+// Fetches a data file and its detached signature file side by side and
+// reports the data as downloaded only when the signature holds.
+//
+// Both files are written under temporary names (final name + ".part") in
+// the target folder and checked there; only a verified pair is moved to the
+// final names. Failures remove the temporary files and leave every final
+// file untouched, so a file that is already served is never replaced by
+// unverified bytes.
+class AuthFileDownloader : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr const char* kPartSuffix = ".part";
+
+    explicit AuthFileDownloader(QObject* parent = nullptr);
+    ~AuthFileDownloader() override;
+
+    void setFileName(const QString& _dir, const QString& _name, const QString& _ext, const QString& _sigExt);
+    void setUrl(const QString& _base, const QString& _name, const QString& _ext, const QString& _sigExt);
+
+    QString url() const { return m_dataDownloader.url(); }
+    QByteArray data() const { return m_dataDownloader.data(); }
+    int errorCode() const;
+    QString errorString(bool _detailed) const;
+
+    // Final names of the pair (empty: the bytes are kept in memory only).
+    QString fileName() const { return m_dataFileName; }
+    QString sigFileName() const { return m_sigFileName; }
+
+    bool authRequired() const { return m_authRequired; }
+    void setAuthRequired(bool _required) { m_authRequired = _required; }
+    // Size limit of each of the two downloads (default FileDownloader::kDefaultMaxSize).
+    void setMaxSize(qint64 _maxSize);
+
+signals:
+    void downloaded();
+    void error();
+    void authFailed();
+    void downloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+
+public slots:
+    void checkUpdateAuth();
+    void progress(qint64 bytesReceived, qint64 bytesTotal);
+
+private:
+    bool verify();
+    bool storeVerified(bool _withSignature);
+    void discardPartFiles();
+
+    FileDownloader m_dataDownloader;
+    FileDownloader m_sigDownloader;
+    bool m_authRequired = true;
+    QString m_dataFileName;
+    QString m_sigFileName;
+};

@@ -1,0 +1,175 @@
+#include "FileDownloader.h"
+
+#include <QFile>
+#include <QNetworkRequest>
+#include <QSettings>
+
+#include "common/log.h"
+#include "common/settings.h"
+
+namespace {
+// An empty search text would match every download; it never counts as found.
+bool containsText(const QByteArray& _data, const QByteArray& _text)
+{
+    return !_text.isEmpty() && _data.contains(_text);
+}
+} // namespace
+
+FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent)
+    : QObject(parent)
+    , m_maxSize(_maxSize)
+{
+    if (!connect(&m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded))
+        LOG("connect failed");
+}
+
+FileDownloader::~FileDownloader() = default;
+
+void FileDownloader::setUrl(const QString& _base, const QString& _name, const QString& _ext)
+{
+    m_url = _base + "/" + _name + "." + _ext;
+    start(QUrl(m_url, QUrl::TolerantMode));
+}
+
+void FileDownloader::setUrl(const QUrl& _url)
+{
+    m_url = _url.toString();
+    start(_url);
+}
+
+void FileDownloader::dropCurrentReply()
+{
+    if (!m_pReply)
+        return;
+    // A reply of an earlier URL must neither report nor write into the
+    // current one. It is aborted from the event loop, not from inside one of
+    // its own signals, and its finish is then ignored by fileDownloaded.
+    QNetworkReply* stale = m_pReply;
+    m_pReply = nullptr;
+    stale->disconnect(this);
+    QMetaObject::invokeMethod(stale, &QNetworkReply::abort, Qt::QueuedConnection);
+}
+
+void FileDownloader::start(const QUrl& _url)
+{
+    dropCurrentReply();
+    m_data.clear();
+    m_ok = false;
+    m_errorCode = QNetworkReply::NoError;
+    m_errorString.clear();
+
+    if (_url.isValid()) {
+        m_pReply = m_manager.get(QNetworkRequest(_url));
+        if (!connect(m_pReply, &QNetworkReply::downloadProgress, this, &FileDownloader::progress))
+            LOG("connect failed");
+        if (!connect(m_pReply, &QNetworkReply::errorOccurred, this, &FileDownloader::errorSlot))
+            LOG("connect failed");
+        return;
+    }
+    if (_url.isLocalFile()) {
+        if (m_url.startsWith("file:///"))
+            m_url.remove(0, 8);
+        QFile file(m_url);
+        if (file.open(QIODevice::ReadOnly)) {
+            m_data = file.readAll();
+            file.close();
+            m_ok = true;
+            save();
+            LOG(QString("loaded local file '%1'").arg(m_url));
+            emit downloadProgress(m_data.size(), m_data.size());
+        } else {
+            LOG(QString("failed to load file '%1'").arg(m_url));
+        }
+        emit downloaded();
+        return;
+    }
+    LOG(QString("invalid url '%1'").arg(m_url));
+}
+
+void FileDownloader::save()
+{
+    if (m_fileName.isEmpty())
+        return;
+    QFile file(m_fileName);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        return;
+    file.write(m_data);
+    file.close();
+}
+
+bool FileDownloader::isNotFoundPage() const
+{
+    QSettings* settings = getSettings();
+    auto read = [settings](const char* _key, const QVariant& _default) {
+        return settings ? settings->value(_key, _default) : _default;
+    };
+    const int minSize = read("download/minSize", 1000).toInt();
+    const int maxSize = read("download/maxSize", 20000).toInt();
+    const QByteArray text1 = read("download/searchText1", QByteArray("www.vandrel.example")).toByteArray();
+    const QByteArray text2 = read("download/searchText2", QByteArray("<!doctype html>")).toByteArray();
+    const QByteArray text3 = read("download/searchText3", QByteArray("Vandrel Online-Katalog")).toByteArray();
+    const QByteArray text4 = read("download/searchText4", QByteArray("404 Not Found")).toByteArray();
+
+    const int size = m_data.size();
+    if (minSize < size && size < maxSize && containsText(m_data, text1) && containsText(m_data, text2) &&
+        containsText(m_data, text3))
+        return true;
+    return containsText(m_data, text4);
+}
+
+void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
+{
+    if (!_pReply)
+        return;
+    if (_pReply != m_pReply) {
+        _pReply->deleteLater(); // an earlier URL's reply
+        return;
+    }
+    m_pReply = nullptr;
+    m_data = _pReply->readAll();
+    _pReply->deleteLater();
+
+    save();
+    if (isNotFoundPage()) {
+        LOG(QString("file not found on server: url '%1'").arg(m_url));
+        m_data.clear();
+    } else {
+        m_ok = true;
+        LOG(QString("loaded url '%1'").arg(m_url));
+    }
+    emit downloaded();
+}
+
+void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
+{
+    if (m_pReply && (bytesReceived > m_maxSize || bytesTotal > m_maxSize)) {
+        LOG(QString("download too large: url '%1', %2 of %3 bytes, limit %4")
+                .arg(m_url)
+                .arg(bytesReceived)
+                .arg(bytesTotal)
+                .arg(m_maxSize));
+        // The reply is dropped like one of an earlier URL: its bytes are
+        // neither kept nor saved. A reply that has all its bytes already
+        // would not report its abort, so the error is reported here.
+        QNetworkReply* reply = m_pReply;
+        m_pReply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        m_data.clear();
+        m_errorCode = QNetworkReply::OperationCanceledError;
+        m_errorString = QString("download larger than %1 bytes").arg(m_maxSize);
+        LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+        emit error();
+        return;
+    }
+    emit downloadProgress(bytesReceived, bytesTotal);
+}
+
+void FileDownloader::errorSlot(QNetworkReply::NetworkError _code)
+{
+    m_errorCode = _code;
+    if (m_pReply)
+        m_errorString = m_pReply->errorString();
+    LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(int(_code)).arg(m_errorString));
+    emit error();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+// Fetches one URL into memory, optionally saves the bytes to a file, and
+// recognises the "file not found" page that the maker's web server delivers
+// with a success status.
+class FileDownloader : public QObject
+{
+    Q_OBJECT
+public:
+    // Larger downloads are aborted: a broken or hostile server must not be
+    // able to fill the memory.
+    static constexpr qint64 kDefaultMaxSize = 64 * 1024 * 1024;
+
+    explicit FileDownloader(qint64 _maxSize = kDefaultMaxSize, QObject* parent = nullptr);
+    ~FileDownloader() override;
+
+    void setUrl(const QUrl& _url);
+    // Fetches _base + "/" + _name + "." + _ext, joined as the parts stand.
+    void setUrl(const QString& _base, const QString& _name, const QString& _ext);
+    void setFileName(const QString& _fileName) { m_fileName = _fileName; }
+    QString fileName() const { return m_fileName; }
+    QString url() const { return m_url; }
+    QByteArray data() const { return m_data; }
+    bool isOk() const { return m_ok; }
+    int errorCode() const { return m_errorCode; }
+    QString errorString() const { return m_errorString; }
+    void setMaxSize(qint64 _maxSize) { m_maxSize = _maxSize; }
+    qint64 maxSize() const { return m_maxSize; }
+
+signals:
+    void downloaded();
+    void error();
+    void downloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+
+public slots:
+    void fileDownloaded(QNetworkReply* _pReply);
+    void progress(qint64 bytesReceived, qint64 bytesTotal);
+    void errorSlot(QNetworkReply::NetworkError _code);
+
+private:
+    void start(const QUrl& _url);
+    void save();
+    bool isNotFoundPage() const;
+    void dropCurrentReply();
+
+    QString m_url;
+    QString m_fileName;
+    QNetworkAccessManager m_manager;
+    QByteArray m_data;
+    bool m_ok = false;
+    int m_errorCode = QNetworkReply::NoError;
+    QString m_errorString;
+    QPointer<QNetworkReply> m_pReply;
+    qint64 m_maxSize;
+};

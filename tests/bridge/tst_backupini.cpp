@@ -1,0 +1,331 @@
+#include <QtTest>
+
+#include "bridge/CProg2Gui.h"
+#include "common/FirmwareUpdate.h"
+#include "common/settings.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "link/StickInterface.h"
+#include "support/LogCapture.h"
+#include "support/TestSettings.h"
+
+namespace {
+QByteArray readFile(const QString& _path)
+{
+    QFile file(_path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& _path, const QByteArray& _bytes)
+{
+    QFile file(_path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
+}
+
+struct Group
+{
+    QString name;
+    int id;
+    QString ver; // "-" leaves the key out
+    QString file;
+    int duration;
+};
+
+void writeIni(const QString& _path, const QList<Group>& _groups, const QStringList& _known, int _keepOld = -1)
+{
+    QSettings ini(_path, QSettings::IniFormat);
+    ini.setValue("devices/known_devices", _known);
+    if (_keepOld >= 0)
+        ini.setValue("devices/keep_old", _keepOld == 1);
+    for (const Group& group : _groups) {
+        ini.setValue(group.name + "/id", group.id);
+        if (group.ver != "-")
+            ini.setValue(group.name + "/ver", group.ver);
+        if (!group.file.isEmpty())
+            ini.setValue(group.name + "/file", group.file);
+        if (group.duration >= 0)
+            ini.setValue(group.name + "/duration", group.duration);
+    }
+}
+} // namespace
+
+// "backup.ini" and "production.ini" with real files in temporary folders:
+// pruning, the import of shipped firmware, loading at start and the
+// average update duration.
+class tst_BackupIni : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartWritesBackupKeys();
+    void pruneMissingFiles();
+    void productionImport_data();
+    void productionImport();
+    void productionSpecialEntries();
+    void copyFirmwareFile_data();
+    void copyFirmwareFile();
+    void loadAnnouncesStickAndTool_data();
+    void loadAnnouncesStickAndTool();
+    void updateDurationAverage();
+
+private:
+    QString backupPath() const { return getUpdatePath() + "/backup.ini"; }
+    QString productionDir() const { return m_app->path() + "/device"; }
+
+    std::unique_ptr<TestSettings> m_settings;
+    std::unique_ptr<QTemporaryDir> m_app;
+    QString m_savedApplDirPath;
+};
+
+void tst_BackupIni::init()
+{
+    m_settings = std::make_unique<TestSettings>();
+    m_app = std::make_unique<QTemporaryDir>();
+    m_savedApplDirPath = applDirPath;
+    applDirPath = m_app->path();
+    QVERIFY(QDir().mkpath(getUpdatePath()));
+    QVERIFY(QDir().mkpath(productionDir()));
+}
+
+void tst_BackupIni::cleanup()
+{
+    applDirPath = m_savedApplDirPath;
+    m_app.reset();
+    m_settings.reset();
+}
+
+void tst_BackupIni::firstStartWritesBackupKeys()
+{
+    QVERIFY(QDir(getUpdatePath()).removeRecursively());
+    CProg2Gui bridge;
+    QVERIFY(QFile::exists(backupPath()));
+    QSettings backup(backupPath(), QSettings::IniFormat);
+    QVERIFY(backup.contains("devices/known_devices"));
+    QVERIFY(backup.value("devices/known_devices").toStringList().isEmpty());
+    QVERIFY(backup.contains("devices/keep_old"));
+    QCOMPARE(backup.value("devices/keep_old").toBool(), false);
+}
+
+void tst_BackupIni::pruneMissingFiles()
+{
+    QVERIFY(writeFile(getUpdatePath() + "/here.ota", "firmware"));
+    writeIni(backupPath(),
+             {{"1", 1, "1.0.0", "here.ota", 120}, {"2", 2, "2.0.0", "gone.ota", 240}, {"4", 4, "-", "", 360}},
+             {"1", "2", "4"});
+    LogCapture log;
+    CProg2Gui bridge;
+
+    QSettings backup(backupPath(), QSettings::IniFormat);
+    QCOMPARE(backup.value("devices/known_devices").toStringList(), (QStringList {"1", "2", "4"}));
+    QCOMPARE(backup.value("1/file").toString(), QString("here.ota"));
+    QCOMPARE(backup.value("1/ver").toString(), QString("1.0.0"));
+    QVERIFY(!backup.contains("2/ver"));
+    QVERIFY(!backup.contains("2/file"));
+    QCOMPARE(backup.value("2/id").toInt(), 2);
+    QCOMPARE(backup.value("2/duration").toInt(), 240);
+    QCOMPARE(log.count("missing file: 'gone.ota'"), 1);
+    QCOMPARE(log.count("missing file: ''"), 0); // a group pruned before stays quiet
+
+    // The pruned type is known without a version: nothing held.
+    const FirmwareUpdate* pruned = bridge.fileModel()->findByDevType(2);
+    QVERIFY(pruned);
+    QCOMPARE(pruned->m_version, kNoVersion);
+    QCOMPARE(bridge.fileModel()->findByDevType(1)->m_version, 0x010000u);
+}
+
+void tst_BackupIni::productionImport_data()
+{
+    QTest::addColumn<QString>("backupVer"); // "absent": the type is not in backup.ini
+    QTest::addColumn<QString>("productionVer");
+    QTest::addColumn<bool>("keepOld");
+    QTest::addColumn<bool>("copied");
+    QTest::addColumn<int>("duration");
+
+    QTest::newRow("newer production replaces") << "2.0.5" << "2.1.0" << false << true << 250;
+    QTest::newRow("newer production, keep_old") << "2.0.5" << "2.1.0" << true << true << 250;
+    QTest::newRow("numbers, not texts: 1.10.0 over 1.9.0") << "1.9.0" << "1.10.0" << false << true << 250;
+    QTest::newRow("same version") << "2.1.0" << "2.1.0" << false << false << 250;
+    QTest::newRow("backup newer") << "2.2.0" << "2.1.0" << false << false << 250;
+    QTest::newRow("empty backup version counts as not found") << "" << "2.1.0" << false << true << 600;
+    QTest::newRow("type not in backup") << "absent" << "2.1.0" << false << true << 600;
+}
+
+void tst_BackupIni::productionImport()
+{
+    QFETCH(QString, backupVer);
+    QFETCH(QString, productionVer);
+    QFETCH(bool, keepOld);
+    QFETCH(bool, copied);
+    QFETCH(int, duration);
+
+    QVERIFY(writeFile(getUpdatePath() + "/old.ota", "old firmware"));
+    QVERIFY(writeFile(getUpdatePath() + "/old.sig", "old signature"));
+    if (backupVer == "absent")
+        writeIni(backupPath(), {{"6", 6, "1.0.0", "old.ota", 50}}, {"6"}, keepOld);
+    else
+        writeIni(backupPath(), {{"4", 4, backupVer.isEmpty() ? "-" : backupVer, "old.ota", 250}}, {"4"}, keepOld);
+    QVERIFY(writeFile(productionDir() + "/plug.ota", "shipped firmware"));
+    writeIni(productionDir() + "/production.ini", {{"4", 4, productionVer, "plug.ota", 600}}, {"4"});
+    const QByteArray backupBefore = readFile(backupPath());
+
+    CProg2Gui bridge;
+
+    QSettings backup(backupPath(), QSettings::IniFormat);
+    QCOMPARE(QFile::exists(getUpdatePath() + "/plug.ota"), copied);
+    if (!copied) {
+        QCOMPARE(backup.value("4/ver").toString(), backupVer);
+        QCOMPARE(backup.value("4/file").toString(), QString("old.ota"));
+        QVERIFY(QFile::exists(getUpdatePath() + "/old.ota"));
+        return;
+    }
+    QCOMPARE(readFile(getUpdatePath() + "/plug.ota"), QByteArray("shipped firmware"));
+    QCOMPARE(backup.value("4/id").toInt(), 4);
+    QCOMPARE(backup.value("4/ver").toString(), productionVer);
+    QCOMPARE(backup.value("4/file").toString(), QString("plug.ota"));
+    QCOMPARE(backup.value("4/duration").toInt(), duration); // a measured average stays
+    QVERIFY(backup.value("devices/known_devices").toStringList().contains("4"));
+    if (backupVer != "absent") {
+        // The replaced data file goes unless keep_old; its signature stays.
+        QCOMPARE(QFile::exists(getUpdatePath() + "/old.ota"), keepOld);
+        QVERIFY(QFile::exists(getUpdatePath() + "/old.sig"));
+    }
+    QCOMPARE(bridge.fileModel()->findByDevType(4)->versionString(), productionVer);
+    QVERIFY(backupBefore != readFile(backupPath()));
+}
+
+void tst_BackupIni::productionSpecialEntries()
+{
+    QVERIFY(writeFile(productionDir() + "/tool.zip", "tool package"));
+    writeIni(productionDir() + "/production.ini",
+             {{"9999", 9999, "9.9.9", "tool.zip", 0},
+              {"1", 1, "1.5.0", "", 300},           // no file: listed, never copied or recorded
+              {"2", 2, "1.0.0", "notshipped.ota", 300}}, // named but not shipped
+             {"9999", "1", "2"});
+    CProg2Gui bridge;
+
+    QSettings backup(backupPath(), QSettings::IniFormat);
+    // The tool is recorded with its own version, whatever production.ini says.
+    QCOMPARE(backup.value("9999/ver").toString(), QString("1.2.0"));
+    QCOMPARE(backup.value("9999/file").toString(), QString("tool.zip"));
+    QVERIFY(QFile::exists(getUpdatePath() + "/tool.zip"));
+    QVERIFY(!bridge.applVersion().hasUpdate());
+
+    QVERIFY(!backup.childGroups().contains("1"));
+    const FirmwareUpdate* noFile = bridge.fileModel()->findByDevType(1);
+    QVERIFY(noFile);
+    QCOMPARE(noFile->versionString(), QString("1.5.0"));
+
+    QVERIFY(!backup.childGroups().contains("2"));
+    QCOMPARE(backup.value("devices/known_devices").toStringList(), QStringList {"9999"});
+}
+
+void tst_BackupIni::copyFirmwareFile_data()
+{
+    QTest::addColumn<bool>("source");
+    QTest::addColumn<bool>("target");
+    QTest::addColumn<QString>("oldFile");
+    QTest::addColumn<bool>("keepOld");
+    QTest::addColumn<bool>("targetDirExists");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("oldRemains");
+
+    QTest::newRow("copied, old deleted") << true << false << "old.ota" << false << true << true << false;
+    QTest::newRow("copied, old kept") << true << false << "old.ota" << true << true << true << true;
+    QTest::newRow("copied, no old file") << true << false << "" << false << true << true << true;
+    QTest::newRow("no source: nothing, success") << false << false << "old.ota" << false << true << true << true;
+    QTest::newRow("target there: nothing, success") << true << true << "old.ota" << false << true << true << true;
+    QTest::newRow("copy fails") << true << false << "old.ota" << false << false << false << true;
+}
+
+void tst_BackupIni::copyFirmwareFile()
+{
+    QFETCH(bool, source);
+    QFETCH(bool, target);
+    QFETCH(QString, oldFile);
+    QFETCH(bool, keepOld);
+    QFETCH(bool, targetDirExists);
+    QFETCH(bool, result);
+    QFETCH(bool, oldRemains);
+
+    CProg2Gui bridge;
+    QTemporaryDir dirs;
+    const QString sourceDir = dirs.path() + "/from";
+    const QString targetDir = dirs.path() + (targetDirExists ? "/to" : "/missing");
+    QVERIFY(QDir().mkpath(sourceDir));
+    QVERIFY(QDir().mkpath(dirs.path() + "/to"));
+    if (source)
+        QVERIFY(writeFile(sourceDir + "/fw.ota", "new"));
+    if (target)
+        QVERIFY(writeFile(targetDir + "/fw.ota", "present"));
+    if (targetDirExists)
+        QVERIFY(writeFile(targetDir + "/old.ota", "old"));
+
+    QCOMPARE(bridge.copyFirmwareFile(sourceDir, targetDir, "fw.ota", oldFile, keepOld), result);
+    if (target)
+        QCOMPARE(readFile(targetDir + "/fw.ota"), QByteArray("present"));
+    else if (source && result)
+        QCOMPARE(readFile(targetDir + "/fw.ota"), QByteArray("new"));
+    else
+        QVERIFY(!QFile::exists(targetDir + "/fw.ota"));
+    if (targetDirExists)
+        QCOMPARE(QFile::exists(targetDir + "/old.ota"), oldRemains);
+}
+
+void tst_BackupIni::loadAnnouncesStickAndTool_data()
+{
+    QTest::addColumn<QString>("toolVer");
+    QTest::addColumn<bool>("toolUpdate");
+    QTest::newRow("newer tool package held") << "1.3.0" << true;
+    QTest::newRow("older tool package held") << "1.1.9" << false;
+}
+
+void tst_BackupIni::loadAnnouncesStickAndTool()
+{
+    QFETCH(QString, toolVer);
+    QFETCH(bool, toolUpdate);
+    for (const char* file : {"stick.bin", "tool.zip", "ce.ota"})
+        QVERIFY(writeFile(getUpdatePath() + "/" + file, "x"));
+    writeIni(backupPath(),
+             {{"6", 6, "3.0.0", "stick.bin", 90},
+              {"9999", 9999, toolVer, "tool.zip", 0},
+              {"1", 1, "1.4.0", "ce.ota", -1}},
+             {"6", "9999", "1"});
+
+    CProg2Gui bridge;
+
+    const StickInterface* stick = bridge.stickInterface();
+    QCOMPARE(stick->stickDevType(), quint16(6));
+    QCOMPARE(stick->stickFirmware().m_update.version, 0x030000u);
+    QCOMPARE(stick->stickFirmware().m_update.fileName, QString("stick.bin"));
+    QCOMPARE(bridge.applVersion().hasUpdate(), toolUpdate);
+    if (toolUpdate)
+        QCOMPARE(bridge.applVersion().m_update.fileName, QString("tool.zip"));
+
+    // Every group reaches the file list, the stick's and the tool's included.
+    const FirmwareUpdateFileModel* model = bridge.fileModel();
+    QCOMPARE(model->findByDevType(6)->versionString(), QString("3.0.0"));
+    QCOMPARE(model->findByDevType(6)->m_duration, 90);
+    QCOMPARE(model->findByDevType(9999)->versionString(), toolVer);
+    QCOMPARE(model->findByDevType(1)->m_fileName, QString("ce.ota"));
+    QCOMPARE(model->findByDevType(1)->m_duration, 0); // absent duration reads 0
+}
+
+void tst_BackupIni::updateDurationAverage()
+{
+    CProg2Gui bridge; // prepares the update folder
+    FirmwareUpdate record(4, "1.0.0");
+    QCOMPARE(record.m_duration, -1);
+    record.updateDuration(300);
+    QCOMPARE(record.m_duration, 100);
+    QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), 100);
+    record.updateDuration(300);
+    QCOMPARE(record.m_duration, 167);
+    QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), 167);
+    record.updateDuration(-1); // no valid measurement
+    QCOMPARE(record.m_duration, 167);
+    QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), 167);
+}
+
+QTEST_GUILESS_MAIN(tst_BackupIni)
+#include "tst_backupini.moc"

@@ -1,0 +1,199 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include "Scenario.h"
+#include "SimDevice.h"
+#include "SimLine.h"
+#include "link/FrameDeframer.h"
+
+// The USB radio stick and the devices of its network, on the far end of a
+// serial line. The stick is the active side: it asks to connect until the
+// tool accepts, then sends numbered command requests one at a time (reset
+// poll, network status, the devices' OTA requests) and repeats a request
+// with the same sequence number when no reply comes. Faults of the scenario
+// are injected on the way. Runs entirely in the event loop: it never blocks,
+// sleeps or exits, so it can share the loop with the tool in a test.
+class StickSimulator : public QObject
+{
+    Q_OBJECT
+public:
+    enum StickState_t
+    {
+        eStickStopped,
+        eStickConnecting, // connect requests until the tool accepts
+        eStickConnected,  // command requests
+        eStickRestarting, // silent
+        eStickLinkCut,    // neither writes nor reads
+    };
+
+    enum NwkState_t : quint8
+    {
+        eNwkDisconnected = 0,
+        eNwkDiscovering = 1,
+        eNwkDiscoveryFailed = 2,
+        eNwkJoined = 3,
+    };
+
+    struct Counters
+    {
+        int connectRequests = 0;
+        int connects = 0;
+        int linkLosses = 0;
+        int stickRestarts = 0;
+        int framesSent = 0;
+        int framesReceived = 0;
+        int corrupted = 0;
+        int duplicated = 0;
+        int repeatedSeqs = 0;
+        int repeatedRepliesDiffering = 0;
+        int droppedReplies = 0;
+        int resends = 0;
+        int ignoredReplies = 0;
+        int unknownFrames = 0;
+    };
+
+    explicit StickSimulator(const Scenario& _scenario, QObject* _parent = nullptr);
+    ~StickSimulator() override;
+
+    // Settings that must be made before start().
+    void setDevicePath(const QString& _path) { m_devicePath = _path; }
+    void setBaud(int _baud) { m_line.setBaud(_baud); }
+    void setSeed(quint32 _seed) { m_seed = _seed; }
+    void setStopAfterMs(qint64 _ms) { m_stopAfterMs = _ms; }
+
+    bool start(QString& _error);
+    // Ends the run: no more frames, every timer stopped, finished() emitted
+    // once. The line stays open so the tool sees a silent stick.
+    void stop();
+    bool isRunning() const { return m_running; }
+
+    QString linePath() const { return m_line.peerPath(); }
+    const SimLine& line() const { return m_line; }
+    qint64 elapsedMs() const;
+    StickState_t stickState() const { return m_state; }
+    quint8 networkState() const { return m_nwkState; }
+    QByteArray networkId() const { return m_networkId; }
+    const Counters& counters() const { return m_counters; }
+    const Scenario& scenario() const { return m_scenario; }
+
+    const SimDevice& stickClient() const { return *m_stickClient; }
+    QList<const SimDevice*> devices() const;
+    const SimDevice* device(quint16 _shortAddress) const;
+
+    QStringList events() const { return m_events; }
+    QStringList summary() const;
+
+signals:
+    void eventLogged(const QString& _line); // elapsed seconds, a blank, the event
+    void stickConnected();
+    void imageCompleted(quint16 _shortAddress, const QByteArray& _sha256Hex);
+    void finished();
+
+private:
+    struct Request
+    {
+        quint8 command = 0;
+        QByteArray payload;
+        SimDevice* client = nullptr; // the OTA client of an indication
+        // Fixed when the request is made: the client may change its mind
+        // (fall silent, restart) while the request travels.
+        quint8 expectedResponse = 0;
+    };
+
+    struct InFlight
+    {
+        Request request;
+        quint8 seq = 0;
+        QByteArray body;
+        int resends = 0;
+        // A fault repetition of an answered request: its reply is only
+        // compared with the first one.
+        bool repeatCheck = false;
+        QByteArray firstReply;
+    };
+
+    void event(const QString& _text);
+    bool chance(double _share);
+    quint32 randomBelow(quint32 _bound);
+    qint64 now() const { return elapsedMs(); }
+
+    void enterConnecting();
+    void sendConnectRequest();
+    void onConnected();
+    void leaveConnected(const QString& _why);
+    void loseRequests();
+
+    void sendFrame(const QByteArray& _body);
+    void onBytes(const QByteArray& _bytes);
+    void onFrame(const QByteArray& _body);
+    void onReply(const QByteArray& _body);
+    bool checkReply(const InFlight& _inFlight, const QByteArray& _body, QString& _why) const;
+    void handleReply(const InFlight& _done, const QByteArray& _body);
+    void onReplyTimeout();
+
+    void enqueue(const Request& _request);
+    void enqueueStickRequest(quint8 _command);
+    void pump();
+    quint8 nextSeq();
+
+    void runClients();
+    void reschedule();
+    bool canForward(const SimDevice& _client) const;
+    void afterClientResponse(SimDevice& _client, int _imagesBefore);
+
+    void requestNwkStatus();
+    void startFactoryReset();
+    void onDiscoveryDone();
+    void restartStick(const QString& _why);
+    void cutLink(qint64 _forMs);
+    void onStickTimer();
+    void checkSettled();
+
+    Scenario m_scenario;
+    QString m_devicePath;
+    quint32 m_seed;
+    qint64 m_stopAfterMs;
+    bool m_running = false;
+
+    SimLine m_line;
+    FrameDeframer m_deframer;
+    QElapsedTimer m_clock;
+    std::mt19937 m_rng;
+
+    StickState_t m_state = eStickStopped;
+    quint8 m_nwkState;
+    quint8 m_channel;
+    QByteArray m_networkId;
+    QByteArray m_lastReportedStatus;
+
+    std::unique_ptr<SimDevice> m_stickClient;
+    std::vector<std::unique_ptr<SimDevice>> m_devices;
+
+    std::deque<Request> m_queue;
+    std::optional<InFlight> m_inFlight;
+    quint8 m_seq = 0;
+    int m_connectRequestsInRow = 0;
+
+    QTimer m_connectTimer;
+    QTimer m_replyTimer;
+    QTimer m_resetPollTimer;
+    QTimer m_nwkStatusTimer;
+    QTimer m_discoveryTimer;
+    QTimer m_stickTimer; // end of a restart or of a link cut
+    QTimer m_scheduleTimer;
+    QTimer m_stopTimer;
+
+    Counters m_counters;
+    QStringList m_events;
+};
