@@ -62,7 +62,7 @@
         <translation>Kein Fehler!</translation>
     </message>
     <message>
-        <location line="+136"/>
+        <location line="+143"/>
         <source>Show manual</source>
         <translation>Handbuch anzeigen</translation>
     </message>
@@ -154,7 +154,8 @@
         <translation>Version</translation>
     </message>
     <message>
-        <location line="-79"/>
+        <location line="-395"/>
+        <location line="+316"/>
         <location line="+87"/>
         <source>Progress</source>
         <translation>Fortschritt</translation>
