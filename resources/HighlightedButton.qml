@@ -26,21 +26,19 @@ Rectangle {
             name: "highlighted"
         }
     ]
-    // Leaving "highlighted" stops the endless transition; "normal" then sets
-    // the frame back to transparent.
-    transitions: [
-        Transition {
-            to: "highlighted"
-            ColorAnimation {
-                target: frame
-                property: "color"
-                from: "transparent"
-                to: "orange"
-                duration: 2000
-                loops: Animation.Infinite
-            }
-        }
-    ]
+    // Bound to the state rather than run as a transition, so that a button
+    // that is highlighted from the start blinks as well. Back in "normal",
+    // the state sets the frame transparent again.
+    ColorAnimation {
+        id: blink
+        target: frame
+        property: "color"
+        from: "transparent"
+        to: "orange"
+        duration: 2000
+        loops: Animation.Infinite
+        running: frame.state === "highlighted"
+    }
 
     Button {
         id: button

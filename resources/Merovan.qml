@@ -596,18 +596,29 @@ ApplicationWindow {
             objectName: "helpBox"
             title: translate + qsTr("Help")
             Layout.fillWidth: true
+            // The help text wraps to the window; its unwrapped width must not
+            // widen the layout.
+            Layout.minimumWidth: 0
+            Layout.preferredWidth: 0
             Layout.preferredHeight: 190
             Layout.minimumHeight: 190
             Layout.maximumHeight: 190
 
-            Text {
-                id: helpTxt
-                objectName: "helpTxt"
+            // Help with pictures can be taller than the box: it scrolls.
+            ScrollView {
+                id: helpScroll
                 anchors.fill: parent
-                clip: true
-                wrapMode: Text.WordWrap
-                textFormat: Text.RichText
-                text: translate + helpChanged + appIf.getText(CppQmlIf.HelpBoxTxt_ValId)
+                frameVisible: false
+                horizontalScrollBarPolicy: Qt.ScrollBarAlwaysOff
+
+                Text {
+                    id: helpTxt
+                    objectName: "helpTxt"
+                    width: helpScroll.viewport.width
+                    wrapMode: Text.WordWrap
+                    textFormat: Text.RichText
+                    text: translate + helpChanged + appIf.getText(CppQmlIf.HelpBoxTxt_ValId)
+                }
             }
         }
     }
