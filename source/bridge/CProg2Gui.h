@@ -1,22 +1,49 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
 
 #include "botan/BotanWrapper.h"
 #include "common/FileVersionInfo.h"
+#include "common/ProgressHelper.h"
+#include "content/AuthFileDownloader.h"
 
 class FirmwareUpdateFileModel;
+class QStringListModel;
+class QTranslator;
 class StickInterface;
 class ZigBeeDeviceModel;
 
 // The one object the window talks to. It owns the system state that every
 // worker reads and changes through the process-wide pointer theBridge.
+//
+// The window reads values and texts by numeric id and reports clicks as
+// numeric actions, so the enumerations below and the order of the signals,
+// slots and invokable methods are part of the window's interface: new
+// members that the window does not use must not be signals, slots or
+// invokables.
 class CProg2Gui : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QString lang READ lang WRITE setLang NOTIFY langChanged)
+    Q_PROPERTY(QString translateHelper READ translateHelper WRITE setTranslateHelper NOTIFY translateHelperChanged)
+    Q_PROPERTY(
+        QString stickRefreshHelper READ stickRefreshHelper WRITE setStickRefreshHelper NOTIFY stickRefreshHelperChanged)
+    Q_PROPERTY(QString helpBoxHelper READ helpBoxHelper WRITE setHelpBoxHelper NOTIFY helpBoxHelperChanged)
+    Q_PROPERTY(bool helperFlag READ helperFlag WRITE setHelperFlag NOTIFY helperFlagChanged)
+    Q_PROPERTY(bool initCompleted READ initCompleted WRITE setInitCompleted NOTIFY initCompletedChanged)
+    Q_PROPERTY(QObject* langListModel READ langListModelObject CONSTANT)
+    Q_PROPERTY(QObject* firmwareUpdateFileModel READ firmwareUpdateFileModelObject CONSTANT)
+    Q_PROPERTY(QObject* zigBeeDeviceModel READ zigBeeDeviceModelObject CONSTANT)
+
 public:
-    enum SysState_t {
+    enum SysState_t
+    {
         SysStateInit = 0,
         SysStateIdle = 1,
         SysStateDeviceUpdate = 2,
@@ -27,7 +54,63 @@ public:
     };
     Q_ENUM(SysState_t)
 
-    enum UpdateXmlState_t {
+    enum Highlight_t
+    {
+        HighlightNone = 0,
+        HighlightApplication = 1,
+        HighlightStickUpdate = 2,
+        HighlightFileDownload = 3,
+        HighlightDeviceUpdate = 4,
+    };
+    Q_ENUM(Highlight_t)
+
+    enum QmlAction_t
+    {
+        StartFileDownload_QmlAction = 1,
+        StartDeviceUpdate_QmlAction = 2,
+        AbortDeviceUpdate_QmlAction = 3,
+        OpenHelp_QmlAction = 4,
+        DoToolUpdate_QmlAction = 5,
+        DoStickUpdate_QmlAction = 6,
+        ResetToFN_QmlAction = 10,
+        CommonFileSelector_QmlAction = 20,
+    };
+    Q_ENUM(QmlAction_t)
+
+    enum ValId_t
+    {
+        StickVersionTxt_ValId = 11,
+        StickConnectStateTxt_ValId = 12,
+        ConnectedNetworkStatus_ValId = 13,
+        LangCount_ValId = 20,
+        LangIndex_ValId = 21,
+        ApplName_ValId = 25,
+        ApplVersion_ValId = 26,
+        ApplCopyright_ValId = 27,
+        ApplActVersion_ValId = 28,
+        ApplLicence_ValId = 29,
+        StickUpdateProgressVisible_ValId = 30,
+        StickUpdateProgress_ValId = 31,
+        StickUpdateDoneImg_ValId = 32,
+        StickUpdateAvailable_ValId = 41,
+        FirmwareSelectState_ValId = 50,
+        ServerErrorTxt_ValId = 51,
+        DeviceCombinedProgressVisible_ValId = 70,
+        DeviceCombinedProgressPercent_ValId = 71,
+        DeviceCombinedProgressText_ValId = 72,
+        DeviceCountTxt_ValId = 73,
+        DeviceUpdateButton_ValId = 100,
+        DeviceAbortButton_ValId = 101,
+        FileUpdateButton_ValId = 102,
+        StickUpdateButtonEnabled_ValId = 103,
+        StickJoinNewNwButtonEnabled_ValId = 104,
+        ApplUpdateButton_ValId = 105,
+        HelpBoxTxt_ValId = 1000,
+    };
+    Q_ENUM(ValId_t)
+
+    enum UpdateXmlState_t
+    {
         eUpdateXmlStateUnknown = 0,
         eUpdateXmlStateOk = 1,
         eUpdateXmlStateTimeout = 2,
@@ -35,11 +118,77 @@ public:
     };
     Q_ENUM(UpdateXmlState_t)
 
+    // Help texts by situation; see updateHelp().
+    enum HelpId_t
+    {
+        HelpNone = 1000,
+        HelpConnectStick = 1001,
+        HelpJoinNetwork = 1002,
+        HelpJoinFailed = 1003,
+        HelpReadyForUpdate = 1004,
+        HelpStickUpdate = 1005,
+        HelpDeviceUpdate = 1006,
+        HelpToolUpdate = 1007,
+    };
+
+    static constexpr int kUpdateXmlTimeoutMs = 5000;
+
     explicit CProg2Gui(QObject* parent = nullptr);
     ~CProg2Gui() override;
 
+    // Property readers. The three helper strings only trigger re-evaluation
+    // of the window's bindings and always read empty.
+    QString lang() const { return m_lang; }
+    QString translateHelper() const { return QString(); }
+    QString stickRefreshHelper() const { return QString(); }
+    QString helpBoxHelper() const { return QString(); }
+    bool helperFlag() const { return m_helperFlag; }
+    bool initCompleted() const { return m_initCompleted; }
+    QObject* langListModelObject() const;
+    QObject* firmwareUpdateFileModelObject() const;
+    QObject* zigBeeDeviceModelObject() const;
+
+signals:
+    void langChanged(QString arg);
+    void translateHelperChanged(QString arg);
+    void stickRefreshHelperChanged(QString arg);
+    void helpBoxHelperChanged(QString arg);
+    void helperFlagChanged(bool arg);
+    void initCompletedChanged(bool arg);
+    void applDataRepaint();
+    void stickDataRepaint();
+    void firmwareDataRepaint();
+    void deviceDataRepaint();
+    void sysStateChanged();
+    void quitApplication();
+    void displayErrorWindow(QVariant value);
+
+public slots:
+    void setLang(QString arg);
+    void setTranslateHelper(QString arg);
+    void setStickRefreshHelper(QString arg);
+    void setHelpBoxHelper(QString arg);
+    void setHelperFlag(bool arg);
+    void setInitCompleted(bool arg);
+    void processUpdateXml();
+    void processAuthFailed();
+    void failedUpdateXml();
+    void timeoutUpdateXml();
+    void textChanged(int);
+    QString getLicenceText();
+    void stickDataChangedSlot();
+    void updateHelp();
+
+public:
+    Q_INVOKABLE QString getLang(int _Num);
+    Q_INVOKABLE QString getText(ValId_t _TxtId);
+    Q_INVOKABLE bool boGetVal(ValId_t _ValId);
+    Q_INVOKABLE int iGetVal(ValId_t _ValId);
+    Q_INVOKABLE void qmlAction(QmlAction_t _action);
+    Q_INVOKABLE bool isHighlightState(Highlight_t _Highlight);
     Q_INVOKABLE SysState_t SysState() const { return m_SysState; }
     Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_SysState == _SysState; }
+
     void setSysState(SysState_t _SysState);
 
     // The OTA server's list of devices whose transfer is running.
@@ -53,6 +202,11 @@ public:
     ZigBeeDeviceModel* deviceModel() const { return zigBeeDeviceModel; }
     StickInterface* stickInterface() const { return m_StickInterface; }
     UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
+    ProgressHelper::_eResult_t updateXmlResult() const { return m_UpdateXmlResult; }
+    QString updateXmlStateText() const;
+    const AuthFileDownloader& updateXmlDownloader() const { return m_UpdateXmlDownloader; }
+    bool isUpdateXmlTimerActive() const { return m_UpdateXmlTimer.isActive(); }
+    int helpId() const { return m_HelpId; }
     const FileVersionInfo& applVersion() const { return m_ApplVersion; }
     // The tool's one signature verifier, used by every AuthFileDownloader.
     BotanWrapper& botanWrapper() { return m_BotanWrapper; }
@@ -69,25 +223,64 @@ public:
     bool copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
                           const QString& _oldFile, bool _keepOld);
 
-signals:
-    void applDataRepaint();
-    void stickDataRepaint();
-    void firmwareDataRepaint();
-    void deviceDataRepaint();
+    // Texts of the help box, the server status line and the manual.
+    QString getHelpText() const;
+    QString getServerErrorText() const;
+    void OpenHelp();
+    // The status line for a downloader error code, an index result and an index state.
+    static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result, UpdateXmlState_t _state);
+    // The URL under which the desktop opens a local file.
+    static QString localFileUrl(const QString& _path);
+
+    // Languages: the short cut (such as de_DE) of a display name.
+    QString getLangShortCut(QString _name) const;
+
+    // The tool's self-update: writes the update script and starts it; the
+    // tool quits once the script runs.
+    void UpdateTool();
+    static QString getUpdateStarterPath();
+    // The script text for the Windows command interpreter: run the new file
+    // (its path already quoted), then start the tool again with "/UPDATE".
+    static QString windowsUpdateScript(const QString& _quotedNewFile, const QString& _applFilePath);
+    // The same steps as a POSIX shell script.
+    static QString posixUpdateScript(const QString& _newFile, const QString& _applFilePath);
+    // The program the update script starts again; the running executable
+    // unless set otherwise (tests start a harmless stand-in).
+    void setRestartProgram(const QString& _program) { m_restartProgram = _program; }
 
 private:
     void init();
     void initSettings();
     void initBackupIni();
+    void initLanguageHandling();
     void emitRepaintSet();
+    bool isStickConnected() const;
+    bool isStickUpdateOffered() const;
+    bool isStickUpdatePossible() const;
+    Highlight_t currentHighlight() const;
+    QString restartProgram() const;
+    bool startUpdateScript(const QString& _scriptPath);
 
     SysState_t m_SysState = SysStateInit;
     FileVersionInfo m_ApplVersion;
+    QString m_lang;
+    bool m_helperFlag = false;
+    bool m_initCompleted = false;
+    QStringListModel* langListModel = nullptr;
     FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
     ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
+    QStringList m_LangFiles;
+    QStringList m_LangNames;
+    QTranslator* m_ActTranslator = nullptr;
+    QMap<QString, QTranslator*> m_Translators;
     StickInterface* m_StickInterface = nullptr;
+    AuthFileDownloader m_UpdateXmlDownloader;
+    ProgressHelper::_eResult_t m_UpdateXmlResult = ProgressHelper::eResultFail;
     UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
+    QTimer m_UpdateXmlTimer;
+    int m_HelpId = HelpNone;
     BotanWrapper m_BotanWrapper;
+    QString m_restartProgram;
 };
 
 // The one bridge of the process; set at the start of its construction, never cleared.

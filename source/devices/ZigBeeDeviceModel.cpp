@@ -209,6 +209,12 @@ void ZigBeeDeviceModel::refreshRow(ushort _shortAddr)
         refreshRowAt(row);
 }
 
+void ZigBeeDeviceModel::refreshAll()
+{
+    for (int row = 0; row < m_list.size(); ++row)
+        refreshRowAt(row);
+}
+
 void ZigBeeDeviceModel::refreshRowAt(int _row)
 {
     const QModelIndex changed = index(_row, 0);

@@ -53,6 +53,8 @@ public:
     void updateActivity(ushort _shortAddr, const QDateTime& _now = QDateTime::currentDateTimeUtc());
     void setClientState(ushort _shortAddr, ZigBeeDevice::eClientState_t _state);
     void refreshRow(ushort _shortAddr);
+    // dataChanged for every row, one at a time: the translated cells are read again.
+    void refreshAll();
     void setDone(int _row, ProgressHelper::_eResult_t _val);
 
     // A run that starts at _now (the search time counts from there).

@@ -1,15 +1,20 @@
 #pragma once
 
-#include <memory>
-
 #include <QSettings>
 #include <QTemporaryDir>
+#include <memory>
 
 // A settings object in a fresh temporary folder, installed as the process's
-// settings for the lifetime of the instance.
+// settings for the lifetime of the instance. Its one preset key points the
+// update index of every bridge at loopback, where nobody answers at once, so
+// that no test reaches out to the real update server; tests that serve an
+// index set their own URL, and a test of the defaults removes the key.
 class TestSettings
 {
 public:
+    // Port 0: no server can listen there, so the connection is refused.
+    static const char* const kUnansweredUpdateUrl;
+
     TestSettings();
     ~TestSettings();
 

@@ -1,0 +1,5 @@
+(: XQuery for retrieving all updates out of the update XML file. :)
+declare variable $inputDocument external;
+
+for $v in doc($inputDocument)/apps/updates/update
+    return <p>{$v/../@devid, $v/../@application, $v/@version, $v/@fileName, $v/@sys}</p>
