@@ -12,8 +12,10 @@ Rectangle {
 
     signal clicked()
 
-    width: button.width + 4
-    height: button.height + 4
+    // Implicit, so that a layout sizes the frame from the button instead of
+    // overriding a fixed size.
+    implicitWidth: button.width + 4
+    implicitHeight: button.height + 4
     color: "transparent"
 
     state: "normal"

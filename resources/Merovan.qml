@@ -194,6 +194,7 @@ ApplicationWindow {
                 GroupBox {
                     id: toolBox
                     objectName: "toolBox"
+                    implicitWidth: 0 // see the help box
                     title: translate + qsTr("Tool")
                     Layout.fillWidth: true
 
@@ -245,6 +246,7 @@ ApplicationWindow {
                 GroupBox {
                     id: stickBox
                     objectName: "stickBox"
+                    implicitWidth: 0 // see the help box
                     title: translate + qsTr("Stick")
                     Layout.fillWidth: true
 
@@ -345,6 +347,7 @@ ApplicationWindow {
                 GroupBox {
                     id: filesBox
                     objectName: "filesBox"
+                    implicitWidth: 0 // see the help box
                     title: translate + qsTr("Files")
                     Layout.fillWidth: true
                     Layout.fillHeight: true
@@ -466,6 +469,7 @@ ApplicationWindow {
             GroupBox {
                 id: deviceBox
                 objectName: "deviceBox"
+                implicitWidth: 0 // see the help box
                 title: translate + qsTr("Devices")
                 Layout.fillWidth: true
                 Layout.fillHeight: true
@@ -596,10 +600,11 @@ ApplicationWindow {
             objectName: "helpBox"
             title: translate + qsTr("Help")
             Layout.fillWidth: true
-            // The help text wraps to the window; its unwrapped width must not
-            // widen the layout.
-            Layout.minimumWidth: 0
-            Layout.preferredWidth: 0
+            // The boxes take the width the layout gives them. Left to the
+            // group box, the width would follow the content's implicit width,
+            // which is the help text's unwrapped width here and, when texts
+            // change, loops through the layouts inside the other boxes.
+            implicitWidth: 0
             Layout.preferredHeight: 190
             Layout.minimumHeight: 190
             Layout.maximumHeight: 190

@@ -2,6 +2,170 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en_GB">
 <context>
+    <name>CProg2Gui</name>
+    <message>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+512"/>
+        <source>© 2026 Vandrel. All rights reserved.</source>
+        <translation>© 2026 Vandrel. Alle Rechte vorbehalten.</translation>
+    </message>
+    <message>
+        <location line="+340"/>
+        <source>Connect a Lumoran USB stick with a computer.</source>
+        <translation>Verbinden Sie einen Lumoran-USB-Stick mit dem Computer.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Select the device software to be updated from the list.</source>
+        <translation>Wählen Sie in der Liste die Gerätesoftware aus, die aktualisiert werden soll.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</source>
+        <translation>Klicken Sie auf &lt;em&gt;„Herunterladen“&lt;/em&gt;.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Grant the USB stick access to the ZigBee network.</source>
+        <translation>Geben Sie dem USB-Stick Zugang zum ZigBee-Netzwerk.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+20"/>
+        <source>Proceed as follows:</source>
+        <translation>Gehen Sie dabei so vor:</translation>
+    </message>
+    <message>
+        <location line="-18"/>
+        <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
+        <translation>Drücken Sie an einem Bedienelement beide Tasten der oberen Wippe und halten Sie sie gedrückt, um das Netzwerk zu öffnen.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.</source>
+        <translation>- Die LEDs blinken abwechselnd. Nach etwa 5 Sekunden leuchten sie dauerhaft.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Release both buttons of the top rocker. Briefly press the right button of the top rocker again.</source>
+        <translation>Lassen Sie beide Tasten der oberen Wippe los. Drücken Sie die rechte Taste der oberen Wippe noch einmal kurz.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>- The status LEDs of the top rocker flash. The network is now open for 2 minutes.</source>
+        <translation>- Die Status-LEDs der oberen Wippe blinken. Das Netzwerk ist jetzt 2 Minuten lang offen.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</source>
+        <translation>Der Lumoran-USB-Stick und die ZLL-Bedienelemente verständigen sich per Funk. Die Reichweite hängt von den baulichen Gegebenheiten ab.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
+        <translation>Der Lumoran-USB-Stick konnte keinem ZLL-Netzwerk beitreten.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</source>
+        <translation>Klicken Sie noch einmal auf &lt;em&gt;„Neues Netzwerk beitreten“&lt;/em&gt;.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Start the update of the ZLL devices.</source>
+        <translation>Starten Sie die Aktualisierung der ZLL-Geräte.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Activate all battery-operated control elements one after the other.</source>
+        <translation>Aktivieren Sie alle batteriebetriebenen Bedienelemente nacheinander.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Briefly press both buttons of the top rocker.</source>
+        <translation>Drücken Sie kurz beide Tasten der oberen Wippe.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</source>
+        <translation>Klicken Sie auf &lt;em&gt;„Geräte aktualisieren“&lt;/em&gt;.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The update can be started even if all devices are not yet displayed.</source>
+        <translation>Die Aktualisierung kann beginnen, auch wenn noch nicht alle Geräte angezeigt werden.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>It can take up to 25 minutes until all devices of a network are displayed.</source>
+        <translation>Es kann bis zu 25 Minuten dauern, bis alle Geräte eines Netzwerks angezeigt werden.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</source>
+        <translation>Werden batteriebetriebene Bedienelemente nicht angezeigt, ist vielleicht ihre Batterie schwach. Bitte tauschen Sie die Batterie.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Wait until stick is updated. This may take several minutes.</source>
+        <translation>Warten Sie, bis der Stick aktualisiert ist. Das kann einige Minuten dauern.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
+        <translation>&lt;b&gt;Warten Sie, bis alle Geräte aktualisiert sind.&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The remaining update time will be displayed under the device window.</source>
+        <translation>Die verbleibende Zeit wird unter der Geräteliste angezeigt.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
+        <translation>Warten Sie, bis das Tool aktualisiert ist. Das Tool wird geschlossen und startet von selbst neu.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>No connection to update server</source>
+        <translation>Keine Verbindung zum Update-Server</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update information not available on server</source>
+        <translation>Update-Informationen auf dem Server nicht vorhanden</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Error during downloading update information</source>
+        <translation>Fehler beim Herunterladen der Update-Informationen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Could not authentificate update information</source>
+        <translation>Update-Informationen konnten nicht authentifiziert werden</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update server contacted</source>
+        <translation>Update-Server erreicht</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Server does not respond</source>
+        <translation>Server antwortet nicht</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update information not valid on server</source>
+        <translation>Update-Informationen auf dem Server ungültig</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Contacting server...</source>
+        <translation>Server wird kontaktiert...</translation>
+    </message>
+</context>
+<context>
     <name>FirmwareUpdateFileModel</name>
     <message>
         <location filename="../source/common/DeviceType.cpp" line="+11"/>
@@ -67,18 +231,18 @@
         <translation>Handbuch anzeigen</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+27"/>
         <source>Tool</source>
         <translation>Tool</translation>
     </message>
     <message>
         <location line="+9"/>
-        <location line="+60"/>
+        <location line="+61"/>
         <source>Version:</source>
         <translation>Version:</translation>
     </message>
     <message>
-        <location line="-47"/>
+        <location line="-48"/>
         <source>Info...</source>
         <translation>Info...</translation>
     </message>
@@ -98,7 +262,7 @@
         <translation>Neue Programmversion installieren</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+21"/>
         <source>Stick</source>
         <translation>Stick</translation>
     </message>
@@ -133,7 +297,7 @@
         <translation>Neue Firmware-Version des Sticks installieren.</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+49"/>
         <source>Files</source>
         <translation>Dateien</translation>
     </message>
@@ -149,19 +313,19 @@
     </message>
     <message>
         <location line="+8"/>
-        <location line="+87"/>
+        <location line="+88"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
     <message>
-        <location line="-395"/>
-        <location line="+316"/>
-        <location line="+87"/>
+        <location line="-399"/>
+        <location line="+319"/>
+        <location line="+88"/>
         <source>Progress</source>
         <translation>Fortschritt</translation>
     </message>
     <message>
-        <location line="-67"/>
+        <location line="-68"/>
         <source>Download</source>
         <translation>Herunterladen</translation>
     </message>
@@ -171,7 +335,7 @@
         <translation>Neue Firmware-Versionen für die Geräte herunterladen.</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>Devices</source>
         <translation>Geräte</translation>
     </message>
@@ -211,7 +375,7 @@
         <translation>Hilfe</translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+107"/>
         <source>Program Information</source>
         <translation>Programminformationen</translation>
     </message>
@@ -399,7 +563,7 @@
         <translation>%1 seit %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+360"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+366"/>
         <source>less than 1min</source>
         <translation>weniger als 1 min</translation>
     </message>

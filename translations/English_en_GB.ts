@@ -2,6 +2,170 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="en_GB">
 <context>
+    <name>CProg2Gui</name>
+    <message>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+512"/>
+        <source>© 2026 Vandrel. All rights reserved.</source>
+        <translation>© 2026 Vandrel. All rights reserved.</translation>
+    </message>
+    <message>
+        <location line="+340"/>
+        <source>Connect a Lumoran USB stick with a computer.</source>
+        <translation>Connect a Lumoran USB stick with a computer.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Select the device software to be updated from the list.</source>
+        <translation>Select the device software to be updated from the list.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</source>
+        <translation>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Grant the USB stick access to the ZigBee network.</source>
+        <translation>Grant the USB stick access to the ZigBee network.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+20"/>
+        <source>Proceed as follows:</source>
+        <translation>Proceed as follows:</translation>
+    </message>
+    <message>
+        <location line="-18"/>
+        <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
+        <translation>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.</source>
+        <translation>- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Release both buttons of the top rocker. Briefly press the right button of the top rocker again.</source>
+        <translation>Release both buttons of the top rocker. Briefly press the right button of the top rocker again.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>- The status LEDs of the top rocker flash. The network is now open for 2 minutes.</source>
+        <translation>- The status LEDs of the top rocker flash. The network is now open for 2 minutes.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</source>
+        <translation>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
+        <translation>The Lumoran USB stick was not able to enter a ZLL network.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</source>
+        <translation>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Start the update of the ZLL devices.</source>
+        <translation>Start the update of the ZLL devices.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Activate all battery-operated control elements one after the other.</source>
+        <translation>Activate all battery-operated control elements one after the other.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Briefly press both buttons of the top rocker.</source>
+        <translation>Briefly press both buttons of the top rocker.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</source>
+        <translation>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The update can be started even if all devices are not yet displayed.</source>
+        <translation>The update can be started even if all devices are not yet displayed.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>It can take up to 25 minutes until all devices of a network are displayed.</source>
+        <translation>It can take up to 25 minutes until all devices of a network are displayed.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</source>
+        <translation>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Wait until stick is updated. This may take several minutes.</source>
+        <translation>Wait until stick is updated. This may take several minutes.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
+        <translation>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The remaining update time will be displayed under the device window.</source>
+        <translation>The remaining update time will be displayed under the device window.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
+        <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>No connection to update server</source>
+        <translation>No connection to update server</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update information not available on server</source>
+        <translation>Update information not available on server</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Error during downloading update information</source>
+        <translation>Error during downloading update information</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Could not authentificate update information</source>
+        <translation>Could not authentificate update information</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update server contacted</source>
+        <translation>Update server contacted</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Server does not respond</source>
+        <translation>Server does not respond</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update information not valid on server</source>
+        <translation>Update information not valid on server</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Contacting server...</source>
+        <translation>Contacting server...</translation>
+    </message>
+</context>
+<context>
     <name>FirmwareUpdateFileModel</name>
     <message>
         <location filename="../source/common/DeviceType.cpp" line="+11"/>
@@ -67,18 +231,18 @@
         <translation>Show manual</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+27"/>
         <source>Tool</source>
         <translation>Tool</translation>
     </message>
     <message>
         <location line="+9"/>
-        <location line="+60"/>
+        <location line="+61"/>
         <source>Version:</source>
         <translation>Version:</translation>
     </message>
     <message>
-        <location line="-47"/>
+        <location line="-48"/>
         <source>Info...</source>
         <translation>Info...</translation>
     </message>
@@ -98,7 +262,7 @@
         <translation>Install the new program version</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+21"/>
         <source>Stick</source>
         <translation>Stick</translation>
     </message>
@@ -133,7 +297,7 @@
         <translation>Install the new stick firmware version.</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+49"/>
         <source>Files</source>
         <translation>Files</translation>
     </message>
@@ -149,19 +313,19 @@
     </message>
     <message>
         <location line="+8"/>
-        <location line="+87"/>
+        <location line="+88"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
     <message>
-        <location line="-395"/>
-        <location line="+316"/>
-        <location line="+87"/>
+        <location line="-399"/>
+        <location line="+319"/>
+        <location line="+88"/>
         <source>Progress</source>
         <translation>Progress</translation>
     </message>
     <message>
-        <location line="-67"/>
+        <location line="-68"/>
         <source>Download</source>
         <translation>Download</translation>
     </message>
@@ -171,7 +335,7 @@
         <translation>Download new device firmware versions.</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>Devices</source>
         <translation>Devices</translation>
     </message>
@@ -211,7 +375,7 @@
         <translation>Help</translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+107"/>
         <source>Program Information</source>
         <translation>Program Information</translation>
     </message>
@@ -399,7 +563,7 @@
         <translation>%1 since %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+360"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+366"/>
         <source>less than 1min</source>
         <translation>less than 1min</translation>
     </message>

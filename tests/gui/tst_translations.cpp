@@ -112,7 +112,7 @@ void tst_Translations::everyTextTranslated()
     QVERIFY(QFile::copy(tsPath, copy));
     QFile(copy).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 
-    QStringList args {"-silent", "-no-obsolete", "-locations", "none", "-extensions", "cpp,h,qml"};
+    QStringList args{"-silent", "-no-obsolete", "-locations", "none", "-extensions", "cpp,h,qml"};
     args += QString(LUMORAN_TRANSLATION_SCAN_DIRS).split('|', Qt::SkipEmptyParts);
     args << "-ts" << copy;
     QProcess lupdate;
@@ -194,8 +194,8 @@ void tst_Translations::pluralForms()
     QFETCH(QString, expected);
     QTranslator translator;
     QVERIFY(translator.load(qmName, LUMORAN_QM_DIR));
-    const QString text
-        = translator.translate("ZigBeeDeviceModel", "%1 devices found", "N devices found; N >= 1", count).arg(count);
+    const QString text =
+        translator.translate("ZigBeeDeviceModel", "%1 devices found", "N devices found; N >= 1", count).arg(count);
     QCOMPARE(text, expected);
 }
 
