@@ -1,4 +1,5 @@
 #include <QNetworkProxy>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -418,6 +419,10 @@ void tst_Bridge::valueDispatch()
 
 void tst_Bridge::unknownIdsAndTexts()
 {
+    // A folder of its own: the build puts translations next to the test.
+    QTemporaryDir appDir;
+    applDirPath = appDir.path();
+    const auto restore = qScopeGuard([] { applDirPath.clear(); });
     StickHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     LogCapture log;

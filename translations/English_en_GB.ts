@@ -1,0 +1,619 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_GB" sourcelanguage="en_GB">
+<context>
+    <name>CProg2Gui</name>
+    <message>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+512"/>
+        <source>© 2026 Vandrel. All rights reserved.</source>
+        <translation>© 2026 Vandrel. All rights reserved.</translation>
+    </message>
+    <message>
+        <location line="+340"/>
+        <source>Connect a Lumoran USB stick with a computer.</source>
+        <translation>Connect a Lumoran USB stick with a computer.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Select the device software to be updated from the list.</source>
+        <translation>Select the device software to be updated from the list.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</source>
+        <translation>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Grant the USB stick access to the ZigBee network.</source>
+        <translation>Grant the USB stick access to the ZigBee network.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+20"/>
+        <source>Proceed as follows:</source>
+        <translation>Proceed as follows:</translation>
+    </message>
+    <message>
+        <location line="-18"/>
+        <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
+        <translation>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.</source>
+        <translation>- The LEDs flash alternately. The LEDs light up permanently after approx. 5 seconds.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Release both buttons of the top rocker. Briefly press the right button of the top rocker again.</source>
+        <translation>Release both buttons of the top rocker. Briefly press the right button of the top rocker again.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>- The status LEDs of the top rocker flash. The network is now open for 2 minutes.</source>
+        <translation>- The status LEDs of the top rocker flash. The network is now open for 2 minutes.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</source>
+        <translation>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
+        <translation>The Lumoran USB stick was not able to enter a ZLL network.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</source>
+        <translation>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Start the update of the ZLL devices.</source>
+        <translation>Start the update of the ZLL devices.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Activate all battery-operated control elements one after the other.</source>
+        <translation>Activate all battery-operated control elements one after the other.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Briefly press both buttons of the top rocker.</source>
+        <translation>Briefly press both buttons of the top rocker.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</source>
+        <translation>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The update can be started even if all devices are not yet displayed.</source>
+        <translation>The update can be started even if all devices are not yet displayed.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>It can take up to 25 minutes until all devices of a network are displayed.</source>
+        <translation>It can take up to 25 minutes until all devices of a network are displayed.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</source>
+        <translation>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Wait until stick is updated. This may take several minutes.</source>
+        <translation>Wait until stick is updated. This may take several minutes.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
+        <translation>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The remaining update time will be displayed under the device window.</source>
+        <translation>The remaining update time will be displayed under the device window.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
+        <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>No connection to update server</source>
+        <translation>No connection to update server</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update information not available on server</source>
+        <translation>Update information not available on server</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Error during downloading update information</source>
+        <translation>Error during downloading update information</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Could not authentificate update information</source>
+        <translation>Could not authentificate update information</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update server contacted</source>
+        <translation>Update server contacted</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Server does not respond</source>
+        <translation>Server does not respond</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Update information not valid on server</source>
+        <translation>Update information not valid on server</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Contacting server...</source>
+        <translation>Contacting server...</translation>
+    </message>
+</context>
+<context>
+    <name>FirmwareUpdateFileModel</name>
+    <message>
+        <location filename="../source/common/DeviceType.cpp" line="+11"/>
+        <source>ZLL control element</source>
+        <translation>ZLL control element</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>ZLL wall-mounted transmitter</source>
+        <translation>ZLL wall-mounted transmitter</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>ZLL intermediate plug</source>
+        <translation>ZLL intermediate plug</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>USB stick for Lumoran updates</source>
+        <translation>USB stick for Lumoran updates</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Tool for Lumoran updates</source>
+        <translation>Tool for Lumoran updates</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>K41z-8xxx</source>
+        <translation>K41z-8xxx</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>K41z/01-8xxx</source>
+        <translation>K41z/01-8xxx</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>K47-8xxx-yyy</source>
+        <translation>K47-8xxx-yyy</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>K49-FW</source>
+        <translation>K49-FW</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>K49-SW</source>
+        <translation>K49-SW</translation>
+    </message>
+</context>
+<context>
+    <name>Merovan</name>
+    <message>
+        <location filename="../resources/Merovan.qml" line="+28"/>
+        <source>No error!</source>
+        <translation>No error!</translation>
+    </message>
+    <message>
+        <location line="+143"/>
+        <source>Show manual</source>
+        <translation>Show manual</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>Tool</source>
+        <translation>Tool</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <location line="+61"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="-48"/>
+        <source>Info...</source>
+        <translation>Info...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show program information</source>
+        <translation>Show program information</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Update Tool</source>
+        <translation>Update Tool</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new program version</source>
+        <translation>Install the new program version</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Stick</source>
+        <translation>Stick</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Status:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Network:</source>
+        <translation>Network:</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Join new network</source>
+        <translation>Join new network</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Reset stick to factory new</source>
+        <translation>Reset stick to factory new</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Update Stick</source>
+        <translation>Update Stick</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new stick firmware version.</source>
+        <translation>Install the new stick firmware version.</translation>
+    </message>
+    <message>
+        <location line="+49"/>
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>All Files</source>
+        <translation>All Files</translation>
+    </message>
+    <message>
+        <location line="+59"/>
+        <source>Device</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <location line="+88"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="-399"/>
+        <location line="+319"/>
+        <location line="+88"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <location line="-68"/>
+        <source>Download</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Download new device firmware versions.</source>
+        <translation>Download new device firmware versions.</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Devices</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Address</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>Update Devices</source>
+        <translation>Update Devices</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Update devices with new firmware.</source>
+        <translation>Update devices with new firmware.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel update.</source>
+        <translation>Cancel update.</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <location line="+107"/>
+        <source>Program Information</source>
+        <translation>Program Information</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Version: </source>
+        <translation>Version: </translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Licence information:</source>
+        <translation>Licence information:</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Error Message</source>
+        <translation>Error Message</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <location filename="../source/common/common.cpp" line="+34"/>
+        <source>V%1</source>
+        <comment>prefixes the number with version shortcut</comment>
+        <translation>V%1</translation>
+    </message>
+    <message>
+        <location filename="../source/common/ProgressHelper.cpp" line="+31"/>
+        <source>Verification failed</source>
+        <comment>download/update result</comment>
+        <translation>Verification failed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Authentication failed</source>
+        <comment>download/update result</comment>
+        <translation>Authentication failed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Timeout</source>
+        <comment>download/update result</comment>
+        <translation>Timeout</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Missing File</source>
+        <comment>download/update result</comment>
+        <translation>Missing File</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed</source>
+        <comment>download/update result</comment>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="+169"/>
+        <source>%1s</source>
+        <comment>x seconds</comment>
+        <translation>%1s</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1min</source>
+        <comment>x minutes</comment>
+        <translation>%1min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1h %2min</source>
+        <comment>x hours y minutes</comment>
+        <translation>%1h %2min</translation>
+    </message>
+</context>
+<context>
+    <name>StickInterface</name>
+    <message>
+        <location filename="../source/link/StickInterface.cpp" line="+297"/>
+        <source>searching stick...</source>
+        <translation>searching stick...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>connected</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>connection lost</source>
+        <translation>connection lost</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>error</source>
+        <translation>error</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+4"/>
+        <location line="+14"/>
+        <location line="+21"/>
+        <source>unknown</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <location line="-32"/>
+        <source>disconnected</source>
+        <translation>disconnected</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>discovering...</source>
+        <translation>discovering...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>discovery failed</source>
+        <translation>discovery failed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>joined</source>
+        <translation>joined</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Verification failed</source>
+        <comment>stick update result</comment>
+        <translation>Verification failed</translation>
+    </message>
+</context>
+<context>
+    <name>ZigBeeDeviceModel</name>
+    <message>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="-129"/>
+        <source>waits for update information...</source>
+        <translation>waits for update information...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>no new image available</source>
+        <translation>no new image available</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>prepares update...</source>
+        <translation>prepares update...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>update canceled</source>
+        <translation>update canceled</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>no activity</source>
+        <translation>no activity</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>loads data...</source>
+        <translation>loads data...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>checks/writes new firmware...</source>
+        <translation>checks/writes new firmware...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>unknown</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <location line="+99"/>
+        <source>%1 since %2</source>
+        <comment>no activity since x</comment>
+        <translation>%1 since %2</translation>
+    </message>
+    <message>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+366"/>
+        <source>less than 1min</source>
+        <translation>less than 1min</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1min</source>
+        <comment>remaining time</comment>
+        <translation>%1min</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1h %2min</source>
+        <comment>remaining time</comment>
+        <translation>%1h %2min</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>%1 of %2  -  remaining %3  - %4%</source>
+        <comment>params: DoneCount AllCount remainingTime percent</comment>
+        <translation>%1 of %2  -  remaining %3  - %4%</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+18"/>
+        <source>%1 devices found - searching %2min</source>
+        <comment>N devices found; N &gt;= 1 - min time</comment>
+        <translation>
+            <numerusform>%1 device found - searching %2min</numerusform>
+            <numerusform>%1 devices found - searching %2min</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>No devices found - searching %1min</source>
+        <comment>no devices - min time</comment>
+        <translation>No devices found - searching %1min</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+3"/>
+        <source>%1 devices found</source>
+        <comment>N devices found; N &gt;= 1</comment>
+        <translation>
+            <numerusform>%1 device found</numerusform>
+            <numerusform>%1 devices found</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>No devices found</source>
+        <comment>no devices</comment>
+        <translation>No devices found</translation>
+    </message>
+</context>
+</TS>
