@@ -55,6 +55,9 @@ EndToEndRig::EndToEndRig() : m_settings(std::make_unique<TestSettings>())
     settings->setValue("update/UpdateFile", "update");
     settings->setValue("update/UpdateExt", "xml");
     settings->setValue("update/UpdateSigExt", "sig");
+    // The build puts the translations next to the executables; the window
+    // then speaks the language saved here.
+    settings->setValue("applSettings/lang", "English");
     QDir().mkpath(getUpdatePath());
 }
 

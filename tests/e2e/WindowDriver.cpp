@@ -10,6 +10,7 @@
 #include "bridge/CProg2Gui.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "link/StickInterface.h"
 
 WindowDriver::WindowDriver() = default;
 
@@ -53,9 +54,30 @@ CProg2Gui* WindowDriver::bridge() const
     return m_window ? theBridge : nullptr;
 }
 
+namespace {
+// Controls inside group boxes and layouts are not always QObject children of
+// the window; the visual tree holds them all.
+QQuickItem* findItem(QQuickItem* _root, const QString& _objectName)
+{
+    if (!_root)
+        return nullptr;
+    if (_root->objectName() == _objectName)
+        return _root;
+    for (QQuickItem* child : _root->childItems()) {
+        if (QQuickItem* found = findItem(child, _objectName))
+            return found;
+    }
+    return nullptr;
+}
+} // namespace
+
 QQuickItem* WindowDriver::item(const QString& _objectName) const
 {
-    return m_window ? m_window->contentItem()->findChild<QQuickItem*>(_objectName) : nullptr;
+    if (!m_window)
+        return nullptr;
+    if (QQuickItem* found = m_window->findChild<QQuickItem*>(_objectName))
+        return found;
+    return findItem(m_window->contentItem(), _objectName);
 }
 
 bool WindowDriver::isEnabled(const QString& _objectName) const
@@ -126,9 +148,16 @@ bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report&
         return false;
     };
 
+    // What a person waits for before the first click: the stick in its
+    // network, the index from the server, devices in the table.
     if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index"))
         return false;
-    _report("update index verified: " + tool->getText(CProg2Gui::ServerErrorTxt_ValId));
+    if (!waitFor([&] { return tool->stickInterface()->nwkState() == StickInterface::eNwkStateJoined
+                           && tool->deviceModel()->rowCount() > 0; },
+                 "stick in its network"))
+        return false;
+    _report("ready: " + tool->getText(CProg2Gui::ServerErrorTxt_ValId) + ", network "
+            + tool->getText(CProg2Gui::ConnectedNetworkStatus_ValId));
     if (tool->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2 && !click("commonFileSelector", _error))
         return false;
     if (!clickWhenEnabled("fileUpdateButton", _stepTimeoutMs, _error))

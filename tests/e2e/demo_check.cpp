@@ -8,7 +8,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QHash>
 #include <QSettings>
+#include <QTimer>
 
 #include "WindowDriver.h"
 #include "common/log.h"
@@ -17,6 +20,8 @@
 #include "version.h"
 
 namespace {
+constexpr int kRunPictureDelayMs = 4000;
+
 void say(const QString& _line)
 {
     std::printf("demo-check: %s\n", qPrintable(_line));
@@ -35,9 +40,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption devicesOption("devices", "Devices the network has (default 5).", "count", "5");
-    const QCommandLineOption screenshotOption("screenshot", "Save a picture of the window at the end.", "file");
+    const QCommandLineOption picturesOption("pictures", "Save a picture of the window after each step here.", "folder");
     const QCommandLineOption stepOption("step-timeout", "Seconds each step may take (default 300).", "s", "300");
-    parser.addOptions({devicesOption, screenshotOption, stepOption});
+    parser.addOptions({devicesOption, picturesOption, stepOption});
     parser.process(app);
 
     // The same settings and log file as the tool itself.
@@ -53,19 +58,39 @@ int main(int argc, char* argv[])
     int result = 1;
     {
         WindowDriver driver;
+        const QString pictures = parser.value(picturesOption);
+        if (!pictures.isEmpty())
+            QDir().mkpath(pictures);
+        auto picture = [&driver, &pictures](const QString& _name) {
+            if (pictures.isEmpty())
+                return;
+            const QString path = QDir(pictures).filePath(_name + ".png");
+            say(driver.grab(path) ? "picture " + path : "no picture " + path);
+        };
+        // A picture after each step; the running update a few seconds in.
+        const QHash<QString, QString> shots {{"ready", "1-start"},
+                                             {"files downloaded", "2-files-downloaded"},
+                                             {"stick updated", "3-stick-updated"},
+                                             {"Cancel clicked", "5-run-cancelled"}};
+        auto report = [&](const QString& _line) {
+            say(_line);
+            const QString step = _line.section(':', 0, 0);
+            if (shots.contains(step))
+                picture(shots.value(step));
+            if (step == "Update Devices clicked")
+                QTimer::singleShot(kRunPictureDelayMs, [&picture] { picture("4-devices-updating"); });
+        };
         QString error;
         if (!driver.load(&error)) {
             say(error);
-        } else if (!driver.runUpdateFlow(parser.value(devicesOption).toInt(),
-                                         parser.value(stepOption).toInt() * 1000, say, &error)) {
+        } else if (!driver.runUpdateFlow(parser.value(devicesOption).toInt(), parser.value(stepOption).toInt() * 1000,
+                                         report, &error)) {
             say("FAILED: " + error);
+            picture("failed");
         } else {
             say("every device runs its new firmware");
             result = 0;
         }
-        const QString screenshot = parser.value(screenshotOption);
-        if (!screenshot.isEmpty() && driver.window())
-            say(driver.grab(screenshot) ? "picture of the window: " + screenshot : "no picture of the window");
     }
     settings.sync();
     setSettings(nullptr);
