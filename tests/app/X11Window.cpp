@@ -7,8 +7,13 @@
 namespace {
 Window findWindow(Display* _display, Window _window, const char* _title)
 {
+    // Qt keeps a hidden 1x1 helper window with the same title; only a mapped
+    // window of real size is the main window.
+    XWindowAttributes attributes {};
+    const bool shown = XGetWindowAttributes(_display, _window, &attributes) && attributes.map_state == IsViewable
+        && attributes.width > 1 && attributes.height > 1;
     char* name = nullptr;
-    if (XFetchName(_display, _window, &name) && name) {
+    if (shown && XFetchName(_display, _window, &name) && name) {
         const bool match = std::strstr(name, _title) != nullptr;
         XFree(name);
         if (match)
