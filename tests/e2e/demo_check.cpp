@@ -78,7 +78,7 @@ int main(int argc, char* argv[])
             if (shots.contains(step))
                 picture(shots.value(step));
             if (step == "Update Devices clicked")
-                QTimer::singleShot(kRunPictureDelayMs, [&picture] { picture("4-devices-updating"); });
+                QTimer::singleShot(kRunPictureDelayMs, driver.window(), [&picture] { picture("4-devices-updating"); });
         };
         QString error;
         if (!driver.load(&error)) {

@@ -75,7 +75,9 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
 
     // The combined progress is sampled on every frame the tool sends.
     QList<int> progress;
-    connect(stick, &StickInterface::frameSent, this, [&] {
+    // Ends with this function, before what the watchers use.
+    QObject watchers;
+    connect(stick, &StickInterface::frameSent, &watchers, [&] {
         if (bridge->SysState() == CProg2Gui::SysStateDeviceUpdate)
             progress.append(bridge->iGetVal(CProg2Gui::DeviceCombinedProgressPercent_ValId));
     });

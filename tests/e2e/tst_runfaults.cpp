@@ -137,11 +137,13 @@ void tst_RunFaults::runMeetsFault()
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
 
     QList<int> linkStates;
-    connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, this,
-            [&] { linkStates.append(stick->linkState()); });
     bool cut = false;
+    // Ends with this function, before what the watchers use.
+    QObject watchers;
+    connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, &watchers,
+            [&] { linkStates.append(stick->linkState()); });
     if (cutInTransfer) {
-        connect(stick, &StickInterface::frameSent, this, [&] {
+        connect(stick, &StickInterface::frameSent, &watchers, [&] {
             const EndToEndRig::WireReply& last = rig.wire().last();
             if (!cut && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000) {
                 cut = true;

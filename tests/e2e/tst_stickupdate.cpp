@@ -69,7 +69,9 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     QVERIFY(bridge->isHighlightState(CProg2Gui::HighlightStickUpdate));
 
     int maxProgress = -1;
-    connect(bridge, &CProg2Gui::stickDataRepaint, this,
+    // Ends with this function, before what the watchers use.
+    QObject watchers;
+    connect(bridge, &CProg2Gui::stickDataRepaint, &watchers,
             [&] { maxProgress = qMax(maxProgress, bridge->iGetVal(CProg2Gui::StickUpdateProgress_ValId)); });
     QSignalSpy stickConnects(sim, &StickSimulator::stickConnected);
     bridge->qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
