@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QHash>
+#include <QQuickWindow>
 #include <QSettings>
 #include <QTimer>
 
