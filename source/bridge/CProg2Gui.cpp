@@ -437,10 +437,9 @@ bool CProg2Gui::isStickConnected() const
 
 bool CProg2Gui::isStickUpdateOffered() const
 {
-    if (!m_StickInterface)
-        return false;
-    const FirmwareUpdate& stick = m_StickInterface->stickFirmware();
-    return !stick.updateVersionString().isEmpty() && stick.hasUpdate();
+    // Only once the stick has reported its version: before that the held
+    // firmware may be the very version the stick already runs.
+    return m_StickInterface && m_StickInterface->isStickUpdateAvailable();
 }
 
 bool CProg2Gui::isStickUpdatePossible() const

@@ -340,7 +340,14 @@ void FirmwareUpdateFileModel::updateFirmwareFileData(const QString& _record)
         return;
     }
     LOG(QString("new application '%1'").arg(xmlAttribute(_record, "application")));
-    addFirmwareFile(devType, version, fileName, 600);
+    // The tool holds no file of this type yet: the offer is something to
+    // download, not a file on disk, so the new row starts without a version
+    // and takes the record as its pending update.
+    addFirmwareFile(devType, QString(), QString(), 600);
+    if (FirmwareUpdate* fw = findByDevType(devType)) {
+        fw->setUpdateInfo(parseVersion(version), fileName);
+        updateRow(devType);
+    }
 }
 
 void FirmwareUpdateFileModel::updateRow(unsigned short _devType)

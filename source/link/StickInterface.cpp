@@ -667,6 +667,8 @@ void StickInterface::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCo
                      boolText(m_stickFirmware.hasUpdate())));
         setStickUpdateState(m_stickFirmware.hasUpdate() ? eStickUpdateStateFail : eStickUpdateStateSuccess);
         setSysState(CProg2Gui::SysStateIdle);
+        // The stick update is over: the help box moves on from "wait".
+        emit helpUpdateRequired();
         break;
     case eStickUpdateStateUnknown:
     case eStickUpdateStateIdle:

@@ -334,7 +334,7 @@ void tst_Bridge::valueDispatch_data()
 {
     QTest::addColumn<int>("sysState");
     QTest::addColumn<int>("nwkState"); // -1: no stick connected
-    QTest::addColumn<bool>("stickOffer");
+    QTest::addColumn<int>("stickOffer"); // 0 none, 1 offered, 2 offered and the stick reported an older version
     QTest::addColumn<bool>("stickTransfer");
     QTest::addColumn<bool>("toolPending");
     QTest::addColumn<bool>("fileSelected");
@@ -344,37 +344,39 @@ void tst_Bridge::valueDispatch_data()
     QTest::addColumn<int>("highlight");
 
     const int idle = CProg2Gui::SysStateIdle;
-    QTest::newRow("idle, no stick") << idle << -1 << false << false << false << false << "000000" << false
+    QTest::newRow("idle, no stick") << idle << -1 << 0 << false << false << false << "000000" << false
                                     << int(CProg2Gui::HighlightNone);
     QTest::newRow("no stick, stick offer only")
-        << idle << -1 << true << false << false << false << "000000" << false << int(CProg2Gui::HighlightNone);
+        << idle << -1 << 1 << false << false << false << "000000" << false << int(CProg2Gui::HighlightNone);
     QTest::newRow("no stick, tool pending")
-        << idle << -1 << false << false << true << false << "000001" << false << int(CProg2Gui::HighlightApplication);
+        << idle << -1 << 0 << false << true << false << "000001" << false << int(CProg2Gui::HighlightApplication);
     QTest::newRow("no stick, file and tool")
-        << idle << -1 << true << false << true << true << "001001" << false << int(CProg2Gui::HighlightFileDownload);
+        << idle << -1 << 1 << false << true << true << "001001" << false << int(CProg2Gui::HighlightFileDownload);
     QTest::newRow("stick, network unknown")
-        << idle << 4 << false << false << false << false << "000000" << false << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick, disconnected") << idle << 0 << false << false << false << false << "000010" << false
+        << idle << 4 << 0 << false << false << false << "000000" << false << int(CProg2Gui::HighlightNone);
+    QTest::newRow("stick, disconnected") << idle << 0 << 0 << false << false << false << "000010" << false
                                          << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick, discovering") << idle << 1 << false << false << false << false << "000000" << false
+    QTest::newRow("stick, discovering") << idle << 1 << 0 << false << false << false << "000000" << false
                                         << int(CProg2Gui::HighlightNone);
     QTest::newRow("stick, discovery failed")
-        << idle << 2 << false << false << false << false << "000010" << false << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick, joined") << idle << 3 << false << false << false << false << "100010" << false
+        << idle << 2 << 0 << false << false << false << "000010" << false << int(CProg2Gui::HighlightNone);
+    QTest::newRow("stick, joined") << idle << 3 << 0 << false << false << false << "100010" << false
                                    << int(CProg2Gui::HighlightDeviceUpdate);
-    QTest::newRow("joined, stick offer") << idle << 3 << true << false << false << false << "100110" << false
+    QTest::newRow("joined, stick offer") << idle << 3 << 2 << false << false << false << "100110" << false
                                          << int(CProg2Gui::HighlightStickUpdate);
+    QTest::newRow("joined, stick offer, stick version not reported yet")
+        << idle << 3 << 1 << false << false << false << "100010" << false << int(CProg2Gui::HighlightDeviceUpdate);
     QTest::newRow("joined, stick offer, tool pending")
-        << idle << 3 << true << false << true << false << "100111" << false << int(CProg2Gui::HighlightApplication);
+        << idle << 3 << 2 << false << true << false << "100111" << false << int(CProg2Gui::HighlightApplication);
     QTest::newRow("joined, everything pending")
-        << idle << 3 << true << false << true << true << "101111" << false << int(CProg2Gui::HighlightFileDownload);
+        << idle << 3 << 2 << false << true << true << "101111" << false << int(CProg2Gui::HighlightFileDownload);
     QTest::newRow("joined, stick transfer under way")
-        << idle << 3 << true << true << false << false << "100010" << false << int(CProg2Gui::HighlightDeviceUpdate);
-    QTest::newRow("device update run") << int(CProg2Gui::SysStateDeviceUpdate) << 3 << true << false << true << true
+        << idle << 3 << 2 << true << false << false << "100010" << false << int(CProg2Gui::HighlightDeviceUpdate);
+    QTest::newRow("device update run") << int(CProg2Gui::SysStateDeviceUpdate) << 3 << 2 << false << true << true
                                        << "010000" << true << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << true << false << true << true
+    QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << 2 << false << true << true
                                   << "000000" << false << int(CProg2Gui::HighlightNone);
-    QTest::newRow("file download") << int(CProg2Gui::SysStateUpdateDownload) << 3 << true << false << true << true
+    QTest::newRow("file download") << int(CProg2Gui::SysStateUpdateDownload) << 3 << 2 << false << true << true
                                    << "000000" << false << int(CProg2Gui::HighlightNone);
 }
 
@@ -382,7 +384,7 @@ void tst_Bridge::valueDispatch()
 {
     QFETCH(int, sysState);
     QFETCH(int, nwkState);
-    QFETCH(bool, stickOffer);
+    QFETCH(int, stickOffer);
     QFETCH(bool, stickTransfer);
     QFETCH(bool, toolPending);
     QFETCH(bool, fileSelected);
@@ -398,8 +400,10 @@ void tst_Bridge::valueDispatch()
             harness.exchange(nwkStatus(quint8(nwkState)));
         QCOMPARE(harness.stick->nwkState(), nwkState);
     }
-    if (stickOffer)
+    if (stickOffer > 0)
         harness.stick->setStickUpdateInfo(0x020000, "stick_2.0.0.bin");
+    if (stickOffer > 1)
+        harness.exchange(StickFrames::queryNextImage(9, 0x0000, 6, 0x010000));
     if (stickTransfer)
         bridge.qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
     if (toolPending)

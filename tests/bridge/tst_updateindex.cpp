@@ -122,18 +122,18 @@ void tst_UpdateIndex::goodIndex()
     QVERIFY(log.contains("cmd line arg: " + QCoreApplication::arguments().join(" + ")));
     QVERIFY(log.contains(QString("url '%1//update.xml', XmlDl.err").arg(m_server->baseUrl())));
 
-    // Two offers for a new type: the first is the row's version, the second its update.
+    // Two offers for a type the tool holds nothing of: the newer one is offered.
     const FirmwareUpdateFileModel* model = bridge.fileModel();
     const FirmwareUpdate* plug = model->findByDevType(4);
     QVERIFY(plug);
-    QCOMPARE(plug->versionString(), QString("1.0.0"));
+    QCOMPARE(plug->versionString(), QString());
     QVERIFY(plug->hasUpdate());
     QCOMPARE(plug->updateVersionString(), QString("1.1.0"));
     QCOMPARE(plug->m_update.fileName, QString("fw/plug_1.1.0.bin"));
     QVERIFY(model->findByDevType(2));  // "win" is this platform's index entry
     QVERIFY(!model->findByDevType(1)); // another platform's entry is dropped
     // The record text is taken as serialised: entities stay escaped.
-    QCOMPARE(model->findByDevType(7)->m_fileName, QString("a&amp;b.bin"));
+    QCOMPARE(model->findByDevType(7)->m_update.fileName, QString("a&amp;b.bin"));
     QCOMPARE(model->findByDevType(DeviceType::Tool)->updateVersionString(), QString("1.3.0"));
     QCOMPARE(bridge.iGetVal(CProg2Gui::FirmwareSelectState_ValId), 2);
     QVERIFY(bridge.isHighlightState(CProg2Gui::HighlightFileDownload));

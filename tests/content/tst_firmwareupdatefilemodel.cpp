@@ -306,11 +306,13 @@ void tst_FirmwareUpdateFileModel::indexRecords_data()
         << QStringList {rec("1", "1.1.0", "a.ota", " sys=\"linux\"")} << 1 << "1.0.0" << "" << "";
     QTest::newRow("older version is ignored")
         << QStringList {rec("1", "0.9.0", "a.ota", "")} << 1 << "1.0.0" << "" << "";
-    QTest::newRow("unknown type: first record is the current version, the second is offered")
-        << QStringList {rec("4", "1.2.7", "p_1.2.7.ota", ""), rec("4", "1.2.9", "p_1.2.9.ota", "")} << 4
-        << "1.2.7" << "1.2.9" << "p_1.2.9.ota";
+    QTest::newRow("unknown type: the first record is offered, not held")
+        << QStringList {rec("4", "1.2.7", "p_1.2.7.ota", "")} << 4 << "" << "1.2.7" << "p_1.2.7.ota";
+    QTest::newRow("unknown type: a newer second record replaces the offer")
+        << QStringList {rec("4", "1.2.7", "p_1.2.7.ota", ""), rec("4", "1.2.9", "p_1.2.9.ota", "")} << 4 << ""
+        << "1.2.9" << "p_1.2.9.ota";
     QTest::newRow("devid that is not a number is type 0")
-        << QStringList {rec("x4", "1.0.0", "z.ota", "")} << 0 << "1.0.0" << "" << "";
+        << QStringList {rec("x4", "1.0.0", "z.ota", "")} << 0 << "" << "1.0.0" << "z.ota";
 }
 
 void tst_FirmwareUpdateFileModel::indexRecords()
@@ -333,6 +335,10 @@ void tst_FirmwareUpdateFileModel::indexRecords()
     if (devType != 1) {
         QCOMPARE(log.count("new application 'plug'"), 1);
         QCOMPARE(fw->m_duration, 600);
+        // Nothing of the new type is on disk: the offer is selected for download.
+        QVERIFY(fw->m_fileName.isEmpty());
+        QCOMPARE(fw->hasUpdate(), !pending.isEmpty());
+        QVERIFY(fw->m_selected);
     }
 }
 

@@ -481,9 +481,11 @@ void tst_OtaServer::stickUpdate()
     QCOMPARE(stick.stickUpdateState(), 3);
 
     LogCapture log;
+    QSignalSpy help(&stick, &StickInterface::helpUpdateRequired);
     harness.exchange(queryNextImage(6, 0x0000, 6, versionAfterRestart));
     QCOMPARE(stick.stickUpdateState(), finalState);
     QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(help.count(), 1); // the help box leaves "wait until stick is updated"
     QCOMPARE(stick.getText(32), picture);
     QVERIFY(log.contains("QueryNextImageRequest eStickUpdateStateWait: Stick: currentFirmwareVersion V"));
     if (finalState == 5)
