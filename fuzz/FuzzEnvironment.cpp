@@ -18,9 +18,12 @@ char s_programName[] = "lumoran-fuzz";
 char* s_argv[] = {s_programName, nullptr};
 QCoreApplication* s_application = nullptr;
 QTemporaryDir* s_scratch = nullptr;
+bool s_showLog = false;
 
-void dropMessage(QtMsgType _type, const QMessageLogContext&, const QString& _message)
+void dropMessage(QtMsgType _type, const QMessageLogContext& _context, const QString& _message)
 {
+    if (s_showLog)
+        std::fprintf(stderr, "%s: %s\n", _context.function ? _context.function : "", qPrintable(_message));
     if (_type == QtFatalMsg) {
         std::fprintf(stderr, "fatal: %s\n", qPrintable(_message));
         std::abort();
@@ -43,6 +46,8 @@ void FuzzEnvironment::init(int*, char***)
     s_application = new QCoreApplication(s_argc, s_argv);
     QCoreApplication::setOrganizationName("Vandrel");
     QCoreApplication::setApplicationName("Vandrel Lumoran Tool");
+    // LUMORAN_FUZZ_LOG=1 shows the log, for looking into a finding.
+    s_showLog = qEnvironmentVariableIntValue("LUMORAN_FUZZ_LOG") == 1;
     qInstallMessageHandler(dropMessage);
     s_scratch = new QTemporaryDir(QDir::tempPath() + "/lumoran-fuzz-XXXXXX");
     if (!s_scratch->isValid())

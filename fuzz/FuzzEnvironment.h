@@ -12,8 +12,8 @@ class QSettings;
 class QTemporaryDir;
 
 // What every harness needs once per process: the application object, a quiet
-// log (every log line is still formatted, then dropped) and a scratch folder
-// that is removed at exit. Harness inputs are cut with the reader below.
+// log (every log line is still formatted, then dropped; LUMORAN_FUZZ_LOG=1
+// shows it) and a scratch folder that is removed at exit. Harness inputs are cut with the reader below.
 class FuzzEnvironment
 {
 public:

@@ -315,6 +315,12 @@ void CProg2Gui::processProductionIni()
 bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
                                  const QString& _oldFile, bool _keepOld)
 {
+    // The names come from INI files a user can edit: only a file directly in
+    // the folders is ever copied or deleted.
+    if (!isPlainFileName(_file)) {
+        LOG(QString("not a plain file name: '%1'").arg(_file));
+        return false;
+    }
     const QString source = QString("%1/%2").arg(_sourceDir, _file);
     const QString target = QString("%1/%2").arg(_targetDir, _file);
     if (!QFile::exists(source) || QFile::exists(target))
@@ -322,6 +328,10 @@ bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targ
     if (!QFile::copy(source, target))
         return false;
     if (!_keepOld && !_oldFile.isEmpty()) {
+        if (!isPlainFileName(_oldFile)) {
+            LOG(QString("not a plain file name: '%1'").arg(_oldFile));
+            return true;
+        }
         const QString old = QString("%1/%2").arg(_targetDir, _oldFile);
         if (QFile::exists(old))
             QFile::remove(old);
