@@ -1,6 +1,7 @@
 // "backup.ini" and "production.ini" with arbitrary contents, read at start-up:
 // a bridge is built over them (pruning, import of the shipped firmware,
-// loading), then the three steps run once more as at the next start.
+// loading), then the three steps run once more as at the next start, and the
+// average update durations read take one measured update each.
 //
 // Input: the text of backup.ini, the separator line below, the text of
 // production.ini (no separator: production.ini is empty). Each input gets a
@@ -27,10 +28,15 @@
 
 #include "FuzzEnvironment.h"
 #include "bridge/CProg2Gui.h"
+#include "common/FirmwareUpdate.h"
 #include "common/settings.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDevice.h"
 
 namespace {
 const QByteArray kSeparator = "\n====production.ini====\n";
+// The longest transfer a device record believes.
+constexpr int kMeasuredSeconds = ZigBeeDevice::kMaxPlausibleDuration;
 
 struct FirmwareFile
 {
@@ -137,6 +143,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
         bridge.preProcessBackupIni();
         bridge.processProductionIni();
         bridge.loadBackupIni();
+        // The averages read from the files take a measured update, as after
+        // a device update run.
+        QSettings backup(updateDir + "/backup.ini", QSettings::IniFormat);
+        for (const QString& group : backup.childGroups()) {
+            const quint16 devType = quint16(backup.value(group + "/id").toUInt());
+            if (FirmwareUpdate* record = bridge.fileModel()->findByDevType(devType))
+                record->updateDuration(kMeasuredSeconds);
+        }
     }
     FuzzEnvironment::processEvents();
     settings->sync();

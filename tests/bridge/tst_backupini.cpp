@@ -73,6 +73,8 @@ private slots:
     void loadAnnouncesStickAndTool_data();
     void loadAnnouncesStickAndTool();
     void updateDurationAverage();
+    void updateDurationOfExtremeAverages_data();
+    void updateDurationOfExtremeAverages();
 
 private:
     QString backupPath() const { return getUpdatePath() + "/backup.ini"; }
@@ -409,6 +411,33 @@ void tst_BackupIni::updateDurationAverage()
     record.updateDuration(-1); // no valid measurement
     QCOMPARE(record.m_duration, 167);
     QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), 167);
+}
+
+void tst_BackupIni::updateDurationOfExtremeAverages_data()
+{
+    // Averages as a hand-edited backup.ini may hold them; the arithmetic once overflowed.
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("average");
+    QTest::newRow("largest int") << INT_MAX << 10800 << 1431659365;
+    QTest::newRow("smallest int") << INT_MIN << 0 << -1431655764;
+}
+
+void tst_BackupIni::updateDurationOfExtremeAverages()
+{
+    QFETCH(int, stored);
+    QFETCH(int, seconds);
+    QFETCH(int, average);
+    writeIni(backupPath(), {{"4", 4, "1.0.0", "plug.ota", -1}}, {"4"});
+    QSettings(backupPath(), QSettings::IniFormat).setValue("4/duration", stored);
+    QVERIFY(writeFile(getUpdatePath() + "/plug.ota", "firmware"));
+    CProg2Gui bridge;
+    FirmwareUpdate* record = bridge.fileModel()->findByDevType(4);
+    QVERIFY(record);
+    QCOMPARE(record->m_duration, stored);
+    record->updateDuration(seconds);
+    QCOMPARE(record->m_duration, average);
+    QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), average);
 }
 
 QTEST_GUILESS_MAIN(tst_BackupIni)
