@@ -1,7 +1,7 @@
 #include "FuzzEnvironment.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include <QCoreApplication>
@@ -93,11 +93,8 @@ void FuzzEnvironment::fail(const char* _what)
     std::abort();
 }
 
-FuzzInput::FuzzInput(const uint8_t* _data, std::size_t _size)
-    : m_data(_data)
-    , m_size(_size)
-{
-}
+FuzzInput::FuzzInput(const uint8_t* _data, std::size_t _size) : m_data(_data), m_size(_size)
+{}
 
 quint8 FuzzInput::byte()
 {

@@ -61,5 +61,5 @@ private:
 #define FUZZ_CHECK(condition)                                                                                          \
     do {                                                                                                               \
         if (!(condition))                                                                                              \
-            FuzzEnvironment::fail(__FILE__ ": check failed: " #condition);                                            \
+            FuzzEnvironment::fail(__FILE__ ": check failed: " #condition);                                             \
     } while (false)

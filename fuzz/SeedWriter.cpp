@@ -92,7 +92,13 @@ void deframerSeeds()
 // Stick interface: a mode byte, then items (length-prefixed frame bodies,
 // 0xFE action, 0xFF supervision step).
 
-enum Mode : quint8 { Idle = 0, DeviceUpdate = 1, StickUpdate = 2, IndexAnswered = 4 };
+enum Mode : quint8
+{
+    Idle = 0,
+    DeviceUpdate = 1,
+    StickUpdate = 2,
+    IndexAnswered = 4
+};
 
 struct Session
 {
@@ -291,8 +297,8 @@ void signatureSeeds(DevelopmentSigner& _signer)
     QFile dataFile(dataDir + "/signed-data.bin");
     const QByteArray signature = _signer.signature(data);
     QFile sigFile(dataDir + "/signed-data.sig");
-    if (!dataFile.open(QIODevice::WriteOnly | QIODevice::Truncate) || dataFile.write(data) != data.size()
-        || !sigFile.open(QIODevice::WriteOnly | QIODevice::Truncate) || sigFile.write(signature) != signature.size()) {
+    if (!dataFile.open(QIODevice::WriteOnly | QIODevice::Truncate) || dataFile.write(data) != data.size() ||
+        !sigFile.open(QIODevice::WriteOnly | QIODevice::Truncate) || sigFile.write(signature) != signature.size()) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(dataDir));
         s_ok = false;
         return;
@@ -306,7 +312,8 @@ void signatureSeeds(DevelopmentSigner& _signer)
     write("signature", "valid-in-lines", sig + lines);
     write("signature", "valid-with-line-break", sig + signature + "\n");
     write("signature", "character-outside-alphabet", sig + QByteArray(signature).replace(10, 1, "*"));
-    write("signature", "one-byte-changed", sig + QByteArray(signature).replace(20, 1, signature.at(20) == 'A' ? "B" : "A"));
+    write("signature", "one-byte-changed",
+          sig + QByteArray(signature).replace(20, 1, signature.at(20) == 'A' ? "B" : "A"));
     write("signature", "short-signature", sig + QByteArray(255, 'x').toBase64());
     write("signature", "long-signature", sig + QByteArray(257, 'x').toBase64());
     write("signature", "padding-only", sig + "====");
@@ -341,31 +348,30 @@ void iniSeeds()
                                   "[6]\nid=6\nver=3.0.0\nfile=stick_3.0.0.bin\nduration=90\n\n"
                                   "[9999]\nid=9999\nver=9.9.9\nfile=tool_1.3.0.zip\nduration=0\n";
     write("inifiles", "newer-production-replaces", backupHeld + kSeparator + production);
-    write("inifiles", "keep-old", QByteArray(backupHeld).replace("keep_old=false", "keep_old=true") + kSeparator
-                                      + production);
+    write("inifiles", "keep-old",
+          QByteArray(backupHeld).replace("keep_old=false", "keep_old=true") + kSeparator + production);
     write("inifiles", "backup-newer",
           QByteArray(backupHeld).replace("ver=2.0.5", "ver=2.2.0") + kSeparator + production);
     write("inifiles", "pruned-empty-version",
-          "[devices]\nknown_devices=1, 2\n\n[1]\nid=1\nduration=250\n\n[2]\nid=2\nver=2.0.0\nfile=gone.ota\n"
-              + kSeparator + production);
+          "[devices]\nknown_devices=1, 2\n\n[1]\nid=1\nduration=250\n\n[2]\nid=2\nver=2.0.0\nfile=gone.ota\n" +
+              kSeparator + production);
     write("inifiles", "backup-only", backupHeld);
     write("inifiles", "special-entries",
-          kSeparator
-              + "[devices]\nknown_devices=9999, 1, 2, x\n\n[9999]\nid=9999\nver=0.0.1\nfile=tool_1.3.0.zip\n\n"
-                "[1]\nid=1\nver=1.5.0\nfile=\nduration=300\n\n[2]\nid=2\nver=1.0.0\nfile=notshipped.ota\n\n"
-                "[x]\nid=4\nver=1.1.0\nfile=control_2.1.0.ota\n");
+          kSeparator + "[devices]\nknown_devices=9999, 1, 2, x\n\n[9999]\nid=9999\nver=0.0.1\nfile=tool_1.3.0.zip\n\n"
+                       "[1]\nid=1\nver=1.5.0\nfile=\nduration=300\n\n[2]\nid=2\nver=1.0.0\nfile=notshipped.ota\n\n"
+                       "[x]\nid=4\nver=1.1.0\nfile=control_2.1.0.ota\n");
     write("inifiles", "odd-values",
           "[devices]\nknown_devices=\" 1 \", , 70000, -1\nkeep_old=maybe\n\n[ 1 ]\nid=1\n\n[70000]\nid=70000\n"
-          "ver=1.2.3.4\nfile=plug_1.0.0.ota\nduration=99999999999\n\n[-1]\nid=-1\nver=\\x41\nduration=-2147483648\n"
-              + kSeparator
-              + "[devices]\nknown_devices=@Invalid(), \"a,b\"\n\n[General]\nid=1\n\n[%U4E00]\nid=6\nver=1\n"
-                "file=stick_3.0.0.bin\n");
+          "ver=1.2.3.4\nfile=plug_1.0.0.ota\nduration=99999999999\n\n[-1]\nid=-1\nver=\\x41\nduration=-2147483648\n" +
+              kSeparator +
+              "[devices]\nknown_devices=@Invalid(), \"a,b\"\n\n[General]\nid=1\n\n[%U4E00]\nid=6\nver=1\n"
+              "file=stick_3.0.0.bin\n");
     write("inifiles", "traversal-names",
           "[devices]\nknown_devices=1, 4\n\n[1]\nid=1\nver=1.0.0\nfile=../../../app/device/control_2.1.0.ota\n\n"
-          "[4]\nid=4\nver=1.0.0\nfile=/etc/hostname\n"
-              + kSeparator
-              + "[devices]\nknown_devices=1, 4\n\n[1]\nid=1\nver=2.1.0\nfile=../device/control_2.1.0.ota\n\n"
-                "[4]\nid=4\nver=2.0.0\nfile=wall_1.0.0.ota\n");
+          "[4]\nid=4\nver=1.0.0\nfile=/etc/hostname\n" +
+              kSeparator +
+              "[devices]\nknown_devices=1, 4\n\n[1]\nid=1\nver=2.1.0\nfile=../device/control_2.1.0.ota\n\n"
+              "[4]\nid=4\nver=2.0.0\nfile=wall_1.0.0.ota\n");
 }
 } // namespace
 

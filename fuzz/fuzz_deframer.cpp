@@ -51,13 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 
     for (const QByteArray& frame : frames) {
         FrameDeframer again;
-        FUZZ_CHECK(deframe(again, {FrameCodec::encode(frame)}) == QList<QByteArray> {frame});
+        FUZZ_CHECK(deframe(again, {FrameCodec::encode(frame)}) == QList<QByteArray>{frame});
         FUZZ_CHECK(again.pendingBytes() == 0);
     }
 
     // A body that the tool sends survives the wire, whatever bytes it holds.
     const QByteArray body(reinterpret_cast<const char*>(_data), int(_size));
     FrameDeframer echo;
-    FUZZ_CHECK(deframe(echo, {FrameCodec::encode(body)}) == QList<QByteArray> {body});
+    FUZZ_CHECK(deframe(echo, {FrameCodec::encode(body)}) == QList<QByteArray>{body});
     return 0;
 }

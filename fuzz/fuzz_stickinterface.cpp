@@ -182,9 +182,7 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
         s_imageBytes.insert(image.devType, bytes);
         const QString group = QString::number(image.devType);
         known << group;
-        s_backupIni += QString("[%1]\nid=%1\nver=2.0.0\nfile=%2\nduration=300\n\n")
-                           .arg(group, image.fileName)
-                           .toUtf8();
+        s_backupIni += QString("[%1]\nid=%1\nver=2.0.0\nfile=%2\nduration=300\n\n").arg(group, image.fileName).toUtf8();
     }
     s_backupIni += "[devices]\nknown_devices=" + known.join(", ").toUtf8() + "\nkeep_old=false\n";
     return 0;

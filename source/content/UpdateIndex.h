@@ -9,7 +9,8 @@
 class UpdateIndex
 {
 public:
-    enum Outcome_t {
+    enum Outcome_t
+    {
         eOutcomeOk = 0,
         eOutcomeQueryInvalid = 1,
         eOutcomeEvaluationFailed = 2,

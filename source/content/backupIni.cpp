@@ -39,8 +39,8 @@ bool isPlainFileName(const QString& _name)
     static const QStringList kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     if (kDevices.contains(device))
         return false;
-    if (device.size() == 4 && (device.startsWith("COM") || device.startsWith("LPT")) && device.at(3) >= '1'
-        && device.at(3) <= '9')
+    if (device.size() == 4 && (device.startsWith("COM") || device.startsWith("LPT")) && device.at(3) >= '1' &&
+        device.at(3) <= '9')
         return false;
     return true;
 }
