@@ -21,6 +21,30 @@ QStringList readKnownDevices(const QSettings& _ini)
     return names;
 }
 
+bool isPlainFileName(const QString& _name)
+{
+    if (_name.isEmpty())
+        return false;
+    bool onlyDots = true;
+    for (const QChar c : _name) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:<>\"|?*").contains(c))
+            return false;
+        if (c != '.' && c != ' ')
+            onlyDots = false;
+    }
+    if (onlyDots)
+        return false;
+    // Windows opens its devices under these names, whatever the extension.
+    const QString device = _name.section('.', 0, 0).trimmed().toUpper();
+    static const QStringList kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    if (kDevices.contains(device))
+        return false;
+    if (device.size() == 4 && (device.startsWith("COM") || device.startsWith("LPT")) && device.at(3) >= '1' &&
+        device.at(3) <= '9')
+        return false;
+    return true;
+}
+
 QString storedFileName(const QString& _fileName)
 {
     // The index is written on Windows as often as not: both separators count.
