@@ -188,7 +188,7 @@ void BM_PacedUpdate(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_PacedUpdate)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PacedUpdate)->Iterations(1)->Repetitions(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
