@@ -369,8 +369,11 @@ bool ZigBeeDeviceModel::hasAny(eCountType_t _type) const
         return getSpecialCount(_type) > 0; // logs the wrong type as the count does
     }
     FileRecordCache records;
-    return std::any_of(m_list.cbegin(), m_list.cend(),
-                       [&](const ZigBeeDevice* _device) { return counts(_device, _type, records); });
+    for (const ZigBeeDevice* device : m_list) {
+        if (counts(device, _type, records))
+            return true;
+    }
+    return false;
 }
 
 bool ZigBeeDeviceModel::isMinTimeElapsed() const
