@@ -236,7 +236,8 @@ void CProg2Gui::initBackupIni()
     QSettings backup(backupIniPath(), QSettings::IniFormat);
     backup.setValue("devices/known_devices", readKnownDevices(backup));
     backup.setValue("devices/keep_old", backup.value("devices/keep_old", false).toBool());
-    backup.sync();
+    syncBackupIni(backup);
+    removeUnverifiedFiles();
 }
 
 void CProg2Gui::setApplUpdateInfo(unsigned int _version, QString _fileName)
@@ -259,7 +260,7 @@ void CProg2Gui::preProcessBackupIni()
         backup.remove(group + "/ver");
         backup.remove(group + "/file");
     }
-    backup.sync();
+    syncBackupIni(backup);
 }
 
 void CProg2Gui::processProductionIni()
@@ -321,7 +322,7 @@ void CProg2Gui::processProductionIni()
             backup.setValue("devices/known_devices", backupGroups);
         }
     }
-    backup.sync();
+    syncBackupIni(backup);
 }
 
 bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
