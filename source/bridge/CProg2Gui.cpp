@@ -1,6 +1,5 @@
 #include "CProg2Gui.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -12,8 +11,6 @@
 #include <QTextStream>
 #include <QTranslator>
 #include <QUrl>
-#include <QXmlFormatter>
-#include <QXmlQuery>
 #include <utility>
 
 #ifdef Q_OS_WIN
@@ -26,6 +23,7 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "content/UpdateIndex.h"
 #include "content/backupIni.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
@@ -73,20 +71,10 @@ QString shellQuoted(QString _text)
 }
 } // namespace
 
-// The query over the update index is compiled into the core library.
-static void initXQueryResource()
-{
-    static bool s_done = false;
-    if (s_done)
-        return;
-    s_done = true;
-    Q_INIT_RESOURCE(xquery);
-}
-
 CProg2Gui::CProg2Gui(QObject* parent) : QObject(parent)
 {
     theBridge = this;
-    initXQueryResource();
+    UpdateIndex::initQueryResource();
     init();
     m_SysState = SysStateIdle;
     emitRepaintSet();
@@ -328,6 +316,12 @@ void CProg2Gui::processProductionIni()
 bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
                                  const QString& _oldFile, bool _keepOld)
 {
+    // The names come from INI files a user can edit: only a file directly in
+    // the folders is ever copied or deleted.
+    if (!isPlainFileName(_file)) {
+        LOG(QString("not a plain file name: '%1'").arg(_file));
+        return false;
+    }
     const QString source = QString("%1/%2").arg(_sourceDir, _file);
     const QString target = QString("%1/%2").arg(_targetDir, _file);
     if (!QFile::exists(source) || QFile::exists(target))
@@ -335,6 +329,10 @@ bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targ
     if (!QFile::copy(source, target))
         return false;
     if (!_keepOld && !_oldFile.isEmpty()) {
+        if (!isPlainFileName(_oldFile)) {
+            LOG(QString("not a plain file name: '%1'").arg(_oldFile));
+            return true;
+        }
         const QString old = QString("%1/%2").arg(_targetDir, _oldFile);
         if (QFile::exists(old))
             QFile::remove(old);
@@ -604,47 +602,24 @@ void CProg2Gui::processUpdateXml()
 {
     m_UpdateXmlTimer.stop();
 
-    QString queryText;
-    QFile queryFile(":/xquery/update.xq");
-    if (queryFile.open(QIODevice::ReadOnly))
-        queryText = QString::fromLatin1(queryFile.readAll());
-
-    QByteArray indexBytes = m_UpdateXmlDownloader.data();
-    QBuffer input(&indexBytes);
-    input.open(QIODevice::ReadOnly);
-
-    QXmlQuery query;
-    query.bindVariable("inputDocument", &input);
-    query.setQuery(queryText, QUrl());
-    if (!query.isValid()) {
-        input.close();
+    QStringList records;
+    switch (UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records)) {
+    case UpdateIndex::eOutcomeQueryInvalid:
         m_UpdateXmlState = eUpdateXmlStateWrong;
         LOG("query is not valid");
         emit firmwareDataRepaint();
         return;
-    }
-
-    QByteArray outputBytes;
-    QBuffer output(&outputBytes);
-    output.open(QIODevice::ReadWrite);
-    QXmlFormatter formatter(query, &output);
-    if (!query.evaluateTo(&formatter)) {
-        input.close();
-        output.close();
+    case UpdateIndex::eOutcomeEvaluationFailed:
         m_UpdateXmlState = eUpdateXmlStateWrong;
         LOG("can NOT evaluate query");
         emit firmwareDataRepaint();
         return;
+    case UpdateIndex::eOutcomeOk:
+        break;
     }
 
-    // One record per "p" element; the text before the first has no devid.
-    const QStringList records = QString::fromUtf8(outputBytes).split("<p");
-    for (const QString& record : records) {
-        if (!xmlAttribute(record, "devid").isEmpty())
-            firmwareUpdateFileModel->updateFirmwareFileData(record);
-    }
-    input.close();
-    output.close();
+    for (const QString& record : records)
+        firmwareUpdateFileModel->updateFirmwareFileData(record);
     m_UpdateXmlResult = ProgressHelper::eResultSuccess;
     m_UpdateXmlState = eUpdateXmlStateOk;
 

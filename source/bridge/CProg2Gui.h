@@ -219,7 +219,8 @@ public:
     void processProductionIni();
     void loadBackupIni();
     // Copies _sourceDir/_file to _targetDir unless it is there already; a
-    // copy replaces _oldFile unless _keepOld. False only when a copy failed.
+    // copy replaces _oldFile unless _keepOld. False when a copy failed or
+    // _file is no plain file name; an _oldFile that is none stays.
     bool copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
                           const QString& _oldFile, bool _keepOld);
 

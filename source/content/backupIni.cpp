@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSettings>
 
 #include "AuthFileDownloader.h"
@@ -26,26 +25,29 @@ QStringList readKnownDevices(const QSettings& _ini)
     return names;
 }
 
-namespace {
-bool isWindowsDeviceName(const QString& _name)
+bool isPlainFileName(const QString& _name)
 {
-    // The device is named by what comes before the first dot, blanks at its end ignored.
-    static const QRegularExpression device("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9]|CONIN\\$|CONOUT\\$) *$",
-                                           QRegularExpression::CaseInsensitiveOption);
-    return device.match(_name.section('.', 0, 0)).hasMatch();
-}
-
-bool isPortableName(const QString& _name)
-{
-    if (_name.endsWith('.') || _name.endsWith(' ') || isWindowsDeviceName(_name))
+    if (_name.isEmpty())
         return false;
+    bool onlyDots = true;
     for (const QChar c : _name) {
-        if (c.unicode() < 0x20 || QStringLiteral("<>:\"|?*").contains(c))
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:<>\"|?*").contains(c))
             return false;
+        if (c != '.' && c != ' ')
+            onlyDots = false;
     }
+    if (onlyDots)
+        return false;
+    // Windows opens its devices under these names, whatever the extension.
+    const QString device = _name.section('.', 0, 0).trimmed().toUpper();
+    static const QStringList kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    if (kDevices.contains(device))
+        return false;
+    if (device.size() == 4 && (device.startsWith("COM") || device.startsWith("LPT")) && device.at(3) >= '1' &&
+        device.at(3) <= '9')
+        return false;
     return true;
 }
-} // namespace
 
 QString storedFileName(const QString& _fileName)
 {
@@ -53,7 +55,8 @@ QString storedFileName(const QString& _fileName)
     QString name = _fileName;
     name.replace('\\', '/');
     const QString plain = name.mid(name.lastIndexOf('/') + 1);
-    if (!isPortableName(plain))
+    // Windows drops a trailing dot or blank: "a.bin." would be "a.bin" there.
+    if (!isPlainFileName(plain) || plain.endsWith('.') || plain.endsWith(' '))
         return QString();
     const QFileInfo info(plain);
     const QString stored = info.completeBaseName() + "." + info.suffix();

@@ -4,6 +4,7 @@
 #include "common/FirmwareUpdate.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "content/backupIni.h"
 #include "link/StickInterface.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
@@ -65,9 +66,15 @@ private slots:
     void productionSpecialEntries();
     void copyFirmwareFile_data();
     void copyFirmwareFile();
+    void copyFirmwareFileKeepsToItsFolders_data();
+    void copyFirmwareFileKeepsToItsFolders();
+    void plainFileNames_data();
+    void plainFileNames();
     void loadAnnouncesStickAndTool_data();
     void loadAnnouncesStickAndTool();
     void updateDurationAverage();
+    void updateDurationOfExtremeAverages_data();
+    void updateDurationOfExtremeAverages();
 
 private:
     QString backupPath() const { return getUpdatePath() + "/backup.ini"; }
@@ -272,6 +279,85 @@ void tst_BackupIni::copyFirmwareFile()
         QCOMPARE(QFile::exists(targetDir + "/old.ota"), oldRemains);
 }
 
+void tst_BackupIni::copyFirmwareFileKeepsToItsFolders_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("oldFile"); // "OUTSIDE": the absolute path of the file outside
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("copied");
+
+    // A backup.ini entry naming a file above the update folder once had that file deleted.
+    QTest::newRow("old file above the folder stays") << "fw.ota" << "../outside.ota" << true << true;
+    QTest::newRow("old file by absolute path stays") << "fw.ota" << "OUTSIDE" << true << true;
+    QTest::newRow("old file by Windows path stays") << "fw.ota" << "..\\outside.ota" << true << true;
+    QTest::newRow("file with a folder part") << "../from/fw.ota" << "" << false << false;
+    QTest::newRow("file by Windows path") << "..\\from\\fw.ota" << "" << false << false;
+    QTest::newRow("Windows device name") << "NUL.ota" << "" << false << false;
+}
+
+void tst_BackupIni::copyFirmwareFileKeepsToItsFolders()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, oldFile);
+    QFETCH(bool, result);
+    QFETCH(bool, copied);
+
+    CProg2Gui bridge;
+    QTemporaryDir dirs;
+    const QString sourceDir = dirs.path() + "/from";
+    const QString targetDir = dirs.path() + "/to";
+    const QString outside = dirs.path() + "/outside.ota";
+    QVERIFY(QDir().mkpath(sourceDir));
+    QVERIFY(QDir().mkpath(targetDir));
+    QVERIFY(writeFile(sourceDir + "/fw.ota", "new"));
+    QVERIFY(writeFile(sourceDir + "/NUL.ota", "device"));
+    QVERIFY(writeFile(outside, "not ours"));
+    if (oldFile == "OUTSIDE")
+        oldFile = outside;
+
+    LogCapture log;
+    QCOMPARE(bridge.copyFirmwareFile(sourceDir, targetDir, file, oldFile, false), result);
+    QCOMPARE(readFile(outside), QByteArray("not ours"));
+    QCOMPARE(QDir(targetDir).entryList(QDir::Files), copied ? QStringList {"fw.ota"} : QStringList());
+    QCOMPARE(QDir(dirs.path()).entryList(QDir::Files), QStringList {"outside.ota"});
+    QCOMPARE(QDir(sourceDir).entryList(QDir::Files), (QStringList {"fw.ota", "NUL.ota"}));
+    QVERIFY(log.contains(QString("not a plain file name: '%1'").arg(copied ? oldFile : file)));
+}
+
+void tst_BackupIni::plainFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("name and extension") << "plug_1.0.0.ota" << true;
+    QTest::newRow("no extension") << "firmware" << true;
+    QTest::newRow("blank inside") << "a b.ota" << true;
+    QTest::newRow("leading dot") << ".hidden" << true;
+    QTest::newRow("device name inside a longer name") << "CONSOLE.ota" << true;
+    QTest::newRow("COM10 is no device") << "COM10.bin" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot dot") << ".." << false;
+    QTest::newRow("dots and blanks") << ". .." << false;
+    QTest::newRow("parent folder") << "../x.ota" << false;
+    QTest::newRow("subfolder") << "fw/x.ota" << false;
+    QTest::newRow("absolute") << "/etc/passwd" << false;
+    QTest::newRow("backslash") << "fw\\x.ota" << false;
+    QTest::newRow("drive") << "C:x.ota" << false;
+    QTest::newRow("control character") << "a\tb.ota" << false;
+    QTest::newRow("wildcard") << "a*.ota" << false;
+    QTest::newRow("CON") << "CON" << false;
+    QTest::newRow("nul with extension, lower case") << "nul.txt" << false;
+    QTest::newRow("COM1") << "COM1.bin" << false;
+    QTest::newRow("LPT9 with blank") << "LPT9 .bin" << false;
+}
+
+void tst_BackupIni::plainFileNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, plain);
+    QCOMPARE(isPlainFileName(name), plain);
+}
+
 void tst_BackupIni::loadAnnouncesStickAndTool_data()
 {
     QTest::addColumn<QString>("toolVer");
@@ -325,6 +411,33 @@ void tst_BackupIni::updateDurationAverage()
     record.updateDuration(-1); // no valid measurement
     QCOMPARE(record.m_duration, 167);
     QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), 167);
+}
+
+void tst_BackupIni::updateDurationOfExtremeAverages_data()
+{
+    // Averages as a hand-edited backup.ini may hold them; the arithmetic once overflowed.
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("average");
+    QTest::newRow("largest int") << INT_MAX << 10800 << 1431659365;
+    QTest::newRow("smallest int") << INT_MIN << 0 << -1431655764;
+}
+
+void tst_BackupIni::updateDurationOfExtremeAverages()
+{
+    QFETCH(int, stored);
+    QFETCH(int, seconds);
+    QFETCH(int, average);
+    writeIni(backupPath(), {{"4", 4, "1.0.0", "plug.ota", -1}}, {"4"});
+    QSettings(backupPath(), QSettings::IniFormat).setValue("4/duration", stored);
+    QVERIFY(writeFile(getUpdatePath() + "/plug.ota", "firmware"));
+    CProg2Gui bridge;
+    FirmwareUpdate* record = bridge.fileModel()->findByDevType(4);
+    QVERIFY(record);
+    QCOMPARE(record->m_duration, stored);
+    record->updateDuration(seconds);
+    QCOMPARE(record->m_duration, average);
+    QCOMPARE(QSettings(backupPath(), QSettings::IniFormat).value("4/duration").toInt(), average);
 }
 
 QTEST_GUILESS_MAIN(tst_BackupIni)
