@@ -102,6 +102,11 @@ void CProg2Gui::init()
     if (!connect(this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit))
         LOG("connect failed");
 
+    // A crash in the middle of a write must not hold up the next one.
+    if (getSettings())
+        removeEmptyLockFile(getSettings()->fileName());
+    removeEmptyLockFile(backupIniPath());
+
     // A script left by the last self-update has done its work.
     if (QFile::exists(getUpdateStarterPath()))
         QFile::remove(getUpdateStarterPath());
