@@ -150,7 +150,10 @@ void tst_Downloaders::notFoundPageRule()
     downloader.setUrl(m_server->baseUrl(), "page", "html");
     QVERIFY(downloaded.wait(kWaitMs));
 
-    QCOMPARE(error.count(), 0);
+    // The page stands for a missing file like a 404: reported, so that the
+    // owner does not wait for ever.
+    QCOMPARE(error.count(), notFound ? 1 : 0);
+    QCOMPARE(downloader.errorCode(), notFound ? int(QNetworkReply::ContentNotFoundError) : 0);
     QCOMPARE(downloader.isOk(), !notFound);
     QCOMPARE(downloader.data(), notFound ? QByteArray() : body);
     QCOMPARE(readFile(saved), body); // written before it is judged
@@ -293,9 +296,9 @@ void tst_Downloaders::rejectedPairLeavesFinalNames_data()
                                          << int(QNetworkReply::RemoteHostClosedError);
     QTest::newRow("signature dropped midway") << "fw.sig" << UpdateServer::FaultDropMidway << "" << false << 1 << 0
                                               << int(QNetworkReply::RemoteHostClosedError);
-    // The maker's page with status 200: no signal at all, the owner keeps waiting.
-    QTest::newRow("maker page for the data") << "fw.bin" << UpdateServer::FaultNotFoundPage << "" << false << 0 << 0
-                                             << 0;
+    // The maker's page with status 200 counts as a missing file.
+    QTest::newRow("maker page for the data") << "fw.bin" << UpdateServer::FaultNotFoundPage << "" << false << 1 << 0
+                                             << 203;
 }
 
 void tst_Downloaders::rejectedPairLeavesFinalNames()
