@@ -6,22 +6,11 @@
 #include "content/FileDownloader.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
-}
 
 QByteArray firmware(int _size, char _seed)
 {

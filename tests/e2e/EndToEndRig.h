@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -12,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "support/DevelopmentSigner.h"
 #include "support/TestSettings.h"
@@ -132,3 +131,15 @@ private:
     quint16 m_stickAddress = 0;
     QString m_error;
 };
+
+// Starts a fresh rig in _rig (a std::unique_ptr<EndToEndRig>) for the next
+// test function, which is skipped where the build cannot verify content signed
+// with the development key. A macro, since QSKIP and QVERIFY return from the
+// test function.
+#define START_END_TO_END_RIG(_rig)                                                                                     \
+    do {                                                                                                               \
+        if (!EndToEndRig::canVerifyDevelopmentContent())                                                               \
+            QSKIP("this build embeds a release key; content signed with the development key cannot verify");           \
+        _rig = std::make_unique<EndToEndRig>();                                                                        \
+        QVERIFY2(_rig->error().isEmpty(), qPrintable(_rig->error()));                                                  \
+    } while (false)

@@ -5,6 +5,7 @@
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kConnectMs = 10000;
@@ -38,12 +39,6 @@ private:
     QString m_dir;
     bool m_mounted = false;
 };
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 // The update folder or "backup.ini" misbehaves: the tool logs it clearly,
@@ -64,10 +59,7 @@ private:
 
 void tst_FileFaults::init()
 {
-    if (!EndToEndRig::canVerifyDevelopmentContent())
-        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
-    m_rig = std::make_unique<EndToEndRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    START_END_TO_END_RIG(m_rig);
 }
 
 void tst_FileFaults::cleanup()

@@ -8,6 +8,7 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kConnectMs = 10000;
@@ -30,12 +31,6 @@ QMap<QString, QByteArray> snapshot(const QString& _root, const QString& _skip, c
     }
     return files;
 }
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly) && file.write(_bytes) == _bytes.size();
-}
 } // namespace
 
 // File names in the update index come from a server over plain HTTP: none
@@ -54,10 +49,7 @@ private:
 
 void tst_IndexNames::init()
 {
-    if (!EndToEndRig::canVerifyDevelopmentContent())
-        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
-    m_rig = std::make_unique<EndToEndRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    START_END_TO_END_RIG(m_rig);
 }
 
 void tst_IndexNames::cleanup()
