@@ -356,7 +356,7 @@ void iniSeeds()
           "[devices]\nknown_devices=1, 2\n\n[1]\nid=1\nduration=250\n\n[2]\nid=2\nver=2.0.0\nfile=gone.ota\n" +
               kSeparator + production);
     write("inifiles", "backup-only", backupHeld);
-    write("inifiles", "special-entries",
+    write("inifiles", "unusual-entries",
           kSeparator + "[devices]\nknown_devices=9999, 1, 2, x\n\n[9999]\nid=9999\nver=0.0.1\nfile=tool_1.3.0.zip\n\n"
                        "[1]\nid=1\nver=1.5.0\nfile=\nduration=300\n\n[2]\nid=2\nver=1.0.0\nfile=notshipped.ota\n\n"
                        "[x]\nid=4\nver=1.1.0\nfile=control_2.1.0.ota\n");

@@ -102,6 +102,11 @@ void CProg2Gui::init()
     if (!connect(this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit))
         LOG("connect failed");
 
+    // A crash in the middle of a write must not hold up the next one.
+    if (getSettings())
+        removeEmptyLockFile(getSettings()->fileName());
+    removeEmptyLockFile(backupIniPath());
+
     // A script left by the last self-update has done its work.
     if (QFile::exists(getUpdateStarterPath()))
         QFile::remove(getUpdateStarterPath());
@@ -224,7 +229,8 @@ void CProg2Gui::initBackupIni()
     QSettings backup(backupIniPath(), QSettings::IniFormat);
     backup.setValue("devices/known_devices", readKnownDevices(backup));
     backup.setValue("devices/keep_old", backup.value("devices/keep_old", false).toBool());
-    backup.sync();
+    syncBackupIni(backup);
+    removeUnverifiedFiles();
 }
 
 void CProg2Gui::setApplUpdateInfo(unsigned int _version, QString _fileName)
@@ -247,7 +253,7 @@ void CProg2Gui::preProcessBackupIni()
         backup.remove(group + "/ver");
         backup.remove(group + "/file");
     }
-    backup.sync();
+    syncBackupIni(backup);
 }
 
 void CProg2Gui::processProductionIni()
@@ -309,7 +315,7 @@ void CProg2Gui::processProductionIni()
             backup.setValue("devices/known_devices", backupGroups);
         }
     }
-    backup.sync();
+    syncBackupIni(backup);
 }
 
 bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,

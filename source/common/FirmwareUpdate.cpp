@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include "log.h"
 #include "settings.h"
 
 FirmwareUpdate::FirmwareUpdate(quint16 _devType, const QString& _versionText)
@@ -20,4 +21,6 @@ void FirmwareUpdate::updateDuration(int _seconds)
     QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
     backup.setValue(QString("%1/duration").arg(m_devType), m_duration);
     backup.sync();
+    if (backup.status() != QSettings::NoError)
+        LOG(QString("can not write '%1'").arg(backup.fileName()));
 }

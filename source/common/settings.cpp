@@ -1,7 +1,10 @@
 #include "settings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include "log.h"
 
 QString applDirPath;
 
@@ -34,4 +37,13 @@ QString getUpdatePath()
 QString getTempPath()
 {
     return settingsFolder() + "/Lumoran Tool/temp";
+}
+
+void removeEmptyLockFile(const QString& _iniFile)
+{
+    const QFileInfo lock(_iniFile + ".lock");
+    if (!lock.exists() || lock.size() != 0)
+        return;
+    if (QFile::remove(lock.filePath()))
+        LOG(QString("removed empty lock file '%1'").arg(lock.filePath()));
 }

@@ -1,6 +1,12 @@
 #include "AuthFileDownloader.h"
 
+#include <cstdio>
+
 #include <QFile>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 #include "botan/BotanWrapper.h"
 #include "bridge/CProg2Gui.h"
@@ -16,6 +22,18 @@ void removeIfPresent(const QString& _fileName)
 {
     if (!_fileName.isEmpty() && QFile::exists(_fileName))
         QFile::remove(_fileName);
+}
+
+// Moves _from over _to in one step: whenever the process ends, _to holds
+// either its old bytes or the new ones, never nothing.
+bool replaceFile(const QString& _from, const QString& _to)
+{
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(_from.utf16()), reinterpret_cast<const wchar_t*>(_to.utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return std::rename(QFile::encodeName(_from).constData(), QFile::encodeName(_to).constData()) == 0;
+#endif
 }
 } // namespace
 
@@ -67,6 +85,12 @@ void AuthFileDownloader::setMaxSize(qint64 _maxSize)
     m_sigDownloader.setMaxSize(_maxSize);
 }
 
+void AuthFileDownloader::setStallLimit(int _milliseconds)
+{
+    m_dataDownloader.setStallLimit(_milliseconds);
+    m_sigDownloader.setStallLimit(_milliseconds);
+}
+
 int AuthFileDownloader::errorCode() const
 {
     return m_dataDownloader.errorCode() != 0 ? m_dataDownloader.errorCode() : m_sigDownloader.errorCode();
@@ -96,9 +120,16 @@ void AuthFileDownloader::discardPartFiles()
     removeIfPresent(m_sigDownloader.fileName());
 }
 
+bool AuthFileDownloader::isSaved() const
+{
+    if (m_dataDownloader.isSaved() && (!m_authRequired || m_sigDownloader.isSaved()))
+        return true;
+    LOG(QString("could not store '%1'").arg(m_dataFileName));
+    return false;
+}
+
 bool AuthFileDownloader::storeVerified(bool _withSignature)
 {
-    // QFile::rename does not replace an existing file.
     struct Move
     {
         QString from;
@@ -110,8 +141,7 @@ bool AuthFileDownloader::storeVerified(bool _withSignature)
     for (const Move& move : moves) {
         if (move.from.isEmpty())
             continue;
-        removeIfPresent(move.to);
-        if (!QFile::rename(move.from, move.to)) {
+        if (!replaceFile(move.from, move.to)) {
             LOG(QString("could not store '%1'").arg(move.to));
             discardPartFiles();
             return false;
@@ -150,7 +180,8 @@ void AuthFileDownloader::checkUpdateAuth()
                 discardPartFiles();
             return;
         }
-        if (!storeVerified(false)) {
+        if (!isSaved() || !storeVerified(false)) {
+            discardPartFiles();
             emit error();
             return;
         }
@@ -177,6 +208,13 @@ void AuthFileDownloader::checkUpdateAuth()
         // judged: the error has been reported, a signature failure would
         // only misname it.
         discardPartFiles();
+        return;
+    }
+    // Bytes that did not reach the disk are not judged either: the check
+    // would fail and blame the signature for a full disk.
+    if (!isSaved()) {
+        discardPartFiles();
+        emit error();
         return;
     }
 

@@ -39,6 +39,8 @@ public:
     void setAuthRequired(bool _required) { m_authRequired = _required; }
     // Size limit of each of the two downloads (default FileDownloader::kDefaultMaxSize).
     void setMaxSize(qint64 _maxSize);
+    // See FileDownloader::setStallLimit; applies to both downloads.
+    void setStallLimit(int _milliseconds);
 
 signals:
     void downloaded();
@@ -52,6 +54,7 @@ public slots:
 
 private:
     bool verify();
+    bool isSaved() const;
     bool storeVerified(bool _withSignature);
     void discardPartFiles();
 

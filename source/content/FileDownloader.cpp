@@ -21,6 +21,9 @@ FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent)
 {
     if (!connect(&m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded))
         LOG("connect failed");
+    m_stallTimer.setSingleShot(true);
+    if (!connect(&m_stallTimer, &QTimer::timeout, this, &FileDownloader::stalled))
+        LOG("connect failed");
 }
 
 FileDownloader::~FileDownloader() = default;
@@ -39,6 +42,7 @@ void FileDownloader::setUrl(const QUrl& _url)
 
 void FileDownloader::dropCurrentReply()
 {
+    m_stallTimer.stop();
     if (!m_pReply)
         return;
     // A reply of an earlier URL must neither report nor write into the
@@ -57,6 +61,7 @@ void FileDownloader::start(const QUrl& _url)
     m_ok = false;
     m_errorCode = QNetworkReply::NoError;
     m_errorString.clear();
+    m_saved = true;
 
     if (_url.isValid()) {
         m_pReply = m_manager.get(QNetworkRequest(_url));
@@ -64,6 +69,8 @@ void FileDownloader::start(const QUrl& _url)
             LOG("connect failed");
         if (!connect(m_pReply, &QNetworkReply::errorOccurred, this, &FileDownloader::errorSlot))
             LOG("connect failed");
+        if (m_stallLimitMs > 0)
+            m_stallTimer.start(m_stallLimitMs);
         return;
     }
     if (_url.isLocalFile()) {
@@ -90,11 +97,15 @@ void FileDownloader::save()
 {
     if (m_fileName.isEmpty())
         return;
+    // A full disk or a read-only folder leaves a short or no file; the owner
+    // must not take that for what the server sent.
     QFile file(m_fileName);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
-        return;
-    file.write(m_data);
+    m_saved = file.open(QIODevice::ReadWrite | QIODevice::Truncate) && file.write(m_data) == m_data.size();
+    if (m_saved && !file.flush())
+        m_saved = false;
     file.close();
+    if (!m_saved)
+        LOG(QString("can not write '%1': %2").arg(m_fileName, file.errorString()));
 }
 
 bool FileDownloader::isNotFoundPage() const
@@ -126,18 +137,31 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
         return;
     }
     m_pReply = nullptr;
+    m_stallTimer.stop();
     m_data = _pReply->readAll();
     _pReply->deleteLater();
 
     save();
+    bool reportNotFound = false;
     if (isNotFoundPage()) {
         LOG(QString("file not found on server: url '%1'").arg(m_url));
         m_data.clear();
+        // The page stands for a missing file like a 404 does, so that nobody
+        // waits for a file that will not come. A network error before it has
+        // been reported already.
+        if (m_errorCode == QNetworkReply::NoError) {
+            m_errorCode = QNetworkReply::ContentNotFoundError;
+            m_errorString = QString("file not found on server");
+            LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+            reportNotFound = true;
+        }
     } else {
         m_ok = true;
         LOG(QString("loaded url '%1'").arg(m_url));
     }
     emit downloaded();
+    if (reportNotFound)
+        emit error();
 }
 
 void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
@@ -148,21 +172,37 @@ void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
                 .arg(bytesReceived)
                 .arg(bytesTotal)
                 .arg(m_maxSize));
-        // The reply is dropped like one of an earlier URL: its bytes are
-        // neither kept nor saved. A reply that has all its bytes already
-        // would not report its abort, so the error is reported here.
-        QNetworkReply* reply = m_pReply;
-        m_pReply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        m_data.clear();
-        m_errorCode = QNetworkReply::OperationCanceledError;
-        m_errorString = QString("download larger than %1 bytes").arg(m_maxSize);
-        LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
-        emit error();
+        failCurrentReply(QNetworkReply::OperationCanceledError, QString("download larger than %1 bytes").arg(m_maxSize));
         return;
     }
+    if (m_pReply && m_stallLimitMs > 0)
+        m_stallTimer.start(m_stallLimitMs);
     emit downloadProgress(bytesReceived, bytesTotal);
+}
+
+void FileDownloader::stalled()
+{
+    if (!m_pReply)
+        return;
+    LOG(QString("no data for %1 ms: url '%2'").arg(m_stallLimitMs).arg(m_url));
+    failCurrentReply(QNetworkReply::TimeoutError, QString("no data for %1 ms").arg(m_stallLimitMs));
+}
+
+void FileDownloader::failCurrentReply(int _code, const QString& _errorString)
+{
+    // The reply is dropped like one of an earlier URL: its bytes are neither
+    // kept nor saved. A reply that has all its bytes already would not
+    // report its abort, so the error is reported here.
+    m_stallTimer.stop();
+    QNetworkReply* reply = m_pReply;
+    m_pReply = nullptr;
+    reply->disconnect(this);
+    reply->abort();
+    m_data.clear();
+    m_errorCode = _code;
+    m_errorString = _errorString;
+    LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+    emit error();
 }
 
 void FileDownloader::errorSlot(QNetworkReply::NetworkError _code)

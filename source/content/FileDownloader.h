@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 // Fetches one URL into memory, optionally saves the bytes to a file, and
@@ -34,6 +35,13 @@ public:
     QString errorString() const { return m_errorString; }
     void setMaxSize(qint64 _maxSize) { m_maxSize = _maxSize; }
     qint64 maxSize() const { return m_maxSize; }
+    // A transfer that receives nothing for this long is given up as
+    // QNetworkReply::TimeoutError; 0 (the default) waits for ever.
+    void setStallLimit(int _milliseconds) { m_stallLimitMs = _milliseconds; }
+    int stallLimit() const { return m_stallLimitMs; }
+    // Whether the bytes of the current URL are in the save file (true when
+    // nothing is to be saved).
+    bool isSaved() const { return m_saved; }
 
 signals:
     void downloaded();
@@ -50,6 +58,8 @@ private:
     void save();
     bool isNotFoundPage() const;
     void dropCurrentReply();
+    void failCurrentReply(int _code, const QString& _errorString);
+    void stalled();
 
     QString m_url;
     QString m_fileName;
@@ -60,4 +70,7 @@ private:
     QString m_errorString;
     QPointer<QNetworkReply> m_pReply;
     qint64 m_maxSize;
+    int m_stallLimitMs = 0;
+    QTimer m_stallTimer;
+    bool m_saved = true;
 };

@@ -23,6 +23,7 @@ FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent)
         LOG("connect failed");
     if (!connect(&m_downloader, &AuthFileDownloader::downloadProgress, this, &FirmwareUpdateFileModel::progress))
         LOG("connect failed");
+    m_downloader.setStallLimit(kDownloadStallLimitMs);
 }
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
@@ -186,6 +187,7 @@ void FirmwareUpdateFileModel::StartFileDownload()
         // file name inside the update folder is not fetched at all.
         const QString stored = storedFileName(indexName);
         if (stored.isEmpty()) {
+            LOG(QString("refused file name '%1'").arg(indexName));
             fw->setSelected(false);
             fw->setDone(ProgressHelper::eResultFail);
             LOG(QString("ERROR: download failed %1").arg(indexName));
@@ -251,13 +253,19 @@ void FirmwareUpdateFileModel::processUpdateFile()
                 .arg(data.size())
                 .arg(fw->updateVersionString()));
         const QString stored = storedFileName(fw->m_update.fileName);
-        registerInBackup(*fw, stored);
-        fw->applyUpdateInfo();
-        fw->m_fileName = stored;
-        fw->setDone(ProgressHelper::eResultSuccess);
-        emit versionChanged(fw->m_devType);
-        if (fw->m_devType == DeviceType::Tool && theBridge)
-            theBridge->setApplUpdateInfo(fw->m_version, fw->m_fileName);
+        if (registerInBackup(*fw, stored)) {
+            fw->applyUpdateInfo();
+            fw->m_fileName = stored;
+            fw->setDone(ProgressHelper::eResultSuccess);
+            emit versionChanged(fw->m_devType);
+            if (fw->m_devType == DeviceType::Tool && theBridge)
+                theBridge->setApplUpdateInfo(fw->m_version, fw->m_fileName);
+        } else {
+            // What "backup.ini" does not record, the next start would not
+            // know: the row keeps the file it had.
+            fw->setDone(ProgressHelper::eResultFail);
+            LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+        }
     } else {
         fw->setDone(ProgressHelper::eResultFail);
         LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
@@ -296,31 +304,35 @@ void FirmwareUpdateFileModel::processDownloadError()
     finishActiveRow();
 }
 
-void FirmwareUpdateFileModel::registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName)
+bool FirmwareUpdateFileModel::registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName)
 {
     QSettings backup(backupIniPath(), QSettings::IniFormat);
     QStringList known = readKnownDevices(backup);
     const QString group = QString::number(_fw.m_devType);
-    if (known.contains(group)) {
-        if (!backup.value("devices/keep_old", false).toBool()) {
-            // Only a plain name inside the update folder is ever deleted.
-            const QString oldFile = backup.value(group + "/file").toString();
-            if (!oldFile.isEmpty() && oldFile != _storedName && storedFileName(oldFile) == oldFile) {
-                const QString oldPath = getUpdatePath() + "/" + oldFile;
-                if (QFile::exists(oldPath))
-                    QFile::remove(oldPath);
-            }
-        }
-    } else {
+    const bool wasKnown = known.contains(group);
+    const QString oldFile = backup.value(group + "/file").toString();
+    if (!wasKnown) {
         known.append(group);
         backup.setValue("devices/known_devices", known);
     }
     backup.setValue(group + "/id", _fw.m_devType);
     backup.setValue(group + "/ver", _fw.updateVersionString());
     backup.setValue(group + "/file", _storedName);
+    // The file it replaces goes only once the new one is on record: until
+    // then "backup.ini" names it.
+    if (!syncBackupIni(backup))
+        return false;
+    if (wasKnown && !backup.value("devices/keep_old", false).toBool()) {
+        // Only a plain name inside the update folder is ever deleted.
+        if (!oldFile.isEmpty() && oldFile != _storedName && storedFileName(oldFile) == oldFile) {
+            const QString oldPath = getUpdatePath() + "/" + oldFile;
+            if (QFile::exists(oldPath))
+                QFile::remove(oldPath);
+        }
+    }
     if (_fw.m_devType == DeviceType::UsbStick && theBridge && theBridge->stickInterface())
         theBridge->stickInterface()->setStickUpdateInfo(_fw.updateVersion(), _storedName);
-    backup.sync();
+    return true;
 }
 
 void FirmwareUpdateFileModel::updateFirmwareFileData(const QString& _record)

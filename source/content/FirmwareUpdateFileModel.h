@@ -25,6 +25,10 @@ public:
         HasUpdateRole,
     };
 
+    // A firmware file whose server sends nothing for this long is given up,
+    // so that the queue moves on and the tool leaves the download state.
+    static constexpr int kDownloadStallLimitMs = 30000;
+
     explicit FirmwareUpdateFileModel(QObject* parent = nullptr);
     ~FirmwareUpdateFileModel() override;
 
@@ -58,6 +62,7 @@ public:
     // whether the row has an update at all.
     static bool offersNewerThan(const FirmwareUpdate& _row, quint32 _version);
     void refreshAll();
+    void setDownloadStallLimit(int _milliseconds) { m_downloader.setStallLimit(_milliseconds); }
 
 signals:
     void selectionChanged();
@@ -75,7 +80,7 @@ private:
     void finishActiveRow();
     void logWithoutRow() const;
     void emitRowChanged(int _row);
-    void registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName);
+    bool registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName);
 
     QList<FirmwareUpdate*> m_rows;
     AuthFileDownloader m_downloader;

@@ -1,8 +1,12 @@
 #include "backupIni.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
+#include "AuthFileDownloader.h"
+#include "common/log.h"
 #include "common/settings.h"
 
 QString backupIniPath()
@@ -50,11 +54,36 @@ QString storedFileName(const QString& _fileName)
     // The index is written on Windows as often as not: both separators count.
     QString name = _fileName;
     name.replace('\\', '/');
-    const QFileInfo info(name.mid(name.lastIndexOf('/') + 1));
+    const QString plain = name.mid(name.lastIndexOf('/') + 1);
+    // Windows drops a trailing dot or blank: "a.bin." would be "a.bin" there.
+    if (!isPlainFileName(plain) || plain.endsWith('.') || plain.endsWith(' '))
+        return QString();
+    const QFileInfo info(plain);
     const QString stored = info.completeBaseName() + "." + info.suffix();
     for (const QChar c : stored) {
         if (c != '.')
             return stored;
     }
     return QString();
+}
+
+bool syncBackupIni(QSettings& _backup)
+{
+    _backup.sync();
+    if (_backup.status() == QSettings::NoError)
+        return true;
+    LOG(QString("can not write '%1'").arg(_backup.fileName()));
+    return false;
+}
+
+void removeUnverifiedFiles()
+{
+    const QDir folder(getUpdatePath());
+    const QString pattern = QString("*") + AuthFileDownloader::kPartSuffix;
+    for (const QString& name : folder.entryList({pattern}, QDir::Files | QDir::Hidden)) {
+        if (QFile::remove(folder.filePath(name)))
+            LOG(QString("removed unverified file '%1'").arg(name));
+        else
+            LOG(QString("can not remove unverified file '%1'").arg(name));
+    }
 }

@@ -13,6 +13,7 @@
 
 #include "botan/BotanWrapper.h"
 #include "support/DevelopmentSigner.h"
+#include "support/TestFiles.h"
 
 namespace {
 // Collects what is written to the process's standard output meanwhile.
@@ -49,19 +50,6 @@ private:
     QTemporaryFile m_file;
     int m_saved = -1;
 };
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(_bytes), qint64(_bytes.size()));
-}
 
 QByteArray base64(const QByteArray& _raw)
 {
@@ -185,7 +173,7 @@ void tst_BotanWrapper::verifySigFile()
     const QString dataPath = m_dir.filePath("data.bin");
     const QString sigPath = m_dir.filePath("data.sig");
     QByteArray data = patterned(dataSize);
-    writeFile(dataPath, data);
+    QVERIFY(writeFile(dataPath, data));
     QVERIFY(m_signer->sign(dataPath));
     QByteArray sig = readFile(sigPath).trimmed();
     QCOMPARE(sig.size(), 344); // 256 bytes
@@ -205,7 +193,7 @@ void tst_BotanWrapper::verifySigFile()
         sig[150] = '*';
     } else if (mutation == "flip") {
         data[dataSize / 2] = static_cast<char>(data.at(dataSize / 2) ^ 0x01);
-        writeFile(dataPath, data);
+        QVERIFY(writeFile(dataPath, data));
     } else if (mutation == "short") {
         sig = base64(QByteArray::fromBase64(sig).left(255));
     } else if (mutation == "long") {
@@ -213,7 +201,7 @@ void tst_BotanWrapper::verifySigFile()
     } else if (mutation == "other") {
         sig = m_signer->signature(data + "x");
     }
-    writeFile(sigPath, sig);
+    QVERIFY(writeFile(sigPath, sig));
     if (mutation == "nosig")
         QVERIFY(QFile::remove(sigPath));
     if (mutation == "nodata")
@@ -249,7 +237,7 @@ void tst_BotanWrapper::loadPublicKeyRejectsGarbage()
 
     // Without any key loaded, nothing verifies.
     const QString dataPath = m_dir.filePath("nokey.bin");
-    writeFile(dataPath, "abc");
+    QVERIFY(writeFile(dataPath, "abc"));
     QVERIFY(m_signer->sign(dataPath));
     StdoutCapture quiet;
     QVERIFY(!wrapper.verifySigFile(dataPath.toStdString().c_str(), m_dir.filePath("nokey.sig").toStdString().c_str()));
@@ -267,8 +255,8 @@ void tst_BotanWrapper::signatureOfAnotherKeyFails()
     QCOMPARE(raw.size(), size_t(256));
     const QString dataPath = m_dir.filePath("foreign.bin");
     const QString sigPath = m_dir.filePath("foreign.sig");
-    writeFile(dataPath, data);
-    writeFile(sigPath, QByteArray::fromStdString(Botan::base64_encode(raw)));
+    QVERIFY(writeFile(dataPath, data));
+    QVERIFY(writeFile(sigPath, QByteArray::fromStdString(Botan::base64_encode(raw))));
 
     BotanWrapper wrapper;
     QVERIFY(loadSigningKey(wrapper));

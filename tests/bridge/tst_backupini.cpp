@@ -7,21 +7,10 @@
 #include "content/backupIni.h"
 #include "link/StickInterface.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
 namespace {
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
-}
-
 struct Group
 {
     QString name;

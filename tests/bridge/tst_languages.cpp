@@ -7,6 +7,7 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "link/CSerialPortHandler.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
 namespace {
@@ -20,12 +21,6 @@ QString connectSentence(const QString& _shortCut)
     if (_shortCut == "en_GB" || _shortCut.isEmpty()) // xx.qm is a copy of the English file
         return "Plug a Lumoran USB stick into the computer.";
     return "Connect a Lumoran USB stick with a computer.";
-}
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
 }
 
 QString qmFile(const QString& _name)

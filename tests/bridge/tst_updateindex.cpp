@@ -10,16 +10,11 @@
 #include "link/CSerialPortHandler.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
 namespace {
 constexpr int kWaitMs = 15000;
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 Publisher::IndexEntry entry(quint16 _devType, const QString& _application, const QString& _version,
                             const QString& _fileName, const QString& _sys = QString())

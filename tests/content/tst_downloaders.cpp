@@ -6,22 +6,11 @@
 #include "content/FileDownloader.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
-}
 
 QByteArray firmware(int _size, char _seed)
 {
@@ -150,7 +139,10 @@ void tst_Downloaders::notFoundPageRule()
     downloader.setUrl(m_server->baseUrl(), "page", "html");
     QVERIFY(downloaded.wait(kWaitMs));
 
-    QCOMPARE(error.count(), 0);
+    // The page stands for a missing file like a 404: reported, so that the
+    // owner does not wait for ever.
+    QCOMPARE(error.count(), notFound ? 1 : 0);
+    QCOMPARE(downloader.errorCode(), notFound ? int(QNetworkReply::ContentNotFoundError) : 0);
     QCOMPARE(downloader.isOk(), !notFound);
     QCOMPARE(downloader.data(), notFound ? QByteArray() : body);
     QCOMPARE(readFile(saved), body); // written before it is judged
@@ -293,9 +285,9 @@ void tst_Downloaders::rejectedPairLeavesFinalNames_data()
                                          << int(QNetworkReply::RemoteHostClosedError);
     QTest::newRow("signature dropped midway") << "fw.sig" << UpdateServer::FaultDropMidway << "" << false << 1 << 0
                                               << int(QNetworkReply::RemoteHostClosedError);
-    // The maker's page with status 200: no signal at all, the owner keeps waiting.
-    QTest::newRow("maker page for the data") << "fw.bin" << UpdateServer::FaultNotFoundPage << "" << false << 0 << 0
-                                             << 0;
+    // The maker's page with status 200 counts as a missing file.
+    QTest::newRow("maker page for the data") << "fw.bin" << UpdateServer::FaultNotFoundPage << "" << false << 1 << 0
+                                             << 203;
 }
 
 void tst_Downloaders::rejectedPairLeavesFinalNames()

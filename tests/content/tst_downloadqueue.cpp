@@ -9,22 +9,11 @@
 #include "link/StickInterface.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
+#include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
 namespace {
 constexpr int kWaitMs = 15000;
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
-}
 
 // The records the update index query yields: one per update element, with
 // its parent's devid and application.

@@ -1,5 +1,6 @@
 #include "EndToEndRig.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QCryptographicHash>
@@ -13,6 +14,7 @@
 #include "Scenario.h"
 #include "StickSimulator.h"
 #include "UpdateServer.h"
+#include "botan/BotanWrapper.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "common/settings.h"
@@ -141,6 +143,7 @@ bool EndToEndRig::hold(const Firmware& _firmware)
         m_error = "cannot write held firmware " + file;
         return false;
     }
+    m_signedHashes.insert(sha256Hex(image));
     QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
     const QString group = QString::number(_firmware.devType);
     QStringList known = backup.value("devices/known_devices").toStringList();
@@ -169,17 +172,34 @@ bool EndToEndRig::offer(const QList<Firmware>& _firmware)
             return false;
         }
         m_servedImages.insert(firmware.devType, image);
+        m_signedHashes.insert(sha256Hex(image));
         entries.append({firmware.devType, QString("type %1").arg(firmware.devType), firmware.version,
                         serverFileName(firmware), QString()});
         m_offered.append(firmware);
     }
+    return writeIndex(entries);
+}
+
+bool EndToEndRig::writeIndex(const QList<Publisher::IndexEntry>& _entries)
+{
     Publisher publisher;
     QString error;
     if (!publisher.loadPrivateKey(DevelopmentSigner::privateKeyPath(), &error) ||
-        !publisher.writeIndex(entries, m_served.path(), &error)) {
+        !publisher.writeIndex(_entries, m_served.path(), &error)) {
         m_error = "cannot write the index: " + error;
         return false;
     }
+    return true;
+}
+
+bool EndToEndRig::publish(const QString& _name, const QByteArray& _bytes, bool _signed)
+{
+    if (!m_signer.isValid() || !m_signer.writeFile(m_served.path(), _name, _bytes, _signed)) {
+        m_error = "cannot publish " + _name;
+        return false;
+    }
+    if (_signed)
+        m_signedHashes.insert(sha256Hex(_bytes));
     return true;
 }
 
@@ -325,4 +345,73 @@ bool EndToEndRig::logContains(const QString& _text) const
             return true;
     }
     return false;
+}
+
+bool EndToEndRig::everyImageSigned(int* _count, QString* _why) const
+{
+    QList<const SimDevice*> clients = m_simulator->devices();
+    clients.prepend(&m_simulator->stickClient());
+    *_count = 0;
+    for (const SimDevice* client : clients) {
+        for (const QByteArray& image : client->images()) {
+            ++*_count;
+            if (!m_signedHashes.contains(sha256Hex(image))) {
+                *_why = QString("%1 received %2 bytes (SHA-256 %3) that were never signed")
+                            .arg(client->name())
+                            .arg(image.size())
+                            .arg(QString::fromLatin1(sha256Hex(image)));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool EndToEndRig::updateFolderHoldsOnlyVerified(QString* _why) const
+{
+    QFile keyFile(DevelopmentSigner::publicKeyPath());
+    BotanWrapper verifier;
+    const QByteArray key = keyFile.open(QIODevice::ReadOnly) ? keyFile.readAll() : QByteArray();
+    if (!verifier.loadPublicKey(key.constData(), key.size())) {
+        *_why = "development key not loadable";
+        return false;
+    }
+    const QDir folder(getUpdatePath());
+    const QStringList files = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : files) {
+        const QString path = folder.filePath(name);
+        if (name == "backup.ini")
+            continue;
+        if (name.endsWith(".sig")) {
+            // A replaced data file leaves its signature behind; a signature
+            // beside data files of its name must verify one of them.
+            QStringList data = folder.entryList({QFileInfo(name).completeBaseName() + ".*"}, QDir::Files);
+            data.removeAll(name);
+            const bool verifies = std::any_of(data.begin(), data.end(), [&](const QString& _candidate) {
+                return verifier.verifySigFile(QFile::encodeName(folder.filePath(_candidate)).constData(),
+                                              QFile::encodeName(path).constData());
+            });
+            if (!data.isEmpty() && !verifies) {
+                *_why = QString("'%1' verifies none of %2").arg(name, data.join(", "));
+                return false;
+            }
+            continue;
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !m_signedHashes.contains(sha256Hex(file.readAll()))) {
+            *_why = QString("'%1' in the update folder was never signed").arg(name);
+            return false;
+        }
+    }
+    QSettings backup(folder.filePath("backup.ini"), QSettings::IniFormat);
+    for (const QString& group : backup.value("devices/known_devices").toStringList()) {
+        const QString name = backup.value(group + "/file").toString();
+        if (name.isEmpty())
+            continue;
+        if (!files.contains(name)) {
+            *_why = QString("backup.ini names '%1' for %2, which is not in the update folder").arg(name, group);
+            return false;
+        }
+    }
+    return true;
 }

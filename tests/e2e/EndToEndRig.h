@@ -1,16 +1,16 @@
 #pragma once
 
-#include <memory>
-
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QMetaObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "support/DevelopmentSigner.h"
 #include "support/TestSettings.h"
@@ -68,6 +68,10 @@ public:
     bool hold(const Firmware& _firmware);
     // Before startTool(): images and the signed index on the server.
     bool offer(const QList<Firmware>& _firmware);
+    // A file in the server's folder, signed with the development key or not.
+    bool publish(const QString& _name, const QByteArray& _bytes, bool _signed = true);
+    // Replaces the signed index with these records as they stand.
+    bool writeIndex(const QList<Publisher::IndexEntry>& _entries);
     bool startSimulator(const QJsonObject& _scenario);
     // Creates the bridge, which opens the simulator's line.
     void startTool();
@@ -87,12 +91,20 @@ public:
     StickSimulator* simulator() const { return m_simulator.get(); }
     UpdateServer* server() const { return m_server.get(); }
     QString updatePath() const;
+    QString servedPath() const { return m_served.path(); }
 
     quint32 offeredVersion(quint16 _devType) const;
     QByteArray servedImage(quint16 _devType) const;
     static QByteArray sha256Hex(const QByteArray& _bytes);
     // Every image the simulated client received matches the served file of its type.
     bool imagesMatchServed(quint16 _shortAddress, int* _count, QString* _why) const;
+    // Every image any simulated client (the stick included) received equals
+    // a file this rig signed with the development key.
+    bool everyImageSigned(int* _count, QString* _why) const;
+    // The update folder holds nothing but files the rig signed, signature
+    // files that verify under the development key and "backup.ini", whose
+    // entries name such files; no ".part" file is left.
+    bool updateFolderHoldsOnlyVerified(QString* _why) const;
 
     const QList<WireReply>& wire() const { return m_wire; }
     QList<quint16> offersInOrder() const; // query responses with status 0, devices only
@@ -114,7 +126,20 @@ private:
     QMetaObject::Connection m_wireConnection;
     QList<Firmware> m_offered;
     QHash<quint16, QByteArray> m_servedImages;
+    QSet<QByteArray> m_signedHashes; // SHA-256 (hex) of every file signed with the development key
     QList<WireReply> m_wire;
     quint16 m_stickAddress = 0;
     QString m_error;
 };
+
+// Starts a fresh rig in _rig (a std::unique_ptr<EndToEndRig>) for the next
+// test function, which is skipped where the build cannot verify content signed
+// with the development key. A macro, since QSKIP and QVERIFY return from the
+// test function.
+#define START_END_TO_END_RIG(_rig)                                                                                     \
+    do {                                                                                                               \
+        if (!EndToEndRig::canVerifyDevelopmentContent())                                                               \
+            QSKIP("this build embeds a release key; content signed with the development key cannot verify");           \
+        _rig = std::make_unique<EndToEndRig>();                                                                        \
+        QVERIFY2(_rig->error().isEmpty(), qPrintable(_rig->error()));                                                  \
+    } while (false)

@@ -6,16 +6,11 @@
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "link/StickInterface.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kConnectMs = 10000;
 constexpr int kDownloadMs = 20000;
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 // The tool at its start fetches the signed index from the update server;
@@ -35,10 +30,7 @@ private:
 
 void tst_ContentDownload::init()
 {
-    if (!EndToEndRig::canVerifyDevelopmentContent())
-        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
-    m_rig = std::make_unique<EndToEndRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    START_END_TO_END_RIG(m_rig);
 }
 
 void tst_ContentDownload::cleanup()

@@ -30,10 +30,7 @@ private:
 
 void tst_DeviceUpdateRun::init()
 {
-    if (!EndToEndRig::canVerifyDevelopmentContent())
-        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
-    m_rig = std::make_unique<EndToEndRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    START_END_TO_END_RIG(m_rig);
 }
 
 void tst_DeviceUpdateRun::cleanup()

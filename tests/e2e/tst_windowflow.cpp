@@ -47,10 +47,7 @@ void tst_WindowFlow::initTestCase()
 
 void tst_WindowFlow::init()
 {
-    if (!EndToEndRig::canVerifyDevelopmentContent())
-        QSKIP("this build embeds a release key; content signed with the development key cannot verify");
-    m_rig = std::make_unique<EndToEndRig>();
-    QVERIFY2(m_rig->error().isEmpty(), qPrintable(m_rig->error()));
+    START_END_TO_END_RIG(m_rig);
     m_driver = std::make_unique<WindowDriver>();
 }
 

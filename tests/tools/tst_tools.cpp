@@ -6,6 +6,7 @@
 
 #include "common/common.h"
 #include "support/DevelopmentSigner.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kWaitMs = 15000;
@@ -41,18 +42,6 @@ quint32 le(const QByteArray& _bytes, int _offset, int _size)
     for (int i = _size - 1; i >= 0; --i)
         value = (value << 8) | static_cast<uchar>(_bytes.at(_offset + i));
     return value;
-}
-
-QByteArray readFile(const QString& _path)
-{
-    QFile file(_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& _path, const QByteArray& _bytes)
-{
-    QFile file(_path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size();
 }
 } // namespace
 

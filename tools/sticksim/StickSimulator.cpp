@@ -105,14 +105,8 @@ bool StickSimulator::start(QString& _error)
                 cutLink(cut.forMs);
         });
     }
-    for (const qint64 at : faults.stickRestartsAtMs) {
-        QTimer::singleShot(int(at), Qt::PreciseTimer, this, [this] {
-            if (m_running) {
-                ++m_counters.stickRestarts;
-                restartStick("fault: stick restarts");
-            }
-        });
-    }
+    for (const qint64 at : faults.stickRestartsAtMs)
+        QTimer::singleShot(int(at), Qt::PreciseTimer, this, &StickSimulator::restartNow);
     if (faults.networkIdChangeAtMs >= 0) {
         QTimer::singleShot(int(faults.networkIdChangeAtMs), Qt::PreciseTimer, this, [this] {
             if (!m_running)
@@ -654,6 +648,14 @@ void StickSimulator::restartStick(const QString& _why)
     m_line.setDiscarding(true);
     m_stickTimer.start(delay);
     reschedule();
+}
+
+void StickSimulator::restartNow()
+{
+    if (!m_running)
+        return;
+    ++m_counters.stickRestarts;
+    restartStick("fault: stick restarts");
 }
 
 void StickSimulator::cutLink(qint64 _forMs)

@@ -82,6 +82,9 @@ public:
     // a scenario's link cut does. For tests that need the cut at a moment of
     // their own choosing, such as in the middle of a transfer.
     void cutLink(qint64 _forMs);
+    // The stick restarts at once, as a scenario's stick restart does: silent
+    // for its restart delay, then it connects again.
+    void restartNow();
 
     QString linePath() const { return m_line.peerPath(); }
     const SimLine& line() const { return m_line; }

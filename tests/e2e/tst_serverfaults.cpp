@@ -1,0 +1,253 @@
+#include <QtTest>
+
+#include "EndToEndRig.h"
+#include "StickSimulator.h"
+#include "UpdateServer.h"
+#include "bridge/CProg2Gui.h"
+#include "common/common.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
+
+namespace {
+constexpr int kConnectMs = 10000;
+constexpr int kDownloadMs = 20000;
+constexpr int kRunMs = 30000;
+// Stands in for the tool's 30 s in the run where the server never answers.
+constexpr int kShortStallLimitMs = 2000;
+// Never answered within the test.
+constexpr int kNoAnswerMs = 10 * 60 * 1000;
+constexpr quint16 kFaultyType = 2;
+
+bool appendTo(const QString& _path, const QByteArray& _bytes)
+{
+    QFile file(_path);
+    return file.open(QIODevice::Append) && file.write(_bytes) == _bytes.size();
+}
+
+enum Injection_t {
+    InjectFault,         // an UpdateServer fault on the path
+    InjectDelay,         // the path is answered after delayMs
+    InjectTamperedData,  // the data on the server no longer matches its signature
+};
+} // namespace
+
+Q_DECLARE_METATYPE(Injection_t)
+Q_DECLARE_METATYPE(ProgressHelper::_eResult_t)
+
+// The update server misbehaves while the tool fetches its index or a
+// firmware file: the tool shows the right server text or row result, stays
+// usable, keeps only verified files, and a device never receives anything
+// but a signed image.
+class tst_ServerFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void indexFault_data();
+    void indexFault();
+    void firmwareFault_data();
+    void firmwareFault();
+
+private:
+    void offerAndHold();
+    std::unique_ptr<EndToEndRig> m_rig;
+};
+
+void tst_ServerFaults::init()
+{
+    START_END_TO_END_RIG(m_rig);
+}
+
+void tst_ServerFaults::cleanup()
+{
+    m_rig.reset();
+}
+
+void tst_ServerFaults::offerAndHold()
+{
+    EndToEndRig& rig = *m_rig;
+    for (quint16 type : {1, 2, 4})
+        QVERIFY2(rig.hold({type, "1.0.0", 2500}), qPrintable(rig.error()));
+    QVERIFY2(rig.offer({{1, "1.1.0", 3000}, {2, "1.0.7", 2200}, {4, "2.0.0", 4500}}), qPrintable(rig.error()));
+    // Older than what the tool holds: every device takes an image, held or new.
+    const QJsonArray devices{EndToEndRig::device(0x1a2b, 1, "0.9.0"), EndToEndRig::device(0x3e4f, 2, "0.9.0"),
+                             EndToEndRig::device(0x4a5b, 4, "0.9.0")};
+    QVERIFY2(rig.startSimulator(EndToEndRig::scenario(devices)), qPrintable(rig.error()));
+}
+
+void tst_ServerFaults::indexFault_data()
+{
+    QTest::addColumn<Injection_t>("injection");
+    QTest::addColumn<UpdateServer::Fault_t>("fault");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<QString>("firstText"); // shown once the tool has given up or judged
+    QTest::addColumn<QString>("finalText"); // shown in the end
+
+    const QString noResponse = "Server does not respond";
+    const QString notAvailable = "Update information not available on server";
+    const QString downloadError = "Error during downloading update information";
+    QTest::newRow("no answer") << InjectDelay << UpdateServer::FaultNone << "update.xml" << kNoAnswerMs << noResponse
+                               << noResponse;
+    // The tool gives up waiting after 5 s; the late index is still taken.
+    QTest::newRow("answer after 6 s") << InjectDelay << UpdateServer::FaultNone << "update.xml" << 6000 << noResponse
+                                      << "Update server contacted";
+    QTest::newRow("404") << InjectFault << UpdateServer::FaultNotFound404 << "update.xml" << 0 << notAvailable
+                         << notAvailable;
+    QTest::newRow("not-found page with status 200")
+        << InjectFault << UpdateServer::FaultNotFoundPage << "update.xml" << 0 << notAvailable << notAvailable;
+    QTest::newRow("signature dropped midway") << InjectFault << UpdateServer::FaultDropMidway << "update.sig" << 0
+                                              << downloadError << downloadError;
+    QTest::newRow("wrong signature") << InjectTamperedData << UpdateServer::FaultNone << "update.xml" << 0
+                                     << "Could not authentificate update information"
+                                     << "Could not authentificate update information";
+    QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << "update.xml" << 0
+                                  << downloadError << downloadError;
+}
+
+void tst_ServerFaults::indexFault()
+{
+    QFETCH(Injection_t, injection);
+    QFETCH(UpdateServer::Fault_t, fault);
+    QFETCH(QString, path);
+    QFETCH(int, delayMs);
+    QFETCH(QString, firstText);
+    QFETCH(QString, finalText);
+
+    EndToEndRig& rig = *m_rig;
+    offerAndHold();
+    if (injection == InjectFault)
+        rig.server()->setFault(fault, path);
+    else if (injection == InjectDelay)
+        rig.server()->setDelay(delayMs, path);
+    else
+        QVERIFY(appendTo(rig.servedPath() + "/" + path, "\n<!-- tampered -->\n"));
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+
+    const QString contacting = "Contacting server...";
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->getText(CProg2Gui::ServerErrorTxt_ValId) != contacting,
+                             CProg2Gui::kUpdateXmlTimeoutMs + kConnectMs);
+    QCOMPARE(bridge->getText(CProg2Gui::ServerErrorTxt_ValId), firstText);
+    if (finalText != firstText)
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->getText(CProg2Gui::ServerErrorTxt_ValId), finalText, kConnectMs);
+
+    // The tool stays usable: with the stick joined, the held firmware goes
+    // to the devices, or the offered one once the index came in late.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+    QString why;
+    QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->deviceModel()->rowCount(), 3, kConnectMs);
+    bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+    int images = 0;
+    QVERIFY2(rig.everyImageSigned(&images, &why), qPrintable(why));
+}
+
+void tst_ServerFaults::firmwareFault_data()
+{
+    QTest::addColumn<Injection_t>("injection");
+    QTest::addColumn<UpdateServer::Fault_t>("fault");
+    QTest::addColumn<QString>("suffix"); // of the faulty type's file on the server
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<ProgressHelper::_eResult_t>("result");
+
+    const auto none = UpdateServer::FaultNone;
+    QTest::newRow("no answer") << InjectDelay << none << ".ota" << kNoAnswerMs << ProgressHelper::eResultFail;
+    QTest::newRow("answer after 6 s") << InjectDelay << none << ".ota" << 6000 << ProgressHelper::eResultSuccess;
+    QTest::newRow("404") << InjectFault << UpdateServer::FaultNotFound404 << ".ota" << 0
+                         << ProgressHelper::eResultMissingFile;
+    QTest::newRow("not-found page with status 200") << InjectFault << UpdateServer::FaultNotFoundPage << ".sig" << 0
+                                                    << ProgressHelper::eResultMissingFile;
+    QTest::newRow("dropped midway") << InjectFault << UpdateServer::FaultDropMidway << ".ota" << 0
+                                    << ProgressHelper::eResultFail;
+    // A tampered image under the name the index announces.
+    QTest::newRow("wrong signature") << InjectTamperedData << none << ".ota" << 0 << ProgressHelper::eResultAuthFail;
+    QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << ".ota" << 0
+                                  << ProgressHelper::eResultFail;
+}
+
+void tst_ServerFaults::firmwareFault()
+{
+    QFETCH(Injection_t, injection);
+    QFETCH(UpdateServer::Fault_t, fault);
+    QFETCH(QString, suffix);
+    QFETCH(int, delayMs);
+    QFETCH(ProgressHelper::_eResult_t, result);
+
+    EndToEndRig& rig = *m_rig;
+    offerAndHold();
+    const QString path = QString("type%1_1.0.7").arg(kFaultyType) + suffix;
+    QByteArray tampered;
+    if (injection == InjectFault) {
+        rig.server()->setFault(fault, path);
+    } else if (injection == InjectDelay) {
+        rig.server()->setDelay(delayMs, path);
+    } else {
+        tampered = rig.servedImage(kFaultyType);
+        tampered[tampered.size() - 1] = char(tampered.at(tampered.size() - 1) ^ 0x5a);
+        QVERIFY2(rig.publish(path, tampered, false), qPrintable(rig.error()));
+    }
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+    FirmwareUpdateFileModel* files = bridge->fileModel();
+    if (delayMs == kNoAnswerMs)
+        files->setDownloadStallLimit(kShortStallLimitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
+
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QCOMPARE(bridge->getText(CProg2Gui::ServerErrorTxt_ValId), QString("Update server contacted"));
+    for (quint16 type : {1, 2, 4}) {
+        const FirmwareUpdate* record = files->findByDevType(type);
+        QVERIFY(record);
+        QCOMPARE(record->m_result, type == kFaultyType ? result : ProgressHelper::eResultSuccess);
+        QCOMPARE(record->m_version, type == kFaultyType && result != ProgressHelper::eResultSuccess
+                                        ? parseVersion("1.0.0")
+                                        : rig.offeredVersion(type));
+    }
+    QString why;
+    QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
+    QSettings backup(rig.updatePath() + "/backup.ini", QSettings::IniFormat);
+    const QString fileOnRecord = backup.value(QString("%1/file").arg(kFaultyType)).toString();
+    QVERIFY(QFile::exists(rig.updatePath() + "/" + fileOnRecord));
+    if (result != ProgressHelper::eResultSuccess)
+        QCOMPARE(fileOnRecord, QString("held_%1.ota").arg(kFaultyType));
+
+    // Every device gets what the tool holds; a tampered image never leaves it.
+    ZigBeeDeviceModel* model = bridge->deviceModel();
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 3, kConnectMs);
+    bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+    auto allSucceeded = [&] {
+        for (quint16 address : {0x1a2b, 0x3e4f, 0x4a5b}) {
+            const ZigBeeDevice* device = model->findDevice(address);
+            if (!device || device->m_result != ProgressHelper::eResultSuccess)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allSucceeded(), kRunMs);
+    int images = 0;
+    QVERIFY2(rig.everyImageSigned(&images, &why), qPrintable(why));
+    QVERIFY(images >= 3);
+    if (!tampered.isEmpty())
+        QVERIFY(!rig.simulator()->device(0x3e4f)->images().contains(tampered));
+    bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
+
+    // Once the server behaves, the same button fetches the file.
+    rig.server()->clearFaults();
+    if (injection == InjectTamperedData)
+        QVERIFY2(rig.publish(path, rig.servedImage(kFaultyType)), qPrintable(rig.error()));
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QVERIFY(rig.holdsOffered());
+    QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
+}
+
+QTEST_GUILESS_MAIN(tst_ServerFaults)
+#include "tst_serverfaults.moc"
