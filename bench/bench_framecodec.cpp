@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
+#include <QList>
 
 #include "link/FrameCodec.h"
 #include "link/FrameDeframer.h"
@@ -54,32 +55,92 @@ void BM_Decode(benchmark::State& state, const QByteArray& body)
     state.SetBytesProcessed(int64_t(state.iterations()) * wire.size());
 }
 
-// One 1 MiB chunk holding thousands of frames, fed to the deframer at once.
-void BM_DecodeLargeChunk(benchmark::State& state)
+QByteArray chunkOfReplies(int _bytes, int* _frames = nullptr)
 {
     const QByteArray body = imageBlockReply();
     QByteArray chunk;
     int count = 0;
-    while (chunk.size() < (1 << 20)) {
+    while (chunk.size() < _bytes) {
         FrameCodec::encodeInto(body, chunk);
         ++count;
     }
+    if (_frames)
+        *_frames = count;
+    return chunk;
+}
+
+// One chunk of 16 KiB to 4 MiB holding image block replies, fed to the
+// deframer at once. The throughput must not fall as the chunk grows.
+void BM_DecodeLargeChunk(benchmark::State& state)
+{
+    int count = 0;
+    const QByteArray chunk = chunkOfReplies(int(state.range(0)) * 1024, &count);
     FrameDeframer deframer;
     int frames = 0;
     for (auto _ : state)
         deframer.feed(chunk, [&frames](const QByteArray&) { ++frames; });
-    benchmark::DoNotOptimize(frames);
+    if (frames != int(state.iterations()) * count || deframer.pendingBytes() != 0)
+        state.SkipWithError("frames lost");
     state.SetBytesProcessed(int64_t(state.iterations()) * chunk.size());
     state.counters["frames_per_chunk"] = count;
-    state.counters["budget_MBps"] = 100;
+    if (state.range(0) == 1024)
+        state.counters["budget_MBps"] = 100;
+}
+
+// The same 1 MiB of frames as the serial port hands it over: in reads of a
+// few bytes to a few KiB, frames cut anywhere.
+void BM_DecodeInReads(benchmark::State& state)
+{
+    int count = 0;
+    const QByteArray stream = chunkOfReplies(1024 * 1024, &count);
+    const int piece = int(state.range(0));
+    QList<QByteArray> reads;
+    for (int at = 0; at < stream.size(); at += piece)
+        reads << stream.mid(at, piece);
+    FrameDeframer deframer;
+    int frames = 0;
+    for (auto _ : state) {
+        for (const QByteArray& read : reads)
+            deframer.feed(read, [&frames](const QByteArray&) { ++frames; });
+    }
+    if (frames != int(state.iterations()) * count)
+        state.SkipWithError("frames lost");
+    state.SetBytesProcessed(int64_t(state.iterations()) * stream.size());
+    state.counters["read_bytes"] = piece;
+}
+
+// One frame of 4 KiB to 256 KiB arriving in reads of 64 bytes: the bytes
+// already searched for the closing delimiter must not be searched again on
+// every read, or the cost grows with the square of the frame.
+void BM_DecodeLongFrame(benchmark::State& state)
+{
+    QByteArray body(int(state.range(0)) * 1024, Qt::Uninitialized);
+    for (int i = 0; i < body.size(); ++i)
+        body[i] = char(i * 131 + 7);
+    const QByteArray wire = FrameCodec::encode(body);
+    QList<QByteArray> reads;
+    for (int at = 0; at < wire.size(); at += 64)
+        reads << wire.mid(at, 64);
+    FrameDeframer deframer;
+    int frames = 0;
+    for (auto _ : state) {
+        for (const QByteArray& read : reads)
+            deframer.feed(read, [&frames](const QByteArray&) { ++frames; });
+    }
+    if (frames != int(state.iterations()))
+        state.SkipWithError("frame lost");
+    state.SetBytesProcessed(int64_t(state.iterations()) * wire.size());
 }
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_Encode, query_next_image_reply_36B, queryNextImageReply());
-BENCHMARK_CAPTURE(BM_Encode, image_block_reply_54B, imageBlockReply());
-BENCHMARK_CAPTURE(BM_Decode, query_next_image_reply_36B, queryNextImageReply());
-BENCHMARK_CAPTURE(BM_Decode, image_block_reply_54B, imageBlockReply());
-BENCHMARK(BM_DecodeLargeChunk)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, query_next_image_reply_36B, queryNextImageReply())->UseRealTime();
+BENCHMARK_CAPTURE(BM_Encode, image_block_reply_54B, imageBlockReply())->UseRealTime();
+BENCHMARK_CAPTURE(BM_Decode, query_next_image_reply_36B, queryNextImageReply())->UseRealTime();
+BENCHMARK_CAPTURE(BM_Decode, image_block_reply_54B, imageBlockReply())->UseRealTime();
+// Chunk sizes in KiB; the budget row is 1 MiB.
+BENCHMARK(BM_DecodeLargeChunk)->RangeMultiplier(4)->Range(16, 4096)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeInReads)->Arg(16)->Arg(512)->Arg(4096)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeLongFrame)->RangeMultiplier(4)->Range(4, 256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

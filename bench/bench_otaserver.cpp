@@ -1,7 +1,9 @@
 // Handling time of OTA requests, from the received frame body (rxFrame) to
 // the framed reply handed to the serial port, with a real image file on disk
 // and a real pseudo-terminal as the port. Log lines are formatted as usual
-// and then dropped, so the figures do not measure a terminal.
+// and then dropped, so the figures do not measure a terminal. The device list
+// holds 1, 10, 100 or 1000 devices; the measured device sorts last, so every
+// lookup of it walks the whole list. The budgets hold for every size.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -10,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -18,6 +21,7 @@
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/OtaRecords.h"
 #include "link/StickInterface.h"
@@ -110,6 +114,10 @@ QByteArray imageBlock(quint16 _shortAddr, quint32 _offset)
 struct Setup
 {
     static constexpr int kImageSize = 100000;
+    // The measured devices: type 1 with the highest addresses, so they sort
+    // after every other device.
+    static constexpr quint16 kServed = 0xFFF0;
+    static constexpr quint16 kWaiting = 0xFFF1;
 
     QTemporaryDir dir;
     QSettings settings {dir.path() + "/bench.ini", QSettings::IniFormat};
@@ -139,6 +147,15 @@ struct Setup
         setSettings(nullptr);
     }
 
+    // _count - 1 other devices of types 1 and 2 that already run the offered
+    // version, so they take no part in the run; they sort before the measured ones.
+    void addOtherDevices(int _count)
+    {
+        ZigBeeDeviceModel* model = bridge->deviceModel();
+        for (int i = 1; i < _count; ++i)
+            model->addZigBeeDevice(quint16(i), quint16(i % 2 == 0 ? 2 : 1), 0x010203);
+    }
+
     // Every request needs a new sequence number, or it is taken for a repetition.
     void send(QByteArray& _frame)
     {
@@ -150,14 +167,17 @@ struct Setup
 void BM_ImageBlock(benchmark::State& state)
 {
     Setup setup;
+    setup.addOtherDevices(int(state.range(0)));
     setup.stick->startDeviceUpdate(true);
-    QByteArray query = queryNextImage(0x1a2b, 0x010200);
+    QByteArray query = queryNextImage(Setup::kServed, 0x010200);
     setup.send(query); // started: the only device in the update list
+    if (setup.bridge->deviceModel()->rowOf(Setup::kServed) != state.range(0) - 1)
+        state.SkipWithError("the served device is not the last row");
 
     // Blocks all through the image except the last one.
     const quint32 blocks = (Setup::kImageSize - 40) / 40;
     quint32 block = 0;
-    QByteArray frame = imageBlock(0x1a2b, 0);
+    QByteArray frame = imageBlock(Setup::kServed, 0);
     // Counts the replies that carry 40 bytes with SUCCESS, to show the
     // figures are those of blocks really served.
     int served = 0;
@@ -180,19 +200,37 @@ void BM_ImageBlock(benchmark::State& state)
             state.ResumeTiming();
         }
     }
-    state.counters["served_share"] = double(served) / double(state.iterations());
+    if (served != int(state.iterations()))
+        state.SkipWithError("not every request was served a full block");
+    state.counters["devices"] = double(state.range(0));
     state.counters["budget_us"] = 20;
 }
 
-void BM_QueryNextImage(benchmark::State& state, bool _inRun)
+enum class Phase_t
+{
+    OutsideRun,
+    // Another device is being updated, in the first 25 minutes of the run.
+    WaitingEarly,
+    // The same after 25 minutes: every request also asks whether any device
+    // is left to update.
+    WaitingLate,
+};
+
+void BM_QueryNextImage(benchmark::State& state, Phase_t _phase)
 {
     Setup setup;
-    QByteArray query = queryNextImage(0x0001, 0x010200);
-    if (_inRun) {
+    setup.addOtherDevices(int(state.range(0)) - 1);
+    QByteArray query = queryNextImage(Setup::kServed, 0x010200);
+    if (_phase != Phase_t::OutsideRun) {
         setup.stick->startDeviceUpdate(true);
-        setup.send(query); // 0x0001 is started; the measured device waits
+        if (_phase == Phase_t::WaitingLate)
+            setup.bridge->deviceModel()->startUpdate(QDateTime::currentDateTimeUtc().addSecs(-2000));
     }
-    QByteArray waiting = queryNextImage(0x0002, 0x010200);
+    setup.send(query); // kServed: started during a run, else only known
+    QByteArray waiting = queryNextImage(Setup::kWaiting, 0x010200);
+    setup.send(waiting); // from here on a known device
+    if (setup.bridge->deviceModel()->rowOf(Setup::kWaiting) != state.range(0) - 1)
+        state.SkipWithError("the measured device is not the last row");
     int sinceDrain = 0;
     for (auto _ : state) {
         setup.send(waiting);
@@ -203,14 +241,21 @@ void BM_QueryNextImage(benchmark::State& state, bool _inRun)
             state.ResumeTiming();
         }
     }
+    if (_phase != Phase_t::OutsideRun && !setup.bridge->isSysState(CProg2Gui::SysStateDeviceUpdate))
+        state.SkipWithError("the run ended");
+    state.counters["devices"] = double(state.range(0));
     state.counters["budget_us"] = 20;
 }
 
 } // namespace
 
-BENCHMARK(BM_ImageBlock)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_QueryNextImage, waiting_during_run, true)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_QueryNextImage, outside_run, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ImageBlock)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QueryNextImage, outside_run, Phase_t::OutsideRun)
+    ->Arg(2)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QueryNextImage, waiting_in_run, Phase_t::WaitingEarly)
+    ->Arg(2)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QueryNextImage, waiting_after_25min, Phase_t::WaitingLate)
+    ->Arg(2)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {

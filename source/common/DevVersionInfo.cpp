@@ -10,9 +10,13 @@ const FirmwareUpdate* DevVersionInfo::fileRecord() const
 
 bool DevVersionInfo::hasUpdate() const
 {
-    const FirmwareUpdate* record = fileRecord();
+    return hasUpdateFrom(fileRecord());
+}
+
+bool DevVersionInfo::hasUpdateFrom(const FirmwareUpdate* _record) const
+{
     // An unknown file version never counts as newer.
-    return record && record->m_version != kNoVersion && record->m_version > m_version;
+    return _record && _record->m_version != kNoVersion && _record->m_version > m_version;
 }
 
 QString DevVersionInfo::updateVersionString() const

@@ -10,6 +10,10 @@ class DevVersionInfo : public VersionInfo
 {
 public:
     bool hasUpdate() const override;
+    // The same answer against a record the caller has already looked up for
+    // this device's type (null: no file held); lets a walk over many devices
+    // look each type up once.
+    bool hasUpdateFrom(const FirmwareUpdate* _record) const;
     QString updateVersionString() const override;
     quint32 updateVersion() const override;
 

@@ -1,5 +1,6 @@
 #include "ZigBeeDeviceModel.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "bridge/CProg2Gui.h"
@@ -17,7 +18,33 @@ QString hex6(uint _value)
 {
     return QString("%1").arg(_value, 6, 16, QChar('0'));
 }
+
+quint64 sortKeyOf(const ZigBeeDevice* _device)
+{
+    return ZigBeeDeviceModel::sortKey(_device->shortAddr, _device->m_devType);
+}
 } // namespace
+
+// The file record of the last device type asked for: the rows are sorted by
+// type, so a walk over the list looks each type up about once.
+class FileRecordCache
+{
+public:
+    const FirmwareUpdate* of(quint16 _devType)
+    {
+        if (!m_valid || _devType != m_devType) {
+            m_record = theFileModel ? theFileModel->findByDevType(_devType) : nullptr;
+            m_devType = _devType;
+            m_valid = true;
+        }
+        return m_record;
+    }
+
+private:
+    const FirmwareUpdate* m_record = nullptr;
+    quint16 m_devType = 0;
+    bool m_valid = false;
+};
 
 ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent)
     : QAbstractListModel(parent)
@@ -154,15 +181,18 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
         return;
     }
 
+    // After every row whose key is not greater: the rows are in key order.
     const quint64 key = sortKey(_shortAddr, _devType);
-    int position = 0;
-    while (position < m_list.size() && sortKey(m_list.at(position)->shortAddr, m_list.at(position)->m_devType) <= key)
-        ++position;
+    const auto after = std::upper_bound(m_list.cbegin(), m_list.cend(), key,
+                                        [](quint64 _key, const ZigBeeDevice* _row) { return _key < sortKeyOf(_row); });
+    const int position = int(after - m_list.cbegin());
 
     // The row goes straight to its sorted place, so views and persistent
     // indexes follow the rows that move down.
     beginInsertRows(QModelIndex(), position, position);
-    m_list.insert(position, new ZigBeeDevice(_shortAddr, _devType, _version));
+    auto* device = new ZigBeeDevice(_shortAddr, _devType, _version);
+    m_list.insert(position, device);
+    m_byAddress.insert(_shortAddr, device);
     LOG(QString("added device: shortAddr %1, devType %2 (%3), version 0x%4, idx %5")
             .arg(hex4(_shortAddr))
             .arg(_devType)
@@ -174,17 +204,19 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
 
 ZigBeeDevice* ZigBeeDeviceModel::findDevice(ushort _shortAddr) const
 {
-    const int row = rowOf(_shortAddr);
-    return row < 0 ? nullptr : m_list.at(row);
+    return m_byAddress.value(_shortAddr, nullptr);
 }
 
 int ZigBeeDeviceModel::rowOf(ushort _shortAddr) const
 {
-    for (int row = 0; row < m_list.size(); ++row) {
-        if (m_list.at(row)->shortAddr == _shortAddr)
-            return row;
-    }
-    return -1;
+    const ZigBeeDevice* device = findDevice(_shortAddr);
+    if (!device)
+        return -1;
+    // A row's address and type never change, so its key finds it.
+    const auto it = std::lower_bound(
+        m_list.cbegin(), m_list.cend(), sortKeyOf(device),
+        [](const ZigBeeDevice* _row, quint64 _key) { return sortKeyOf(_row) < _key; });
+    return (it != m_list.cend() && *it == device) ? int(it - m_list.cbegin()) : -1;
 }
 
 void ZigBeeDeviceModel::updateActivity(ushort _shortAddr, const QDateTime& _now)
@@ -269,6 +301,7 @@ void ZigBeeDeviceModel::clear()
     if (m_list.isEmpty())
         return;
     beginRemoveRows(QModelIndex(), 0, m_list.size() - 1);
+    m_byAddress.clear();
     qDeleteAll(m_list);
     m_list.clear();
     endRemoveRows();
@@ -289,29 +322,58 @@ bool ZigBeeDeviceModel::isInRun() const
     return m_gui && m_gui->isSysState(CProg2Gui::SysStateDeviceUpdate);
 }
 
+bool ZigBeeDeviceModel::counts(const ZigBeeDevice* _device, eCountType_t _type, FileRecordCache& _records)
+{
+    // The cheap conditions first; the file record only when they hold.
+    const bool failedOut = _device->m_failCounter >= ProgressHelper::kMaxFailures;
+    switch (_type) {
+    case eCountTypeUpdatable:
+        return _device->hasUpdateFrom(_records.of(_device->m_devType));
+    case eCountTypeToUpdate:
+        return !failedOut && _device->hasUpdateFrom(_records.of(_device->m_devType));
+    case eCountTypeWallTransmitterAwake:
+        return !failedOut && _device->isWallTransmitter()
+            && _device->m_clientState != ZigBeeDevice::eClientStateNoActivity
+            && _device->hasUpdateFrom(_records.of(_device->m_devType));
+    }
+    return false;
+}
+
 int ZigBeeDeviceModel::getSpecialCount(eCountType_t _type) const
 {
-    int count = 0;
-    for (const ZigBeeDevice* device : m_list) {
-        switch (_type) {
-        case eCountTypeUpdatable:
-            count += device->hasUpdate() ? 1 : 0;
-            break;
-        case eCountTypeToUpdate:
-            count += isToUpdate(device) ? 1 : 0;
-            break;
-        case eCountTypeWallTransmitterAwake:
-            count += (isToUpdate(device) && device->isWallTransmitter()
-                      && device->m_clientState != ZigBeeDevice::eClientStateNoActivity)
-                ? 1
-                : 0;
-            break;
-        default:
+    switch (_type) {
+    case eCountTypeUpdatable:
+    case eCountTypeToUpdate:
+    case eCountTypeWallTransmitterAwake:
+        break;
+    default:
+        for (int row = 0; row < m_list.size(); ++row)
             LOG(QString("wrong count type %1").arg(int(_type)));
-            break;
-        }
+        return 0;
     }
+    FileRecordCache records;
+    int count = 0;
+    for (const ZigBeeDevice* device : m_list)
+        count += counts(device, _type, records) ? 1 : 0;
     return count;
+}
+
+bool ZigBeeDeviceModel::hasAny(eCountType_t _type) const
+{
+    switch (_type) {
+    case eCountTypeUpdatable:
+    case eCountTypeToUpdate:
+    case eCountTypeWallTransmitterAwake:
+        break;
+    default:
+        return getSpecialCount(_type) > 0; // logs the wrong type as the count does
+    }
+    FileRecordCache records;
+    for (const ZigBeeDevice* device : m_list) {
+        if (counts(device, _type, records))
+            return true;
+    }
+    return false;
 }
 
 bool ZigBeeDeviceModel::isMinTimeElapsed() const

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QTimer>
 #include <QVariantMap>
@@ -9,6 +10,7 @@
 #include "ZigBeeDevice.h"
 
 class CProg2Gui;
+class FileRecordCache;
 
 // Every device heard on the network, in a fixed order (wall transmitters
 // first, then by device type and short address), with the summary figures of
@@ -64,6 +66,8 @@ public:
     void clear();
 
     int getSpecialCount(eCountType_t _type) const;
+    // getSpecialCount(_type) > 0, without walking further than the first such device.
+    bool hasAny(eCountType_t _type) const;
     bool isMinTimeElapsed() const;
     bool isMinTimeElapsed(const QDateTime& _now) const;
     int progressPerMille() const;
@@ -90,8 +94,14 @@ private:
     bool takesPart(const ZigBeeDevice* _device) const;
     bool isToUpdate(const ZigBeeDevice* _device) const;
     bool isInRun() const;
+    // Whether a device counts for _type (a defined one), its type's file
+    // record looked up through _records.
+    static bool counts(const ZigBeeDevice* _device, eCountType_t _type, FileRecordCache& _records);
 
     QList<ZigBeeDevice*> m_list;
+    // The rows by short address: requests name their device by address, and
+    // a large network must not be searched row by row for every request.
+    QHash<ushort, ZigBeeDevice*> m_byAddress;
     CProg2Gui* m_gui = nullptr;
     QTimer m_timer;
     QDateTime m_startTime;

@@ -7,6 +7,7 @@
 void FrameDeframer::clear()
 {
     m_buffer.clear();
+    m_searched = 0;
 }
 
 void FrameDeframer::feed(const QByteArray& _chunk, const FrameHandler& _onFrame)
@@ -27,14 +28,21 @@ void FrameDeframer::feed(const QByteArray& _chunk, const FrameHandler& _onFrame)
             LOG(QString("skip %1 bytes").arg(start - pos));
             pos = start;
         }
-        int end = m_buffer.indexOf(FrameCodec::kDelimiter, pos + 1);
+        // A frame still open from the last chunk was searched to its end then.
+        const int from = pos == 0 ? qMax(1, m_searched) : pos + 1;
+        int end = m_buffer.indexOf(FrameCodec::kDelimiter, from);
         while (end == pos + 1) {
             LOG(QString("skip delimiter next to delimiter byte"));
             ++pos;
             end = m_buffer.indexOf(FrameCodec::kDelimiter, pos + 1);
         }
-        if (end < 0)
-            break; // incomplete: wait for the closing delimiter
+        if (end < 0) {
+            // Incomplete: wait for the closing delimiter. The bytes after the
+            // opening one hold none, so the next chunk continues the search.
+            m_buffer.remove(0, pos);
+            m_searched = m_buffer.size();
+            return;
+        }
 
         QByteArray frame = FrameCodec::unescape(data + pos + 1, end - pos - 1);
         pos = end + 1;
@@ -48,4 +56,5 @@ void FrameDeframer::feed(const QByteArray& _chunk, const FrameHandler& _onFrame)
         }
     }
     m_buffer.remove(0, pos);
+    m_searched = 0;
 }

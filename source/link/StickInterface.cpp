@@ -392,7 +392,9 @@ bool StickInterface::isStickUpdateAvailable() const
 void StickInterface::checkUpdateStop()
 {
     ZigBeeDeviceModel* model = deviceModel();
-    if (model && model->getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate) == 0 && model->isMinTimeElapsed()) {
+    // The time first: it is cheap, and for the first 25 minutes of a run it
+    // alone decides.
+    if (model && model->isMinTimeElapsed() && !model->hasAny(ZigBeeDeviceModel::eCountTypeToUpdate)) {
         LOG("update stop");
         model->stopUpdate();
     }
@@ -592,7 +594,7 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
         } else if (_device->hasUpdate() && _device->m_failCounter < ProgressHelper::kMaxFailures
                    && m_updateList.isEmpty()
                    && (_device->isWallTransmitter()
-                       || model->getSpecialCount(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake) == 0)) {
+                       || !model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake))) {
             LOG(QString("starting update shortAddr %1").arg(hex(address, 4)));
             m_updateList.append(address);
             start = true;

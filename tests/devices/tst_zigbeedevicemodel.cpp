@@ -14,6 +14,7 @@ class tst_ZigBeeDeviceModel : public QObject
 private slots:
     void sortOrder();
     void knownAddressKeepsItsRow();
+    void lookupInLargeList();
     void roles();
     void donePicture_data();
     void donePicture();
@@ -90,6 +91,51 @@ void tst_ZigBeeDeviceModel::knownAddressKeepsItsRow()
     QCOMPARE(inserted.count() + changed.count() + repaint.count(), 0);
     QVERIFY(log.contains("Version change: device already known: shortAddr 0010, devType 2, version 010203"));
     QVERIFY(log.contains("device already known: shortAddr 0020, devType 1, version 010000"));
+}
+
+void tst_ZigBeeDeviceModel::lookupInLargeList()
+{
+    StickHarness harness;
+    ZigBeeDeviceModel& model = *harness.model;
+    // Addresses and types in no particular order, some addresses repeated.
+    quint32 state = 12345;
+    QSet<ushort> added;
+    for (int i = 0; i < 600; ++i) {
+        state = state * 1103515245u + 12345u;
+        const ushort address = ushort((state >> 8) % 400);
+        const ushort type = ushort(1 + (state >> 20) % 6);
+        model.addZigBeeDevice(address, type, 0);
+        added.insert(address);
+    }
+    QCOMPARE(model.rowCount(), added.size());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const ushort address = ushort(model.data(model.index(row), ZigBeeDeviceModel::NameRole).toString().toUShort(
+            nullptr, 16));
+        QCOMPARE(model.rowOf(address), row);
+        QVERIFY(model.findDevice(address));
+        QCOMPARE(model.findDevice(address)->shortAddr, address);
+        if (row > 0) {
+            const ZigBeeDevice* before = model.findDevice(ushort(
+                model.data(model.index(row - 1), ZigBeeDeviceModel::NameRole).toString().toUShort(nullptr, 16)));
+            QVERIFY(ZigBeeDeviceModel::sortKey(before->shortAddr, before->m_devType)
+                    < ZigBeeDeviceModel::sortKey(address, model.findDevice(address)->m_devType));
+        }
+    }
+    for (ushort address = 0; address < 400; ++address) {
+        if (!added.contains(address)) {
+            QCOMPARE(model.rowOf(address), -1);
+            QVERIFY(!model.findDevice(address));
+        }
+    }
+
+    // After clearing, nothing is found, and an address comes back as new.
+    const ushort some = *added.cbegin();
+    model.clear();
+    QCOMPARE(model.rowOf(some), -1);
+    QVERIFY(!model.findDevice(some));
+    model.addZigBeeDevice(some, 4, 0x010000);
+    QCOMPARE(model.rowOf(some), 0);
+    QCOMPARE(model.findDevice(some)->m_devType, quint16(4));
 }
 
 void tst_ZigBeeDeviceModel::roles()
@@ -200,9 +246,25 @@ void tst_ZigBeeDeviceModel::specialCounts()
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeUpdatable), 4);
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 3);
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake), 1);
+    QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeUpdatable));
+    QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
+    QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake));
     LogCapture log;
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountType_t(7)), 0);
     QCOMPARE(log.count("wrong count type 7"), 6);
+
+    // The last device of each kind gone: every answer turns with the count.
+    model.findDevice(0x04)->setClientState(ZigBeeDevice::eClientStateNoActivity, false);
+    QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake), 0);
+    QVERIFY(!model.hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake));
+    for (ushort address : {0x01, 0x04, 0x05})
+        model.findDevice(address)->m_failCounter = 3;
+    QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 0);
+    QVERIFY(!model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
+    QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeUpdatable)); // given up still has an update
+    theFileModel->addFirmwareFile(4, "9.0.0", "plug.ota", 0);     // 0x06 now has one too
+    QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 1);
+    QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
 }
 
 void tst_ZigBeeDeviceModel::combinedProgress_data()

@@ -20,6 +20,7 @@ private slots:
     void roundTripOfEscapeHeavyBodies();
     void badCrcLogsResidueAndHexDump();
     void largeChunkOfManyFrames();
+    void longFrameOverManyChunks();
 
 private:
     // Feeds the stream whole, byte by byte, or twice back to back.
@@ -203,6 +204,39 @@ void tst_FrameCodec::largeChunkOfManyFrames()
     });
     QCOMPARE(received, count);
     QCOMPARE(deframer.pendingBytes(), 0);
+}
+
+void tst_FrameCodec::longFrameOverManyChunks()
+{
+    // A 3000-byte body full of bytes to escape, arriving 7 bytes at a time,
+    // with the next frame starting in the chunk that ends it.
+    QByteArray body;
+    for (int i = 0; i < 3000; ++i)
+        body.append(i % 3 == 0 ? char(0x7E) : char(i));
+    const QByteArray stream = FrameCodec::encode(body) + QByteArray::fromHex("7e 01 f1 e1 7e");
+    QList<QByteArray> chunks;
+    for (int pos = 0; pos < stream.size(); pos += 7)
+        chunks.append(stream.mid(pos, 7));
+    FrameDeframer deframer;
+    QCOMPARE(deframeAll(chunks, deframer), (ByteArrayList {body, QByteArray::fromHex("01")}));
+    QCOMPARE(deframer.pendingBytes(), 0);
+
+    // A frame left incomplete and then dropped with clear() leaves nothing
+    // behind: a short frame after it is found at once.
+    QCOMPARE(deframeAll({stream.left(2000)}, deframer), ByteArrayList {});
+    QCOMPARE(deframer.pendingBytes(), 2000);
+    deframer.clear();
+    QCOMPARE(deframer.pendingBytes(), 0);
+    QCOMPARE(deframeAll({QByteArray::fromHex("7e 02 6a d3 7e")}, deframer), ByteArrayList {QByteArray::fromHex("02")});
+
+    // A frame completed in a later chunk is checked like any other: a bad one
+    // is dropped and the frame after it still comes.
+    LogCapture log;
+    QCOMPARE(deframeAll({QByteArray::fromHex("7e 05 06 07"), QByteArray::fromHex("08 7e"),
+                         QByteArray::fromHex("7e 01 f1 e1 7e")},
+                        deframer),
+             ByteArrayList {QByteArray::fromHex("01")});
+    QVERIFY(log.lines().value(0).startsWith("skip frame due to wrong crc:  0x"));
 }
 
 QTEST_GUILESS_MAIN(tst_FrameCodec)

@@ -31,6 +31,7 @@ private slots:
     void runEnds();
     void toolClosingTheLineIsSurvived();
     void pacingHoldsTheBaudRate();
+    void receivePacingHoldsTheBaudRate();
     void executableRunsAndSummarises();
 };
 
@@ -567,6 +568,55 @@ void tst_StickSimulator::pacingHoldsTheBaudRate()
     QCOMPARE(tool.bytesReceived(), qint64(wire.size()));
     QCOMPARE(overruns, 0);
     QCOMPARE(line.bytesWritten(), qint64(wire.size()));
+}
+
+void tst_StickSimulator::receivePacingHoldsTheBaudRate()
+{
+    SimLine line;
+    QString error;
+    QVERIFY2(line.openPty(error), qPrintable(error));
+    ToolEnd tool;
+    QVERIFY(tool.open(line.peerPath()));
+    QTRY_VERIFY_WITH_TIMEOUT(!line.isPeerClosed(), 2000);
+    line.setRxBaud(1000); // 100 bytes per second
+
+    QByteArray received;
+    QElapsedTimer clock;
+    int overruns = 0;
+    qint64 lastMs = 0;
+    connect(&line, &SimLine::received, this, [&](const QByteArray& _bytes) {
+        received += _bytes;
+        lastMs = clock.elapsed();
+        // A byte is passed on once its ten milliseconds are over, not before.
+        if (received.size() > lastMs / 10)
+            ++overruns;
+    });
+    const QByteArray first = testImage(30);
+    clock.start();
+    QVERIFY(tool.sendRaw(first));
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), first.size(), 5000);
+    QCOMPARE(received, first);
+    QCOMPARE(overruns, 0);
+    QVERIFY2(lastMs >= 300, qPrintable(QString::number(lastMs)));
+    QCOMPARE(line.bytesReceived(), qint64(first.size()));
+    QCOMPARE(line.pendingReceived(), 0);
+
+    // Bytes that arrive while the line is busy queue behind those before them.
+    received.clear();
+    overruns = 0;
+    clock.restart();
+    QVERIFY(tool.sendRaw(first.left(10)));
+    QVERIFY(tool.sendRaw(first.mid(10, 10)));
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 20, 5000);
+    QCOMPARE(received, first.left(20));
+    QCOMPARE(overruns, 0);
+    QVERIFY2(lastMs >= 200, qPrintable(QString::number(lastMs)));
+
+    // Discarding drops what still waits.
+    QVERIFY(tool.sendRaw(first));
+    QTRY_VERIFY_WITH_TIMEOUT(line.pendingReceived() > 0, 2000);
+    line.setDiscarding(true);
+    QCOMPARE(line.pendingReceived(), 0);
 }
 
 void tst_StickSimulator::executableRunsAndSummarises()

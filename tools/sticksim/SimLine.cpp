@@ -7,13 +7,34 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/timerfd.h>
+#endif
+
+#include <cmath>
 
 #include <QSocketNotifier>
 
 namespace {
 constexpr int kPeerCheckMs = 50;
-constexpr int kBlockedRetryMs = 10;
+constexpr qint64 kMs = 1000000;
+constexpr qint64 kBlockedRetryNs = 10 * kMs;
+constexpr qint64 kPacedBlockedRetryNs = kMs;
+// A paced direction hands bytes over in slices of about this long, so that a
+// long burst flows in pieces while a short frame goes at once when it is done.
+constexpr qint64 kSliceNs = 2 * kMs;
+constexpr qint64 kBitsPerByte = 10;
 constexpr int kMaxQueuedBytes = 64 * 1024; // a peer that reads nothing does not make the queue grow for ever
+
+qint64 byteNs(int _baud)
+{
+    return kBitsPerByte * 1000 * kMs / _baud;
+}
+
+qint64 sliceBytes(int _baud)
+{
+    return qMax<qint64>(1, kSliceNs / byteNs(_baud));
+}
 
 void makeRaw(int _fd)
 {
@@ -27,20 +48,54 @@ void makeRaw(int _fd)
 }
 } // namespace
 
+void SimLine::Pace::restartIfIdle(qint64 _nowNs, int _baud)
+{
+    if (_nowNs >= dueAt(0, _baud)) {
+        startNs = _nowNs;
+        bytes = 0;
+    }
+}
+
+qint64 SimLine::Pace::due(qint64 _nowNs, int _baud) const
+{
+    // In floating point: nanoseconds times the baud rate overflow 64 bits
+    // after a few hours of busy line. The small addition keeps a byte whose
+    // time is exactly now from being rounded away.
+    const double passed = double(_nowNs - startNs) * double(_baud) / double(kBitsPerByte * 1000 * kMs);
+    return qint64(std::floor(passed + 1e-6)) - bytes;
+}
+
+qint64 SimLine::Pace::dueAt(qint64 _n, int _baud) const
+{
+    const qint64 bits = (bytes + _n) * kBitsPerByte * 1000 * kMs;
+    return startNs + (bits + _baud - 1) / _baud;
+}
+
 SimLine::SimLine(QObject* _parent) : QObject(_parent)
 {
     m_peerTimer.setSingleShot(true);
     m_peerTimer.setInterval(kPeerCheckMs);
     connect(&m_peerTimer, &QTimer::timeout, this, &SimLine::checkPeer);
-    m_drainTimer.setSingleShot(true);
-    m_drainTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_drainTimer, &QTimer::timeout, this, &SimLine::drain);
+#ifdef __linux__
+    m_wakeFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_wakeFd >= 0) {
+        m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+        connect(m_wakeNotifier, &QSocketNotifier::activated, this, &SimLine::onWake);
+    }
+#endif
+    m_wakeTimer.setSingleShot(true);
+    m_wakeTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_wakeTimer, &QTimer::timeout, this, &SimLine::onWake);
     m_clock.start();
 }
 
 SimLine::~SimLine()
 {
     close();
+    delete m_wakeNotifier;
+    m_wakeNotifier = nullptr;
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
 }
 
 bool SimLine::openPty(QString& _error)
@@ -100,8 +155,11 @@ bool SimLine::adopt(int _fd, const QString& _peerPath)
 void SimLine::close()
 {
     m_peerTimer.stop();
-    m_drainTimer.stop();
     m_queue.clear();
+    m_rxQueue.clear();
+    m_txNextNs = -1;
+    m_rxNextNs = -1;
+    rearm();
     delete m_notifier;
     m_notifier = nullptr;
     if (m_fd >= 0)
@@ -114,12 +172,18 @@ void SimLine::setBaud(int _baud)
     m_baud = _baud > 0 ? _baud : 0;
 }
 
+void SimLine::setRxBaud(int _rxBaud)
+{
+    m_rxBaud = _rxBaud > 0 ? _rxBaud : 0;
+}
+
 void SimLine::setDiscarding(bool _discarding)
 {
     m_discarding = _discarding;
     if (_discarding) {
-        m_bytesDropped += m_queue.size();
+        m_bytesDropped += m_queue.size() + m_rxQueue.size();
         m_queue.clear();
+        m_rxQueue.clear();
     }
 }
 
@@ -144,10 +208,40 @@ void SimLine::onReadable()
         hungUp = true; // EIO on a master whose slave is closed, or end of file
         break;
     }
-    if (!chunk.isEmpty())
-        emit received(chunk);
+    if (!chunk.isEmpty()) {
+        if (m_rxBaud > 0) {
+            if (m_rxQueue.isEmpty())
+                m_rxPace.restartIfIdle(m_clock.nsecsElapsed(), m_rxBaud);
+            m_rxQueue.append(chunk);
+            releaseReceived();
+        } else {
+            m_bytesReceived += chunk.size();
+            emit received(chunk);
+        }
+    }
     if (hungUp)
         peerHungUp();
+}
+
+void SimLine::releaseReceived()
+{
+    QByteArray released;
+    if (!m_rxQueue.isEmpty()) {
+        const qint64 n = qMin<qint64>(m_rxQueue.size(), m_rxPace.due(m_clock.nsecsElapsed(), m_rxBaud));
+        if (n > 0) {
+            released = m_rxQueue.left(int(n));
+            m_rxQueue.remove(0, int(n));
+            m_rxPace.bytes += n;
+            m_bytesReceived += n;
+        }
+    }
+    m_rxNextNs = m_rxQueue.isEmpty()
+        ? -1
+        : m_rxPace.dueAt(qMin<qint64>(m_rxQueue.size(), sliceBytes(m_rxBaud)), m_rxBaud);
+    rearm();
+    // Last: the receiver may write, discard or close the line.
+    if (!released.isEmpty())
+        emit received(released);
 }
 
 void SimLine::peerHungUp()
@@ -186,40 +280,88 @@ void SimLine::write(const QByteArray& _bytes)
         m_bytesDropped += _bytes.size();
         return;
     }
-    if (m_queue.isEmpty() && m_baud > 0) {
-        // The line ran idle: pacing starts afresh.
-        const qint64 lineBusyUntilNs = m_paceStartNs + m_pacedBytes * 10 * 1000000000LL / m_baud;
-        if (m_clock.nsecsElapsed() >= lineBusyUntilNs) {
-            m_paceStartNs = m_clock.nsecsElapsed();
-            m_pacedBytes = 0;
-        }
-    }
+    if (m_queue.isEmpty() && m_baud > 0)
+        m_txPace.restartIfIdle(m_clock.nsecsElapsed(), m_baud);
     m_queue.append(_bytes);
-    if (!m_drainTimer.isActive())
+    if (m_txNextNs < 0)
         drain();
 }
 
 void SimLine::drain()
 {
-    if (m_fd < 0 || m_queue.isEmpty())
+    if (m_fd < 0 || m_queue.isEmpty()) {
+        m_txNextNs = -1;
+        rearm();
         return;
-    qint64 allowed = m_queue.size();
-    if (m_baud > 0) {
-        // A byte may start once the bytes before it have had their ten bit times.
-        const qint64 elapsedNs = m_clock.nsecsElapsed() - m_paceStartNs;
-        allowed = qMin<qint64>(allowed, elapsedNs * m_baud / (10 * 1000000000LL) + 1 - m_pacedBytes);
     }
+    const qint64 now = m_clock.nsecsElapsed();
+    qint64 allowed = m_queue.size();
+    if (m_baud > 0)
+        allowed = qMin(allowed, m_txPace.due(now, m_baud));
+    bool blocked = false;
     if (allowed > 0) {
         const ssize_t n = ::write(m_fd, m_queue.constData(), size_t(allowed));
         if (n > 0) {
             m_queue.remove(0, int(n));
             m_bytesWritten += n;
-            m_pacedBytes += n;
+            m_txPace.bytes += n;
+            blocked = n < allowed;
         } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
             peerHungUp();
             return;
+        } else {
+            blocked = true;
         }
     }
-    if (!m_queue.isEmpty())
-        m_drainTimer.start(m_baud > 0 ? 1 : kBlockedRetryMs);
+    if (m_queue.isEmpty())
+        m_txNextNs = -1;
+    else if (blocked)
+        m_txNextNs = now + (m_baud > 0 ? kPacedBlockedRetryNs : kBlockedRetryNs);
+    else
+        m_txNextNs = m_txPace.dueAt(qMin<qint64>(m_queue.size(), sliceBytes(m_baud)), m_baud);
+    rearm();
+}
+
+void SimLine::onWake()
+{
+#ifdef __linux__
+    if (m_wakeFd >= 0) {
+        quint64 expirations = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &expirations, sizeof(expirations));
+    }
+#endif
+    const qint64 now = m_clock.nsecsElapsed();
+    if (m_txNextNs >= 0 && m_txNextNs <= now)
+        drain();
+    if (m_rxNextNs >= 0 && m_rxNextNs <= now)
+        releaseReceived();
+    rearm();
+}
+
+void SimLine::rearm()
+{
+    qint64 next = -1;
+    for (const qint64 step : {m_txNextNs, m_rxNextNs}) {
+        if (step >= 0 && (next < 0 || step < next))
+            next = step;
+    }
+#ifdef __linux__
+    if (m_wakeFd >= 0) {
+        itimerspec spec {};
+        if (next >= 0) {
+            // Zero would disarm the timer: a step already due wakes in a microsecond.
+            const qint64 delay = qMax<qint64>(next - m_clock.nsecsElapsed(), 1000);
+            spec.it_value.tv_sec = time_t(delay / (1000 * kMs));
+            spec.it_value.tv_nsec = long(delay % (1000 * kMs));
+        }
+        timerfd_settime(m_wakeFd, 0, &spec, nullptr);
+        return;
+    }
+#endif
+    if (next < 0) {
+        m_wakeTimer.stop();
+        return;
+    }
+    const qint64 delay = qMax<qint64>(next - m_clock.nsecsElapsed(), 0);
+    m_wakeTimer.start(int((delay + kMs - 1) / kMs));
 }

@@ -13,7 +13,8 @@ class QSocketNotifier;
 // event loop. When the tool closes the slave, reads fail with EIO until it is
 // opened again; the line then waits on a short timer instead of spinning and
 // keeps the pseudo-terminal. Writes go through a queue that can be held to a
-// baud rate.
+// baud rate; what arrives can be held to a baud rate too, as the stick's own
+// receiver would get it, so that both directions of the line take their time.
 class SimLine : public QObject
 {
     Q_OBJECT
@@ -29,8 +30,14 @@ public:
     QString peerPath() const { return m_peerPath; }
 
     // 0: write at once; otherwise no faster than _baud at 10 bits per byte.
+    // A byte is handed over when its ten bit times have passed.
     void setBaud(int _baud);
     int baud() const { return m_baud; }
+    // 0: pass on what arrives at once; otherwise pass it on no faster than
+    // _rxBaud at 10 bits per byte, each byte when its ten bit times have
+    // passed, counted from its arrival or from the end of the byte before.
+    void setRxBaud(int _rxBaud);
+    int rxBaud() const { return m_rxBaud; }
     // While discarding, nothing is written and what arrives is thrown away.
     void setDiscarding(bool _discarding);
     bool isDiscarding() const { return m_discarding; }
@@ -43,6 +50,9 @@ public:
     int queuedBytes() const { return m_queue.size(); }
     qint64 bytesWritten() const { return m_bytesWritten; }
     qint64 bytesDropped() const { return m_bytesDropped; }
+    // Bytes passed on with received(), and those waiting for their time.
+    qint64 bytesReceived() const { return m_bytesReceived; }
+    int pendingReceived() const { return m_rxQueue.size(); }
 
 signals:
     void received(const QByteArray& _bytes);
@@ -52,24 +62,52 @@ private slots:
     void onReadable();
     void checkPeer();
     void drain();
+    void onWake();
 
 private:
+    // One direction held to a baud rate: bytes are due one byte time apart,
+    // counted from the moment the direction last ran idle.
+    struct Pace
+    {
+        qint64 startNs = 0;
+        qint64 bytes = 0; // handed over since startNs
+        // The direction ran idle: pacing starts afresh at _nowNs.
+        void restartIfIdle(qint64 _nowNs, int _baud);
+        // How many more bytes are due at _nowNs.
+        qint64 due(qint64 _nowNs, int _baud) const;
+        // When the _n-th byte from here on is due.
+        qint64 dueAt(qint64 _n, int _baud) const;
+    };
+
     bool adopt(int _fd, const QString& _peerPath);
     void peerHungUp();
+    void releaseReceived();
+    // Wakes for the earlier of the next steps of both directions, if any.
+    void rearm();
 
     int m_fd = -1;
     QString m_peerPath;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_peerTimer;
-    QTimer m_drainTimer;
     QByteArray m_queue;
+    QByteArray m_rxQueue;
     int m_baud = 0;
+    int m_rxBaud = 0;
     bool m_discarding = false;
     bool m_peerClosed = false;
     qint64 m_bytesWritten = 0;
     qint64 m_bytesDropped = 0;
-    // Pacing: bytes written since the line last ran idle, and when that was.
+    qint64 m_bytesReceived = 0;
     QElapsedTimer m_clock;
-    qint64 m_paceStartNs = 0;
-    qint64 m_pacedBytes = 0;
+    Pace m_txPace;
+    Pace m_rxPace;
+    // When each direction wants its next step, on m_clock; -1: none.
+    qint64 m_txNextNs = -1;
+    qint64 m_rxNextNs = -1;
+    // Paced steps need better than the millisecond of a QTimer: a frame that
+    // is handed over up to a millisecond late costs the exchange a tenth of
+    // its time. A timer descriptor wakes to the microsecond where there is one.
+    int m_wakeFd = -1;
+    QSocketNotifier* m_wakeNotifier = nullptr;
+    QTimer m_wakeTimer;
 };

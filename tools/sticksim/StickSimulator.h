@@ -69,6 +69,7 @@ public:
     // Settings that must be made before start().
     void setDevicePath(const QString& _path) { m_devicePath = _path; }
     void setBaud(int _baud) { m_line.setBaud(_baud); }
+    void setRxBaud(int _rxBaud) { m_line.setRxBaud(_rxBaud); }
     void setSeed(quint32 _seed) { m_seed = _seed; }
     void setStopAfterMs(qint64 _ms) { m_stopAfterMs = _ms; }
 

@@ -61,10 +61,13 @@ int main(int argc, char* argv[])
                                         "path");
     const QCommandLineOption baudOption("baud", "Hold the simulator's writes to this baud rate (0: unpaced).", "n",
                                         "0");
+    const QCommandLineOption rxBaudOption("rx-baud",
+                                          "Take in what the tool writes no faster than this baud rate (0: at once).",
+                                          "n", "0");
     const QCommandLineOption durationOption("duration", "Stop after this many seconds.", "seconds");
     const QCommandLineOption seedOption("seed", "Seed of the random choices (overrides the scenario).", "n");
     const QCommandLineOption quietOption("quiet", "Print only the line path and the summary.");
-    parser.addOptions({deviceOption, linkOption, baudOption, durationOption, seedOption, quietOption});
+    parser.addOptions({deviceOption, linkOption, baudOption, rxBaudOption, durationOption, seedOption, quietOption});
     parser.process(app);
 
     if (parser.positionalArguments().size() != 1) {
@@ -72,10 +75,15 @@ int main(int argc, char* argv[])
         return 2;
     }
     qint64 baud = 0;
+    qint64 rxBaud = 0;
     qint64 durationS = 0;
     qint64 seed = 0;
     if (!parseNumber(parser.value(baudOption), 0, 4000000, baud)) {
         std::fprintf(stderr, "sticksim: --baud expects a number from 0 to 4000000\n");
+        return 2;
+    }
+    if (!parseNumber(parser.value(rxBaudOption), 0, 4000000, rxBaud)) {
+        std::fprintf(stderr, "sticksim: --rx-baud expects a number from 0 to 4000000\n");
         return 2;
     }
     if (parser.isSet(durationOption) && !parseNumber(parser.value(durationOption), 1, 7 * 24 * 3600, durationS)) {
@@ -97,6 +105,7 @@ int main(int argc, char* argv[])
     StickSimulator sim(scenario);
     sim.setDevicePath(parser.value(deviceOption));
     sim.setBaud(int(baud));
+    sim.setRxBaud(int(rxBaud));
     if (parser.isSet(seedOption))
         sim.setSeed(quint32(seed));
     if (durationS > 0)
