@@ -19,6 +19,7 @@
 #include "common/common.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 #include "support/StickFrames.h"
 
@@ -237,23 +238,24 @@ void EndToEndRig::adoptTool(CProg2Gui* _bridge)
 
 void EndToEndRig::watchWire()
 {
-    m_wireConnection = QObject::connect(m_bridge->stickInterface(), &StickInterface::frameSent, [this](const QByteArray& _body) {
-        const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
-        if (!reply.valid || reply.dstShortAddress == m_stickAddress)
-            return;
-        WireReply wire;
-        wire.address = reply.dstShortAddress;
-        wire.responseId = reply.responseId;
-        if (reply.responseId == kQueryResponse || reply.responseId == kBlockResponse) {
-            wire.status = reply.status();
-            wire.fileVersion = reply.fileVersion();
-        }
-        if (reply.responseId == kBlockResponse) {
-            wire.offset = reply.fileOffset();
-            wire.dataSize = reply.blockData().size();
-        }
-        m_wire.append(wire);
-    });
+    m_wireConnection =
+        QObject::connect(m_bridge->stickInterface(), &StickInterface::frameSent, [this](const QByteArray& _body) {
+            const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
+            if (!reply.valid || reply.dstShortAddress == m_stickAddress)
+                return;
+            WireReply wire;
+            wire.address = reply.dstShortAddress;
+            wire.responseId = reply.responseId;
+            if (reply.responseId == kQueryResponse || reply.responseId == kBlockResponse) {
+                wire.status = reply.status();
+                wire.fileVersion = reply.fileVersion();
+            }
+            if (reply.responseId == kBlockResponse) {
+                wire.offset = reply.fileOffset();
+                wire.dataSize = reply.blockData().size();
+            }
+            m_wire.append(wire);
+        });
 }
 
 void EndToEndRig::startDownload()
@@ -272,6 +274,41 @@ bool EndToEndRig::isStickJoined() const
 {
     const StickInterface* stick = m_bridge ? m_bridge->stickInterface() : nullptr;
     return stick && stick->linkState() == 1 && stick->nwkState() == StickInterface::eNwkStateJoined;
+}
+
+bool EndToEndRig::downloadOffered(int _connectMs, int _downloadMs)
+{
+    if (!QTest::qWaitFor([this] { return isStickJoined(); }, _connectMs)) {
+        m_error = "the stick did not join";
+        return false;
+    }
+    if (!QTest::qWaitFor([this] { return isIndexVerified(); }, _connectMs)) {
+        m_error = "the update index was not verified";
+        return false;
+    }
+    startDownload();
+    if (!QTest::qWaitFor([this] { return m_bridge->SysState() == CProg2Gui::SysStateIdle; }, _downloadMs)) {
+        m_error = "the download did not end";
+        return false;
+    }
+    if (!holdsOffered()) {
+        m_error = "the offered files are not held after the download";
+        return false;
+    }
+    return true;
+}
+
+bool EndToEndRig::allDevicesSucceeded(const QJsonArray& _devices) const
+{
+    const ZigBeeDeviceModel* model = m_bridge ? m_bridge->deviceModel() : nullptr;
+    if (!model)
+        return false;
+    for (const QJsonValue& value : _devices) {
+        const ZigBeeDevice* device = model->findDevice(value["shortAddress"].toString().toUShort(nullptr, 16));
+        if (!device || device->m_result != ProgressHelper::eResultSuccess)
+            return false;
+    }
+    return true;
 }
 
 bool EndToEndRig::holdsOffered() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonArray>
@@ -10,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <memory>
 
 #include "support/DevelopmentSigner.h"
 #include "support/TestSettings.h"
@@ -86,6 +87,13 @@ public:
     bool isStickJoined() const;
     // The file list holds the offered version of every offered type, verified.
     bool holdsOffered() const;
+    // The common start of an update test: waits for the stick to join and
+    // the index to verify, downloads every offered file and waits until the
+    // tool is idle again and holds them. False, with error() saying where it
+    // stopped, otherwise.
+    bool downloadOffered(int _connectMs, int _downloadMs);
+    // Every device of _devices (scenario entries) is listed with eResultSuccess.
+    bool allDevicesSucceeded(const QJsonArray& _devices) const;
 
     CProg2Gui* bridge() const { return m_bridge; }
     StickSimulator* simulator() const { return m_simulator.get(); }

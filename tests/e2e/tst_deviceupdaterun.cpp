@@ -59,11 +59,7 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
     StickInterface* stick = bridge->stickInterface();
     ZigBeeDeviceModel* model = bridge->deviceModel();
 
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
-    rig.startDownload();
-    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
-    QVERIFY(rig.holdsOffered());
+    QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
     // Every device has made itself known before the run starts.
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
     QCOMPARE(model->getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), devices.size());
@@ -84,15 +80,7 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
     QVERIFY(bridge->boGetVal(CProg2Gui::DeviceAbortButton_ValId));
     QVERIFY(bridge->boGetVal(CProg2Gui::DeviceCombinedProgressVisible_ValId));
 
-    auto allSucceeded = [&] {
-        for (const QJsonValue& value : devices) {
-            const ZigBeeDevice* device = model->findDevice(value["shortAddress"].toString().toUShort(nullptr, 16));
-            if (!device || device->m_result != ProgressHelper::eResultSuccess)
-                return false;
-        }
-        return true;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(allSucceeded(), kRunMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allDevicesSucceeded(devices), kRunMs);
 
     // What the tool holds about every device, and what every device runs.
     for (const QJsonValue& value : devices) {
@@ -144,7 +132,7 @@ void tst_DeviceUpdateRun::everyDeviceGetsTheOfferedVersion()
     // Cancel ends the run; the results stay.
     bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
-    QVERIFY(allSucceeded());
+    QVERIFY(rig.allDevicesSucceeded(devices));
     QCOMPARE(bridge->getText(CProg2Gui::DeviceCountTxt_ValId), QString("5 devices found"));
 }
 

@@ -17,7 +17,8 @@ constexpr int kLinkCutMs = 10000;
 // The fault strikes once a transfer is this far in.
 constexpr quint32 kStrikeAtOffset = 1000;
 
-enum Strike_t {
+enum Strike_t
+{
     StrikeNone,
     StrikeCutLink,      // the line goes dead for kLinkCutMs
     StrikeRestartStick, // the stick restarts and connects again
@@ -59,18 +60,18 @@ void tst_LinkFaults::everyDeviceUpdatedDespite_data()
     QTest::addColumn<QString>("counter"); // the simulator's count of the injected fault
     QTest::addColumn<QString>("logLine"); // what the tool logs when it meets the fault, if anything
 
-    QTest::newRow("5 % of frames corrupted")
-        << QJsonObject{{"corruptShare", 0.05}} << StrikeNone << "corrupted" << "skip frame due to wrong crc";
+    QTest::newRow("5 % of frames corrupted") << QJsonObject{{"corruptShare", 0.05}} << StrikeNone << "corrupted"
+                                             << "skip frame due to wrong crc";
     // A repeated request is answered with the stored reply, without a log line.
     QTest::newRow("frames duplicated") << QJsonObject{{"duplicateShare", 0.05}} << StrikeNone << "duplicated"
                                        << QString();
     QTest::newRow("replies dropped") << QJsonObject{{"dropReplyShare", 0.05}} << StrikeNone << "droppedReplies"
                                      << QString();
     // Longer than the tool's 6 s link watchdog.
-    QTest::newRow("link cut for 10 s in mid-transfer")
-        << QJsonObject() << StrikeCutLink << "reconnects" << "m_eState 1";
-    QTest::newRow("stick restarts in mid-transfer")
-        << QJsonObject() << StrikeRestartStick << "reconnects" << "ConnectRequest found";
+    QTest::newRow("link cut for 10 s in mid-transfer") << QJsonObject() << StrikeCutLink << "reconnects"
+                                                       << "m_eState 1";
+    QTest::newRow("stick restarts in mid-transfer") << QJsonObject() << StrikeRestartStick << "reconnects"
+                                                    << "ConnectRequest found";
 }
 
 void tst_LinkFaults::everyDeviceUpdatedDespite()
@@ -93,11 +94,7 @@ void tst_LinkFaults::everyDeviceUpdatedDespite()
     ZigBeeDeviceModel* model = bridge->deviceModel();
     StickSimulator* sim = rig.simulator();
 
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
-    rig.startDownload();
-    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
-    QVERIFY(rig.holdsOffered());
+    QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
 
     bool struck = false;
@@ -117,15 +114,7 @@ void tst_LinkFaults::everyDeviceUpdatedDespite()
     }
     bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
 
-    auto allSucceeded = [&] {
-        for (const QJsonValue& value : devices) {
-            const ZigBeeDevice* device = model->findDevice(value["shortAddress"].toString().toUShort(nullptr, 16));
-            if (!device || device->m_result != ProgressHelper::eResultSuccess)
-                return false;
-        }
-        return true;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(allSucceeded(), kRunMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allDevicesSucceeded(devices), kRunMs);
 
     for (const QJsonValue& value : devices) {
         const quint16 address = value["shortAddress"].toString().toUShort(nullptr, 16);

@@ -126,11 +126,7 @@ void tst_RunFaults::runMeetsFault()
     ZigBeeDeviceModel* model = bridge->deviceModel();
     StickSimulator* sim = rig.simulator();
 
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
-    rig.startDownload();
-    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
-    QVERIFY(rig.holdsOffered());
+    QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
 
     QList<int> linkStates;

@@ -52,11 +52,7 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     StickInterface* stick = bridge->stickInterface();
     StickSimulator* sim = rig.simulator();
 
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
-    rig.startDownload();
-    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
-    QVERIFY(rig.holdsOffered());
+    QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
     // The stick has reported its version and the downloaded file is pending for it.
     QTRY_VERIFY_WITH_TIMEOUT(stick->isStickUpdateAvailable(), kConnectMs);
     QCOMPARE(stick->stickFirmware().m_version, parseVersion("1.0.0"));
