@@ -347,14 +347,14 @@ void SimLine::rearm()
     }
 #ifdef __linux__
     if (m_wakeFd >= 0) {
-        itimerspec spec {};
+        itimerspec wakeIn {};
         if (next >= 0) {
             // Zero would disarm the timer: a step already due wakes in a microsecond.
             const qint64 delay = qMax<qint64>(next - m_clock.nsecsElapsed(), 1000);
-            spec.it_value.tv_sec = time_t(delay / (1000 * kMs));
-            spec.it_value.tv_nsec = long(delay % (1000 * kMs));
+            wakeIn.it_value.tv_sec = time_t(delay / (1000 * kMs));
+            wakeIn.it_value.tv_nsec = long(delay % (1000 * kMs));
         }
-        timerfd_settime(m_wakeFd, 0, &spec, nullptr);
+        timerfd_settime(m_wakeFd, 0, &wakeIn, nullptr);
         return;
     }
 #endif
