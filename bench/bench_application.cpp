@@ -25,6 +25,8 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include "EventLoopWait.h"
+
 namespace {
 
 constexpr int kBudgetDevices = 1000;
@@ -82,22 +84,6 @@ struct ToolHome
         return env;
     }
 };
-
-// Runs the event loop until _done() holds or _timeoutMs passed.
-template <typename Done>
-bool waitFor(Done _done, int _timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!_done()) {
-        if (clock.elapsed() > _timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 void stopProcess(QProcess& _process)
 {

@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "EventLoopWait.h"
 #include "Scenario.h"
 #include "StickSimulator.h"
 #include "bridge/CProg2Gui.h"
@@ -72,21 +73,6 @@ void watchMessages(QtMsgType, const QMessageLogContext&, const QString& _message
         s_watch->endNs = s_watch->clock.nsecsElapsed();
         s_watch->bytesAtEnd = s_watch->lineBytes();
     }
-}
-
-template <typename Done>
-bool waitFor(Done _done, int _timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!_done()) {
-        if (clock.elapsed() > _timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
 }
 
 QByteArray scenarioJson()
