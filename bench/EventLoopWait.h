@@ -8,8 +8,7 @@
 // timeout. The loop keeps running in between, so a simulator sharing this
 // thread keeps its pace; the benchmarks take their times in the slots they
 // watch, not from this wait.
-template <typename Done>
-bool waitFor(Done _done, int _timeoutMs)
+template <typename Done> bool waitFor(Done _done, int _timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();

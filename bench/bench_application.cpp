@@ -10,8 +10,6 @@
 //   and 100, to show the growth).
 // The tool's log goes to standard error with the default handler; the bench
 // reads it and counts the device list's "added device: ... idx N" lines.
-#include <benchmark/benchmark.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,9 +19,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <benchmark/benchmark.h>
 
 #include "EventLoopWait.h"
 
@@ -158,7 +158,7 @@ QByteArray networkOf(int _devices)
     static const int types[] = {1, 2, 4};
     QJsonArray devices;
     for (int i = 0; i < _devices; ++i) {
-        devices.append(QJsonObject {
+        devices.append(QJsonObject{
             {"shortAddress", QString("0x%1").arg(i + 1, 4, 16, QChar('0'))},
             {"type", types[i % 3]},
             {"version", "1.0.0"},
@@ -167,11 +167,11 @@ QByteArray networkOf(int _devices)
             {"firstQueryMs", 2000 + i * 2},
         });
     }
-    const QJsonObject scenario {
+    const QJsonObject scenario{
         {"seed", 3},
-        {"stick", QJsonObject {{"version", "1.0.0"}, {"networkState", 3}}},
+        {"stick", QJsonObject{{"version", "1.0.0"}, {"networkState", 3}}},
         // Every device asks once, or twice should the tool have been slow to connect.
-        {"timing", QJsonObject {{"queryIntervalMs", 30000}, {"stickQueryIntervalMs", 600000}}},
+        {"timing", QJsonObject{{"queryIntervalMs", 30000}, {"stickQueryIntervalMs", 600000}}},
         {"devices", devices},
     };
     return QJsonDocument(scenario).toJson();

@@ -1,12 +1,12 @@
 // The device list with 10, 100 and 1000 devices: adding them, one supervision
 // tick and the summary texts the window polls during a run. The budgets hold
 // for 1000 devices; the smaller lists show how the cost grows.
-#include <benchmark/benchmark.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
 
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
@@ -18,7 +18,8 @@ namespace {
 
 constexpr int kBudgetDevices = 1000;
 
-void dropMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+void dropMessages(QtMsgType, const QMessageLogContext&, const QString&)
+{}
 
 // Device i: a spread of addresses over the types 1, 2 and 4.
 ushort addressOf(int _i)
@@ -42,7 +43,7 @@ void setBudget(benchmark::State& _state, const char* _name, double _value)
 struct Setup
 {
     QTemporaryDir dir;
-    QSettings settings {dir.path() + "/bench.ini", QSettings::IniFormat};
+    QSettings settings{dir.path() + "/bench.ini", QSettings::IniFormat};
     CProg2Gui* bridge = nullptr;
     ZigBeeDeviceModel* model = nullptr;
 

@@ -1,8 +1,8 @@
 // Frame encode and decode throughput of the stick link codec.
-#include <benchmark/benchmark.h>
-
 #include <QByteArray>
 #include <QList>
+
+#include <benchmark/benchmark.h>
 
 #include "link/FrameCodec.h"
 #include "link/FrameDeframer.h"
@@ -15,20 +15,29 @@ namespace {
 // needing escapes).
 QByteArray replyHead(char _responseId)
 {
-    QByteArray head = QByteArray::fromHex("040510" "022b1a0102030405060708" "0401" "10" "0b" "1900" "0101");
+    QByteArray head = QByteArray::fromHex("040510"
+                                          "022b1a0102030405060708"
+                                          "0401"
+                                          "10"
+                                          "0b"
+                                          "1900"
+                                          "0101");
     head.append(_responseId);
     return head;
 }
 
 QByteArray queryNextImageReply()
 {
-    return replyHead(0x02) + QByteArray::fromHex("003d1c0100030201004523" "0100");
+    return replyHead(0x02) + QByteArray::fromHex("003d1c0100030201004523"
+                                                 "0100");
 }
 
 QByteArray imageBlockReply()
 {
-    return replyHead(0x05) + QByteArray::fromHex("003d1c01000302010000000000" "11")
-        + QByteArray::fromHex("7e01027d030405060708090a0b0c0d0e0f");
+    return replyHead(0x05) +
+           QByteArray::fromHex("003d1c01000302010000000000"
+                               "11") +
+           QByteArray::fromHex("7e01027d030405060708090a0b0c0d0e0f");
 }
 
 void BM_Encode(benchmark::State& state, const QByteArray& body)

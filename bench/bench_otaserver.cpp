@@ -4,19 +4,18 @@
 // and then dropped, so the figures do not measure a terminal. The device list
 // holds 1, 10, 100 or 1000 devices; the measured device sorts last, so every
 // lookup of it walks the whole list. The budgets hold for every size.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <benchmark/benchmark.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
@@ -30,7 +29,8 @@ using namespace OtaRecords;
 
 namespace {
 
-void dropMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+void dropMessages(QtMsgType, const QMessageLogContext&, const QString&)
+{}
 
 // The master end of a pseudo-terminal whose slave is the stick's port.
 class Line
@@ -41,7 +41,7 @@ public:
         m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
             return;
-        termios tio {};
+        termios tio{};
         if (tcgetattr(m_master, &tio) == 0) {
             cfmakeraw(&tio);
             tcsetattr(m_master, TCSANOW, &tio);
@@ -120,7 +120,7 @@ struct Setup
     static constexpr quint16 kWaiting = 0xFFF1;
 
     QTemporaryDir dir;
-    QSettings settings {dir.path() + "/bench.ini", QSettings::IniFormat};
+    QSettings settings{dir.path() + "/bench.ini", QSettings::IniFormat};
     Line line;
     CProg2Gui* bridge = nullptr;
     StickInterface* stick = nullptr;
@@ -129,7 +129,7 @@ struct Setup
     Setup()
     {
         setSettings(&settings);
-        settings.setValue("serial/ports", QStringList {line.slave()});
+        settings.setValue("serial/ports", QStringList{line.slave()});
         QDir().mkpath(getUpdatePath());
         QFile image(getUpdatePath() + "/ctl.ota");
         if (image.open(QIODevice::WriteOnly))
@@ -251,11 +251,26 @@ void BM_QueryNextImage(benchmark::State& state, Phase_t _phase)
 
 BENCHMARK(BM_ImageBlock)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_QueryNextImage, outside_run, Phase_t::OutsideRun)
-    ->Arg(2)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    ->Arg(2)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_QueryNextImage, waiting_in_run, Phase_t::WaitingEarly)
-    ->Arg(2)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    ->Arg(2)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_QueryNextImage, waiting_after_25min, Phase_t::WaitingLate)
-    ->Arg(2)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    ->Arg(2)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 int main(int argc, char** argv)
 {

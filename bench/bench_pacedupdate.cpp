@@ -12,8 +12,6 @@
 // request, with the bytes the simulator wrote and took in between those two
 // moments. The tool's and the simulator's own work both count against the
 // line, as does every wake-up of the event loop.
-#include <benchmark/benchmark.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +24,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <benchmark/benchmark.h>
 
 #include "EventLoopWait.h"
 #include "Scenario.h"
@@ -77,12 +77,12 @@ void watchMessages(QtMsgType, const QMessageLogContext&, const QString& _message
 
 QByteArray scenarioJson()
 {
-    const QJsonObject scenario {
+    const QJsonObject scenario{
         {"seed", 5},
-        {"stick", QJsonObject {{"version", "1.0.0"}, {"networkState", 3}}},
-        {"timing", QJsonObject {{"queryIntervalMs", 300}, {"stickQueryIntervalMs", 600000}}},
+        {"stick", QJsonObject{{"version", "1.0.0"}, {"networkState", 3}}},
+        {"timing", QJsonObject{{"queryIntervalMs", 300}, {"stickQueryIntervalMs", 600000}}},
         {"devices",
-         QJsonArray {QJsonObject {{"shortAddress", "0x1a2b"}, {"type", 1}, {"version", "1.0.0"}, {"firstQueryMs", 100}}}},
+         QJsonArray{QJsonObject{{"shortAddress", "0x1a2b"}, {"type", 1}, {"version", "1.0.0"}, {"firstQueryMs", 100}}}},
     };
     return QJsonDocument(scenario).toJson();
 }
@@ -126,7 +126,7 @@ void BM_PacedUpdate(benchmark::State& state)
             setSettings(nullptr);
             return;
         }
-        settings.setValue("serial/ports", QStringList {sim.linePath()});
+        settings.setValue("serial/ports", QStringList{sim.linePath()});
 
         Watch watch;
         watch.line = &sim.line();
@@ -137,14 +137,13 @@ void BM_PacedUpdate(benchmark::State& state)
         StickInterface* stick = bridge->stickInterface();
         ZigBeeDeviceModel* model = bridge->deviceModel();
         bool completed = false;
-        QObject::connect(&sim, &StickSimulator::imageCompleted, [&](quint16 _address, const QByteArray&) {
-            completed = completed || _address == kDevice;
-        });
+        QObject::connect(&sim, &StickSimulator::imageCompleted,
+                         [&](quint16 _address, const QByteArray&) { completed = completed || _address == kDevice; });
 
         const bool ready = waitFor(
             [&] {
-                return stick->linkState() == 1 && stick->nwkState() == StickInterface::eNwkStateJoined
-                    && model->findDevice(kDevice);
+                return stick->linkState() == 1 && stick->nwkState() == StickInterface::eNwkStateJoined &&
+                       model->findDevice(kDevice);
             },
             kSetupTimeoutMs);
         bool ended = false;

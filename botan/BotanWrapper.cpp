@@ -52,8 +52,7 @@ void BotanWrapper::initKeyResource()
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-BotanWrapper::BotanWrapper()
-    : m_libraryInitializer("")
+BotanWrapper::BotanWrapper() : m_libraryInitializer("")
 {
     initKeyResource();
 }

@@ -1,5 +1,7 @@
 #include "CProg2Gui.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -11,11 +13,9 @@
 #include <QTextStream>
 #include <QTranslator>
 #include <QUrl>
-#include <utility>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
-
 #include <shellapi.h>
 #endif
 

@@ -6,7 +6,8 @@
 class DeviceType
 {
 public:
-    enum : quint16 {
+    enum : quint16
+    {
         ControlElement = 1,
         WallTransmitter = 2,
         IntermediatePlug = 4,

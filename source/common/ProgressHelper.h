@@ -8,7 +8,8 @@ class ProgressHelper
 {
 public:
     // Fixed underlying type: results arrive as plain ints from models and QML.
-    enum _eResult_t : int {
+    enum _eResult_t : int
+    {
         eResultUnknown = 0,
         eResultStart = 2,
         eResultTransfer = 3,

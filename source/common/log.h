@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QtGlobal>
 #include <QString>
+#include <QtGlobal>
 
 // Every class logs through the Qt message logger at debug level with the "%s"
 // format and a text in the local 8-bit encoding; the context (file, line,

@@ -37,8 +37,7 @@ bool replaceFile(const QString& _from, const QString& _to)
 }
 } // namespace
 
-AuthFileDownloader::AuthFileDownloader(QObject* parent)
-    : QObject(parent)
+AuthFileDownloader::AuthFileDownloader(QObject* parent) : QObject(parent)
 {
     bool ok = true;
     ok = connect(&m_sigDownloader, &FileDownloader::downloaded, this, &AuthFileDownloader::checkUpdateAuth) && ok;
@@ -69,8 +68,7 @@ void AuthFileDownloader::setFileName(const QString& _dir, const QString& _name, 
     }
 }
 
-void AuthFileDownloader::setUrl(const QString& _base, const QString& _name, const QString& _ext,
-                                const QString& _sigExt)
+void AuthFileDownloader::setUrl(const QString& _base, const QString& _name, const QString& _ext, const QString& _sigExt)
 {
     // Leftovers of an earlier pair under these names are never verified.
     discardPartFiles();
@@ -105,8 +103,7 @@ QString AuthFileDownloader::errorString(bool _detailed) const
             .arg(m_sigDownloader.errorCode())
             .arg(m_sigDownloader.errorString());
     }
-    return !m_dataDownloader.errorString().isEmpty() ? m_dataDownloader.errorString()
-                                                     : m_sigDownloader.errorString();
+    return !m_dataDownloader.errorString().isEmpty() ? m_dataDownloader.errorString() : m_sigDownloader.errorString();
 }
 
 void AuthFileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
@@ -135,7 +132,7 @@ bool AuthFileDownloader::storeVerified(bool _withSignature)
         QString from;
         QString to;
     };
-    QList<Move> moves {{m_dataDownloader.fileName(), m_dataFileName}};
+    QList<Move> moves{{m_dataDownloader.fileName(), m_dataFileName}};
     if (_withSignature)
         moves.append({m_sigDownloader.fileName(), m_sigFileName});
     for (const Move& move : moves) {

@@ -15,9 +15,7 @@ bool containsText(const QByteArray& _data, const QByteArray& _text)
 }
 } // namespace
 
-FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent)
-    : QObject(parent)
-    , m_maxSize(_maxSize)
+FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent) : QObject(parent), m_maxSize(_maxSize)
 {
     if (!connect(&m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded))
         LOG("connect failed");
@@ -172,7 +170,8 @@ void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
                 .arg(bytesReceived)
                 .arg(bytesTotal)
                 .arg(m_maxSize));
-        failCurrentReply(QNetworkReply::OperationCanceledError, QString("download larger than %1 bytes").arg(m_maxSize));
+        failCurrentReply(QNetworkReply::OperationCanceledError,
+                         QString("download larger than %1 bytes").arg(m_maxSize));
         return;
     }
     if (m_pReply && m_stallLimitMs > 0)

@@ -12,8 +12,7 @@
 #include "common/settings.h"
 #include "link/StickInterface.h"
 
-FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent)
-    : QAbstractListModel(parent)
+FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractListModel(parent)
 {
     if (!connect(&m_downloader, &AuthFileDownloader::downloaded, this, &FirmwareUpdateFileModel::processUpdateFile))
         LOG("connect failed");

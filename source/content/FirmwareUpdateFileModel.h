@@ -15,7 +15,8 @@ class FirmwareUpdateFileModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Roles {
+    enum Roles
+    {
         NameRole = Qt::UserRole + 1, // 257
         VersionRole,
         SelectedRole,

@@ -14,8 +14,7 @@ QString hex4(ushort _value)
 }
 } // namespace
 
-ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version)
-    : shortAddr(_shortAddr)
+ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version) : shortAddr(_shortAddr)
 {
     m_devType = _devType;
     m_version = _version;

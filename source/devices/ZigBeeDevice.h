@@ -16,7 +16,8 @@
 class ZigBeeDevice : public ProgressHelper, public DevVersionInfo
 {
 public:
-    enum eClientState_t : int {
+    enum eClientState_t : int
+    {
         eClientStateUnknown = 0,
         eClientStateWaitForUpdateInfo = 1,
         eClientStateNoImageAvailable = 2,

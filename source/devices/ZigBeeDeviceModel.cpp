@@ -47,8 +47,7 @@ private:
 };
 
 ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent)
-    : QAbstractListModel(parent)
-    , m_gui(qobject_cast<CProg2Gui*>(parent))
+    : QAbstractListModel(parent), m_gui(qobject_cast<CProg2Gui*>(parent))
 {
     if (!connect(&m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired))
         LOG("connect failed");
@@ -213,9 +212,8 @@ int ZigBeeDeviceModel::rowOf(ushort _shortAddr) const
     if (!device)
         return -1;
     // A row's address and type never change, so its key finds it.
-    const auto it = std::lower_bound(
-        m_list.cbegin(), m_list.cend(), sortKeyOf(device),
-        [](const ZigBeeDevice* _row, quint64 _key) { return sortKeyOf(_row) < _key; });
+    const auto it = std::lower_bound(m_list.cbegin(), m_list.cend(), sortKeyOf(device),
+                                     [](const ZigBeeDevice* _row, quint64 _key) { return sortKeyOf(_row) < _key; });
     return (it != m_list.cend() && *it == device) ? int(it - m_list.cbegin()) : -1;
 }
 
@@ -332,9 +330,9 @@ bool ZigBeeDeviceModel::counts(const ZigBeeDevice* _device, eCountType_t _type, 
     case eCountTypeToUpdate:
         return !failedOut && _device->hasUpdateFrom(_records.of(_device->m_devType));
     case eCountTypeWallTransmitterAwake:
-        return !failedOut && _device->isWallTransmitter()
-            && _device->m_clientState != ZigBeeDevice::eClientStateNoActivity
-            && _device->hasUpdateFrom(_records.of(_device->m_devType));
+        return !failedOut && _device->isWallTransmitter() &&
+               _device->m_clientState != ZigBeeDevice::eClientStateNoActivity &&
+               _device->hasUpdateFrom(_records.of(_device->m_devType));
     }
     return false;
 }

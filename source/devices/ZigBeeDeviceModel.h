@@ -19,7 +19,8 @@ class ZigBeeDeviceModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Roles {
+    enum Roles
+    {
         NameRole = Qt::UserRole + 11, // 267
         DevTypeRole,
         VersionRole,
@@ -28,7 +29,8 @@ public:
         HasUpdateRole,
     };
 
-    enum eCountType_t {
+    enum eCountType_t
+    {
         eCountTypeUpdatable = 0,
         eCountTypeToUpdate = 1,
         eCountTypeWallTransmitterAwake = 2,

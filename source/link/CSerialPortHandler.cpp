@@ -9,8 +9,7 @@
 
 CSerialPortHandler::PortListFunction CSerialPortHandler::s_portListFunction;
 
-CSerialPortHandler::CSerialPortHandler(QObject* parent)
-    : QObject(parent)
+CSerialPortHandler::CSerialPortHandler(QObject* parent) : QObject(parent)
 {
     if (!connect(&m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired))
         LOG("connect failed");

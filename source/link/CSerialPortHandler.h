@@ -16,7 +16,8 @@ class CSerialPortHandler : public QObject
 {
     Q_OBJECT
 public:
-    enum ConnectionState_t {
+    enum ConnectionState_t
+    {
         eStateSearching = 0,
         eStateConnected = 1,
         eStateConnectionLost = 2,

@@ -20,7 +20,8 @@ constexpr quint16 kStickImageType = 6;
 constexpr int kMaxBlockSize = 40;
 
 // ZCL OTA Upgrade cluster command identifiers.
-enum : quint8 {
+enum : quint8
+{
     QueryNextImageReqId = 0x01,
     QueryNextImageRespId = 0x02,
     ImageBlockReqId = 0x03,
@@ -30,7 +31,8 @@ enum : quint8 {
 };
 
 // ZCL status values.
-enum : quint8 {
+enum : quint8
+{
     ZclSuccessStatus = 0x00,
     ZclAbortStatus = 0x95,
     ZclNoImageAvailableStatus = 0x98,
@@ -57,7 +59,7 @@ struct _IsdCommandIndication_t
 
     quint8 srcAddrMode = 0;
     quint16 srcShortAddress = 0;
-    std::array<quint8, 8> srcExtAddress {};
+    std::array<quint8, 8> srcExtAddress{};
     quint16 srcProfileId = 0;
     quint8 srcEndpointId = 0;
     quint16 srcClusterId = 0;
@@ -76,7 +78,7 @@ struct _IsdCommandResp_t
 
     quint8 dstAddrMode = 0;
     quint16 dstShortAddress = 0;
-    std::array<quint8, 8> dstExtAddress {};
+    std::array<quint8, 8> dstExtAddress{};
     quint16 profileId = 0;
     quint8 srcEndpointId = 0x10;
     quint8 dstEndpointId = 0;
@@ -174,7 +176,7 @@ struct _NwkStatus_t
 
     quint8 nwkState = 0;
     quint8 channel = 0;
-    std::array<quint8, 8> nwkId {};
+    std::array<quint8, 8> nwkId{};
     quint16 shortAddr = 0;
 
     bool readFrom(const QByteArray& _data, int _offset = 0);

@@ -45,9 +45,7 @@ int perMille(quint64 _done, quint64 _size)
 }
 } // namespace
 
-StickInterface::StickInterface(QObject* parent)
-    : QObject(parent)
-    , m_gui(dynamic_cast<CProg2Gui*>(parent))
+StickInterface::StickInterface(QObject* parent) : QObject(parent), m_gui(dynamic_cast<CProg2Gui*>(parent))
 {
     init();
 }
@@ -121,7 +119,7 @@ void StickInterface::sendConnectAccept()
 {
     if (m_eStickUpdateState == eStickUpdateStateUnknown)
         setStickUpdateState(sysState() == CProg2Gui::SysStateStickUpdate ? eStickUpdateStateFail
-                                                                          : eStickUpdateStateIdle);
+                                                                         : eStickUpdateStateIdle);
     QByteArray body;
     appendU8(body, ConnectAccept);
     LOG(QString("sendConnectAccept: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
@@ -315,10 +313,9 @@ QString StickInterface::getText(int _txtId)
         case eNwkStateDiscoveryFailed:
             return tr("discovery failed");
         case eNwkStateJoined:
-            return tr("joined")
-                + QString(" <font color=\"grey\">( Ch: %9 | Addr: %10 )</font>")
-                      .arg(m_nwkChannel)
-                      .arg(m_nwkShortAddr, 4, 16, QChar('0'));
+            return tr("joined") + QString(" <font color=\"grey\">( Ch: %9 | Addr: %10 )</font>")
+                                      .arg(m_nwkChannel)
+                                      .arg(m_nwkShortAddr, 4, 16, QChar('0'));
         default:
             return tr("unknown");
         }
@@ -554,8 +551,8 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
                 .arg(m_updateList.size())
                 .arg(boolText(m_updateList.contains(address)), boolText(_device->isWallTransmitter()),
                      boolText(_device->isDone()),
-                     boolText(_device->m_clientState != ZigBeeDevice::eClientStateNoActivity),
-                     hex(reportedVersion, 4), hex(_device->updateVersion(), 4), _device->clientStateName())
+                     boolText(_device->m_clientState != ZigBeeDevice::eClientStateNoActivity), hex(reportedVersion, 4),
+                     hex(_device->updateVersion(), 4), _device->clientStateName())
                 .arg(_device->m_failCounter));
 
         const int row = model->rowOf(address);
@@ -591,10 +588,10 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
                 model->setDone(row, ProgressHelper::eResultVerifFail);
                 m_updateList.removeOne(address);
             }
-        } else if (_device->hasUpdate() && _device->m_failCounter < ProgressHelper::kMaxFailures
-                   && m_updateList.isEmpty()
-                   && (_device->isWallTransmitter()
-                       || !model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake))) {
+        } else if (_device->hasUpdate() && _device->m_failCounter < ProgressHelper::kMaxFailures &&
+                   m_updateList.isEmpty() &&
+                   (_device->isWallTransmitter() ||
+                    !model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake))) {
             LOG(QString("starting update shortAddr %1").arg(hex(address, 4)));
             m_updateList.append(address);
             start = true;

@@ -24,20 +24,23 @@ class StickInterface : public QObject
 {
     Q_OBJECT
 public:
-    enum FrameType_t : quint8 {
+    enum FrameType_t : quint8
+    {
         ConnectRequest = 0x01,
         ConnectAccept = 0x02,
         CommandRequest = 0x03,
         CommandReply = 0x04,
     };
 
-    enum CommandCode_t : quint8 {
+    enum CommandCode_t : quint8
+    {
         ResetToFNReq = 0x01,
         NwkStatusReq = 0x02,
         ZclIndication = 0x10,
     };
 
-    enum eStickUpdateState_t {
+    enum eStickUpdateState_t
+    {
         eStickUpdateStateUnknown = 0,
         eStickUpdateStateIdle = 1,
         eStickUpdateStateTransfer = 2,
@@ -47,7 +50,8 @@ public:
         eStickUpdateStateUpToDate = 6,
     };
 
-    enum eNwkState_t {
+    enum eNwkState_t
+    {
         eNwkStateDisconnected = 0,
         eNwkStateDiscovering = 1,
         eNwkStateDiscoveryFailed = 2,
@@ -137,7 +141,7 @@ private:
     bool m_firstNwkStatusSeen = false;
     int m_nwkState = eNwkStateUnknown;
     quint8 m_nwkChannel = 0;
-    std::array<quint8, 8> m_nwkId {};
+    std::array<quint8, 8> m_nwkId{};
     quint16 m_nwkShortAddr = 0;
     quint16 m_stickDevType = 0xFFFF;
     CProg2Gui* m_gui = nullptr;

@@ -9,9 +9,9 @@ Window findWindow(Display* _display, Window _window, const char* _title)
 {
     // Qt keeps a hidden 1x1 helper window with the same title; only a mapped
     // window of real size is the main window.
-    XWindowAttributes attributes {};
-    const bool shown = XGetWindowAttributes(_display, _window, &attributes) && attributes.map_state == IsViewable
-        && attributes.width > 1 && attributes.height > 1;
+    XWindowAttributes attributes{};
+    const bool shown = XGetWindowAttributes(_display, _window, &attributes) && attributes.map_state == IsViewable &&
+                       attributes.width > 1 && attributes.height > 1;
     char* name = nullptr;
     if (shown && XFetchName(_display, _window, &name) && name) {
         const bool match = std::strstr(name, _title) != nullptr;
@@ -41,7 +41,7 @@ bool X11Window::requestClose(const char* _title)
         return false;
     const Window window = findWindow(display, DefaultRootWindow(display), _title);
     if (window) {
-        XEvent event {};
+        XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);

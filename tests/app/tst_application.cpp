@@ -9,7 +9,6 @@ class tst_Application : public QObject
     Q_OBJECT
 private slots:
     void firstStartAndClose();
-
 };
 
 void tst_Application::firstStartAndClose()

@@ -1,6 +1,5 @@
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 #include <QtTest>
 
@@ -10,6 +9,7 @@
 #include <botan/pubkey.h>
 #include <botan/rsa.h>
 #include <botan/x509_key.h>
+#include <unistd.h>
 
 #include "botan/BotanWrapper.h"
 #include "support/DevelopmentSigner.h"
@@ -159,8 +159,7 @@ void tst_BotanWrapper::verifySigFile_data()
     QTest::newRow("signature of other data") << 100 << "other" << false << "";
     QTest::newRow("signature file over 4096 bytes") << 100 << "pad4097" << false << "sig file too large '%sig%'";
     QTest::newRow("missing signature file") << 100 << "nosig" << false << "could not open sig file '%sig%'";
-    QTest::newRow("missing data file") << 100 << "nodata" << false
-                                       << "could not open data file to verify '%data%'";
+    QTest::newRow("missing data file") << 100 << "nodata" << false << "could not open data file to verify '%data%'";
 }
 
 void tst_BotanWrapper::verifySigFile()

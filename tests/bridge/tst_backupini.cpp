@@ -113,7 +113,7 @@ void tst_BackupIni::pruneMissingFiles()
     CProg2Gui bridge;
 
     QSettings backup(backupPath(), QSettings::IniFormat);
-    QCOMPARE(backup.value("devices/known_devices").toStringList(), (QStringList {"1", "2", "4"}));
+    QCOMPARE(backup.value("devices/known_devices").toStringList(), (QStringList{"1", "2", "4"}));
     QCOMPARE(backup.value("1/file").toString(), QString("here.ota"));
     QCOMPARE(backup.value("1/ver").toString(), QString("1.0.0"));
     QVERIFY(!backup.contains("2/ver"));
@@ -138,13 +138,20 @@ void tst_BackupIni::productionImport_data()
     QTest::addColumn<bool>("copied");
     QTest::addColumn<int>("duration");
 
-    QTest::newRow("newer production replaces") << "2.0.5" << "2.1.0" << false << true << 250;
-    QTest::newRow("newer production, keep_old") << "2.0.5" << "2.1.0" << true << true << 250;
-    QTest::newRow("numbers, not texts: 1.10.0 over 1.9.0") << "1.9.0" << "1.10.0" << false << true << 250;
-    QTest::newRow("same version") << "2.1.0" << "2.1.0" << false << false << 250;
-    QTest::newRow("backup newer") << "2.2.0" << "2.1.0" << false << false << 250;
-    QTest::newRow("empty backup version counts as not found") << "" << "2.1.0" << false << true << 600;
-    QTest::newRow("type not in backup") << "absent" << "2.1.0" << false << true << 600;
+    QTest::newRow("newer production replaces") << "2.0.5"
+                                               << "2.1.0" << false << true << 250;
+    QTest::newRow("newer production, keep_old") << "2.0.5"
+                                                << "2.1.0" << true << true << 250;
+    QTest::newRow("numbers, not texts: 1.10.0 over 1.9.0") << "1.9.0"
+                                                           << "1.10.0" << false << true << 250;
+    QTest::newRow("same version") << "2.1.0"
+                                  << "2.1.0" << false << false << 250;
+    QTest::newRow("backup newer") << "2.2.0"
+                                  << "2.1.0" << false << false << 250;
+    QTest::newRow("empty backup version counts as not found") << ""
+                                                              << "2.1.0" << false << true << 600;
+    QTest::newRow("type not in backup") << "absent"
+                                        << "2.1.0" << false << true << 600;
 }
 
 void tst_BackupIni::productionImport()
@@ -195,7 +202,7 @@ void tst_BackupIni::productionSpecialEntries()
     QVERIFY(writeFile(productionDir() + "/tool.zip", "tool package"));
     writeIni(productionDir() + "/production.ini",
              {{"9999", 9999, "9.9.9", "tool.zip", 0},
-              {"1", 1, "1.5.0", "", 300},           // no file: listed, never copied or recorded
+              {"1", 1, "1.5.0", "", 300},                // no file: listed, never copied or recorded
               {"2", 2, "1.0.0", "notshipped.ota", 300}}, // named but not shipped
              {"9999", "1", "2"});
     CProg2Gui bridge;
@@ -213,7 +220,7 @@ void tst_BackupIni::productionSpecialEntries()
     QCOMPARE(noFile->versionString(), QString("1.5.0"));
 
     QVERIFY(!backup.childGroups().contains("2"));
-    QCOMPARE(backup.value("devices/known_devices").toStringList(), QStringList {"9999"});
+    QCOMPARE(backup.value("devices/known_devices").toStringList(), QStringList{"9999"});
 }
 
 void tst_BackupIni::copyFirmwareFile_data()
@@ -276,12 +283,18 @@ void tst_BackupIni::copyFirmwareFileKeepsToItsFolders_data()
     QTest::addColumn<bool>("copied");
 
     // A backup.ini entry naming a file above the update folder once had that file deleted.
-    QTest::newRow("old file above the folder stays") << "fw.ota" << "../outside.ota" << true << true;
-    QTest::newRow("old file by absolute path stays") << "fw.ota" << "OUTSIDE" << true << true;
-    QTest::newRow("old file by Windows path stays") << "fw.ota" << "..\\outside.ota" << true << true;
-    QTest::newRow("file with a folder part") << "../from/fw.ota" << "" << false << false;
-    QTest::newRow("file by Windows path") << "..\\from\\fw.ota" << "" << false << false;
-    QTest::newRow("Windows device name") << "NUL.ota" << "" << false << false;
+    QTest::newRow("old file above the folder stays") << "fw.ota"
+                                                     << "../outside.ota" << true << true;
+    QTest::newRow("old file by absolute path stays") << "fw.ota"
+                                                     << "OUTSIDE" << true << true;
+    QTest::newRow("old file by Windows path stays") << "fw.ota"
+                                                    << "..\\outside.ota" << true << true;
+    QTest::newRow("file with a folder part") << "../from/fw.ota"
+                                             << "" << false << false;
+    QTest::newRow("file by Windows path") << "..\\from\\fw.ota"
+                                          << "" << false << false;
+    QTest::newRow("Windows device name") << "NUL.ota"
+                                         << "" << false << false;
 }
 
 void tst_BackupIni::copyFirmwareFileKeepsToItsFolders()
@@ -307,9 +320,9 @@ void tst_BackupIni::copyFirmwareFileKeepsToItsFolders()
     LogCapture log;
     QCOMPARE(bridge.copyFirmwareFile(sourceDir, targetDir, file, oldFile, false), result);
     QCOMPARE(readFile(outside), QByteArray("not ours"));
-    QCOMPARE(QDir(targetDir).entryList(QDir::Files), copied ? QStringList {"fw.ota"} : QStringList());
-    QCOMPARE(QDir(dirs.path()).entryList(QDir::Files), QStringList {"outside.ota"});
-    QCOMPARE(QDir(sourceDir).entryList(QDir::Files), (QStringList {"fw.ota", "NUL.ota"}));
+    QCOMPARE(QDir(targetDir).entryList(QDir::Files), copied ? QStringList{"fw.ota"} : QStringList());
+    QCOMPARE(QDir(dirs.path()).entryList(QDir::Files), QStringList{"outside.ota"});
+    QCOMPARE(QDir(sourceDir).entryList(QDir::Files), (QStringList{"fw.ota", "NUL.ota"}));
     QVERIFY(log.contains(QString("not a plain file name: '%1'").arg(copied ? oldFile : file)));
 }
 
@@ -361,11 +374,10 @@ void tst_BackupIni::loadAnnouncesStickAndTool()
     QFETCH(bool, toolUpdate);
     for (const char* file : {"stick.bin", "tool.zip", "ce.ota"})
         QVERIFY(writeFile(getUpdatePath() + "/" + file, "x"));
-    writeIni(backupPath(),
-             {{"6", 6, "3.0.0", "stick.bin", 90},
-              {"9999", 9999, toolVer, "tool.zip", 0},
-              {"1", 1, "1.4.0", "ce.ota", -1}},
-             {"6", "9999", "1"});
+    writeIni(
+        backupPath(),
+        {{"6", 6, "3.0.0", "stick.bin", 90}, {"9999", 9999, toolVer, "tool.zip", 0}, {"1", 1, "1.4.0", "ce.ota", -1}},
+        {"6", "9999", "1"});
 
     CProg2Gui bridge;
 

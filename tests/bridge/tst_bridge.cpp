@@ -333,7 +333,7 @@ void tst_Bridge::refreshTriggers()
 void tst_Bridge::valueDispatch_data()
 {
     QTest::addColumn<int>("sysState");
-    QTest::addColumn<int>("nwkState"); // -1: no stick connected
+    QTest::addColumn<int>("nwkState");   // -1: no stick connected
     QTest::addColumn<int>("stickOffer"); // 0 none, 1 offered, 2 offered and the stick reported an older version
     QTest::addColumn<bool>("stickTransfer");
     QTest::addColumn<bool>("toolPending");
@@ -374,8 +374,8 @@ void tst_Bridge::valueDispatch_data()
         << idle << 3 << 2 << true << false << false << "100010" << false << int(CProg2Gui::HighlightDeviceUpdate);
     QTest::newRow("device update run") << int(CProg2Gui::SysStateDeviceUpdate) << 3 << 2 << false << true << true
                                        << "010000" << true << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << 2 << false << true << true
-                                  << "000000" << false << int(CProg2Gui::HighlightNone);
+    QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << 2 << false << true << true << "000000"
+                                  << false << int(CProg2Gui::HighlightNone);
     QTest::newRow("file download") << int(CProg2Gui::SysStateUpdateDownload) << 3 << 2 << false << true << true
                                    << "000000" << false << int(CProg2Gui::HighlightNone);
 }

@@ -35,7 +35,7 @@ void tst_SysState::setSysStateRepaintsEveryTime()
     connect(&bridge, &CProg2Gui::deviceDataRepaint, this, [&] { order << "device"; });
 
     bridge.setSysState(CProg2Gui::SysStateIdle); // the same value repaints again
-    QCOMPARE(order, (QStringList {"appl", "stick", "firmware", "device"}));
+    QCOMPARE(order, (QStringList{"appl", "stick", "firmware", "device"}));
     bridge.setSysState(CProg2Gui::SysStateDeviceUpdate);
     QCOMPARE(order.size(), 8);
     QCOMPARE(bridge.SysState(), CProg2Gui::SysStateDeviceUpdate);
@@ -52,7 +52,7 @@ void tst_SysState::updateList()
     bridge.addToUpdateList(0x1234);
     QVERIFY(bridge.isInUpdateList(0x0001));
     bridge.removeFromUpdateList(0x1234); // first occurrence only
-    QCOMPARE(bridge.updateList(), (QList<ushort> {0x0001, 0x1234}));
+    QCOMPARE(bridge.updateList(), (QList<ushort>{0x0001, 0x1234}));
     bridge.removeFromUpdateList(0x7777); // absent: nothing happens
     QCOMPARE(bridge.updateList().size(), 2);
     bridge.clearUpdateList();
@@ -69,10 +69,10 @@ void tst_SysState::firstStartWritesSerialPorts()
     QCOMPARE(CSerialPortHandler::pinnedPorts(), QStringList());
 
     // Hand-written values: a list, or one path.
-    settings.settings()->setValue("serial/ports", QStringList {"/dev/ttyACM0", " ", "COM3"});
-    QCOMPARE(CSerialPortHandler::pinnedPorts(), (QStringList {"/dev/ttyACM0", "COM3"}));
+    settings.settings()->setValue("serial/ports", QStringList{"/dev/ttyACM0", " ", "COM3"});
+    QCOMPARE(CSerialPortHandler::pinnedPorts(), (QStringList{"/dev/ttyACM0", "COM3"}));
     CProg2Gui again;
-    QCOMPARE(settings.settings()->value("serial/ports").toStringList(), (QStringList {"/dev/ttyACM0", "COM3"}));
+    QCOMPARE(settings.settings()->value("serial/ports").toStringList(), (QStringList{"/dev/ttyACM0", "COM3"}));
 }
 
 QTEST_GUILESS_MAIN(tst_SysState)

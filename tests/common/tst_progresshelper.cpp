@@ -34,17 +34,28 @@ void tst_ProgressHelper::resultNamesAndTexts_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("0") << 0 << "eResultUnknown" << "";
-    QTest::newRow("1 has no name") << 1 << "wrong_eResult" << "";
-    QTest::newRow("2") << 2 << "eResultStart" << "";
-    QTest::newRow("5") << 5 << "eResultSuccess" << "";
-    QTest::newRow("6") << 6 << "eResultVerifFail" << "Verification failed";
-    QTest::newRow("7") << 7 << "eResultAuthFail" << "Authentication failed";
-    QTest::newRow("8 has a text but no name") << 8 << "wrong_eResult" << "Timeout";
-    QTest::newRow("9") << 9 << "eResultMissingFile" << "Missing File";
-    QTest::newRow("10") << 10 << "eResultFail" << "Failed";
-    QTest::newRow("11") << 11 << "wrong_eResult" << "";
-    QTest::newRow("negative") << -3 << "wrong_eResult" << "";
+    QTest::newRow("0") << 0 << "eResultUnknown"
+                       << "";
+    QTest::newRow("1 has no name") << 1 << "wrong_eResult"
+                                   << "";
+    QTest::newRow("2") << 2 << "eResultStart"
+                       << "";
+    QTest::newRow("5") << 5 << "eResultSuccess"
+                       << "";
+    QTest::newRow("6") << 6 << "eResultVerifFail"
+                       << "Verification failed";
+    QTest::newRow("7") << 7 << "eResultAuthFail"
+                       << "Authentication failed";
+    QTest::newRow("8 has a text but no name") << 8 << "wrong_eResult"
+                                              << "Timeout";
+    QTest::newRow("9") << 9 << "eResultMissingFile"
+                       << "Missing File";
+    QTest::newRow("10") << 10 << "eResultFail"
+                        << "Failed";
+    QTest::newRow("11") << 11 << "wrong_eResult"
+                        << "";
+    QTest::newRow("negative") << -3 << "wrong_eResult"
+                              << "";
 }
 
 void tst_ProgressHelper::resultNamesAndTexts()

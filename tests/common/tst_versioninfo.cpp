@@ -90,12 +90,24 @@ void tst_VersionInfo::xmlAttribute_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << " devid=\"4\" version=\"1.2.7\"/>" << "version" << "1.2.7";
-    QTest::newRow("missing") << " devid=\"4\"" << "fileName" << "";
-    QTest::newRow("no closing quote") << " fileName=\"abc" << "fileName" << "abc";
-    QTest::newRow("case-sensitive") << " Version=\"1\" version=\"2\"" << "version" << "2";
-    QTest::newRow("empty value") << " sys=\"\"" << "sys" << "";
-    QTest::newRow("needs equals and quote") << " devid 4 devid=\"5\"" << "devid" << "5";
+    QTest::newRow("plain") << " devid=\"4\" version=\"1.2.7\"/>"
+                           << "version"
+                           << "1.2.7";
+    QTest::newRow("missing") << " devid=\"4\""
+                             << "fileName"
+                             << "";
+    QTest::newRow("no closing quote") << " fileName=\"abc"
+                                      << "fileName"
+                                      << "abc";
+    QTest::newRow("case-sensitive") << " Version=\"1\" version=\"2\""
+                                    << "version"
+                                    << "2";
+    QTest::newRow("empty value") << " sys=\"\""
+                                 << "sys"
+                                 << "";
+    QTest::newRow("needs equals and quote") << " devid 4 devid=\"5\""
+                                            << "devid"
+                                            << "5";
 }
 
 void tst_VersionInfo::xmlAttribute()

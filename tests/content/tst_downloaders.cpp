@@ -115,8 +115,8 @@ void tst_Downloaders::notFoundPageRule_data()
     QTest::newRow("maker page at exactly 20000 bytes is data") << UpdateServer::makerNotFoundPage(20000) << false;
     QTest::newRow("page without the catalogue title is data")
         << UpdateServer::makerNotFoundPage(1500).replace("Vandrel Online-Katalog", "Vandrel Online-Shop") << false;
-    QTest::newRow("\"404 Not Found\" in 50000 bytes") << firmware(25000, 1) + "404 Not Found" + firmware(24987, 2)
-                                                      << true;
+    QTest::newRow("\"404 Not Found\" in 50000 bytes")
+        << firmware(25000, 1) + "404 Not Found" + firmware(24987, 2) << true;
     QTest::newRow("\"404 Not Found\" alone") << QByteArray("404 Not Found") << true;
     QTest::newRow("firmware") << firmware(5000, 3) << false;
 }
@@ -155,8 +155,10 @@ void tst_Downloaders::baseUrlIsJoinedAsItStands_data()
 {
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<QString>("requested"); // as the URL text stands
-    QTest::newRow("no slash") << "" << "/fw.bin";
-    QTest::newRow("trailing slash") << "/" << "//fw.bin";
+    QTest::newRow("no slash") << ""
+                              << "/fw.bin";
+    QTest::newRow("trailing slash") << "/"
+                                    << "//fw.bin";
 }
 
 void tst_Downloaders::baseUrlIsJoinedAsItStands()
@@ -286,8 +288,8 @@ void tst_Downloaders::rejectedPairLeavesFinalNames_data()
     QTest::newRow("signature dropped midway") << "fw.sig" << UpdateServer::FaultDropMidway << "" << false << 1 << 0
                                               << int(QNetworkReply::RemoteHostClosedError);
     // The maker's page with status 200 counts as a missing file.
-    QTest::newRow("maker page for the data") << "fw.bin" << UpdateServer::FaultNotFoundPage << "" << false << 1 << 0
-                                             << 203;
+    QTest::newRow("maker page for the data")
+        << "fw.bin" << UpdateServer::FaultNotFoundPage << "" << false << 1 << 0 << 203;
 }
 
 void tst_Downloaders::rejectedPairLeavesFinalNames()
@@ -365,7 +367,7 @@ void tst_Downloaders::withoutAuthOnlyTheDataIsFetched()
     downloader.setFileName(m_target->path(), "fw", "bin", "sig");
     downloader.setUrl(m_server->baseUrl(), "fw", "bin", "sig");
     QVERIFY(downloaded.wait(kWaitMs));
-    QCOMPARE(m_server->requests(), QStringList {"/fw.bin"});
+    QCOMPARE(m_server->requests(), QStringList{"/fw.bin"});
     QCOMPARE(readFile(m_target->filePath("fw.bin")), body);
     QCOMPARE(m_log->count("url data OK (NO auth done)"), 1);
 }

@@ -193,7 +193,7 @@ void tst_DownloadQueue::mixedOutcomes()
         QString version;
         QString file;
     };
-    const QList<Expect> expected {
+    const QList<Expect> expected{
         {1, ProgressHelper::eResultSuccess, "qrc:/pic/checkmark.png", "1.1.0", "ce_1.1.0.ota"},
         {2, ProgressHelper::eResultAuthFail, "qrc:/pic/error.png", "1.9.0", "held_2.ota"},
         {3, ProgressHelper::eResultUnknown, "", "0.1.0", "held_3.ota"},
@@ -223,10 +223,10 @@ void tst_DownloadQueue::mixedOutcomes()
     QSettings backup(m_updatePath + "/backup.ini", QSettings::IniFormat);
     QStringList known = backup.value("devices/known_devices").toStringList();
     known.sort();
-    QCOMPARE(known, (QStringList {"1", "2", "3", "4", "6", "9999"}));
-    const QList<QPair<QString, QString>> recorded {{"1", "ce_1.1.0.ota"},  {"2", "held_2.ota"},
-                                                   {"3", "held_3.ota"},    {"4", "held_4.ota"},
-                                                   {"6", "stick_3.1.0.bin"}, {"9999", "tool_1.3.0.zip"}};
+    QCOMPARE(known, (QStringList{"1", "2", "3", "4", "6", "9999"}));
+    const QList<QPair<QString, QString>> recorded{{"1", "ce_1.1.0.ota"},    {"2", "held_2.ota"},
+                                                  {"3", "held_3.ota"},      {"4", "held_4.ota"},
+                                                  {"6", "stick_3.1.0.bin"}, {"9999", "tool_1.3.0.zip"}};
     for (const auto& group : recorded)
         QCOMPARE(backup.value(group.first + "/file").toString(), group.second);
     QCOMPARE(backup.value("1/ver").toString(), QString("1.1.0"));
@@ -253,7 +253,7 @@ void tst_DownloadQueue::mixedOutcomes()
     for (const QList<QVariant>& args : versionChanged)
         changedTypes.append(args.at(0).toInt());
     std::sort(changedTypes.begin(), changedTypes.end());
-    QCOMPARE(changedTypes, (QList<int> {1, 6, 9999}));
+    QCOMPARE(changedTypes, (QList<int>{1, 6, 9999}));
     QCOMPARE(m_bridge->stickInterface()->stickFirmware().m_update.version, parseVersion("3.1.0"));
     QVERIFY(!stickText.isEmpty());
     QCOMPARE(stickText.last().at(0).toInt(), 11);
@@ -276,10 +276,18 @@ void tst_DownloadQueue::storedUnderThePlainName_data()
     QTest::addColumn<QString>("served");    // name on the server (data)
     QTest::addColumn<QString>("servedSig"); // name on the server (signature)
 
-    QTest::newRow("folder and several dots") << "fw/dev_1.2.3.bin" << "dev_1.2.3.bin" << "dev_1.2.3.sig";
-    QTest::newRow("no dot at all") << "firmware" << "firmware." << "firmware.sig";
-    QTest::newRow("windows folders upwards") << "..\\..\\up\\ce.ota" << "ce.ota" << "ce.sig";
-    QTest::newRow("unix folders upwards") << "../../../ce.ota" << "ce.ota" << "ce.sig";
+    QTest::newRow("folder and several dots") << "fw/dev_1.2.3.bin"
+                                             << "dev_1.2.3.bin"
+                                             << "dev_1.2.3.sig";
+    QTest::newRow("no dot at all") << "firmware"
+                                   << "firmware."
+                                   << "firmware.sig";
+    QTest::newRow("windows folders upwards") << "..\\..\\up\\ce.ota"
+                                             << "ce.ota"
+                                             << "ce.sig";
+    QTest::newRow("unix folders upwards") << "../../../ce.ota"
+                                          << "ce.ota"
+                                          << "ce.sig";
 }
 
 void tst_DownloadQueue::storedUnderThePlainName()

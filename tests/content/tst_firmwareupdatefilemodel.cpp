@@ -64,7 +64,7 @@ void tst_FirmwareUpdateFileModel::init()
     m_bridge = std::make_unique<CProg2Gui>();
     m_model = std::make_unique<FirmwareUpdateFileModel>();
     m_tester = std::make_unique<QAbstractItemModelTester>(m_model.get(),
-                                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+                                                          QAbstractItemModelTester::FailureReportingMode::QtTest);
 }
 
 void tst_FirmwareUpdateFileModel::cleanup()
@@ -78,8 +78,8 @@ void tst_FirmwareUpdateFileModel::cleanup()
 void tst_FirmwareUpdateFileModel::roles()
 {
     // The window binds to these numbers and names.
-    const QHash<int, QByteArray> names {{257, "name"},     {258, "version"}, {259, "selected"}, {260, "imgSource"},
-                                        {261, "progress"}, {262, "done"},    {263, "hasUpdate"}};
+    const QHash<int, QByteArray> names{{257, "name"},     {258, "version"}, {259, "selected"}, {260, "imgSource"},
+                                       {261, "progress"}, {262, "done"},    {263, "hasUpdate"}};
     QCOMPARE(m_model->roleNames(), names);
 
     addRow(*m_model, 4, "1.2.0", "1.3.0");
@@ -237,12 +237,18 @@ void tst_FirmwareUpdateFileModel::offerComparison_data()
 
     for (bool known : {false, true}) {
         const char* fn = known ? "setKnownFile" : "addFirmwareFile";
-        QTest::addRow("%s: no pending update takes the offer", fn) << known << "" << "1.0.0" << true;
-        QTest::addRow("%s: 1.10.0 is newer than 1.9.0", fn) << known << "1.9.0" << "1.10.0" << true;
-        QTest::addRow("%s: 1.9.0 is older than 1.10.0", fn) << known << "1.10.0" << "1.9.0" << false;
-        QTest::addRow("%s: 2.0.0 over 10.0.0 is older", fn) << known << "10.0.0" << "2.0.0" << false;
-        QTest::addRow("%s: equal", fn) << known << "1.2.3" << "1.2.3" << false;
-        QTest::addRow("%s: empty offer", fn) << known << "" << "" << false;
+        QTest::addRow("%s: no pending update takes the offer", fn) << known << ""
+                                                                   << "1.0.0" << true;
+        QTest::addRow("%s: 1.10.0 is newer than 1.9.0", fn) << known << "1.9.0"
+                                                            << "1.10.0" << true;
+        QTest::addRow("%s: 1.9.0 is older than 1.10.0", fn) << known << "1.10.0"
+                                                            << "1.9.0" << false;
+        QTest::addRow("%s: 2.0.0 over 10.0.0 is older", fn) << known << "10.0.0"
+                                                            << "2.0.0" << false;
+        QTest::addRow("%s: equal", fn) << known << "1.2.3"
+                                       << "1.2.3" << false;
+        QTest::addRow("%s: empty offer", fn) << known << ""
+                                             << "" << false;
     }
 }
 
@@ -297,22 +303,32 @@ void tst_FirmwareUpdateFileModel::indexRecords_data()
             .arg(_devId, _version, _file, _extra);
     };
     QTest::newRow("known type takes a newer version")
-        << QStringList {rec("1", "1.1.0", "ce_1.1.0.ota", "")} << 1 << "1.0.0" << "1.1.0" << "ce_1.1.0.ota";
-    QTest::newRow("sys win is taken")
-        << QStringList {rec("1", "1.1.0", "a.ota", " sys=\"win\"")} << 1 << "1.0.0" << "1.1.0" << "a.ota";
-    QTest::newRow("empty sys is taken")
-        << QStringList {rec("1", "1.1.0", "a.ota", " sys=\"\"")} << 1 << "1.0.0" << "1.1.0" << "a.ota";
-    QTest::newRow("other sys is ignored")
-        << QStringList {rec("1", "1.1.0", "a.ota", " sys=\"linux\"")} << 1 << "1.0.0" << "" << "";
-    QTest::newRow("older version is ignored")
-        << QStringList {rec("1", "0.9.0", "a.ota", "")} << 1 << "1.0.0" << "" << "";
+        << QStringList{rec("1", "1.1.0", "ce_1.1.0.ota", "")} << 1 << "1.0.0"
+        << "1.1.0"
+        << "ce_1.1.0.ota";
+    QTest::newRow("sys win is taken") << QStringList{rec("1", "1.1.0", "a.ota", " sys=\"win\"")} << 1 << "1.0.0"
+                                      << "1.1.0"
+                                      << "a.ota";
+    QTest::newRow("empty sys is taken") << QStringList{rec("1", "1.1.0", "a.ota", " sys=\"\"")} << 1 << "1.0.0"
+                                        << "1.1.0"
+                                        << "a.ota";
+    QTest::newRow("other sys is ignored") << QStringList{rec("1", "1.1.0", "a.ota", " sys=\"linux\"")} << 1 << "1.0.0"
+                                          << ""
+                                          << "";
+    QTest::newRow("older version is ignored") << QStringList{rec("1", "0.9.0", "a.ota", "")} << 1 << "1.0.0"
+                                              << ""
+                                              << "";
     QTest::newRow("unknown type: the first record is offered, not held")
-        << QStringList {rec("4", "1.2.7", "p_1.2.7.ota", "")} << 4 << "" << "1.2.7" << "p_1.2.7.ota";
+        << QStringList{rec("4", "1.2.7", "p_1.2.7.ota", "")} << 4 << ""
+        << "1.2.7"
+        << "p_1.2.7.ota";
     QTest::newRow("unknown type: a newer second record replaces the offer")
-        << QStringList {rec("4", "1.2.7", "p_1.2.7.ota", ""), rec("4", "1.2.9", "p_1.2.9.ota", "")} << 4 << ""
-        << "1.2.9" << "p_1.2.9.ota";
-    QTest::newRow("devid that is not a number is type 0")
-        << QStringList {rec("x4", "1.0.0", "z.ota", "")} << 0 << "" << "1.0.0" << "z.ota";
+        << QStringList{rec("4", "1.2.7", "p_1.2.7.ota", ""), rec("4", "1.2.9", "p_1.2.9.ota", "")} << 4 << ""
+        << "1.2.9"
+        << "p_1.2.9.ota";
+    QTest::newRow("devid that is not a number is type 0") << QStringList{rec("x4", "1.0.0", "z.ota", "")} << 0 << ""
+                                                          << "1.0.0"
+                                                          << "z.ota";
 }
 
 void tst_FirmwareUpdateFileModel::indexRecords()
@@ -349,13 +365,20 @@ void tst_FirmwareUpdateFileModel::offersNewerThan_data()
     QTest::addColumn<quint32>("asked");
     QTest::addColumn<bool>("expected");
 
-    QTest::newRow("pending newer than the client") << "1.0.0" << "1.2.0" << 0x010100u << true;
-    QTest::newRow("pending equal to the client") << "1.0.0" << "1.2.0" << 0x010200u << false;
-    QTest::newRow("present file newer, nothing pending") << "1.3.0" << "" << 0x010200u << true;
-    QTest::newRow("present file equal, nothing pending") << "1.3.0" << "" << 0x010300u << false;
-    QTest::newRow("unknown client version with an update") << "1.0.0" << "1.2.0" << kNoVersion << true;
-    QTest::newRow("unknown client version without an update") << "1.0.0" << "" << kNoVersion << false;
-    QTest::newRow("row without any version") << "" << "" << 0x000001u << false;
+    QTest::newRow("pending newer than the client") << "1.0.0"
+                                                   << "1.2.0" << 0x010100u << true;
+    QTest::newRow("pending equal to the client") << "1.0.0"
+                                                 << "1.2.0" << 0x010200u << false;
+    QTest::newRow("present file newer, nothing pending") << "1.3.0"
+                                                         << "" << 0x010200u << true;
+    QTest::newRow("present file equal, nothing pending") << "1.3.0"
+                                                         << "" << 0x010300u << false;
+    QTest::newRow("unknown client version with an update") << "1.0.0"
+                                                           << "1.2.0" << kNoVersion << true;
+    QTest::newRow("unknown client version without an update") << "1.0.0"
+                                                              << "" << kNoVersion << false;
+    QTest::newRow("row without any version") << ""
+                                             << "" << 0x000001u << false;
 }
 
 void tst_FirmwareUpdateFileModel::offersNewerThan()

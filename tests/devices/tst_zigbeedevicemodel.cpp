@@ -53,14 +53,14 @@ void tst_ZigBeeDeviceModel::sortOrder()
     model.addZigBeeDevice(0x0003, 2, 0);
     model.addZigBeeDevice(0x0002, 4, 0);
     model.addZigBeeDevice(0x0001, 1, 0);
-    QCOMPARE(order(model), (QStringList {"0003", "0001", "0005", "0002"}));
+    QCOMPARE(order(model), (QStringList{"0003", "0001", "0005", "0002"}));
     QCOMPARE(repaint.count(), 4);
 
     // Wall transmitters first whatever their address; other types by code.
     model.addZigBeeDevice(0xffff, 2, 0);
     model.addZigBeeDevice(0x0000, 3, 0);
     model.addZigBeeDevice(0x0004, 6, 0);
-    QCOMPARE(order(model), (QStringList {"0003", "ffff", "0001", "0005", "0000", "0002", "0004"}));
+    QCOMPARE(order(model), (QStringList{"0003", "ffff", "0001", "0005", "0000", "0002", "0004"}));
     QCOMPARE(model.rowOf(0x0002), 5);
     QCOMPARE(model.rowOf(0x7777), -1);
     QVERIFY(!model.findDevice(0x7777));
@@ -87,7 +87,7 @@ void tst_ZigBeeDeviceModel::knownAddressKeepsItsRow()
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.findDevice(0x0010)->m_version, 0x010203u);
     QCOMPARE(model.findDevice(0x0010)->m_devType, quint16(1));
-    QCOMPARE(order(model), (QStringList {"0010", "0020"}));
+    QCOMPARE(order(model), (QStringList{"0010", "0020"}));
     QCOMPARE(inserted.count() + changed.count() + repaint.count(), 0);
     QVERIFY(log.contains("Version change: device already known: shortAddr 0010, devType 2, version 010203"));
     QVERIFY(log.contains("device already known: shortAddr 0020, devType 1, version 010000"));
@@ -109,16 +109,16 @@ void tst_ZigBeeDeviceModel::lookupInLargeList()
     }
     QCOMPARE(model.rowCount(), added.size());
     for (int row = 0; row < model.rowCount(); ++row) {
-        const ushort address = ushort(model.data(model.index(row), ZigBeeDeviceModel::NameRole).toString().toUShort(
-            nullptr, 16));
+        const ushort address =
+            ushort(model.data(model.index(row), ZigBeeDeviceModel::NameRole).toString().toUShort(nullptr, 16));
         QCOMPARE(model.rowOf(address), row);
         QVERIFY(model.findDevice(address));
         QCOMPARE(model.findDevice(address)->shortAddr, address);
         if (row > 0) {
-            const ZigBeeDevice* before = model.findDevice(ushort(
-                model.data(model.index(row - 1), ZigBeeDeviceModel::NameRole).toString().toUShort(nullptr, 16)));
-            QVERIFY(ZigBeeDeviceModel::sortKey(before->shortAddr, before->m_devType)
-                    < ZigBeeDeviceModel::sortKey(address, model.findDevice(address)->m_devType));
+            const ZigBeeDevice* before = model.findDevice(
+                ushort(model.data(model.index(row - 1), ZigBeeDeviceModel::NameRole).toString().toUShort(nullptr, 16)));
+            QVERIFY(ZigBeeDeviceModel::sortKey(before->shortAddr, before->m_devType) <
+                    ZigBeeDeviceModel::sortKey(address, model.findDevice(address)->m_devType));
         }
     }
     for (ushort address = 0; address < 400; ++address) {
@@ -149,7 +149,7 @@ void tst_ZigBeeDeviceModel::roles()
     model.setDone(0, ProgressHelper::eResultVerifFail);
 
     const QVariantMap row = model.get(0);
-    QCOMPARE(row.keys(), (QStringList {"devType", "done", "hasUpdate", "name", "progress", "version"}));
+    QCOMPARE(row.keys(), (QStringList{"devType", "done", "hasUpdate", "name", "progress", "version"}));
     QCOMPARE(row.value("name").toString(), QString("1a2b"));
     QCOMPARE(row.value("devType").toString(),
              QString("<font color=\"black\">ZLL control element<br><font color=\"grey\">loads data..."));
@@ -262,7 +262,7 @@ void tst_ZigBeeDeviceModel::specialCounts()
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 0);
     QVERIFY(!model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
     QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeUpdatable)); // given up still has an update
-    theFileModel->addFirmwareFile(4, "9.0.0", "plug.ota", 0);     // 0x06 now has one too
+    theFileModel->addFirmwareFile(4, "9.0.0", "plug.ota", 0);      // 0x06 now has one too
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 1);
     QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
 }
@@ -272,11 +272,11 @@ void tst_ZigBeeDeviceModel::combinedProgress_data()
     QTest::addColumn<QList<int>>("progress");
     QTest::addColumn<int>("perMille");
     QTest::addColumn<QString>("percentText");
-    QTest::newRow("nobody") << QList<int> {} << 0 << "0 of 0  -  remaining less than 1min  - 0%";
-    QTest::newRow("0 and 1 round up") << QList<int> {0, 1} << 1 << "0 of 2  -  remaining less than 1min  - 0%";
-    QTest::newRow("mean") << QList<int> {500, 1000} << 750 << "0 of 2  -  remaining less than 1min  - 75%";
-    QTest::newRow("not taking part") << QList<int> {-1, 999} << 999 << "0 of 1  -  remaining less than 1min  - 99%";
-    QTest::newRow("three at 1") << QList<int> {1, 1, 1} << 1 << "0 of 3  -  remaining less than 1min  - 0%";
+    QTest::newRow("nobody") << QList<int>{} << 0 << "0 of 0  -  remaining less than 1min  - 0%";
+    QTest::newRow("0 and 1 round up") << QList<int>{0, 1} << 1 << "0 of 2  -  remaining less than 1min  - 0%";
+    QTest::newRow("mean") << QList<int>{500, 1000} << 750 << "0 of 2  -  remaining less than 1min  - 75%";
+    QTest::newRow("not taking part") << QList<int>{-1, 999} << 999 << "0 of 1  -  remaining less than 1min  - 99%";
+    QTest::newRow("three at 1") << QList<int>{1, 1, 1} << 1 << "0 of 3  -  remaining less than 1min  - 0%";
 }
 
 void tst_ZigBeeDeviceModel::combinedProgress()

@@ -1,10 +1,10 @@
 #include "WindowDriver.h"
 
 #include <QPixmap>
-#include <QScreen>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QtTest>
 
 #include "bridge/CProg2Gui.h"
@@ -128,7 +128,8 @@ bool WindowDriver::allDevicesUpdated() const
     for (int row = 0; row < devices->rowCount(); ++row) {
         const QVariantMap values = devices->get(row);
         const ZigBeeDevice* device = devices->findDevice(values.value("name").toString().toUShort(nullptr, 16));
-        if (!device || device->m_result != ProgressHelper::eResultSuccess || device->m_version != device->updateVersion())
+        if (!device || device->m_result != ProgressHelper::eResultSuccess ||
+            device->m_version != device->updateVersion())
             return false;
     }
     return true;
@@ -152,20 +153,25 @@ bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report&
     // network, the index from the server, devices in the table.
     if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index"))
         return false;
-    if (!waitFor([&] { return tool->stickInterface()->nwkState() == StickInterface::eNwkStateJoined
-                           && tool->deviceModel()->rowCount() > 0; },
-                 "stick in its network"))
+    if (!waitFor(
+            [&] {
+                return tool->stickInterface()->nwkState() == StickInterface::eNwkStateJoined &&
+                       tool->deviceModel()->rowCount() > 0;
+            },
+            "stick in its network"))
         return false;
-    _report("ready: " + tool->getText(CProg2Gui::ServerErrorTxt_ValId) + ", network "
-            + tool->getText(CProg2Gui::ConnectedNetworkStatus_ValId));
+    _report("ready: " + tool->getText(CProg2Gui::ServerErrorTxt_ValId) + ", network " +
+            tool->getText(CProg2Gui::ConnectedNetworkStatus_ValId));
     if (tool->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2 && !click("commonFileSelector", _error))
         return false;
     if (!clickWhenEnabled("fileUpdateButton", _stepTimeoutMs, _error))
         return false;
     _report("Download clicked");
-    if (!waitFor([&] { return tool->isSysState(CProg2Gui::SysStateIdle)
-                           && !tool->boGetVal(CProg2Gui::FileUpdateButton_ValId); },
-                 "download"))
+    if (!waitFor(
+            [&] {
+                return tool->isSysState(CProg2Gui::SysStateIdle) && !tool->boGetVal(CProg2Gui::FileUpdateButton_ValId);
+            },
+            "download"))
         return false;
     const FirmwareUpdateFileModel* files = tool->fileModel();
     for (int row = 0; row < files->rowCount(); ++row) {
@@ -179,9 +185,12 @@ bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report&
     if (!clickWhenEnabled("stickUpdateButton", _stepTimeoutMs, _error))
         return false;
     _report("Update Stick clicked");
-    if (!waitFor([&] { return tool->getText(CProg2Gui::StickUpdateDoneImg_ValId) == "qrc:/pic/checkmark.png"
-                           && tool->isSysState(CProg2Gui::SysStateIdle); },
-                 "stick update"))
+    if (!waitFor(
+            [&] {
+                return tool->getText(CProg2Gui::StickUpdateDoneImg_ValId) == "qrc:/pic/checkmark.png" &&
+                       tool->isSysState(CProg2Gui::SysStateIdle);
+            },
+            "stick update"))
         return false;
     _report("stick updated: " + tool->getText(CProg2Gui::StickVersionTxt_ValId));
 

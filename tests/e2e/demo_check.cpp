@@ -69,10 +69,10 @@ int main(int argc, char* argv[])
             say(driver.grab(path) ? "picture " + path : "no picture " + path);
         };
         // A picture after each step; the running update a few seconds in.
-        const QHash<QString, QString> shots {{"ready", "1-start"},
-                                             {"files downloaded", "2-files-downloaded"},
-                                             {"stick updated", "3-stick-updated"},
-                                             {"Cancel clicked", "5-run-cancelled"}};
+        const QHash<QString, QString> shots{{"ready", "1-start"},
+                                            {"files downloaded", "2-files-downloaded"},
+                                            {"stick updated", "3-stick-updated"},
+                                            {"Cancel clicked", "5-run-cancelled"}};
         auto report = [&](const QString& _line) {
             say(_line);
             const QString step = _line.section(':', 0, 0);

@@ -41,7 +41,7 @@ void tst_ContentDownload::cleanup()
 void tst_ContentDownload::indexFilesAndBackup()
 {
     EndToEndRig& rig = *m_rig;
-    const QList<quint16> types {1, 2, 4, 6};
+    const QList<quint16> types{1, 2, 4, 6};
     for (quint16 type : types)
         QVERIFY2(rig.hold({type, "1.0.0", 2000}), qPrintable(rig.error()));
     QVERIFY2(rig.offer({{1, "1.1.0", 3000}, {2, "1.0.7", 2200}, {4, "2.0.0", 4500}, {6, "1.2.0", 4000}}),
@@ -86,7 +86,7 @@ void tst_ContentDownload::indexFilesAndBackup()
     QSettings backup(rig.updatePath() + "/backup.ini", QSettings::IniFormat);
     QStringList known = backup.value("devices/known_devices").toStringList();
     known.sort();
-    QCOMPARE(known, (QStringList {"1", "2", "4", "6"}));
+    QCOMPARE(known, (QStringList{"1", "2", "4", "6"}));
     for (quint16 type : types) {
         const QString group = QString::number(type);
         const FirmwareUpdate* record = files->findByDevType(type);

@@ -131,8 +131,9 @@ void tst_CrashSafety::killedWhileWritingIni()
         QVERIFY2(round >= 1, qPrintable(QString("kill %1: no complete round in %2").arg(kill).arg(file)));
         for (int i = 0; i < kKeys; ++i) {
             const QString value = ini.value(QString("round/k%1").arg(i)).toString();
-            QVERIFY2(value.section(' ', 0, 0).toInt() == round,
-                     qPrintable(QString("kill %1: key %2 holds '%3', round %4").arg(kill).arg(i).arg(value).arg(round)));
+            QVERIFY2(
+                value.section(' ', 0, 0).toInt() == round,
+                qPrintable(QString("kill %1: key %2 holds '%3', round %4").arg(kill).arg(i).arg(value).arg(round)));
         }
         // What was there before the writes is still there.
         QCOMPARE(ini.value(mode == "backup" ? "1/file" : "update/UpdateUrl").toString(),

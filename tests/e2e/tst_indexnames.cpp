@@ -104,8 +104,8 @@ void tst_IndexNames::namesStayInUpdateFolder()
         }
     }
     QVERIFY2(rig.writeIndex(entries), qPrintable(rig.error()));
-    QVERIFY2(rig.startSimulator(EndToEndRig::scenario({EndToEndRig::device(0x1a2b, 101, "0.9.0"),
-                                                       EndToEndRig::device(0x3e4f, 103, "0.9.0")})),
+    QVERIFY2(rig.startSimulator(EndToEndRig::scenario(
+                 {EndToEndRig::device(0x1a2b, 101, "0.9.0"), EndToEndRig::device(0x3e4f, 103, "0.9.0")})),
              qPrintable(rig.error()));
     QStringList names;
     for (const Record& record : records)

@@ -24,10 +24,11 @@ bool appendTo(const QString& _path, const QByteArray& _bytes)
     return file.open(QIODevice::Append) && file.write(_bytes) == _bytes.size();
 }
 
-enum Injection_t {
-    InjectFault,         // an UpdateServer fault on the path
-    InjectDelay,         // the path is answered after delayMs
-    InjectTamperedData,  // the data on the server no longer matches its signature
+enum Injection_t
+{
+    InjectFault,        // an UpdateServer fault on the path
+    InjectDelay,        // the path is answered after delayMs
+    InjectTamperedData, // the data on the server no longer matches its signature
 };
 } // namespace
 
@@ -97,13 +98,13 @@ void tst_ServerFaults::indexFault_data()
                          << notAvailable;
     QTest::newRow("not-found page with status 200")
         << InjectFault << UpdateServer::FaultNotFoundPage << "update.xml" << 0 << notAvailable << notAvailable;
-    QTest::newRow("signature dropped midway") << InjectFault << UpdateServer::FaultDropMidway << "update.sig" << 0
-                                              << downloadError << downloadError;
+    QTest::newRow("signature dropped midway")
+        << InjectFault << UpdateServer::FaultDropMidway << "update.sig" << 0 << downloadError << downloadError;
     QTest::newRow("wrong signature") << InjectTamperedData << UpdateServer::FaultNone << "update.xml" << 0
                                      << "Could not authentificate update information"
                                      << "Could not authentificate update information";
-    QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << "update.xml" << 0
-                                  << downloadError << downloadError;
+    QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << "update.xml" << 0 << downloadError
+                                  << downloadError;
 }
 
 void tst_ServerFaults::indexFault()
@@ -161,8 +162,8 @@ void tst_ServerFaults::firmwareFault_data()
     QTest::newRow("answer after 6 s") << InjectDelay << none << ".ota" << 6000 << ProgressHelper::eResultSuccess;
     QTest::newRow("404") << InjectFault << UpdateServer::FaultNotFound404 << ".ota" << 0
                          << ProgressHelper::eResultMissingFile;
-    QTest::newRow("not-found page with status 200") << InjectFault << UpdateServer::FaultNotFoundPage << ".sig" << 0
-                                                    << ProgressHelper::eResultMissingFile;
+    QTest::newRow("not-found page with status 200")
+        << InjectFault << UpdateServer::FaultNotFoundPage << ".sig" << 0 << ProgressHelper::eResultMissingFile;
     QTest::newRow("dropped midway") << InjectFault << UpdateServer::FaultDropMidway << ".ota" << 0
                                     << ProgressHelper::eResultFail;
     // A tampered image under the name the index announces.

@@ -67,17 +67,17 @@ void tst_WindowFlow::clicksUpdateEveryDevice()
         QVERIFY2(rig.hold({type, "1.0.0", 2000}), qPrintable(rig.error()));
     QVERIFY2(rig.offer({{1, "1.1.0", 3000}, {2, "1.0.7", 2200}, {4, "2.0.0", 4500}, {6, "1.2.0", 4000}}),
              qPrintable(rig.error()));
-    const QList<quint16> addresses {0x1a2b, 0x3e4f, 0x4a5b};
-    const QJsonArray devices {EndToEndRig::device(0x1a2b, 1, "1.0.0"), EndToEndRig::device(0x3e4f, 2, "1.0.0"),
-                              EndToEndRig::device(0x4a5b, 4, "1.0.0")};
+    const QList<quint16> addresses{0x1a2b, 0x3e4f, 0x4a5b};
+    const QJsonArray devices{EndToEndRig::device(0x1a2b, 1, "1.0.0"), EndToEndRig::device(0x3e4f, 2, "1.0.0"),
+                             EndToEndRig::device(0x4a5b, 4, "1.0.0")};
     QVERIFY2(rig.startSimulator(EndToEndRig::scenario(devices)), qPrintable(rig.error()));
     QString error;
     QVERIFY2(m_driver->load(&error), qPrintable(error));
     rig.adoptTool(m_driver->bridge());
 
     QStringList steps;
-    const bool done = m_driver->runUpdateFlow(addresses.size(), kStepMs,
-                                              [&steps](const QString& _line) { steps.append(_line); }, &error);
+    const bool done = m_driver->runUpdateFlow(
+        addresses.size(), kStepMs, [&steps](const QString& _line) { steps.append(_line); }, &error);
     QVERIFY2(done, qPrintable(error + " after: " + steps.join("; ")));
 
     // The window shows what happened.

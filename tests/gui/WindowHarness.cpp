@@ -29,7 +29,7 @@ QtMessageHandler s_previous = nullptr;
 // runs, such as the sanitizer build).
 bool isPlatformNote(const QString& _message)
 {
-    static const QStringList notes {
+    static const QStringList notes{
         "This plugin does not support propagateSizeHints()",
         "QUnifiedTimer::stopAnimationDriver: driver is not running",
     };

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <memory>
 
 #include "support/PseudoTerminal.h"
 #include "support/TestSettings.h"

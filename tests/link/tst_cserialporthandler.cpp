@@ -42,7 +42,7 @@ void tst_CSerialPortHandler::framesArriveFromTheLine()
 {
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    m_settings->settings()->setValue("serial/ports", QStringList {pty.slavePath()});
+    m_settings->settings()->setValue("serial/ports", QStringList{pty.slavePath()});
 
     CSerialPortHandler handler;
     QVERIFY(handler.isPortOpen());
@@ -73,7 +73,7 @@ void tst_CSerialPortHandler::sendFrameWritesTheWireFormat()
 {
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    m_settings->settings()->setValue("serial/ports", QStringList {pty.slavePath()});
+    m_settings->settings()->setValue("serial/ports", QStringList{pty.slavePath()});
 
     CSerialPortHandler handler;
     QVERIFY(handler.isPortOpen());
@@ -87,7 +87,7 @@ void tst_CSerialPortHandler::unopenablePortIsSkipped()
 {
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    m_settings->settings()->setValue("serial/ports", QStringList {"/nonexistent/ttyLumoran0", pty.slavePath()});
+    m_settings->settings()->setValue("serial/ports", QStringList{"/nonexistent/ttyLumoran0", pty.slavePath()});
 
     LogCapture log;
     CSerialPortHandler handler;
@@ -103,13 +103,13 @@ void tst_CSerialPortHandler::pinnedPortsReplaceEnumeration()
     PseudoTerminal enumerated;
     QVERIFY(pinned.isValid() && enumerated.isValid());
     const QString enumeratedPath = enumerated.slavePath();
-    CSerialPortHandler::setPortListFunction([enumeratedPath] { return QStringList {enumeratedPath}; });
+    CSerialPortHandler::setPortListFunction([enumeratedPath] { return QStringList{enumeratedPath}; });
 
     {
         CSerialPortHandler handler;
         QCOMPARE(handler.currentPortName(), enumeratedPath);
     }
-    m_settings->settings()->setValue("serial/ports", QStringList {pinned.slavePath()});
+    m_settings->settings()->setValue("serial/ports", QStringList{pinned.slavePath()});
     CSerialPortHandler handler;
     QCOMPARE(handler.currentPortName(), pinned.slavePath());
 }
@@ -119,7 +119,7 @@ void tst_CSerialPortHandler::watchdogStartsANewSearch()
     PseudoTerminal first;
     PseudoTerminal second;
     QVERIFY(first.isValid() && second.isValid());
-    m_settings->settings()->setValue("serial/ports", QStringList {first.slavePath(), second.slavePath()});
+    m_settings->settings()->setValue("serial/ports", QStringList{first.slavePath(), second.slavePath()});
 
     CSerialPortHandler handler;
     QCOMPARE(handler.currentPortName(), first.slavePath());
@@ -131,7 +131,7 @@ void tst_CSerialPortHandler::watchdogStartsANewSearch()
     QList<int> states;
     connect(&handler, &CSerialPortHandler::stateChanged, this, [&] { states << handler.state(); });
     handler.setState(CSerialPortHandler::eStateConnected);
-    QCOMPARE(states, QList<int> {1});
+    QCOMPARE(states, QList<int>{1});
 
     // Bytes keep the link alive; then 6 s of silence.
     QTest::qWait(3000);
@@ -140,7 +140,7 @@ void tst_CSerialPortHandler::watchdogStartsANewSearch()
     QCOMPARE(handler.state(), int(CSerialPortHandler::eStateConnected));
 
     QTRY_COMPARE_WITH_TIMEOUT(states.size(), 3, 4000);
-    QCOMPARE(states, (QList<int> {1, 2, 0}));
+    QCOMPARE(states, (QList<int>{1, 2, 0}));
     // The new search starts from the first port.
     QCOMPARE(handler.currentPortName(), first.slavePath());
     QVERIFY(handler.isPortOpen());
@@ -150,7 +150,7 @@ void tst_CSerialPortHandler::setStateConnectedTwiceIsQuiet()
 {
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    m_settings->settings()->setValue("serial/ports", QStringList {pty.slavePath()});
+    m_settings->settings()->setValue("serial/ports", QStringList{pty.slavePath()});
     CSerialPortHandler handler;
     handler.setState(CSerialPortHandler::eStateConnected);
     QSignalSpy changes(&handler, &CSerialPortHandler::stateChanged);

@@ -89,27 +89,30 @@ void tst_FrameCodec::deframe_data()
     QTest::addColumn<QStringList>("logLines");
     QTest::addColumn<int>("pending");
 
-    QTest::newRow("single") << QByteArray::fromHex("7e 01 f1 e1 7e") << ByteArrayList {QByteArray::fromHex("01")}
+    QTest::newRow("single") << QByteArray::fromHex("7e 01 f1 e1 7e") << ByteArrayList{QByteArray::fromHex("01")}
                             << QStringList() << 0;
-    QTest::newRow("doubled delimiters")
-        << QByteArray::fromHex("7e 7e 7e 01 f1 e1 7e") << ByteArrayList {QByteArray::fromHex("01")}
-        << QStringList {"skip delimiter next to delimiter byte", "skip delimiter next to delimiter byte"} << 0;
+    QTest::newRow("doubled delimiters") << QByteArray::fromHex("7e 7e 7e 01 f1 e1 7e")
+                                        << ByteArrayList{QByteArray::fromHex("01")}
+                                        << QStringList{"skip delimiter next to delimiter byte",
+                                                       "skip delimiter next to delimiter byte"}
+                                        << 0;
     QTest::newRow("garbage before") << QByteArray::fromHex("aa bb 7e 01 f1 e1 7e")
-                                    << ByteArrayList {QByteArray::fromHex("01")} << QStringList {"skip 2 bytes"} << 0;
-    QTest::newRow("shared delimiter")
-        << QByteArray::fromHex("7e 01 f1 e1 7e 02 6a d3 7e") << ByteArrayList {QByteArray::fromHex("01")}
-        << QStringList {"skip 3 bytes"} << 1;
-    QTest::newRow("no delimiter") << QByteArray::fromHex("aa bb cc") << ByteArrayList {}
-                                  << QStringList {"skip all 3 bytes AA BB CC"} << 0;
-    QTest::newRow("bad crc then good")
-        << QByteArray::fromHex("7e 01 f1 e2 7e 7e 02 6a d3 7e") << ByteArrayList {QByteArray::fromHex("02")}
-        << QStringList {"skip frame due to wrong crc:  0x%1", "skiped frame:  3 bytes '01 F1 E2'"} << 0;
+                                    << ByteArrayList{QByteArray::fromHex("01")} << QStringList{"skip 2 bytes"} << 0;
+    QTest::newRow("shared delimiter") << QByteArray::fromHex("7e 01 f1 e1 7e 02 6a d3 7e")
+                                      << ByteArrayList{QByteArray::fromHex("01")} << QStringList{"skip 3 bytes"} << 1;
+    QTest::newRow("no delimiter") << QByteArray::fromHex("aa bb cc") << ByteArrayList{}
+                                  << QStringList{"skip all 3 bytes AA BB CC"} << 0;
+    QTest::newRow("bad crc then good") << QByteArray::fromHex("7e 01 f1 e2 7e 7e 02 6a d3 7e")
+                                       << ByteArrayList{QByteArray::fromHex("02")}
+                                       << QStringList{"skip frame due to wrong crc:  0x%1",
+                                                      "skiped frame:  3 bytes '01 F1 E2'"}
+                                       << 0;
     QTest::newRow("escaped delimiter") << QByteArray::fromHex("7e 04 7d 5e de f2 7e")
-                                       << ByteArrayList {QByteArray::fromHex("04 7e")} << QStringList() << 0;
-    QTest::newRow("incomplete") << QByteArray::fromHex("7e 01 f1") << ByteArrayList {} << QStringList() << 3;
+                                       << ByteArrayList{QByteArray::fromHex("04 7e")} << QStringList() << 0;
+    QTest::newRow("incomplete") << QByteArray::fromHex("7e 01 f1") << ByteArrayList{} << QStringList() << 3;
     QTest::newRow("two frames") << QByteArray::fromHex("7e 01 f1 e1 7e 7e 02 6a d3 7e")
-                                << ByteArrayList {QByteArray::fromHex("01"), QByteArray::fromHex("02")}
-                                << QStringList() << 0;
+                                << ByteArrayList{QByteArray::fromHex("01"), QByteArray::fromHex("02")} << QStringList()
+                                << 0;
 }
 
 void tst_FrameCodec::deframe()
@@ -182,7 +185,7 @@ void tst_FrameCodec::badCrcLogsResidueAndHexDump()
     FrameDeframer deframer;
     QByteArray wire = FrameCodec::encode(QByteArray::fromHex("03 05 10"));
     wire[2] = char(wire[2] ^ 0x01); // damage the sequence number
-    QCOMPARE(deframeAll({wire}, deframer), ByteArrayList {});
+    QCOMPARE(deframeAll({wire}, deframer), ByteArrayList{});
     QVERIFY(log.lines().value(0).startsWith("skip frame due to wrong crc:  0x"));
     QVERIFY(log.lines().value(1).startsWith("skiped frame:  5 bytes '03 04 10"));
 }
@@ -218,16 +221,16 @@ void tst_FrameCodec::longFrameOverManyChunks()
     for (int pos = 0; pos < stream.size(); pos += 7)
         chunks.append(stream.mid(pos, 7));
     FrameDeframer deframer;
-    QCOMPARE(deframeAll(chunks, deframer), (ByteArrayList {body, QByteArray::fromHex("01")}));
+    QCOMPARE(deframeAll(chunks, deframer), (ByteArrayList{body, QByteArray::fromHex("01")}));
     QCOMPARE(deframer.pendingBytes(), 0);
 
     // A frame left incomplete and then dropped with clear() leaves nothing
     // behind: a short frame after it is found at once.
-    QCOMPARE(deframeAll({stream.left(2000)}, deframer), ByteArrayList {});
+    QCOMPARE(deframeAll({stream.left(2000)}, deframer), ByteArrayList{});
     QCOMPARE(deframer.pendingBytes(), 2000);
     deframer.clear();
     QCOMPARE(deframer.pendingBytes(), 0);
-    QCOMPARE(deframeAll({QByteArray::fromHex("7e 02 6a d3 7e")}, deframer), ByteArrayList {QByteArray::fromHex("02")});
+    QCOMPARE(deframeAll({QByteArray::fromHex("7e 02 6a d3 7e")}, deframer), ByteArrayList{QByteArray::fromHex("02")});
 
     // A frame completed in a later chunk is checked like any other: a bad one
     // is dropped and the frame after it still comes.
@@ -235,7 +238,7 @@ void tst_FrameCodec::longFrameOverManyChunks()
     QCOMPARE(deframeAll({QByteArray::fromHex("7e 05 06 07"), QByteArray::fromHex("08 7e"),
                          QByteArray::fromHex("7e 01 f1 e1 7e")},
                         deframer),
-             ByteArrayList {QByteArray::fromHex("01")});
+             ByteArrayList{QByteArray::fromHex("01")});
     QVERIFY(log.lines().value(0).startsWith("skip frame due to wrong crc:  0x"));
 }
 

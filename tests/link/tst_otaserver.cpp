@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include "common/settings.h"
-
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
@@ -106,7 +105,12 @@ void tst_OtaServer::roadOfOneDevice()
     QCOMPARE(device->m_progress, 1000);
 
     const QByteArray end = harness.reply(upgradeEnd(++seq, 0x1a2b, 1, kNew));
-    QCOMPARE(end.mid(22).toHex(), QByteArray("07" "3d1c" "0100" "03020100" "00000000" "00000000"));
+    QCOMPARE(end.mid(22).toHex(), QByteArray("07"
+                                             "3d1c"
+                                             "0100"
+                                             "03020100"
+                                             "00000000"
+                                             "00000000"));
     QCOMPARE(device->m_result, ProgressHelper::eResultWaiting);
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateCheckWriteData);
     QVERIFY(!harness.bridge->isInUpdateList(0x1a2b));
@@ -178,7 +182,7 @@ void tst_OtaServer::oneDeviceAtATime()
     QCOMPARE(waiting.status(), quint8(0x95));
     QCOMPARE(waiting.fileVersion(), 0u);
     QCOMPARE(harness.model->findDevice(0x0002)->m_clientState, ZigBeeDevice::eClientStateWaitForUpdateInfo);
-    QCOMPARE(harness.bridge->updateList(), QList<ushort> {0x0001});
+    QCOMPARE(harness.bridge->updateList(), QList<ushort>{0x0001});
     // It joined the run: it takes part with progress 0.
     QCOMPARE(harness.model->findDevice(0x0002)->m_progress, 0);
 
@@ -204,7 +208,7 @@ void tst_OtaServer::wallTransmitterGoesFirst()
     QCOMPARE(wall.status(), quint8(0x00));
     QCOMPARE(wall.fileVersion(), 0x020000u);
     QCOMPARE(wall.imageSize(), 500u);
-    QCOMPARE(harness.bridge->updateList(), QList<ushort> {0x0200});
+    QCOMPARE(harness.bridge->updateList(), QList<ushort>{0x0200});
 
     // It falls silent: taken off the list; asleep it holds nobody back.
     ZigBeeDevice* device = harness.model->findDevice(0x0200);
@@ -300,11 +304,20 @@ void tst_OtaServer::foreignManufacturer()
 
     ZclReply reply = parseReply(harness.reply(queryNextImage(1, 0x0001, 1, kOld, 0x1234)));
     QCOMPARE(reply.status(), quint8(0x98));
-    QCOMPARE(reply.response.toHex(), QByteArray("98" "3412" "0100" "00020100" "00000000"));
+    QCOMPARE(reply.response.toHex(), QByteArray("98"
+                                                "3412"
+                                                "0100"
+                                                "00020100"
+                                                "00000000"));
     QCOMPARE(harness.model->rowCount(), 0);
 
     reply = parseReply(harness.reply(imageBlock(2, 0x0001, 1, 40, 40, 0x1234)));
-    QCOMPARE(reply.response.toHex(), QByteArray("98" "0000" "0000" "00000000" "00000000" "00"));
+    QCOMPARE(reply.response.toHex(), QByteArray("98"
+                                                "0000"
+                                                "0000"
+                                                "00000000"
+                                                "00000000"
+                                                "00"));
 
     reply = parseReply(harness.reply(upgradeEnd(3, 0x0001, 1, kNew, 0, 0x1234)));
     QCOMPARE(reply.response, QByteArray(16, 0));
@@ -315,11 +328,16 @@ void tst_OtaServer::blockRefusals_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("no record for the type") << "type" << "unknown device type; imageType 9";
-    QTest::newRow("stick outside a stick update") << "stick" << "stick but wrong state";
-    QTest::newRow("device outside a run") << "idle" << "device but wrong state";
-    QTest::newRow("unknown device") << "unknown" << "unknown device";
-    QTest::newRow("device not in the list") << "waiting" << "device 0002 not in list of devices currently updated";
+    QTest::newRow("no record for the type") << "type"
+                                            << "unknown device type; imageType 9";
+    QTest::newRow("stick outside a stick update") << "stick"
+                                                  << "stick but wrong state";
+    QTest::newRow("device outside a run") << "idle"
+                                          << "device but wrong state";
+    QTest::newRow("unknown device") << "unknown"
+                                    << "unknown device";
+    QTest::newRow("device not in the list") << "waiting"
+                                            << "device 0002 not in list of devices currently updated";
 }
 
 void tst_OtaServer::blockRefusals()

@@ -42,12 +42,28 @@ void tst_StickInterface::queryNextImageReplyExample()
     harness.connectStick();
     harness.stick->startDeviceUpdate(true);
 
-    const QByteArray indication = QByteArray::fromHex("022b1a01020304050607080401" "0b" "1900" "1900" "00" "01");
-    const QByteArray request = QByteArray::fromHex("00" "3d1c" "0100" "00020100");
+    const QByteArray indication = QByteArray::fromHex("022b1a01020304050607080401"
+                                                      "0b"
+                                                      "1900"
+                                                      "1900"
+                                                      "00"
+                                                      "01");
+    const QByteArray request = QByteArray::fromHex("00"
+                                                   "3d1c"
+                                                   "0100"
+                                                   "00020100");
     const QByteArray reply = harness.reply(command(5, 0x10, indication + request));
     QCOMPARE(reply.toHex(), QByteArray("040510"
-                                       "022b1a0102030405060708040110" "0b" "1900" "0101" "02"
-                                       "00" "3d1c" "0100" "03020100" "45230100"));
+                                       "022b1a0102030405060708040110"
+                                       "0b"
+                                       "1900"
+                                       "0101"
+                                       "02"
+                                       "00"
+                                       "3d1c"
+                                       "0100"
+                                       "03020100"
+                                       "45230100"));
     QCOMPARE(reply.size(), 36);
 }
 
@@ -66,7 +82,7 @@ void tst_StickInterface::commandsBeforeConnectAreIgnored()
     QVERIFY(log.contains("ConnectRequest found"));
     QVERIFY(log.contains("sendConnectAccept: 1 bytes '02'"));
     QCOMPARE(harness.stick->linkState(), int(CSerialPortHandler::eStateConnected));
-    QVERIFY(texts.contains(QVariantList {11}));
+    QVERIFY(texts.contains(QVariantList{11}));
     QVERIFY(!help.isEmpty());
     QCOMPARE(harness.reply(command(1, 0x01)), QByteArray::fromHex("040100"));
 }
@@ -206,8 +222,8 @@ void tst_StickInterface::shortInputGetsNoReply_data()
     const QByteArray block = imageBlock(5, 0x1a2b, 1, 0, 40);
     const QByteArray end = upgradeEnd(5, 0x1a2b, 1, 0x010203);
     QTest::newRow("command of two bytes") << QByteArray::fromHex("0305") << "WRONG CommandRequest found";
-    QTest::newRow("network status of 11 bytes") << networkStatus(5, 3, 11, 1, 2).left(3 + 11)
-                                                << "WRONG network status: 11 bytes, 12 expected";
+    QTest::newRow("network status of 11 bytes")
+        << networkStatus(5, 3, 11, 1, 2).left(3 + 11) << "WRONG network status: 11 bytes, 12 expected";
     QTest::newRow("indication of 19 bytes") << query.left(3 + 19) << "WRONG cmd indication: 19 bytes '02 2B 1A";
     QTest::newRow("empty indication") << command(5, 0x10) << "WRONG cmd indication: 0 bytes ''";
     QTest::newRow("query of 8 bytes") << query.left(query.size() - 1) << "WRONG QueryNextImageReq: 28 bytes";

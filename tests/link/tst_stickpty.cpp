@@ -49,7 +49,7 @@ void tst_StickPty::handshakeAndQueryOnTheLine()
     TestSettings settings;
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    settings.settings()->setValue("serial/ports", QStringList {pty.slavePath()});
+    settings.settings()->setValue("serial/ports", QStringList{pty.slavePath()});
     QDir().mkpath(getUpdatePath());
     QFile image(getUpdatePath() + "/ctl.ota");
     QVERIFY(image.open(QIODevice::WriteOnly));
@@ -68,8 +68,18 @@ void tst_StickPty::handshakeAndQueryOnTheLine()
     QCOMPARE(stick->linkState(), int(CSerialPortHandler::eStateConnected));
 
     stick->startDeviceUpdate(true);
-    const QByteArray request = StickFrames::command(
-        5, 0x10, QByteArray::fromHex("022b1a0102030405060708" "0401" "0b" "1900" "1900" "00" "01" "00" "3d1c" "0100" "00020100"));
+    const QByteArray request = StickFrames::command(5, 0x10,
+                                                    QByteArray::fromHex("022b1a0102030405060708"
+                                                                        "0401"
+                                                                        "0b"
+                                                                        "1900"
+                                                                        "1900"
+                                                                        "00"
+                                                                        "01"
+                                                                        "00"
+                                                                        "3d1c"
+                                                                        "0100"
+                                                                        "00020100"));
     QVERIFY(pty.write(FrameCodec::encode(request)));
     const QByteArray body = readFrame(pty, &wire);
     QCOMPARE(body.size(), 36);
@@ -83,7 +93,7 @@ void tst_StickPty::linkLossResetsNetworkTexts()
     TestSettings settings;
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
-    settings.settings()->setValue("serial/ports", QStringList {pty.slavePath()});
+    settings.settings()->setValue("serial/ports", QStringList{pty.slavePath()});
     CProg2Gui bridge;
     StickInterface* stick = bridge.stickInterface();
 

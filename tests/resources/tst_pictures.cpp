@@ -1,8 +1,7 @@
-#include <QtTest>
-
 #include <QImage>
 #include <QImageReader>
 #include <QRegularExpression>
+#include <QtTest>
 
 #include "version.h"
 
@@ -29,22 +28,14 @@ struct ExpectedPicture
 };
 
 const ExpectedPicture kPictures[] = {
-    {"/pic/TarnLogo.png", 132, 48},
-    {"/pic/checkbox_checked.png", 20, 20},
-    {"/pic/checkbox_unchecked.png", 20, 20},
-    {"/pic/checkbox_disabled.png", 20, 20},
-    {"/pic/checkmark.png", 20, 20},
-    {"/pic/error.png", 20, 20},
-    {"/pic/error_light.png", 20, 20},
-    {"/pic/update_arrow.png", 16, 12},
-    {"/pic/help_action.png", 64, 64},
-    {"/pic/help_fail.png", 64, 64},
-    {"/pic/help_hint.png", 64, 64},
-    {"/pic/help_press_one.png", 56, 64},
-    {"/pic/help_press_two.png", 56, 64},
-    {"/pic/help_stick.png", 100, 64},
-    {"/pic/help_wait.png", 48, 64},
-    {"/pic/question.png", 24, 24},
+    {"/pic/TarnLogo.png", 132, 48},          {"/pic/checkbox_checked.png", 20, 20},
+    {"/pic/checkbox_unchecked.png", 20, 20}, {"/pic/checkbox_disabled.png", 20, 20},
+    {"/pic/checkmark.png", 20, 20},          {"/pic/error.png", 20, 20},
+    {"/pic/error_light.png", 20, 20},        {"/pic/update_arrow.png", 16, 12},
+    {"/pic/help_action.png", 64, 64},        {"/pic/help_fail.png", 64, 64},
+    {"/pic/help_hint.png", 64, 64},          {"/pic/help_press_one.png", 56, 64},
+    {"/pic/help_press_two.png", 56, 64},     {"/pic/help_stick.png", 100, 64},
+    {"/pic/help_wait.png", 48, 64},          {"/pic/question.png", 24, 24},
 };
 
 int visiblePixels(const QImage& _image)
@@ -122,10 +113,8 @@ void tst_Pictures::versionResource()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString rc = QString::fromUtf8(file.readAll());
 
-    const QString numbers = QString("%1,%2,%3,0")
-                                .arg(LUMORAN_VERSION_MAJOR)
-                                .arg(LUMORAN_VERSION_MINOR)
-                                .arg(LUMORAN_VERSION_PATCH);
+    const QString numbers =
+        QString("%1,%2,%3,0").arg(LUMORAN_VERSION_MAJOR).arg(LUMORAN_VERSION_MINOR).arg(LUMORAN_VERSION_PATCH);
     for (const char* key : {"FILEVERSION", "PRODUCTVERSION"}) {
         const QRegularExpressionMatch match =
             QRegularExpression(QString("^\\s*%1\\s+([0-9, ]+)$").arg(key), QRegularExpression::MultilineOption)

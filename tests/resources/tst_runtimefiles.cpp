@@ -1,8 +1,7 @@
-#include <QtTest>
-
 #include <QSettings>
 #include <QTextCodec>
 #include <QTextStream>
+#include <QtTest>
 
 // The tool reads "help", "licence", "device" and "translation" next to its
 // executable. The build lays them out in the same folder as every other
@@ -75,8 +74,7 @@ void tst_RuntimeFiles::manual()
     for (QRegularExpressionMatchIterator it = pageObject.globalMatch(text); it.hasNext(); it.next())
         ++pages;
     QVERIFY2(pages > 1, qPrintable(QString("%1 pages").arg(pages)));
-    const QRegularExpressionMatch count =
-        QRegularExpression("/Type\\s*/Pages\\b[^>]*/Count\\s+(\\d+)").match(text);
+    const QRegularExpressionMatch count = QRegularExpression("/Type\\s*/Pages\\b[^>]*/Count\\s+(\\d+)").match(text);
     QVERIFY(count.hasMatch());
     QCOMPARE(count.captured(1).toInt(), pages);
 
@@ -88,7 +86,8 @@ void tst_RuntimeFiles::licence_data()
 {
     QTest::addColumn<QString>("shortCut");
     QTest::addColumn<QString>("ownWord");
-    QTest::newRow("English") << "en_GB" << "licence";
+    QTest::newRow("English") << "en_GB"
+                             << "licence";
     // The umlaut must survive a Western European Windows code page.
     QTest::newRow("German") << "de_DE" << QString::fromUtf8("Lizenzbedingungen für Endnutzer");
 }

@@ -1,13 +1,13 @@
 #include "PseudoTerminal.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 PseudoTerminal::PseudoTerminal()
 {
@@ -21,7 +21,7 @@ PseudoTerminal::PseudoTerminal()
     }
     m_slavePath = QString::fromLocal8Bit(ptsname(m_master));
     // Raw mode on the master side so bytes pass unchanged.
-    termios tio {};
+    termios tio{};
     if (tcgetattr(m_master, &tio) == 0) {
         cfmakeraw(&tio);
         tcsetattr(m_master, TCSANOW, &tio);
@@ -53,7 +53,7 @@ QByteArray PseudoTerminal::readAtLeast(int _minBytes, int _timeoutMs)
     timer.start();
     while (timer.elapsed() < _timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        pollfd pfd {m_master, POLLIN, 0};
+        pollfd pfd{m_master, POLLIN, 0};
         if (::poll(&pfd, 1, 10) > 0 && (pfd.revents & POLLIN)) {
             char buffer[4096];
             const ssize_t n = ::read(m_master, buffer, sizeof(buffer));

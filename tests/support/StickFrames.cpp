@@ -46,8 +46,7 @@ QByteArray indication(quint16 _shortAddr, quint8 _commandId, const QByteArray& _
     return payload + _zcl;
 }
 
-QByteArray queryNextImage(quint8 _seq, quint16 _shortAddr, quint16 _imageType, quint32 _version,
-                          quint16 _manufacturer)
+QByteArray queryNextImage(quint8 _seq, quint16 _shortAddr, quint16 _imageType, quint32 _version, quint16 _manufacturer)
 {
     QByteArray zcl;
     appendU8(zcl, 0x00);

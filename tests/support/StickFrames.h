@@ -31,11 +31,11 @@ struct ZclReply
     quint8 responseId = 0;
     QByteArray response; // the bytes after the header
 
-    quint8 status() const;          // Query Next Image and Image Block responses
-    quint32 fileVersion() const;    // offset 5 of those responses
-    quint32 imageSize() const;      // Query Next Image response
-    quint32 fileOffset() const;     // Image Block response
-    QByteArray blockData() const;   // Image Block response
+    quint8 status() const;        // Query Next Image and Image Block responses
+    quint32 fileVersion() const;  // offset 5 of those responses
+    quint32 imageSize() const;    // Query Next Image response
+    quint32 fileOffset() const;   // Image Block response
+    QByteArray blockData() const; // Image Block response
 };
 ZclReply parseReply(const QByteArray& _body);
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QSettings>
 #include <QTemporaryDir>
-#include <memory>
 
 // A settings object in a fresh temporary folder, installed as the process's
 // settings for the lifetime of the instance. Its one preset key points the

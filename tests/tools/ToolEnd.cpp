@@ -1,13 +1,14 @@
 #include "ToolEnd.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "link/FrameCodec.h"
 

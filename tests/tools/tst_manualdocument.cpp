@@ -1,7 +1,6 @@
-#include <QtTest>
-
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QtTest>
 
 #include "ManualDocument.h"
 
@@ -62,9 +61,9 @@ void tst_ManualDocument::pictureSize()
 void tst_ManualDocument::unknownPicturesAreReported()
 {
     ManualDocument document(QDir(LUMORAN_PICTURE_SOURCES), QDir(LUMORAN_MANUAL_SOURCES));
-    const QStringList missing = document.setManualHtml(
-        "<img src=\"qrc:/pic/checkmark.png\"><img src=\"qrc:/pic/no_such_picture.png\">"
-        "<img src=\"https://example.com/logo.png\"><img src=\"screenshot.png\">");
+    const QStringList missing =
+        document.setManualHtml("<img src=\"qrc:/pic/checkmark.png\"><img src=\"qrc:/pic/no_such_picture.png\">"
+                               "<img src=\"https://example.com/logo.png\"><img src=\"screenshot.png\">");
     QCOMPARE(missing, QStringList({"qrc:/pic/no_such_picture.png", "https://example.com/logo.png", "screenshot.png"}));
 }
 

@@ -105,7 +105,7 @@ void tst_Tools::otaImageHeader()
     QCOMPARE(le(image, 14, 4), parseVersion(version));
     QCOMPARE(image.mid(20, 32), QByteArray("demo").leftJustified(32, '\0'));
     QCOMPARE(le(image, 52, 4), quint32(image.size())); // total image size
-    QCOMPARE(le(image, 56, 2), 0u);                     // upgrade image tag
+    QCOMPARE(le(image, 56, 2), 0u);                    // upgrade image tag
     QCOMPARE(le(image, 58, 4), quint32(size));
 }
 
@@ -170,9 +170,9 @@ void tst_Tools::signedIndex()
             seen << xml.name().toString();
     }
     QVERIFY(!xml.hasError());
-    QCOMPARE(seen, (QStringList {"apps", "updates 4 ZLL plug", "update 1.2.7 plug_1.2.7.ota ",
-                                 "update 1.2.9 plug_1.2.9.ota linux", "updates 6 Stick & co",
-                                 "update 3.1.0 stick.bin win"}));
+    QCOMPARE(seen,
+             (QStringList{"apps", "updates 4 ZLL plug", "update 1.2.7 plug_1.2.7.ota ",
+                          "update 1.2.9 plug_1.2.9.ota linux", "updates 6 Stick & co", "update 3.1.0 stick.bin win"}));
 }
 
 void tst_Tools::badInput_data()
@@ -183,15 +183,15 @@ void tst_Tools::badInput_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("no command") << QStringList() << QByteArray() << 2 << "usage";
-    QTest::newRow("unknown command") << QStringList {"publish"} << QByteArray() << 2 << "unknown command";
+    QTest::newRow("unknown command") << QStringList{"publish"} << QByteArray() << 2 << "unknown command";
     QTest::newRow("image with a two-part version")
-        << QStringList {"image", "--type", "4", "--version", "1.2", "--size", "1", "--out", "x"} << QByteArray() << 2
+        << QStringList{"image", "--type", "4", "--version", "1.2", "--size", "1", "--out", "x"} << QByteArray() << 2
         << "--version";
-    QTest::newRow("manifest version out of range") << QStringList {"index"} << QByteArray("4;plug;1.256.0;p.ota\n")
-                                                   << 1 << "line 1: bad version";
-    QTest::newRow("manifest line too short") << QStringList {"index"} << QByteArray("# header\n4;plug;1.0.0\n") << 1
-                                             << "line 2: expected";
-    QTest::newRow("key that is no key") << QStringList {"sign", "--key", "%manifest%", "%manifest%"}
+    QTest::newRow("manifest version out of range")
+        << QStringList{"index"} << QByteArray("4;plug;1.256.0;p.ota\n") << 1 << "line 1: bad version";
+    QTest::newRow("manifest line too short")
+        << QStringList{"index"} << QByteArray("# header\n4;plug;1.0.0\n") << 1 << "line 2: expected";
+    QTest::newRow("key that is no key") << QStringList{"sign", "--key", "%manifest%", "%manifest%"}
                                         << QByteArray("not a key") << 1 << "cannot load key";
 }
 
@@ -203,7 +203,7 @@ void tst_Tools::badInput()
     QFETCH(QString, message);
     const QString manifestPath = m_dir.filePath("bad-manifest.txt");
     QVERIFY(writeFile(manifestPath, manifest));
-    if (args == QStringList {"index"})
+    if (args == QStringList{"index"})
         args << "--key" << m_key << "--out" << m_dir.filePath("bad-site") << manifestPath;
     args.replaceInStrings("%manifest%", manifestPath);
     const Run run = publish(args);

@@ -17,11 +17,8 @@ const QString kPicturePrefix = QStringLiteral("qrc:/pic/");
 } // namespace
 
 ManualDocument::ManualDocument(const QDir& _pictureDir, const QDir& _manualDir, QObject* _parent)
-    : QTextDocument(_parent)
-    , m_pictureDir(_pictureDir)
-    , m_manualDir(_manualDir)
-{
-}
+    : QTextDocument(_parent), m_pictureDir(_pictureDir), m_manualDir(_manualDir)
+{}
 
 QString ManualDocument::svgPath(const QString& _address) const
 {

@@ -13,19 +13,23 @@
 #include "common/common.h"
 
 namespace {
-const char* const kUsage =
-    "usage:\n"
-    "  lumoran-publish sign --key KEY FILE...\n"
-    "      writes FILE's signature next to it (same base name, extension sig)\n"
-    "  lumoran-publish verify --pubkey PUB FILE\n"
-    "      checks FILE against its signature file; exit code 0 only when it holds\n"
-    "  lumoran-publish index --key KEY --out DIR MANIFEST\n"
-    "      writes DIR/update.xml from MANIFEST and signs it; MANIFEST lines are\n"
-    "      devType;application;version;fileName[;sys]  ('#' starts a comment)\n"
-    "  lumoran-publish image --type T --version X.Y.Z --size N --out FILE [--string TEXT]\n"
-    "      writes a ZigBee OTA upgrade image with N payload bytes\n";
+const char* const kUsage = "usage:\n"
+                           "  lumoran-publish sign --key KEY FILE...\n"
+                           "      writes FILE's signature next to it (same base name, extension sig)\n"
+                           "  lumoran-publish verify --pubkey PUB FILE\n"
+                           "      checks FILE against its signature file; exit code 0 only when it holds\n"
+                           "  lumoran-publish index --key KEY --out DIR MANIFEST\n"
+                           "      writes DIR/update.xml from MANIFEST and signs it; MANIFEST lines are\n"
+                           "      devType;application;version;fileName[;sys]  ('#' starts a comment)\n"
+                           "  lumoran-publish image --type T --version X.Y.Z --size N --out FILE [--string TEXT]\n"
+                           "      writes a ZigBee OTA upgrade image with N payload bytes\n";
 
-enum ExitCode_t { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
+enum ExitCode_t
+{
+    ExitOk = 0,
+    ExitFailed = 1,
+    ExitUsage = 2
+};
 
 int usage(const QString& _problem = QString())
 {
@@ -130,8 +134,7 @@ int indexCommand(const QStringList& _args)
     if (!publisher.loadPrivateKey(options.value("key"), &problem) ||
         !publisher.writeIndex(entries, options.value("out"), &problem))
         return fail(problem);
-    std::printf("wrote %s/update.xml with %d updates, signed\n", qPrintable(options.value("out")),
-                int(entries.size()));
+    std::printf("wrote %s/update.xml with %d updates, signed\n", qPrintable(options.value("out")), int(entries.size()));
     return ExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -235,9 +236,8 @@ void SimLine::releaseReceived()
             m_bytesReceived += n;
         }
     }
-    m_rxNextNs = m_rxQueue.isEmpty()
-        ? -1
-        : m_rxPace.dueAt(qMin<qint64>(m_rxQueue.size(), sliceBytes(m_rxBaud)), m_rxBaud);
+    m_rxNextNs =
+        m_rxQueue.isEmpty() ? -1 : m_rxPace.dueAt(qMin<qint64>(m_rxQueue.size(), sliceBytes(m_rxBaud)), m_rxBaud);
     rearm();
     // Last: the receiver may write, discard or close the line.
     if (!released.isEmpty())
@@ -347,7 +347,7 @@ void SimLine::rearm()
     }
 #ifdef __linux__
     if (m_wakeFd >= 0) {
-        itimerspec wakeIn {};
+        itimerspec wakeIn{};
         if (next >= 0) {
             // Zero would disarm the timer: a step already due wakes in a microsecond.
             const qint64 delay = qMax<qint64>(next - m_clock.nsecsElapsed(), 1000);

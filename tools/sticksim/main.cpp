@@ -5,14 +5,15 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "Scenario.h"
 #include "StickSimulator.h"
@@ -61,9 +62,8 @@ int main(int argc, char* argv[])
                                         "path");
     const QCommandLineOption baudOption("baud", "Hold the simulator's writes to this baud rate (0: unpaced).", "n",
                                         "0");
-    const QCommandLineOption rxBaudOption("rx-baud",
-                                          "Take in what the tool writes no faster than this baud rate (0: at once).",
-                                          "n", "0");
+    const QCommandLineOption rxBaudOption(
+        "rx-baud", "Take in what the tool writes no faster than this baud rate (0: at once).", "n", "0");
     const QCommandLineOption durationOption("duration", "Stop after this many seconds.", "seconds");
     const QCommandLineOption seedOption("seed", "Seed of the random choices (overrides the scenario).", "n");
     const QCommandLineOption quietOption("quiet", "Print only the line path and the summary.");

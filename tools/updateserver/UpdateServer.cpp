@@ -30,9 +30,7 @@ QByteArray header(const QByteArray& _status, const QByteArray& _contentType, qin
 }
 } // namespace
 
-UpdateServer::UpdateServer(const QString& _root, QObject* parent)
-    : QObject(parent)
-    , m_root(_root)
+UpdateServer::UpdateServer(const QString& _root, QObject* parent) : QObject(parent), m_root(_root)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &UpdateServer::onNewConnection);
 }

@@ -17,12 +17,13 @@ class UpdateServer : public QObject
 {
     Q_OBJECT
 public:
-    enum Fault_t {
+    enum Fault_t
+    {
         FaultNone,
-        FaultNotFound404,   // 404 with a page containing "404 Not Found"
-        FaultNotFoundPage,  // 200 with the maker's "file not found" page
-        FaultDropMidway,    // announces the full length, sends half, closes
-        FaultEndlessBody,   // 200 without length, never ends
+        FaultNotFound404,  // 404 with a page containing "404 Not Found"
+        FaultNotFoundPage, // 200 with the maker's "file not found" page
+        FaultDropMidway,   // announces the full length, sends half, closes
+        FaultEndlessBody,  // 200 without length, never ends
     };
     Q_ENUM(Fault_t)
 

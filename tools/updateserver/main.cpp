@@ -10,14 +10,13 @@
 #include "UpdateServer.h"
 
 namespace {
-const char* const kUsage =
-    "usage: updateserver --root DIR [--port N] [--fault KIND[:PATH]]... [--delay MS[:PATH]]...\n"
-    "  --port 0 (default) picks a free port; the port is printed on the first line of stdout\n"
-    "  KIND: 404       404 with a \"404 Not Found\" page\n"
-    "        notfound  200 with the maker's \"file not found\" page\n"
-    "        drop      full length announced, half the body sent, connection closed\n"
-    "        endless   200 with a body that never ends\n"
-    "  without :PATH a fault or delay applies to every file\n";
+const char* const kUsage = "usage: updateserver --root DIR [--port N] [--fault KIND[:PATH]]... [--delay MS[:PATH]]...\n"
+                           "  --port 0 (default) picks a free port; the port is printed on the first line of stdout\n"
+                           "  KIND: 404       404 with a \"404 Not Found\" page\n"
+                           "        notfound  200 with the maker's \"file not found\" page\n"
+                           "        drop      full length announced, half the body sent, connection closed\n"
+                           "        endless   200 with a body that never ends\n"
+                           "  without :PATH a fault or delay applies to every file\n";
 
 int usage(const QString& _problem)
 {
@@ -27,9 +26,9 @@ int usage(const QString& _problem)
 
 bool faultByName(const QString& _name, UpdateServer::Fault_t* _fault)
 {
-    static const QHash<QString, UpdateServer::Fault_t> faults {
-        {"404", UpdateServer::FaultNotFound404},     {"notfound", UpdateServer::FaultNotFoundPage},
-        {"drop", UpdateServer::FaultDropMidway},     {"endless", UpdateServer::FaultEndlessBody},
+    static const QHash<QString, UpdateServer::Fault_t> faults{
+        {"404", UpdateServer::FaultNotFound404}, {"notfound", UpdateServer::FaultNotFoundPage},
+        {"drop", UpdateServer::FaultDropMidway}, {"endless", UpdateServer::FaultEndlessBody},
         {"none", UpdateServer::FaultNone},
     };
     if (!faults.contains(_name))
@@ -94,8 +93,7 @@ int main(int argc, char* argv[])
     }
     std::printf("%u\n", unsigned(server.port()));
     std::fflush(stdout);
-    QObject::connect(&server, &UpdateServer::requestReceived, [](const QString& _target) {
-        std::fprintf(stderr, "GET %s\n", qPrintable(_target));
-    });
+    QObject::connect(&server, &UpdateServer::requestReceived,
+                     [](const QString& _target) { std::fprintf(stderr, "GET %s\n", qPrintable(_target)); });
     return app.exec();
 }
