@@ -25,8 +25,8 @@ int main(int argc, char* argv[])
         qSetMessagePattern(kLogMessagePattern);
         qInstallMessageHandler(messageHandler);
     }
-    LOG("\n");
-    LOG("start logging");
+    LOG(lcApp, "\n");
+    LOG(lcApp, "start logging");
 
     const double fontPointSize = settings->value("applWinSettings/fontpointSize", 8.0).toDouble();
     settings->setValue("applWinSettings/fontpointSize", fontPointSize);

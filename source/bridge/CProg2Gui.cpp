@@ -100,7 +100,7 @@ void CProg2Gui::init()
 {
     theBridge = this;
     if (!connect(this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
 
     // A crash in the middle of a write must not hold up the next one.
     if (getSettings())
@@ -117,7 +117,7 @@ void CProg2Gui::init()
     theFileModel = firmwareUpdateFileModel;
     if (!connect(firmwareUpdateFileModel, &FirmwareUpdateFileModel::selectionChanged, this,
                  &CProg2Gui::firmwareDataRepaint))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     // The tool itself is a row of the firmware list.
     firmwareUpdateFileModel->addFirmwareFile(DeviceType::Tool, LUMORAN_VERSION_TEXT, QString(), 0);
     m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
@@ -129,20 +129,20 @@ void CProg2Gui::init()
     // The device list exists before the stick interface, which feeds it.
     zigBeeDeviceModel = new ZigBeeDeviceModel(this);
     if (!connect(zigBeeDeviceModel, &ZigBeeDeviceModel::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     if (!connect(firmwareUpdateFileModel, &FirmwareUpdateFileModel::versionChanged, zigBeeDeviceModel,
                  &ZigBeeDeviceModel::updateVersionChanged))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
 
     m_StickInterface = new StickInterface(this);
     if (!connect(m_StickInterface, &StickInterface::textChanged, this, &CProg2Gui::textChanged))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     if (!connect(m_StickInterface, &StickInterface::stickVersionAvailable, this, &CProg2Gui::stickDataChangedSlot))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     if (!connect(m_StickInterface, &StickInterface::helpUpdateRequired, this, &CProg2Gui::updateHelp))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     if (!connect(m_StickInterface, &StickInterface::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
 
     // initSettings() has just written these.
     const QString updateFile = settingsString("update/UpdateFile");
@@ -154,15 +154,15 @@ void CProg2Gui::init()
 
     m_UpdateXmlDownloader.setAuthRequired(true);
     if (!connect(&m_UpdateXmlDownloader, &AuthFileDownloader::downloaded, this, &CProg2Gui::processUpdateXml))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     if (!connect(&m_UpdateXmlDownloader, &AuthFileDownloader::authFailed, this, &CProg2Gui::processAuthFailed))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     if (!connect(&m_UpdateXmlDownloader, &AuthFileDownloader::error, this, &CProg2Gui::failedUpdateXml))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
 
     m_UpdateXmlTimer.setSingleShot(true);
     if (!connect(&m_UpdateXmlTimer, &QTimer::timeout, this, &CProg2Gui::timeoutUpdateXml))
-        LOG("connect failed");
+        LOG(lcBridge, "connect failed");
     m_UpdateXmlTimer.start(kUpdateXmlTimeoutMs);
 
     m_UpdateXmlDownloader.setFileName(getTempPath(), updateFile, updateExt, updateSigExt);
@@ -223,7 +223,7 @@ void CProg2Gui::initBackupIni()
 {
     const QString updatePath = getUpdatePath();
     if (!QDir().mkpath(updatePath)) {
-        LOG(QString("can not create backup path '%1'").arg(updatePath));
+        LOG(lcBridge, QString("can not create backup path '%1'").arg(updatePath));
         return;
     }
     QSettings backup(backupIniPath(), QSettings::IniFormat);
@@ -248,7 +248,7 @@ void CProg2Gui::preProcessBackupIni()
             continue;
         if (file.isEmpty() && !backup.contains(group + "/ver"))
             continue; // pruned before
-        LOG(QString("missing file: '%1'").arg(file));
+        LOG(lcBridge, QString("missing file: '%1'").arg(file));
         // The group stays known with its id and measured duration.
         backup.remove(group + "/ver");
         backup.remove(group + "/file");
@@ -301,7 +301,7 @@ void CProg2Gui::processProductionIni()
             continue;
         // A shipped file that is missing is not recorded as held.
         if (!QFileInfo(getUpdatePath() + "/" + file).isFile()) {
-            LOG(QString("missing file: '%1'").arg(file));
+            LOG(lcBridge, QString("missing file: '%1'").arg(file));
             continue;
         }
         backup.setValue(group + "/id", devType);
@@ -324,7 +324,7 @@ bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targ
     // The names come from INI files a user can edit: only a file directly in
     // the folders is ever copied or deleted.
     if (!isPlainFileName(_file)) {
-        LOG(QString("not a plain file name: '%1'").arg(_file));
+        LOG(lcBridge, QString("not a plain file name: '%1'").arg(_file));
         return false;
     }
     const QString source = QString("%1/%2").arg(_sourceDir, _file);
@@ -335,7 +335,7 @@ bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targ
         return false;
     if (!_keepOld && !_oldFile.isEmpty()) {
         if (!isPlainFileName(_oldFile)) {
-            LOG(QString("not a plain file name: '%1'").arg(_oldFile));
+            LOG(lcBridge, QString("not a plain file name: '%1'").arg(_oldFile));
             return true;
         }
         const QString old = QString("%1/%2").arg(_targetDir, _oldFile);
@@ -416,7 +416,7 @@ void CProg2Gui::setHelperFlag(bool arg)
     if (m_helperFlag == arg)
         return;
     m_helperFlag = arg;
-    qDebug("setHelperFlag %s", arg ? "true" : "false");
+    qCDebug(lcBridge, "setHelperFlag %s", arg ? "true" : "false");
     emit helperFlagChanged(arg);
 }
 
@@ -475,7 +475,7 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
     case ApplUpdateButton_ValId:
         return idle && m_ApplVersion.hasUpdate();
     default:
-        LOG(QString("wrong _ValId %1").arg(int(_ValId)));
+        LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return false;
     }
 }
@@ -494,7 +494,7 @@ int CProg2Gui::iGetVal(ValId_t _ValId)
     case DeviceCombinedProgressPercent_ValId:
         return zigBeeDeviceModel->progressPerMille();
     default:
-        LOG(QString("wrong _ValId %1").arg(int(_ValId)));
+        LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return -1;
     }
 }
@@ -527,7 +527,7 @@ QString CProg2Gui::getText(ValId_t _TxtId)
         return getHelpText();
     default: {
         const QString text = QString("wrong txt Id %1").arg(int(_TxtId));
-        LOG(text);
+        LOG(lcBridge, text);
         return text;
     }
     }
@@ -565,7 +565,7 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         firmwareUpdateFileModel->toggleSelectAll();
         break;
     default:
-        LOG(QString("unknown QML action %1").arg(int(_action)));
+        LOG(lcBridge, QString("unknown QML action %1").arg(int(_action)));
         break;
     }
 }
@@ -611,12 +611,12 @@ void CProg2Gui::processUpdateXml()
     switch (UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records)) {
     case UpdateIndex::eOutcomeQueryInvalid:
         m_UpdateXmlState = eUpdateXmlStateWrong;
-        LOG("query is not valid");
+        LOG(lcBridge, "query is not valid");
         emit firmwareDataRepaint();
         return;
     case UpdateIndex::eOutcomeEvaluationFailed:
         m_UpdateXmlState = eUpdateXmlStateWrong;
-        LOG("can NOT evaluate query");
+        LOG(lcBridge, "can NOT evaluate query");
         emit firmwareDataRepaint();
         return;
     case UpdateIndex::eOutcomeOk:
@@ -628,10 +628,10 @@ void CProg2Gui::processUpdateXml()
     m_UpdateXmlResult = ProgressHelper::eResultSuccess;
     m_UpdateXmlState = eUpdateXmlStateOk;
 
-    LOG(QString("any device updates: %1").arg(firmwareUpdateFileModel->anyUpdateSelected() ? "yes" : "no"));
+    LOG(lcBridge, QString("any device updates: %1").arg(firmwareUpdateFileModel->anyUpdateSelected() ? "yes" : "no"));
     emit firmwareDataRepaint();
     emit stickDataRepaint();
-    LOG(QString("cmd line arg: %1").arg(QCoreApplication::arguments().join(" + ")));
+    LOG(lcBridge, QString("cmd line arg: %1").arg(QCoreApplication::arguments().join(" + ")));
 }
 
 void CProg2Gui::processAuthFailed()
@@ -680,7 +680,7 @@ void CProg2Gui::initLanguageHandling()
 {
     const QDir folder(applDir() + "/translation");
     const QString folderPath = folder.absolutePath();
-    LOG(folderPath);
+    LOG(lcBridge, folderPath);
 
     QStringList files;
     if (folder.exists())
@@ -693,14 +693,15 @@ void CProg2Gui::initLanguageHandling()
             m_Translators.insert(file, translator);
             m_LangNames.append(name);
         } else {
-            LOG(QString("translator error on '%1'").arg(file));
+            LOG(lcBridge, QString("translator error on '%1'").arg(file));
             delete translator;
         }
     }
 
     langListModel = new QStringListModel(this);
     if (m_LangNames.isEmpty()) {
-        qDebug("%s(%i) %s: there are no translations available", __FILE__, __LINE__, "CProg2Gui::initLanguageHandling");
+        qCDebug(lcBridge, "%s(%i) %s: there are no translations available", __FILE__, __LINE__,
+                "CProg2Gui::initLanguageHandling");
         writeSetting("applSettings/lang", QString());
     } else {
         langListModel->setStringList(m_LangNames);
@@ -816,7 +817,7 @@ void CProg2Gui::updateHelp()
         break;
     default:
         m_HelpId = HelpNone;
-        LOG(QString("wrong sys state: %1").arg(int(m_SysState)));
+        LOG(lcBridge, QString("wrong sys state: %1").arg(int(m_SysState)));
         break;
     }
     emit helpBoxHelperChanged(QString());
@@ -906,10 +907,10 @@ QString CProg2Gui::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _
 QString CProg2Gui::getServerErrorText() const
 {
     const QString text = serverStatusText(m_UpdateXmlDownloader.errorCode(), m_UpdateXmlResult, m_UpdateXmlState);
-    LOG(QString("url '%1', XmlDl.err '%2', XmlDl Result '%3', XmlState '%4': txt: '%5' processed %6")
-            .arg(m_UpdateXmlDownloader.url(), m_UpdateXmlDownloader.errorString(true),
-                 ProgressHelper::resultName(m_UpdateXmlResult), updateXmlStateText(), text,
-                 m_UpdateXmlState != eUpdateXmlStateUnknown ? "true" : "false"));
+    LOG(lcBridge, QString("url '%1', XmlDl.err '%2', XmlDl Result '%3', XmlState '%4': txt: '%5' processed %6")
+                      .arg(m_UpdateXmlDownloader.url(), m_UpdateXmlDownloader.errorString(true),
+                           ProgressHelper::resultName(m_UpdateXmlResult), updateXmlStateText(), text,
+                           m_UpdateXmlState != eUpdateXmlStateUnknown ? "true" : "false"));
     return text;
 }
 
@@ -955,11 +956,11 @@ void CProg2Gui::OpenHelp()
     const QString path =
         QString("%1/Help_%2.pdf").arg(folder, shortCut.isEmpty() ? QString(kDefaultShortCut) : shortCut);
     if (!QFile::exists(path)) {
-        LOG(QString("missing helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, path));
+        LOG(lcBridge, QString("missing helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, path));
         return;
     }
     const QString url = localFileUrl(path);
-    LOG(QString("oen helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, url));
+    LOG(lcBridge, QString("oen helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, url));
     QDesktopServices::openUrl(QUrl(url));
 }
 
@@ -994,7 +995,7 @@ void CProg2Gui::UpdateTool()
     const QString newFile = QString("%1/%2").arg(getUpdatePath(), m_ApplVersion.m_update.fileName);
     const QString quotedNewFile = QDir::toNativeSeparators("\"" + newFile + "\"");
     const QString applFilePath = restartProgram();
-    LOG(QString("ver %1, file %2 %3").arg(m_ApplVersion.updateVersionString(), quotedNewFile, applFilePath));
+    LOG(lcBridge, QString("ver %1, file %2 %3").arg(m_ApplVersion.updateVersionString(), quotedNewFile, applFilePath));
 
     const QString scriptPath = getUpdateStarterPath();
 #ifdef Q_OS_WIN
@@ -1006,26 +1007,26 @@ void CProg2Gui::UpdateTool()
     const qintptr result = reinterpret_cast<qintptr>(
         ShellExecuteA(nullptr, "open", QDir::toNativeSeparators(scriptPath).toLocal8Bit().constData(), nullptr, nullptr,
                       SW_SHOWMINIMIZED));
-    LOG(QString("ShellExecuteA %1").arg(result));
+    LOG(lcBridge, QString("ShellExecuteA %1").arg(result));
     if (result > 32)
         emit quitApplication();
 #else
     QFile script(scriptPath);
     if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        LOG(QString("can not write '%1'").arg(scriptPath));
+        LOG(lcBridge, QString("can not write '%1'").arg(scriptPath));
         return;
     }
     const QByteArray text = posixUpdateScript(newFile, applFilePath).toUtf8();
     const bool written = script.write(text) == text.size();
     script.close();
     if (!written) {
-        LOG(QString("can not write '%1'").arg(scriptPath));
+        LOG(lcBridge, QString("can not write '%1'").arg(scriptPath));
         return;
     }
     // The shell runs on its own and outlives the tool.
     qint64 pid = 0;
     const bool started = QProcess::startDetached("/bin/sh", QStringList{scriptPath}, QString(), &pid);
-    LOG(QString("startDetached %1, pid %2").arg(started ? "true" : "false").arg(pid));
+    LOG(lcBridge, QString("startDetached %1, pid %2").arg(started ? "true" : "false").arg(pid));
     if (started)
         emit quitApplication();
 #endif

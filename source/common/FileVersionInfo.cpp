@@ -22,8 +22,8 @@ void FileVersionInfo::setUpdateInfo(unsigned int _version, const QString _fileNa
         return;
     m_update.setVersion(_version);
     m_update.fileName = _fileName;
-    LOG(QString("updateInfo: ver '%1', m_update.version '%2', file '%3' '%4'")
-            .arg(versionString(), m_update.versionString(), _fileName, m_update.fileName));
+    LOG(lcCommon, QString("updateInfo: ver '%1', m_update.version '%2', file '%3' '%4'")
+                      .arg(versionString(), m_update.versionString(), _fileName, m_update.fileName));
 }
 
 void FileVersionInfo::setUpdateInfoFromXml(const QString& _line)

@@ -22,5 +22,5 @@ void FirmwareUpdate::updateDuration(int _seconds)
     backup.setValue(QString("%1/duration").arg(m_devType), m_duration);
     backup.sync();
     if (backup.status() != QSettings::NoError)
-        LOG(QString("can not write '%1'").arg(backup.fileName()));
+        LOG(lcCommon, QString("can not write '%1'").arg(backup.fileName()));
 }

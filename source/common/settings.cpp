@@ -45,5 +45,5 @@ void removeEmptyLockFile(const QString& _iniFile)
     if (!lock.exists() || lock.size() != 0)
         return;
     if (QFile::remove(lock.filePath()))
-        LOG(QString("removed empty lock file '%1'").arg(lock.filePath()));
+        LOG(lcCommon, QString("removed empty lock file '%1'").arg(lock.filePath()));
 }

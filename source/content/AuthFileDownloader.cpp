@@ -49,7 +49,7 @@ AuthFileDownloader::AuthFileDownloader(QObject* parent) : QObject(parent)
     ok = connect(&m_sigDownloader, &FileDownloader::error, this, [this] { discardPartFiles(); }) && ok;
     ok = connect(&m_sigDownloader, &FileDownloader::error, this, &AuthFileDownloader::error) && ok;
     if (!ok)
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
 }
 
 AuthFileDownloader::~AuthFileDownloader() = default;
@@ -121,7 +121,7 @@ bool AuthFileDownloader::isSaved() const
 {
     if (m_dataDownloader.isSaved() && (!m_authRequired || m_sigDownloader.isSaved()))
         return true;
-    LOG(QString("could not store '%1'").arg(m_dataFileName));
+    LOG(lcContent, QString("could not store '%1'").arg(m_dataFileName));
     return false;
 }
 
@@ -139,7 +139,7 @@ bool AuthFileDownloader::storeVerified(bool _withSignature)
         if (move.from.isEmpty())
             continue;
         if (!replaceFile(move.from, move.to)) {
-            LOG(QString("could not store '%1'").arg(move.to));
+            LOG(lcContent, QString("could not store '%1'").arg(move.to));
             discardPartFiles();
             return false;
         }
@@ -151,18 +151,18 @@ bool AuthFileDownloader::verify()
 {
     QFile keyFile(":rsa/key_pub.pem");
     if (!keyFile.open(QIODevice::ReadOnly)) {
-        LOG("loadPublicKey failed");
+        LOG(lcContent, "loadPublicKey failed");
         return false;
     }
     const QByteArray key = keyFile.readAll();
     BotanWrapper* wrapper = theBridge ? &theBridge->botanWrapper() : nullptr;
     if (!wrapper || !wrapper->loadPublicKey(key.constData(), key.size())) {
-        LOG("loadPublicKey failed");
+        LOG(lcContent, "loadPublicKey failed");
         return false;
     }
     if (!wrapper->verifySigFile(m_dataDownloader.fileName().toStdString().c_str(),
                                 m_sigDownloader.fileName().toStdString().c_str())) {
-        LOG("auth failed");
+        LOG(lcContent, "auth failed");
         return false;
     }
     return true;
@@ -182,7 +182,7 @@ void AuthFileDownloader::checkUpdateAuth()
             emit error();
             return;
         }
-        LOG("url data OK (NO auth done)");
+        LOG(lcContent, "url data OK (NO auth done)");
         emit downloaded();
         return;
     }
@@ -195,7 +195,7 @@ void AuthFileDownloader::checkUpdateAuth()
     }
     if (m_dataDownloader.errorCode() == QNetworkReply::ContentNotFoundError ||
         m_sigDownloader.errorCode() == QNetworkReply::ContentNotFoundError) {
-        LOG("ContentNotFoundError");
+        LOG(lcContent, "ContentNotFoundError");
         discardPartFiles();
         emit error();
         return;
@@ -216,7 +216,7 @@ void AuthFileDownloader::checkUpdateAuth()
     }
 
     if (!verify()) {
-        LOG("url data wrong (auth failed)");
+        LOG(lcContent, "url data wrong (auth failed)");
         discardPartFiles();
         emit authFailed();
         return;
@@ -225,7 +225,8 @@ void AuthFileDownloader::checkUpdateAuth()
         emit error();
         return;
     }
-    LOG("url data OK (auth done)");
-    LOG(QString("data size %1, sig size %2").arg(m_dataDownloader.data().size()).arg(m_sigDownloader.data().size()));
+    LOG(lcContent, "url data OK (auth done)");
+    LOG(lcContent,
+        QString("data size %1, sig size %2").arg(m_dataDownloader.data().size()).arg(m_sigDownloader.data().size()));
     emit downloaded();
 }

@@ -18,10 +18,10 @@ bool containsText(const QByteArray& _data, const QByteArray& _text)
 FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent) : QObject(parent), m_maxSize(_maxSize)
 {
     if (!connect(&m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded))
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
     m_stallTimer.setSingleShot(true);
     if (!connect(&m_stallTimer, &QTimer::timeout, this, &FileDownloader::stalled))
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
 }
 
 FileDownloader::~FileDownloader() = default;
@@ -64,9 +64,9 @@ void FileDownloader::start(const QUrl& _url)
     if (_url.isValid()) {
         m_pReply = m_manager.get(QNetworkRequest(_url));
         if (!connect(m_pReply, &QNetworkReply::downloadProgress, this, &FileDownloader::progress))
-            LOG("connect failed");
+            LOG(lcContent, "connect failed");
         if (!connect(m_pReply, &QNetworkReply::errorOccurred, this, &FileDownloader::errorSlot))
-            LOG("connect failed");
+            LOG(lcContent, "connect failed");
         if (m_stallLimitMs > 0)
             m_stallTimer.start(m_stallLimitMs);
         return;
@@ -80,15 +80,15 @@ void FileDownloader::start(const QUrl& _url)
             file.close();
             m_ok = true;
             save();
-            LOG(QString("loaded local file '%1'").arg(m_url));
+            LOG(lcContent, QString("loaded local file '%1'").arg(m_url));
             emit downloadProgress(m_data.size(), m_data.size());
         } else {
-            LOG(QString("failed to load file '%1'").arg(m_url));
+            LOG(lcContent, QString("failed to load file '%1'").arg(m_url));
         }
         emit downloaded();
         return;
     }
-    LOG(QString("invalid url '%1'").arg(m_url));
+    LOG(lcContent, QString("invalid url '%1'").arg(m_url));
 }
 
 void FileDownloader::save()
@@ -103,7 +103,7 @@ void FileDownloader::save()
         m_saved = false;
     file.close();
     if (!m_saved)
-        LOG(QString("can not write '%1': %2").arg(m_fileName, file.errorString()));
+        LOG(lcContent, QString("can not write '%1': %2").arg(m_fileName, file.errorString()));
 }
 
 bool FileDownloader::isNotFoundPage() const
@@ -142,7 +142,7 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
     save();
     bool reportNotFound = false;
     if (isNotFoundPage()) {
-        LOG(QString("file not found on server: url '%1'").arg(m_url));
+        LOG(lcContent, QString("file not found on server: url '%1'").arg(m_url));
         m_data.clear();
         // The page stands for a missing file like a 404 does, so that nobody
         // waits for a file that will not come. A network error before it has
@@ -150,12 +150,12 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
         if (m_errorCode == QNetworkReply::NoError) {
             m_errorCode = QNetworkReply::ContentNotFoundError;
             m_errorString = QString("file not found on server");
-            LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+            LOG(lcContent, QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
             reportNotFound = true;
         }
     } else {
         m_ok = true;
-        LOG(QString("loaded url '%1'").arg(m_url));
+        LOG(lcContent, QString("loaded url '%1'").arg(m_url));
     }
     emit downloaded();
     if (reportNotFound)
@@ -165,11 +165,11 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
 void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
 {
     if (m_pReply && (bytesReceived > m_maxSize || bytesTotal > m_maxSize)) {
-        LOG(QString("download too large: url '%1', %2 of %3 bytes, limit %4")
-                .arg(m_url)
-                .arg(bytesReceived)
-                .arg(bytesTotal)
-                .arg(m_maxSize));
+        LOG(lcContent, QString("download too large: url '%1', %2 of %3 bytes, limit %4")
+                           .arg(m_url)
+                           .arg(bytesReceived)
+                           .arg(bytesTotal)
+                           .arg(m_maxSize));
         failCurrentReply(QNetworkReply::OperationCanceledError,
                          QString("download larger than %1 bytes").arg(m_maxSize));
         return;
@@ -183,7 +183,7 @@ void FileDownloader::stalled()
 {
     if (!m_pReply)
         return;
-    LOG(QString("no data for %1 ms: url '%2'").arg(m_stallLimitMs).arg(m_url));
+    LOG(lcContent, QString("no data for %1 ms: url '%2'").arg(m_stallLimitMs).arg(m_url));
     failCurrentReply(QNetworkReply::TimeoutError, QString("no data for %1 ms").arg(m_stallLimitMs));
 }
 
@@ -200,7 +200,7 @@ void FileDownloader::failCurrentReply(int _code, const QString& _errorString)
     m_data.clear();
     m_errorCode = _code;
     m_errorString = _errorString;
-    LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+    LOG(lcContent, QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
     emit error();
 }
 
@@ -209,6 +209,6 @@ void FileDownloader::errorSlot(QNetworkReply::NetworkError _code)
     m_errorCode = _code;
     if (m_pReply)
         m_errorString = m_pReply->errorString();
-    LOG(QString("url %1, code %2, errStr '%3'").arg(m_url).arg(int(_code)).arg(m_errorString));
+    LOG(lcContent, QString("url %1, code %2, errStr '%3'").arg(m_url).arg(int(_code)).arg(m_errorString));
     emit error();
 }

@@ -15,13 +15,13 @@
 FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractListModel(parent)
 {
     if (!connect(&m_downloader, &AuthFileDownloader::downloaded, this, &FirmwareUpdateFileModel::processUpdateFile))
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
     if (!connect(&m_downloader, &AuthFileDownloader::authFailed, this, &FirmwareUpdateFileModel::processAuthFailed))
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
     if (!connect(&m_downloader, &AuthFileDownloader::error, this, &FirmwareUpdateFileModel::processDownloadError))
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
     if (!connect(&m_downloader, &AuthFileDownloader::downloadProgress, this, &FirmwareUpdateFileModel::progress))
-        LOG("connect failed");
+        LOG(lcContent, "connect failed");
     m_downloader.setStallLimit(kDownloadStallLimitMs);
 }
 
@@ -50,7 +50,8 @@ QVariant FirmwareUpdateFileModel::data(const QModelIndex& index, int role) const
 {
     const int row = index.row();
     if (row < 0 || row >= m_rows.size()) {
-        qDebug("%s(%i) %s: role %i, row %i", __FILE__, __LINE__, "FirmwareUpdateFileModel::data", role, row);
+        qCDebug(lcContent, "%s(%i) %s: role %i, row %i", __FILE__, __LINE__, "FirmwareUpdateFileModel::data", role,
+                row);
         return QVariant();
     }
     const FirmwareUpdate* fw = m_rows.at(row);
@@ -87,7 +88,8 @@ QVariant FirmwareUpdateFileModel::data(const QModelIndex& index, int role) const
     case HasUpdateRole:
         return fw->hasUpdate();
     default:
-        qDebug("%s(%i) %s: unknown role (%i), row %i", __FILE__, __LINE__, "FirmwareUpdateFileModel::data", role, row);
+        qCDebug(lcContent, "%s(%i) %s: unknown role (%i), row %i", __FILE__, __LINE__, "FirmwareUpdateFileModel::data",
+                role, row);
         return QVariant();
     }
 }
@@ -95,7 +97,7 @@ QVariant FirmwareUpdateFileModel::data(const QModelIndex& index, int role) const
 bool FirmwareUpdateFileModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (!index.isValid() || index.model() != this || index.row() >= m_rows.size()) {
-        qDebug("%s(%i) %s: invalid index", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
+        qCDebug(lcContent, "%s(%i) %s: invalid index", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
         return false;
     }
     FirmwareUpdate* fw = m_rows.at(index.row());
@@ -114,20 +116,20 @@ bool FirmwareUpdateFileModel::setData(const QModelIndex& index, const QVariant& 
         return true;
     }
     case ProgressRole:
-        qDebug("%s(%i) %s: xx", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
+        qCDebug(lcContent, "%s(%i) %s: xx", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
         fw->setProgress(value.toInt());
         emitRowChanged(index.row());
         return true;
     default:
-        qDebug("%s(%i) %s: xx", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
+        qCDebug(lcContent, "%s(%i) %s: xx", __FILE__, __LINE__, "FirmwareUpdateFileModel::setData");
         return false;
     }
 }
 
 void FirmwareUpdateFileModel::setSelectable(int _row, bool _selected)
 {
-    qDebug("%s(%i) %s: row %i selected %s", __FILE__, __LINE__, "FirmwareUpdateFileModel::setSelectable", _row,
-           _selected ? "true" : "false");
+    qCDebug(lcContent, "%s(%i) %s: row %i selected %s", __FILE__, __LINE__, "FirmwareUpdateFileModel::setSelectable",
+            _row, _selected ? "true" : "false");
     setData(index(_row), _selected, SelectedRole);
     emit selectionChanged();
 }
@@ -179,17 +181,17 @@ void FirmwareUpdateFileModel::StartFileDownload()
         m_ActRow = row;
         FirmwareUpdate* fw = m_rows.at(row);
         const QString indexName = fw->m_update.fileName;
-        LOG(QString("QML action: StartFileDownload %1").arg(indexName));
+        LOG(lcContent, QString("QML action: StartFileDownload %1").arg(indexName));
         fw->setProgress(0);
 
         // Only the plain name is fetched and stored; a name that leaves no
         // file name inside the update folder is not fetched at all.
         const QString stored = storedFileName(indexName);
         if (stored.isEmpty()) {
-            LOG(QString("refused file name '%1'").arg(indexName));
+            LOG(lcContent, QString("refused file name '%1'").arg(indexName));
             fw->setSelected(false);
             fw->setDone(ProgressHelper::eResultFail);
-            LOG(QString("ERROR: download failed %1").arg(indexName));
+            LOG(lcContent, QString("ERROR: download failed %1").arg(indexName));
             emitRowChanged(row);
             m_ActRow = -1;
             continue;
@@ -204,10 +206,10 @@ void FirmwareUpdateFileModel::StartFileDownload()
 
 void FirmwareUpdateFileModel::progress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    LOG(QString("bytes %1, total %2, m_ActRow %3").arg(bytesReceived).arg(bytesTotal).arg(m_ActRow));
+    LOG(lcContent, QString("bytes %1, total %2, m_ActRow %3").arg(bytesReceived).arg(bytesTotal).arg(m_ActRow));
     FirmwareUpdate* fw = activeRecord();
     if (!fw) {
-        LOG("ERROR");
+        LOG(lcContent, "ERROR");
         return;
     }
     if (bytesTotal > 0)
@@ -234,7 +236,7 @@ void FirmwareUpdateFileModel::logWithoutRow() const
     // No file of the queue is in flight, so the signal belongs to no
     // download. It must not restart the queue: that would fetch rows the
     // user has not asked for, or end a device update run by going idle.
-    LOG(QString("ERROR data-size %1, URL '%2'").arg(m_downloader.data().size()).arg(m_downloader.url()));
+    LOG(lcContent, QString("ERROR data-size %1, URL '%2'").arg(m_downloader.data().size()).arg(m_downloader.url()));
 }
 
 void FirmwareUpdateFileModel::processUpdateFile()
@@ -247,10 +249,10 @@ void FirmwareUpdateFileModel::processUpdateFile()
     fw->setSelected(false);
     const QByteArray data = m_downloader.data();
     if (!data.isEmpty()) {
-        LOG(QString("one file downloaded %1, %2 bytes; ver %3")
-                .arg(fw->m_update.fileName)
-                .arg(data.size())
-                .arg(fw->updateVersionString()));
+        LOG(lcContent, QString("one file downloaded %1, %2 bytes; ver %3")
+                           .arg(fw->m_update.fileName)
+                           .arg(data.size())
+                           .arg(fw->updateVersionString()));
         const QString stored = storedFileName(fw->m_update.fileName);
         if (registerInBackup(*fw, stored)) {
             fw->applyUpdateInfo();
@@ -263,11 +265,11 @@ void FirmwareUpdateFileModel::processUpdateFile()
             // What "backup.ini" does not record, the next start would not
             // know: the row keeps the file it had.
             fw->setDone(ProgressHelper::eResultFail);
-            LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+            LOG(lcContent, QString("ERROR: download failed %1").arg(fw->m_update.fileName));
         }
     } else {
         fw->setDone(ProgressHelper::eResultFail);
-        LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+        LOG(lcContent, QString("ERROR: download failed %1").arg(fw->m_update.fileName));
     }
     finishActiveRow();
 }
@@ -281,7 +283,7 @@ void FirmwareUpdateFileModel::processAuthFailed()
     }
     fw->setSelected(false);
     fw->setDone(ProgressHelper::eResultAuthFail);
-    LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+    LOG(lcContent, QString("ERROR: download failed %1").arg(fw->m_update.fileName));
     finishActiveRow();
 }
 
@@ -299,7 +301,7 @@ void FirmwareUpdateFileModel::processDownloadError()
     } else {
         fw->setDone(ProgressHelper::eResultFail);
     }
-    LOG(QString("ERROR: download failed %1").arg(fw->m_update.fileName));
+    LOG(lcContent, QString("ERROR: download failed %1").arg(fw->m_update.fileName));
     finishActiveRow();
 }
 
@@ -346,11 +348,11 @@ void FirmwareUpdateFileModel::updateFirmwareFileData(const QString& _record)
     if (FirmwareUpdate* fw = findByDevType(devType)) {
         fw->setUpdateInfoFromXml(_record);
         updateRow(devType);
-        LOG(QString("new devType ver %1, file %2, Update %3 UpdFile %4")
-                .arg(fw->versionString(), fw->m_fileName, fw->updateVersionString(), fw->m_update.fileName));
+        LOG(lcContent, QString("new devType ver %1, file %2, Update %3 UpdFile %4")
+                           .arg(fw->versionString(), fw->m_fileName, fw->updateVersionString(), fw->m_update.fileName));
         return;
     }
-    LOG(QString("new application '%1'").arg(xmlAttribute(_record, "application")));
+    LOG(lcContent, QString("new application '%1'").arg(xmlAttribute(_record, "application")));
     // The tool holds no file of this type yet: the offer is something to
     // download, not a file on disk, so the new row starts without a version
     // and takes the record as its pending update.
@@ -363,7 +365,7 @@ void FirmwareUpdateFileModel::updateFirmwareFileData(const QString& _record)
 
 void FirmwareUpdateFileModel::updateRow(unsigned short _devType)
 {
-    LOG(QString("devType %1").arg(_devType));
+    LOG(lcContent, QString("devType %1").arg(_devType));
     for (int row = 0; row < m_rows.size(); ++row) {
         if (m_rows.at(row)->m_devType == _devType) {
             emitRowChanged(row);

@@ -72,7 +72,7 @@ bool syncBackupIni(QSettings& _backup)
     _backup.sync();
     if (_backup.status() == QSettings::NoError)
         return true;
-    LOG(QString("can not write '%1'").arg(_backup.fileName()));
+    LOG(lcContent, QString("can not write '%1'").arg(_backup.fileName()));
     return false;
 }
 
@@ -82,8 +82,8 @@ void removeUnverifiedFiles()
     const QString pattern = QString("*") + AuthFileDownloader::kPartSuffix;
     for (const QString& name : folder.entryList({pattern}, QDir::Files | QDir::Hidden)) {
         if (QFile::remove(folder.filePath(name)))
-            LOG(QString("removed unverified file '%1'").arg(name));
+            LOG(lcContent, QString("removed unverified file '%1'").arg(name));
         else
-            LOG(QString("can not remove unverified file '%1'").arg(name));
+            LOG(lcContent, QString("can not remove unverified file '%1'").arg(name));
     }
 }

@@ -88,10 +88,10 @@ void ZigBeeDevice::setClientState(eClientState_t _state, bool _notify)
         m_timeout = timeout;
         return;
     }
-    LOG(QString("dev %1, clientState '%2' (was '%3') timeout %4 at %5")
-            .arg(name(), clientStateText(_state), clientStateText(m_clientState))
-            .arg(timeout)
-            .arg(QTime::currentTime().toString("HH:mm:ss")));
+    LOG(lcDevices, QString("dev %1, clientState '%2' (was '%3') timeout %4 at %5")
+                       .arg(name(), clientStateText(_state), clientStateText(m_clientState))
+                       .arg(timeout)
+                       .arg(QTime::currentTime().toString("HH:mm:ss")));
     m_clientState = _state;
     if (_notify && theBridge && theBridge->deviceModel())
         theBridge->deviceModel()->refreshRow(shortAddr);
@@ -106,7 +106,7 @@ void ZigBeeDevice::checkForTimeout(const QDateTime& _now)
     if (!m_lastActivity.isValid() || !(m_lastActivity.addSecs(m_timeout) < _now))
         return;
 
-    LOG(QString("timeout %1").arg(hex4(shortAddr)));
+    LOG(lcDevices, QString("timeout %1").arg(hex4(shortAddr)));
     setClientState(eClientStateNoActivity, true);
     if (theBridge && theBridge->isInUpdateList(shortAddr)) {
         theBridge->removeFromUpdateList(shortAddr);
@@ -114,16 +114,16 @@ void ZigBeeDevice::checkForTimeout(const QDateTime& _now)
         ++m_failCounter;
         m_updateDuration = -1;
         setDone(eResultTimeout);
-        LOG(QString("no activity %1 - was in update list").arg(hex4(shortAddr)));
+        LOG(lcDevices, QString("no activity %1 - was in update list").arg(hex4(shortAddr)));
     } else {
-        LOG(QString("no activity %1").arg(hex4(shortAddr)));
+        LOG(lcDevices, QString("no activity %1").arg(hex4(shortAddr)));
     }
 }
 
 void ZigBeeDevice::setSelected(bool _selected)
 {
     m_selected = _selected;
-    LOG(QString("dev %1 selected %2").arg(name()).arg(_selected ? 1 : 0));
+    LOG(lcDevices, QString("dev %1 selected %2").arg(name()).arg(_selected ? 1 : 0));
     if (!theBridge || !theBridge->isSysState(CProg2Gui::SysStateDeviceUpdate))
         return;
     if (_selected && m_progress == -1)
@@ -135,7 +135,7 @@ void ZigBeeDevice::setSelected(bool _selected)
 void ZigBeeDevice::setDone(ProgressHelper::_eResult_t _result)
 {
     m_result = _result;
-    LOG(QString("dev %1 eResult %2").arg(name(), resultName()));
+    LOG(lcDevices, QString("dev %1 eResult %2").arg(name(), resultName()));
 }
 
 QString ZigBeeDevice::name() const

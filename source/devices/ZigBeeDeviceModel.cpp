@@ -50,7 +50,7 @@ ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent)
     : QAbstractListModel(parent), m_gui(qobject_cast<CProg2Gui*>(parent))
 {
     if (!connect(&m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired))
-        LOG("connect failed");
+        LOG(lcDevices, "connect failed");
     m_timer.setSingleShot(false);
     m_timer.start(kSupervisionIntervalMs);
     m_startTime = QDateTime::currentDateTimeUtc();
@@ -85,7 +85,7 @@ QVariant ZigBeeDeviceModel::data(const QModelIndex& index, int role) const
 {
     const int row = index.row();
     if (row < 0 || row >= m_list.size()) {
-        qDebug("%s(%i) %s: role %i, row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role, row);
+        qCDebug(lcDevices, "%s(%i) %s: role %i, row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role, row);
         return QVariant();
     }
     const ZigBeeDevice* device = m_list.at(row);
@@ -121,7 +121,8 @@ QVariant ZigBeeDeviceModel::data(const QModelIndex& index, int role) const
     case HasUpdateRole:
         return device->hasUpdate();
     default:
-        qDebug("%s(%i) %s: unknown role (%i), row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role, row);
+        qCDebug(lcDevices, "%s(%i) %s: unknown role (%i), row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role,
+                row);
         return QVariant();
     }
 }
@@ -129,7 +130,7 @@ QVariant ZigBeeDeviceModel::data(const QModelIndex& index, int role) const
 bool ZigBeeDeviceModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (!index.isValid() || index.model() != this || index.row() >= m_list.size()) {
-        qDebug("%s(%i) %s: invalid index", __FILE__, __LINE__, "ZigBeeDeviceModel::setData");
+        qCDebug(lcDevices, "%s(%i) %s: invalid index", __FILE__, __LINE__, "ZigBeeDeviceModel::setData");
         return false;
     }
     ZigBeeDevice* device = m_list.at(index.row());
@@ -141,7 +142,7 @@ bool ZigBeeDeviceModel::setData(const QModelIndex& index, const QVariant& value,
         device->setDone(ProgressHelper::_eResult_t(value.toInt()));
         break;
     default:
-        qDebug("%s(%i) %s: unsupported role %i", __FILE__, __LINE__, "ZigBeeDeviceModel::setData", role);
+        qCDebug(lcDevices, "%s(%i) %s: unsupported role %i", __FILE__, __LINE__, "ZigBeeDeviceModel::setData", role);
         return false;
     }
     emit dataChanged(index, index);
@@ -166,16 +167,16 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
 {
     if (ZigBeeDevice* known = findDevice(_shortAddr)) {
         if (known->m_version == _version) {
-            LOG(QString("device already known: shortAddr %1, devType %2, version %3")
-                    .arg(hex4(_shortAddr))
-                    .arg(_devType)
-                    .arg(hex6(_version)));
+            LOG(lcDevices, QString("device already known: shortAddr %1, devType %2, version %3")
+                               .arg(hex4(_shortAddr))
+                               .arg(_devType)
+                               .arg(hex6(_version)));
         } else {
             known->m_version = _version;
-            LOG(QString("Version change: device already known: shortAddr %1, devType %2, version %3")
-                    .arg(hex4(_shortAddr))
-                    .arg(_devType)
-                    .arg(hex6(_version)));
+            LOG(lcDevices, QString("Version change: device already known: shortAddr %1, devType %2, version %3")
+                               .arg(hex4(_shortAddr))
+                               .arg(_devType)
+                               .arg(hex6(_version)));
         }
         return;
     }
@@ -192,11 +193,11 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
     auto* device = new ZigBeeDevice(_shortAddr, _devType, _version);
     m_list.insert(position, device);
     m_byAddress.insert(_shortAddr, device);
-    LOG(QString("added device: shortAddr %1, devType %2 (%3), version 0x%4, idx %5")
-            .arg(hex4(_shortAddr))
-            .arg(_devType)
-            .arg(DeviceType::deviceTypeName(_devType), hex6(_version))
-            .arg(position));
+    LOG(lcDevices, QString("added device: shortAddr %1, devType %2 (%3), version 0x%4, idx %5")
+                       .arg(hex4(_shortAddr))
+                       .arg(_devType)
+                       .arg(DeviceType::deviceTypeName(_devType), hex6(_version))
+                       .arg(position));
     endInsertRows();
     emit deviceDataRepaint();
 }
@@ -253,7 +254,7 @@ void ZigBeeDeviceModel::refreshRowAt(int _row)
 
 void ZigBeeDeviceModel::setDone(int _row, ProgressHelper::_eResult_t _val)
 {
-    LOG(QString("row %1 val %2").arg(_row).arg(int(_val)));
+    LOG(lcDevices, QString("row %1 val %2").arg(_row).arg(int(_val)));
     setData(index(_row, 0), int(_val), DoneRole);
     emit deviceDataRepaint();
 }
@@ -277,7 +278,7 @@ void ZigBeeDeviceModel::startUpdate(const QDateTime& _now)
 
 void ZigBeeDeviceModel::abortUpdate()
 {
-    LOG("abort update");
+    LOG(lcDevices, "abort update");
     for (int row = 0; row < m_list.size(); ++row) {
         ZigBeeDevice* device = m_list.at(row);
         if (device->m_progress != -1 || device->m_failCounter != 0) {
@@ -346,7 +347,7 @@ int ZigBeeDeviceModel::getSpecialCount(eCountType_t _type) const
         break;
     default:
         for (int row = 0; row < m_list.size(); ++row)
-            LOG(QString("wrong count type %1").arg(int(_type)));
+            LOG(lcDevices, QString("wrong count type %1").arg(int(_type)));
         return 0;
     }
     FileRecordCache records;
@@ -491,7 +492,7 @@ void ZigBeeDeviceModel::supervise(const QDateTime& _now)
             if (toUpdate < 0)
                 toUpdate = getSpecialCount(eCountTypeToUpdate);
             if (toUpdate == 0) {
-                LOG("update stop");
+                LOG(lcDevices, "update stop");
                 m_gui->setSysState(CProg2Gui::SysStateIdle);
             }
         }
@@ -504,7 +505,7 @@ void ZigBeeDeviceModel::supervise(const QDateTime& _now)
 
 void ZigBeeDeviceModel::updateVersionChanged(quint16 _devType)
 {
-    LOG(QString("devType %1").arg(_devType));
+    LOG(lcDevices, QString("devType %1").arg(_devType));
     for (int row = 0; row < m_list.size(); ++row) {
         if (m_list.at(row)->m_devType == _devType)
             refreshRowAt(row);

@@ -12,11 +12,11 @@ CSerialPortHandler::PortListFunction CSerialPortHandler::s_portListFunction;
 CSerialPortHandler::CSerialPortHandler(QObject* parent) : QObject(parent)
 {
     if (!connect(&m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired))
-        LOG("connect failed");
+        LOG(lcLink, "connect failed");
     if (!connect(&m_serialPort, &QSerialPort::readyRead, this, &CSerialPortHandler::readData))
-        LOG("connect failed");
+        LOG(lcLink, "connect failed");
     if (!connect(&m_serialPort, &QSerialPort::errorOccurred, this, &CSerialPortHandler::handleError))
-        LOG("connect failed");
+        LOG(lcLink, "connect failed");
 
     m_serialPortList = enumeratePorts();
     m_portIndex = 0;
@@ -85,7 +85,7 @@ bool CSerialPortHandler::openPort(QString& portName)
     m_serialPort.setFlowControl(QSerialPort::NoFlowControl);
     m_serialPort.clearError();
     if (!m_serialPort.open(QIODevice::ReadWrite)) {
-        LOG(QString("Error on open serial port %1: '%2'").arg(portName, m_serialPort.errorString()));
+        LOG(lcLink, QString("Error on open serial port %1: '%2'").arg(portName, m_serialPort.errorString()));
         return false;
     }
     return m_serialPort.isOpen();
@@ -101,15 +101,15 @@ void CSerialPortHandler::startSearch()
 {
     if (m_eState != eStateSearching)
         setStateAndNotify(eStateSearching);
-    LOG(QString("m_portIndex %1, m_serialPortList.size() %2").arg(m_portIndex).arg(m_serialPortList.size()));
+    LOG(lcLink, QString("m_portIndex %1, m_serialPortList.size() %2").arg(m_portIndex).arg(m_serialPortList.size()));
     while (m_portIndex < m_serialPortList.size()) {
         QString name = m_serialPortList.at(m_portIndex);
         if (openPort(name)) {
             m_timer.start(kSearchIntervalMs);
-            LOG(QString("serial port %1 open; idx %2").arg(name).arg(m_portIndex));
+            LOG(lcLink, QString("serial port %1 open; idx %2").arg(name).arg(m_portIndex));
             return;
         }
-        LOG(QString("unable to open serial port %1; idx %2").arg(name).arg(m_portIndex));
+        LOG(lcLink, QString("unable to open serial port %1; idx %2").arg(name).arg(m_portIndex));
         ++m_portIndex;
     }
 }
@@ -147,7 +147,7 @@ void CSerialPortHandler::timerExpired()
         break;
     case eStateConnected:
         // Watchdog: no byte for 6 seconds.
-        LOG(QString("m_eState %1").arg(m_eState));
+        LOG(lcLink, QString("m_eState %1").arg(m_eState));
         closePort();
         setStateAndNotify(eStateConnectionLost);
         m_serialPortList = enumeratePorts();
@@ -171,5 +171,5 @@ void CSerialPortHandler::handleError(QSerialPort::SerialPortError _error)
 {
     if (_error == QSerialPort::NoError)
         return;
-    LOG(QString("error %1 '%2'").arg(static_cast<int>(_error)).arg(m_serialPort.errorString()));
+    LOG(lcLink, QString("error %1 '%2'").arg(static_cast<int>(_error)).arg(m_serialPort.errorString()));
 }

@@ -20,19 +20,19 @@ void FrameDeframer::feed(const QByteArray& _chunk, const FrameHandler& _onFrame)
     while (pos < size) {
         const int start = m_buffer.indexOf(FrameCodec::kDelimiter, pos);
         if (start < 0) {
-            LOG(QString("skip all %1 bytes %2").arg(size - pos).arg(byteArrayToHex(m_buffer.mid(pos))));
+            LOG(lcLink, QString("skip all %1 bytes %2").arg(size - pos).arg(byteArrayToHex(m_buffer.mid(pos))));
             pos = size;
             break;
         }
         if (start > pos) {
-            LOG(QString("skip %1 bytes").arg(start - pos));
+            LOG(lcLink, QString("skip %1 bytes").arg(start - pos));
             pos = start;
         }
         // A frame still open from the last chunk was searched to its end then.
         const int from = pos == 0 ? qMax(1, m_searched) : pos + 1;
         int end = m_buffer.indexOf(FrameCodec::kDelimiter, from);
         while (end == pos + 1) {
-            LOG(QString("skip delimiter next to delimiter byte"));
+            LOG(lcLink, QString("skip delimiter next to delimiter byte"));
             ++pos;
             end = m_buffer.indexOf(FrameCodec::kDelimiter, pos + 1);
         }
@@ -51,8 +51,8 @@ void FrameDeframer::feed(const QByteArray& _chunk, const FrameHandler& _onFrame)
             frame.chop(2);
             _onFrame(frame);
         } else {
-            LOG(QString("skip frame due to wrong crc:  0x%1").arg(residue, 4, 16, QChar('0')));
-            LOG(QString("skiped frame:  %1 bytes '%2'").arg(frame.size()).arg(byteArrayToHex(frame)));
+            LOG(lcLink, QString("skip frame due to wrong crc:  0x%1").arg(residue, 4, 16, QChar('0')));
+            LOG(lcLink, QString("skiped frame:  %1 bytes '%2'").arg(frame.size()).arg(byteArrayToHex(frame)));
         }
     }
     m_buffer.remove(0, pos);

@@ -53,10 +53,10 @@ StickInterface::StickInterface(QObject* parent) : QObject(parent), m_gui(dynamic
 void StickInterface::init()
 {
     if (!connect(&m_serialPortHandler, &CSerialPortHandler::receivedFrame, this, &StickInterface::rxFrame))
-        LOG("connect failed");
+        LOG(lcLink, "connect failed");
     if (!connect(&m_serialPortHandler, &CSerialPortHandler::stateChanged, this,
                  &StickInterface::serialPortStateChanged))
-        LOG("connect failed");
+        LOG(lcLink, "connect failed");
     m_stickDevType = 0xFFFF;
 }
 
@@ -98,7 +98,7 @@ void StickInterface::rxFrame(QByteArray _rFrame)
         return;
     switch (quint8(_rFrame.at(0))) {
     case ConnectRequest:
-        LOG("ConnectRequest found");
+        LOG(lcLink, "ConnectRequest found");
         m_serialPortHandler.setState(CSerialPortHandler::eStateConnected);
         sendConnectAccept();
         m_lastRxSeq = 0;
@@ -110,7 +110,7 @@ void StickInterface::rxFrame(QByteArray _rFrame)
             rxCmd(_rFrame);
         break;
     default:
-        LOG(QString("unknown frame:  %1 bytes '%2'").arg(_rFrame.size()).arg(byteArrayToHex(_rFrame)));
+        LOG(lcLink, QString("unknown frame:  %1 bytes '%2'").arg(_rFrame.size()).arg(byteArrayToHex(_rFrame)));
         break;
     }
 }
@@ -122,14 +122,14 @@ void StickInterface::sendConnectAccept()
                                                                          : eStickUpdateStateIdle);
     QByteArray body;
     appendU8(body, ConnectAccept);
-    LOG(QString("sendConnectAccept: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink, QString("sendConnectAccept: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
     sendReply(body);
 }
 
 void StickInterface::rxCmd(QByteArray _frame)
 {
     if (_frame.size() < 3) {
-        LOG("WRONG CommandRequest found");
+        LOG(lcLink, "WRONG CommandRequest found");
         return;
     }
     const quint8 seq = quint8(_frame.at(1));
@@ -159,7 +159,7 @@ void StickInterface::rxCmd(QByteArray _frame)
         rxZclIndication(seq, payload);
         break;
     default:
-        LOG(QString("unknown command: %1 bytes '%2'").arg(_frame.size()).arg(byteArrayToHex(_frame)));
+        LOG(lcLink, QString("unknown command: %1 bytes '%2'").arg(_frame.size()).arg(byteArrayToHex(_frame)));
         break;
     }
 }
@@ -178,7 +178,7 @@ void StickInterface::sendEmptyReply(unsigned char _seq)
     QByteArray body;
     appendU8(body, CommandReply);
     appendU8(body, _seq);
-    LOG(QString("empty reply: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink, QString("empty reply: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
     sendReply(body);
 }
 
@@ -191,10 +191,11 @@ void StickInterface::sendReply(QByteArray _body)
 
 void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payload)
 {
-    LOG(QString("network status: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
+    LOG(lcLink, QString("network status: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
     _NwkStatus_t status;
     if (!status.readFrom(_payload)) {
-        LOG(QString("WRONG network status: %1 bytes, %2 expected").arg(_payload.size()).arg(_NwkStatus_t::kSize));
+        LOG(lcLink,
+            QString("WRONG network status: %1 bytes, %2 expected").arg(_payload.size()).arg(_NwkStatus_t::kSize));
         return;
     }
 
@@ -226,7 +227,7 @@ void StickInterface::rxZclIndication(unsigned char _seq, const QByteArray _paylo
 {
     _IsdCommandIndication_t ind;
     if (!ind.readFrom(_payload)) {
-        LOG(QString("WRONG cmd indication: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
+        LOG(lcLink, QString("WRONG cmd indication: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
         return;
     }
     switch (ind.commandId) {
@@ -240,7 +241,8 @@ void StickInterface::rxZclIndication(unsigned char _seq, const QByteArray _paylo
         ZclUpgradeEndReq(_seq, _payload);
         break;
     default:
-        LOG(QString("UNKNOWN cmd id; cmd indication: srcAddrMode %1, srcShortAddress %2, srcExtAddress '%3', "
+        LOG(lcLink,
+            QString("UNKNOWN cmd id; cmd indication: srcAddrMode %1, srcShortAddress %2, srcExtAddress '%3', "
                     "srcProfileId %4, srcEndpointId %5, srcClusterId %6, clusterId %7, direction %8, commandId %9")
                 .arg(hex(ind.srcAddrMode, 2), hex(ind.srcShortAddress, 4), byteArrayToHex(ind.extAddressBytes()),
                      hex(ind.srcProfileId, 4), hex(ind.srcEndpointId, 2), hex(ind.srcClusterId, 4),
@@ -256,7 +258,7 @@ void StickInterface::serialPortStateChanged()
             m_eStickUpdateState = eStickUpdateStateIdle;
             emit stickVersionAvailable();
         }
-        LOG("stick connected");
+        LOG(lcLink, "stick connected");
     } else {
         m_nwkState = eNwkStateUnknown;
         m_nwkChannel = 0;
@@ -328,7 +330,7 @@ QString StickInterface::getText(int _txtId)
         return QString();
     default: {
         const QString text = QString("wrong txt Id %1").arg(_txtId);
-        LOG(text);
+        LOG(lcLink, text);
         return text;
     }
     }
@@ -352,7 +354,7 @@ QString StickInterface::stickVersionText() const
 
 void StickInterface::startDeviceUpdate(bool _start)
 {
-    LOG(QString("QML action: StartDeviceUpdate %1").arg(_start ? 1 : 0));
+    LOG(lcLink, QString("QML action: StartDeviceUpdate %1").arg(_start ? 1 : 0));
     setSysState(_start ? CProg2Gui::SysStateDeviceUpdate : CProg2Gui::SysStateIdle);
     emit helpUpdateRequired();
     m_updateList.clear();
@@ -392,7 +394,7 @@ void StickInterface::checkUpdateStop()
     // The time first: it is cheap, and for the first 25 minutes of a run it
     // alone decides.
     if (model && model->isMinTimeElapsed() && !model->hasAny(ZigBeeDeviceModel::eCountTypeToUpdate)) {
-        LOG("update stop");
+        LOG(lcLink, "update stop");
         model->stopUpdate();
     }
 }
@@ -406,7 +408,7 @@ bool StickInterface::readRequest(const char* _what, const QByteArray& _payload, 
 {
     if (_ind.readFrom(_payload) && _req.readFrom(_payload, _IsdCommandIndication_t::kSize))
         return true;
-    LOG(QString("WRONG %1: %2 bytes '%3'").arg(_what).arg(_payload.size()).arg(byteArrayToHex(_payload)));
+    LOG(lcLink, QString("WRONG %1: %2 bytes '%3'").arg(_what).arg(_payload.size()).arg(byteArrayToHex(_payload)));
     return false;
 }
 
@@ -434,7 +436,7 @@ void StickInterface::sendZclQueryNextImageResp(unsigned char _seq, const _IsdCom
         model->setClientState(_ind->srcShortAddress, state);
     }
     if (_ind->srcShortAddress != 0)
-        LOG(QString("dev: %1 status %2").arg(hex(_ind->srcShortAddress, 4), statusName(_resp.status)));
+        LOG(lcLink, QString("dev: %1 status %2").arg(hex(_ind->srcShortAddress, 4), statusName(_resp.status)));
 }
 
 void StickInterface::sendZclImageBlockResp(unsigned char _seq, const _IsdCommandIndication_t* _ind,
@@ -472,8 +474,8 @@ void StickInterface::sendZclUpdateEndResp(unsigned char _seq, const _IsdCommandI
     QByteArray resp;
     _resp.appendTo(resp);
     body.append(resp);
-    LOG(QString("all: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
-    LOG(QString("ZCL_OtauUpgradeEndResp_t: %1 bytes '%2'").arg(resp.size()).arg(byteArrayToHex(resp)));
+    LOG(lcLink, QString("all: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink, QString("ZCL_OtauUpgradeEndResp_t: %1 bytes '%2'").arg(resp.size()).arg(byteArrayToHex(resp)));
     sendReply(body);
 }
 
@@ -518,7 +520,7 @@ void StickInterface::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _
                                    .arg(req.currentFileVersion);
     ZigBeeDevice* device = model->findDevice(ind.srcShortAddress);
     if (!device) {
-        LOG("WRONG: failed to add device " + deviceText);
+        LOG(lcLink, "WRONG: failed to add device " + deviceText);
         resp.status = ZclAbortStatus;
         sendZclQueryNextImageResp(_seq, &ind, resp);
         return;
@@ -526,7 +528,7 @@ void StickInterface::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _
     // A device that shows up during a run joins it.
     if (sysState() == CProg2Gui::SysStateDeviceUpdate && device->hasUpdate())
         model->setProgress(model->rowOf(ind.srcShortAddress), 0);
-    LOG("added device: " + deviceText);
+    LOG(lcLink, "added device: " + deviceText);
     ZclQueryNextImageReq_Device(_seq, &ind, &req, device);
 }
 
@@ -541,28 +543,28 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
     resp.manufacturerCode = _req->manufacturerCode;
     resp.imageType = _req->imageType;
 
-    LOG(QString("known device with short addr %1").arg(hex(address, 4)));
+    LOG(lcLink, QString("known device with short addr %1").arg(hex(address, 4)));
     bool start = false;
 
     if (sysState() == CProg2Gui::SysStateDeviceUpdate) {
-        LOG(QString("dev ShortAddress %1, listSize %2, contain %3, Batt %4, done %5, active %6, devVer %7, "
-                    "updVer %8, clientState %9, FailCounter %10")
-                .arg(hex(address, 4))
-                .arg(m_updateList.size())
-                .arg(boolText(m_updateList.contains(address)), boolText(_device->isWallTransmitter()),
-                     boolText(_device->isDone()),
-                     boolText(_device->m_clientState != ZigBeeDevice::eClientStateNoActivity), hex(reportedVersion, 4),
-                     hex(_device->updateVersion(), 4), _device->clientStateName())
-                .arg(_device->m_failCounter));
+        LOG(lcLink, QString("dev ShortAddress %1, listSize %2, contain %3, Batt %4, done %5, active %6, devVer %7, "
+                            "updVer %8, clientState %9, FailCounter %10")
+                        .arg(hex(address, 4))
+                        .arg(m_updateList.size())
+                        .arg(boolText(m_updateList.contains(address)), boolText(_device->isWallTransmitter()),
+                             boolText(_device->isDone()),
+                             boolText(_device->m_clientState != ZigBeeDevice::eClientStateNoActivity),
+                             hex(reportedVersion, 4), hex(_device->updateVersion(), 4), _device->clientStateName())
+                        .arg(_device->m_failCounter));
 
         const int row = model->rowOf(address);
 
         if (_device->m_clientState == ZigBeeDevice::eClientStateCheckWriteData) {
             // The device ended its transfer and restarted: does it run the offered image?
             const bool success = _device->m_progress == 1000 && _device->updateVersion() == reportedVersion;
-            LOG(QString("ver from dev %1, update %2 ver %3; success %4")
-                    .arg(hex(reportedVersion, 4), hex(_device->updateVersion(), 4), hex(_device->m_version, 4))
-                    .arg(success ? 1 : 0));
+            LOG(lcLink, QString("ver from dev %1, update %2 ver %3; success %4")
+                            .arg(hex(reportedVersion, 4), hex(_device->updateVersion(), 4), hex(_device->m_version, 4))
+                            .arg(success ? 1 : 0));
             _device->m_version = reportedVersion;
             if (success) {
                 model->setDone(row, ProgressHelper::eResultSuccess);
@@ -570,15 +572,15 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
                 ++_device->m_failCounter;
                 model->setDone(row, ProgressHelper::eResultVerifFail);
             }
-            LOG(QString("eClientStateCheckWriteData ShortAddress %1, FailCounter %2: Result %3")
-                    .arg(hex(address, 4))
-                    .arg(_device->m_failCounter)
-                    .arg(_device->resultName()));
+            LOG(lcLink, QString("eClientStateCheckWriteData ShortAddress %1, FailCounter %2: Result %3")
+                            .arg(hex(address, 4))
+                            .arg(_device->m_failCounter)
+                            .arg(_device->resultName()));
         }
 
         if (m_updateList.contains(address)) {
             // The device asks again in the middle of its transfer, e.g. after a restart.
-            LOG(QString("RE-starting update shortAddr %1").arg(hex(address, 4)));
+            LOG(lcLink, QString("RE-starting update shortAddr %1").arg(hex(address, 4)));
             ++_device->m_failCounter;
             if (_device->m_failCounter < ProgressHelper::kMaxFailures) {
                 model->setDone(row, ProgressHelper::eResultStart);
@@ -592,7 +594,7 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
                    m_updateList.isEmpty() &&
                    (_device->isWallTransmitter() ||
                     !model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake))) {
-            LOG(QString("starting update shortAddr %1").arg(hex(address, 4)));
+            LOG(lcLink, QString("starting update shortAddr %1").arg(hex(address, 4)));
             m_updateList.append(address);
             start = true;
         }
@@ -614,7 +616,7 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
             sendZclQueryNextImageResp(_seq, _ind, resp);
             return;
         }
-        LOG(QString("missing file or file empty '%1'").arg(path));
+        LOG(lcLink, QString("missing file or file empty '%1'").arg(path));
         model->setProgress(row, 0);
         _device->m_failCounter = ProgressHelper::kMaxFailures;
         model->setDone(row, ProgressHelper::eResultMissingFile);
@@ -627,11 +629,11 @@ void StickInterface::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdC
     }
 
     const bool possible = theFileModel && theFileModel->isUpdatePossible(_req->imageType, reportedVersion);
-    LOG(QString("STATUS: shortAddr %1, devType %2 (%3), version %4: possibUpdates %5, boHasUpdate %6")
-            .arg(hex(address, 4))
-            .arg(_req->imageType)
-            .arg(DeviceType::deviceTypeName(_req->imageType), versionPrefixed(formatVersion(reportedVersion)),
-                 boolText(possible), boolText(_device->hasUpdate())));
+    LOG(lcLink, QString("STATUS: shortAddr %1, devType %2 (%3), version %4: possibUpdates %5, boHasUpdate %6")
+                    .arg(hex(address, 4))
+                    .arg(_req->imageType)
+                    .arg(DeviceType::deviceTypeName(_req->imageType), versionPrefixed(formatVersion(reportedVersion)),
+                         boolText(possible), boolText(_device->hasUpdate())));
     resp.status = possible ? ZclAbortStatus : ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, resp);
 }
@@ -660,10 +662,10 @@ void StickInterface::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCo
         }
         break;
     case eStickUpdateStateWait:
-        LOG(QString("QueryNextImageRequest eStickUpdateStateWait: Stick: currentFirmwareVersion %1, "
-                    "updateVersion %2, boHasUpdate %3")
-                .arg(versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
-                     boolText(m_stickFirmware.hasUpdate())));
+        LOG(lcLink, QString("QueryNextImageRequest eStickUpdateStateWait: Stick: currentFirmwareVersion %1, "
+                            "updateVersion %2, boHasUpdate %3")
+                        .arg(versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
+                             boolText(m_stickFirmware.hasUpdate())));
         setStickUpdateState(m_stickFirmware.hasUpdate() ? eStickUpdateStateFail : eStickUpdateStateSuccess);
         setSysState(CProg2Gui::SysStateIdle);
         // The stick update is over: the help box moves on from "wait".
@@ -726,10 +728,10 @@ void StickInterface::ZclImageBlockReq(unsigned char _seq, const QByteArray _payl
         device->resetTiming();
     }
     if (!refusal.isEmpty()) {
-        LOG(refusal);
+        LOG(lcLink, refusal);
         resp.status = ZclAbortStatus;
         sendZclImageBlockResp(_seq, &ind, resp, QByteArray());
-        LOG("send ZCL_ABORT_STATUS");
+        LOG(lcLink, "send ZCL_ABORT_STATUS");
         return;
     }
 
@@ -757,10 +759,10 @@ void StickInterface::ZclImageBlockReq(unsigned char _seq, const QByteArray _payl
             emit stickVersionAvailable();
             return;
         }
-        LOG(QString("DEV - file name %1 sending data from offset %2 bytes %3")
-                .arg(path)
-                .arg(req.fileOffset)
-                .arg(data.size()));
+        LOG(lcLink, QString("DEV - file name %1 sending data from offset %2 bytes %3")
+                        .arg(path)
+                        .arg(req.fileOffset)
+                        .arg(data.size()));
         const int row = model->rowOf(ind.srcShortAddress);
         if (row >= 0)
             model->setProgress(row, perMille(served, size));
@@ -770,15 +772,15 @@ void StickInterface::ZclImageBlockReq(unsigned char _seq, const QByteArray _payl
         if (served >= size) {
             device->stopTiming();
             record->updateDuration(device->m_updateDuration);
-            LOG(QString("updating dev %1 took %2 seconds; new avg update duration %3")
-                    .arg(device->name())
-                    .arg(device->m_updateDuration)
-                    .arg(record->m_duration));
+            LOG(lcLink, QString("updating dev %1 took %2 seconds; new avg update duration %3")
+                            .arg(device->name())
+                            .arg(device->m_updateDuration)
+                            .arg(record->m_duration));
         }
         return;
     }
 
-    LOG(QString("file error %1 name %2").arg(file.errorString(), path));
+    LOG(lcLink, QString("file error %1 name %2").arg(file.errorString(), path));
     if (isStick) {
         setStickUpdateState(eStickUpdateStateFail);
     } else {
@@ -798,7 +800,8 @@ void StickInterface::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payl
     if (!readRequest("UpgradeEndReq", _payload, ind, req))
         return;
 
-    LOG(QString("UpgradeEndReq: status %1, manufacturerId %2, imageType '%3', firmwareVersion %4")
+    LOG(lcLink,
+        QString("UpgradeEndReq: status %1, manufacturerId %2, imageType '%3', firmwareVersion %4")
             .arg(hex(req.status, 2), hex(req.manufacturerCode, 4), hex(req.imageType, 4), hex(req.fileVersion, 8)));
 
     _ZCL_OtauUpgradeEndResp_t resp;
@@ -823,18 +826,18 @@ void StickInterface::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payl
 
     switch (sysState()) {
     case CProg2Gui::SysStateDeviceUpdate:
-        LOG(QString("DEV - END - removeFromUpdateList %1").arg(hex(address, 4)));
+        LOG(lcLink, QString("DEV - END - removeFromUpdateList %1").arg(hex(address, 4)));
         if (model)
             model->setDone(model->rowOf(address), ProgressHelper::eResultWaiting);
         m_updateList.removeOne(address);
         break;
     case CProg2Gui::SysStateStickUpdate:
-        LOG("STICK - END");
+        LOG(lcLink, "STICK - END");
         setStickUpdateState(eStickUpdateStateWait);
         emit stickVersionAvailable();
         break;
     default:
-        LOG("WRONG - END");
+        LOG(lcLink, "WRONG - END");
         break;
     }
 }

@@ -46,8 +46,8 @@ static QStringList readLines(const QString& _path)
 
 void tst_MessageHandler::writesPatternToLogFile()
 {
-    LOG("\n");
-    LOG(QString("start logging"));
+    LOG(lcApp, "\n");
+    LOG(lcApp, QString("start logging"));
     const int line = __LINE__ - 1;
     const QStringList lines = readLines(logFile());
     // "\n" as a message gives an empty line of its own after the prefix.
@@ -61,8 +61,8 @@ void tst_MessageHandler::writesPatternToLogFile()
 
 void tst_MessageHandler::appendsAcrossRuns()
 {
-    LOG("first");
-    LOG("second");
+    LOG(lcApp, "first");
+    LOG(lcApp, "second");
     QStringList lines = readLines(logFile());
     QVERIFY(lines.at(0).endsWith(": first"));
     QVERIFY(lines.at(1).endsWith(": second"));
@@ -71,18 +71,18 @@ void tst_MessageHandler::appendsAcrossRuns()
 void tst_MessageHandler::emptyFileNameWritesNothing()
 {
     m_settings->settings()->setValue("applSettings/logfile", QString());
-    LOG("nothing");
+    LOG(lcApp, "nothing");
     QVERIFY(QDir(getTempPath()).entryList(QDir::Files).isEmpty());
 
     m_settings->settings()->setValue("applSettings/logfile", "custom.log");
-    LOG("custom");
+    LOG(lcApp, "custom");
     QVERIFY(readLines(getTempPath() + "/custom.log").at(0).endsWith(": custom"));
 }
 
 void tst_MessageHandler::missingTempFolderDropsMessages()
 {
     QVERIFY(QDir(getTempPath()).removeRecursively());
-    LOG("dropped");
+    LOG(lcApp, "dropped");
     QVERIFY(!QFile::exists(logFile()));
 }
 

@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
         qSetMessagePattern(kLogMessagePattern);
         qInstallMessageHandler(messageHandler);
     }
-    LOG("start logging (demo-check)");
+    LOG(lcApp, "start logging (demo-check)");
 
     int result = 1;
     {
