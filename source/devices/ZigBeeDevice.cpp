@@ -1,6 +1,7 @@
 #include "ZigBeeDevice.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTime>
 
 #include "ZigBeeDeviceModel.h"
@@ -136,6 +137,17 @@ void ZigBeeDevice::setDone(ProgressHelper::_eResult_t _result)
 {
     m_result = _result;
     LOG(lcDevices, QString("dev %1 eResult %2").arg(name(), resultName()));
+}
+
+QString ZigBeeDevice::extAddressText() const
+{
+    if (m_extAddr == 0)
+        return QString();
+    // Shown most significant byte first, as printed on the devices.
+    QStringList bytes;
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes.append(QString("%1").arg((m_extAddr >> shift) & 0xFF, 2, 16, QChar('0')).toUpper());
+    return bytes.join(':');
 }
 
 QString ZigBeeDevice::name() const

@@ -59,6 +59,11 @@ public:
     static QString clientStateText(eClientState_t _state);
     static QString clientStateName(eClientState_t _state);
 
+    // The IEEE address as received (little-endian); 0 until the stick named it.
+    // Unlike the short address it stays when the device joins again.
+    quint64 m_extAddr = 0;
+    QString extAddressText() const;
+
     ushort shortAddr = 0;
     QDateTime m_updateStart;
     int m_updateDuration = -1;

@@ -76,8 +76,8 @@ int ZigBeeDeviceModel::rowCount(const QModelIndex& parent) const
 QHash<int, QByteArray> ZigBeeDeviceModel::roleNames() const
 {
     return {
-        {NameRole, "name"},         {DevTypeRole, "devType"}, {VersionRole, "version"},
-        {ProgressRole, "progress"}, {DoneRole, "done"},       {HasUpdateRole, "hasUpdate"},
+        {NameRole, "name"}, {DevTypeRole, "devType"},     {VersionRole, "version"},       {ProgressRole, "progress"},
+        {DoneRole, "done"}, {HasUpdateRole, "hasUpdate"}, {ExtAddressRole, "extAddress"},
     };
 }
 
@@ -120,6 +120,8 @@ QVariant ZigBeeDeviceModel::data(const QModelIndex& index, int role) const
         }
     case HasUpdateRole:
         return device->hasUpdate();
+    case ExtAddressRole:
+        return device->extAddressText();
     default:
         qCDebug(lcDevices, "%s(%i) %s: unknown role (%i), row %i", __FILE__, __LINE__, "ZigBeeDeviceModel::data", role,
                 row);
@@ -163,7 +165,8 @@ QVariantMap ZigBeeDeviceModel::get(int _row) const
     return map;
 }
 
-void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version)
+void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version,
+                                        quint64 _extAddr)
 {
     if (ZigBeeDevice* known = findDevice(_shortAddr)) {
         if (known->m_version == _version) {
@@ -191,6 +194,7 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
     // indexes follow the rows that move down.
     beginInsertRows(QModelIndex(), position, position);
     auto* device = new ZigBeeDevice(_shortAddr, _devType, _version);
+    device->m_extAddr = _extAddr;
     m_list.insert(position, device);
     m_byAddress.insert(_shortAddr, device);
     LOG(lcDevices, QString("added device: shortAddr %1, devType %2 (%3), version 0x%4, idx %5")

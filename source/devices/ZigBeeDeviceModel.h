@@ -27,6 +27,7 @@ public:
         ProgressRole,
         DoneRole,
         HasUpdateRole,
+        ExtAddressRole,
     };
 
     enum eCountType_t
@@ -51,7 +52,8 @@ public:
     Q_INVOKABLE void setProgress(int _row, int _value);
     Q_INVOKABLE QVariantMap get(int _row) const;
 
-    void addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version);
+    void addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version,
+                         quint64 _extAddr = 0);
     ZigBeeDevice* findDevice(ushort _shortAddr) const;
     int rowOf(ushort _shortAddr) const;
     void updateActivity(ushort _shortAddr, const QDateTime& _now = QDateTime::currentDateTimeUtc());

@@ -95,6 +95,14 @@ bool _IsdCommandIndication_t::readFrom(const QByteArray& _data, int _offset)
     return true;
 }
 
+quint64 _IsdCommandIndication_t::extAddress() const
+{
+    quint64 value = 0;
+    for (int i = int(srcExtAddress.size()) - 1; i >= 0; --i)
+        value = (value << 8) | srcExtAddress[size_t(i)];
+    return value;
+}
+
 QByteArray _IsdCommandIndication_t::extAddressBytes() const
 {
     QByteArray bytes;

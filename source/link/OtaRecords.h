@@ -69,6 +69,8 @@ struct _IsdCommandIndication_t
 
     bool readFrom(const QByteArray& _data, int _offset = 0);
     QByteArray extAddressBytes() const;
+    // The IEEE address as a number (the bytes arrive least significant first).
+    quint64 extAddress() const;
 };
 
 // Header of the reply to an indication: addressed back to its sender.

@@ -512,7 +512,7 @@ void StickInterface::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _
         return;
     }
 
-    model->addZigBeeDevice(ind.srcShortAddress, req.imageType, req.currentFileVersion);
+    model->addZigBeeDevice(ind.srcShortAddress, req.imageType, req.currentFileVersion, ind.extAddress());
     const QString deviceText = QString("shortAddr %1, devType %2 (%3), version %4")
                                    .arg(hex(ind.srcShortAddress, 4))
                                    .arg(req.imageType)

@@ -149,7 +149,7 @@ void tst_ZigBeeDeviceModel::roles()
     model.setDone(0, ProgressHelper::eResultVerifFail);
 
     const QVariantMap row = model.get(0);
-    QCOMPARE(row.keys(), (QStringList{"devType", "done", "hasUpdate", "name", "progress", "version"}));
+    QCOMPARE(row.keys(), (QStringList{"devType", "done", "extAddress", "hasUpdate", "name", "progress", "version"}));
     QCOMPARE(row.value("name").toString(), QString("1a2b"));
     QCOMPARE(row.value("devType").toString(),
              QString("<font color=\"black\">ZLL control element<br><font color=\"grey\">loads data..."));

@@ -89,6 +89,8 @@ void tst_OtaServer::roadOfOneDevice()
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStatePrepareUpdate);
     QCOMPARE(device->m_result, ProgressHelper::eResultStart);
     QVERIFY(harness.bridge->isInUpdateList(0x1a2b));
+    // The IEEE address arrives least significant byte first and is shown the other way round.
+    QCOMPARE(harness.model->get(0).value("extAddress").toString(), QString("08:07:06:05:04:03:02:01"));
 
     // The client allows 64 bytes; it gets 40 per block.
     const QByteArray image = StickHarness::imageBytes(1000);
