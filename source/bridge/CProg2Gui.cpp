@@ -16,9 +16,9 @@
 #include "common/DeviceType.h"
 #include "common/log.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "content/UpdateIndex.h"
-#include "content/backupIni.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
@@ -98,7 +98,7 @@ void CProg2Gui::init()
     // A crash in the middle of a write must not hold up the next one.
     if (getSettings())
         removeEmptyLockFile(getSettings()->fileName());
-    removeEmptyLockFile(backupIniPath());
+    removeEmptyLockFile(BackupIni::path());
 
     // A script left by the last self-update has done its work.
     if (QFile::exists(ToolUpdater::getUpdateStarterPath()))
@@ -116,7 +116,7 @@ void CProg2Gui::init()
     m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
 
     initSettings();
-    preProcessBackupIni();
+    BackupIni::preProcessBackupIni();
     processProductionIni();
 
     // The device list exists before the stick interface, which feeds it.
@@ -208,22 +208,8 @@ void CProg2Gui::initSettings()
 
     if (!QDir(getTempPath()).exists())
         QDir().mkpath(getTempPath());
-    initBackupIni();
+    BackupIni::initBackupIni();
     settings->sync();
-}
-
-void CProg2Gui::initBackupIni()
-{
-    const QString updatePath = getUpdatePath();
-    if (!QDir().mkpath(updatePath)) {
-        LOG(lcBridge, QString("can not create backup path '%1'").arg(updatePath));
-        return;
-    }
-    QSettings backup(backupIniPath(), QSettings::IniFormat);
-    backup.setValue("devices/known_devices", readKnownDevices(backup));
-    backup.setValue("devices/keep_old", backup.value("devices/keep_old", false).toBool());
-    syncBackupIni(backup);
-    removeUnverifiedFiles();
 }
 
 void CProg2Gui::setApplUpdateInfo(unsigned int _version, QString _fileName)
@@ -237,129 +223,30 @@ void CProg2Gui::setStickUpdateInfo(unsigned int _version, QString _fileName)
         m_StickInterface->setStickUpdateInfo(_version, _fileName);
 }
 
-void CProg2Gui::preProcessBackupIni()
-{
-    QSettings backup(backupIniPath(), QSettings::IniFormat);
-    const QStringList groups = readKnownDevices(backup);
-    for (const QString& group : groups) {
-        const QString file = backup.value(group + "/file").toString();
-        if (!file.isEmpty() && QFileInfo(getUpdatePath() + "/" + file).isFile())
-            continue;
-        if (file.isEmpty() && !backup.contains(group + "/ver"))
-            continue; // pruned before
-        LOG(lcBridge, QString("missing file: '%1'").arg(file));
-        // The group stays known with its id and measured duration.
-        backup.remove(group + "/ver");
-        backup.remove(group + "/file");
-    }
-    syncBackupIni(backup);
-}
-
 void CProg2Gui::processProductionIni()
 {
     const QString productionDir =
         (applDirPath.isEmpty() ? QCoreApplication::applicationDirPath() : applDirPath) + "/device";
-    QSettings production(productionDir + "/production.ini", QSettings::IniFormat);
-    QSettings backup(backupIniPath(), QSettings::IniFormat);
-    QStringList backupGroups = readKnownDevices(backup);
-    const bool keepOld = backup.value("devices/keep_old", false).toBool();
-
-    for (const QString& group : readKnownDevices(production)) {
-        const quint16 devType = static_cast<quint16>(production.value(group + "/id").toUInt());
-        QString version = production.value(group + "/ver").toString();
-        const QString file = production.value(group + "/file").toString();
-        const int duration = production.value(group + "/duration").toInt();
-
-        if (devType == DeviceType::UsbStick && m_StickInterface) {
+    for (const BackupIni::Entry& entry : BackupIni::processProductionIni(productionDir, LUMORAN_VERSION_TEXT)) {
+        if (entry.devType == DeviceType::UsbStick && m_StickInterface) {
             m_StickInterface->setStickDevType(DeviceType::UsbStick);
-            m_StickInterface->setStickUpdateInfo(parseVersion(version), file);
+            m_StickInterface->setStickUpdateInfo(parseVersion(entry.version), entry.fileName);
         }
-        if (devType == DeviceType::Tool)
-            version = LUMORAN_VERSION_TEXT;
-        firmwareUpdateFileModel->addFirmwareFile(devType, version, file, duration);
-        if (file.isEmpty())
-            continue;
-
-        // The first backup group of this type decides, even when its version is empty.
-        bool found = false;
-        bool older = false;
-        for (const QString& backupGroup : backupGroups) {
-            if (backup.value(backupGroup + "/id").toUInt() != devType)
-                continue;
-            const QString backupVersion = backup.value(backupGroup + "/ver").toString();
-            if (!backupVersion.isEmpty()) {
-                found = true;
-                older = parseVersion(backupVersion) < parseVersion(version);
-            }
-            break;
-        }
-        if (found && !older)
-            continue;
-
-        if (!copyFirmwareFile(productionDir, getUpdatePath(), file, backup.value(group + "/file").toString(), keepOld))
-            continue;
-        // A shipped file that is missing is not recorded as held.
-        if (!QFileInfo(getUpdatePath() + "/" + file).isFile()) {
-            LOG(lcBridge, QString("missing file: '%1'").arg(file));
-            continue;
-        }
-        backup.setValue(group + "/id", devType);
-        backup.setValue(group + "/ver", version);
-        backup.setValue(group + "/file", file);
-        if (!found)
-            backup.setValue(group + "/duration", duration);
-        const QString typeName = QString::number(devType);
-        if (!backupGroups.contains(typeName)) {
-            backupGroups.append(typeName);
-            backup.setValue("devices/known_devices", backupGroups);
-        }
+        firmwareUpdateFileModel->addFirmwareFile(entry.devType, entry.version, entry.fileName, entry.duration);
     }
-    syncBackupIni(backup);
-}
-
-bool CProg2Gui::copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
-                                 const QString& _oldFile, bool _keepOld)
-{
-    // The names come from INI files a user can edit: only a file directly in
-    // the folders is ever copied or deleted.
-    if (!isPlainFileName(_file)) {
-        LOG(lcBridge, QString("not a plain file name: '%1'").arg(_file));
-        return false;
-    }
-    const QString source = QString("%1/%2").arg(_sourceDir, _file);
-    const QString target = QString("%1/%2").arg(_targetDir, _file);
-    if (!QFile::exists(source) || QFile::exists(target))
-        return true;
-    if (!QFile::copy(source, target))
-        return false;
-    if (!_keepOld && !_oldFile.isEmpty()) {
-        if (!isPlainFileName(_oldFile)) {
-            LOG(lcBridge, QString("not a plain file name: '%1'").arg(_oldFile));
-            return true;
-        }
-        const QString old = QString("%1/%2").arg(_targetDir, _oldFile);
-        if (QFile::exists(old))
-            QFile::remove(old);
-    }
-    return true;
 }
 
 void CProg2Gui::loadBackupIni()
 {
-    QSettings backup(backupIniPath(), QSettings::IniFormat);
-    for (const QString& group : readKnownDevices(backup)) {
-        const quint16 devType = static_cast<quint16>(backup.value(group + "/id").toUInt());
-        const QString version = backup.value(group + "/ver").toString();
-        const QString file = backup.value(group + "/file").toString();
-        const int duration = backup.value(group + "/duration", 0).toInt();
-        if (devType == DeviceType::UsbStick && m_StickInterface) {
+    for (const BackupIni::Entry& entry : BackupIni::entries()) {
+        const quint32 version = parseVersion(entry.version);
+        if (entry.devType == DeviceType::UsbStick && m_StickInterface) {
             m_StickInterface->setStickDevType(DeviceType::UsbStick);
-            m_StickInterface->setStickUpdateInfo(parseVersion(version), file);
+            m_StickInterface->setStickUpdateInfo(version, entry.fileName);
         }
-        if (devType == DeviceType::Tool && parseVersion(version) != kNoVersion &&
-            parseVersion(version) > m_ApplVersion.m_version)
-            m_ApplVersion.setUpdateInfo(parseVersion(version), file);
-        firmwareUpdateFileModel->setKnownFile(devType, version, file, duration);
+        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version)
+            m_ApplVersion.setUpdateInfo(version, entry.fileName);
+        firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration);
     }
 }
 
@@ -606,7 +493,7 @@ void CProg2Gui::processUpdateXml()
 {
     m_UpdateXmlTimer.stop();
 
-    QStringList records;
+    QList<UpdateIndex::Record> records;
     switch (UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records)) {
     case UpdateIndex::eOutcomeQueryInvalid:
         m_UpdateXmlState = eUpdateXmlStateWrong;
@@ -622,7 +509,7 @@ void CProg2Gui::processUpdateXml()
         break;
     }
 
-    for (const QString& record : records)
+    for (const UpdateIndex::Record& record : records)
         firmwareUpdateFileModel->updateFirmwareFileData(record);
     m_UpdateXmlResult = ProgressHelper::eResultSuccess;
     m_UpdateXmlState = eUpdateXmlStateOk;

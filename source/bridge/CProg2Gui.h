@@ -197,15 +197,11 @@ public:
     void setApplUpdateInfo(unsigned int _version, QString _fileName) override;
     void setStickUpdateInfo(unsigned int _version, QString _fileName) override;
 
-    // "backup.ini" and "production.ini", in the order init() runs them.
-    void preProcessBackupIni();
+    // Hand what "production.ini" ships and what "backup.ini" holds (both
+    // read and written by BackupIni) to the file list, the stick and the
+    // tool's own version record; init() runs them in this order.
     void processProductionIni();
     void loadBackupIni();
-    // Copies _sourceDir/_file to _targetDir unless it is there already; a
-    // copy replaces _oldFile unless _keepOld. False when a copy failed or
-    // _file is no plain file name; an _oldFile that is none stays.
-    bool copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
-                          const QString& _oldFile, bool _keepOld);
 
     // Texts of the help box, the server status line and the manual.
     QString getHelpText() const;
@@ -228,7 +224,6 @@ public:
 private:
     void init();
     void initSettings();
-    void initBackupIni();
     void initLanguageHandling();
     void emitRepaintSet();
     bool isStickConnected() const;
