@@ -16,6 +16,7 @@
 #include "content/AuthFileDownloader.h"
 
 class FirmwareUpdateFileModel;
+class LanguageList;
 class QStringListModel;
 class QTranslator;
 class StickInterface;
@@ -225,6 +226,8 @@ private:
     void init();
     void initSettings();
     void initLanguageHandling();
+    void createDeviceWorkers();
+    void startUpdateIndexDownload();
     void emitRepaintSet();
     bool isStickConnected() const;
     bool isStickUpdateOffered() const;
@@ -236,13 +239,9 @@ private:
     QString m_lang;
     bool m_helperFlag = false;
     bool m_initCompleted = false;
-    QStringListModel* langListModel = nullptr;
+    LanguageList* m_Languages = nullptr;
     FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
     ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
-    QStringList m_LangFiles;
-    QStringList m_LangNames;
-    QTranslator* m_ActTranslator = nullptr;
-    QMap<QString, QTranslator*> m_Translators;
     StickInterface* m_StickInterface = nullptr;
     AuthFileDownloader m_UpdateXmlDownloader;
     ProgressHelper::_eResult_t m_UpdateXmlResult = ProgressHelper::eResultFail;
