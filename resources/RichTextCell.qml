@@ -1,0 +1,15 @@
+import QtQuick 2.4
+
+// A table cell with rich text (versions in colour, with an arrow to the new
+// one). Part of the main window's tables: reads the row's styleData and the
+// window's point size and margin.
+Item {
+    Text {
+        anchors.fill: parent
+        anchors.leftMargin: columnTextMargin
+        verticalAlignment: Text.AlignVCenter
+        font.pointSize: fontpointSize
+        textFormat: Text.RichText
+        text: styleData.value !== undefined ? styleData.value : ""
+    }
+}
