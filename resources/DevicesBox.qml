@@ -6,7 +6,7 @@ import cpp.qml.interface 1.0
 // The devices of the network: their count, the device list, and the device
 // update run with its combined progress and remaining time.
 // Part of the main window: reads the bridge `appIf`, the refresh trigger
-// `translate`, `fontpointSize` and `progressColumnWidth` of the window.
+// `translate` and `fontpointSize` of the window.
 GroupBox {
     id: deviceBox
     objectName: "deviceBox"
@@ -53,25 +53,23 @@ GroupBox {
             objectName: "deviceCountTxt"
             Layout.alignment: Qt.AlignRight
             font.pointSize: fontpointSize
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             text: appIf.getText(CppQmlIf.DeviceCountTxt_ValId)
         }
 
-        TableView {
+        ListTable {
             id: deviceTable
             objectName: "deviceTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
             model: appIf.zigBeeDeviceModel
-            selectionMode: SelectionMode.NoSelection
-            rowDelegate: Rectangle {
-                height: 35
-                color: styleData.alternate ? "#f6f6f6" : "white"
-            }
+            Accessible.name: translate + qsTr("Devices")
 
             TableViewColumn {
                 role: "devType"
                 title: translate + qsTr("Type")
-                width: 190
+                width: deviceTable.columnWidth(190, title)
                 movable: false
                 resizable: false
                 delegate: TextCell {}
@@ -79,15 +77,19 @@ GroupBox {
             TableViewColumn {
                 role: "name"
                 title: translate + qsTr("Address")
-                width: 60
+                width: deviceTable.columnWidth(60, title)
                 movable: false
                 resizable: false
-                delegate: TextCell {}
+                // The short address changes when a device joins anew; the
+                // extended one stays.
+                delegate: TextCell {
+                    tooltip: model && model.extAddress ? model.extAddress : ""
+                }
             }
             TableViewColumn {
                 role: "version"
                 title: translate + qsTr("Version")
-                width: 125
+                width: deviceTable.columnWidth(125, title)
                 movable: false
                 resizable: false
                 delegate: RichTextCell {}
@@ -95,7 +97,7 @@ GroupBox {
             TableViewColumn {
                 role: "progress"
                 title: translate + qsTr("Progress")
-                width: progressColumnWidth
+                width: deviceTable.columnWidth(65, title)
                 movable: false
                 resizable: false
                 delegate: ProgressCell {}
@@ -140,6 +142,7 @@ GroupBox {
                 objectName: "combinedProgress"
                 textObjectName: "combinedProgressTxt"
                 Layout.fillWidth: true
+                accessibleName: translate + qsTr("Device update")
                 value: appIf.iGetVal(CppQmlIf.DeviceCombinedProgressPercent_ValId)
                 text: appIf.getText(CppQmlIf.DeviceCombinedProgressText_ValId)
                 visible: appIf.boGetVal(CppQmlIf.DeviceCombinedProgressVisible_ValId)

@@ -6,7 +6,7 @@ import cpp.qml.interface 1.0
 // The firmware files: the selection of every file with an update, the update
 // server's status, the file list and the download of the selected files.
 // Part of the main window: reads the bridge `appIf`, the refresh trigger
-// `translate`, `fontpointSize` and `progressColumnWidth` of the window.
+// `translate`, `fontpointSize` and plainText() of the window.
 GroupBox {
     id: filesBox
     objectName: "filesBox"
@@ -17,6 +17,11 @@ GroupBox {
         fileUpdateButton.state = mainWindow.highlightState(CppQmlIf.HighlightFileDownload)
         commonFileSelector.checkedState = appIf.iGetVal(CppQmlIf.FirmwareSelectState_ValId)
         readServerText()
+    }
+
+    // The box's height when the file list shows that many rows.
+    function heightForRows(rows) {
+        return implicitHeight - fileTable.implicitHeight + fileTable.heightForRows(rows)
     }
 
     // The server text is built by the bridge in the current language.
@@ -51,21 +56,19 @@ GroupBox {
                 id: serverErrorTxt
                 objectName: "serverErrorTxt"
                 font.pointSize: fontpointSize
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 text: appIf.getText(CppQmlIf.ServerErrorTxt_ValId)
             }
         }
 
-        TableView {
+        ListTable {
             id: fileTable
             objectName: "fileTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
             model: appIf.firmwareUpdateFileModel
-            selectionMode: SelectionMode.NoSelection
-            rowDelegate: Rectangle {
-                height: 35
-                color: styleData.alternate ? "#f6f6f6" : "white"
-            }
+            Accessible.name: translate + qsTr("Firmware files")
 
             TableViewColumn {
                 role: "imgSource"
@@ -73,29 +76,41 @@ GroupBox {
                 movable: false
                 resizable: false
                 delegate: Item {
+                    id: selectCell
                     objectName: "fileSelectCell"
                     property int row: styleData.row
+
+                    function toggle() {
+                        if (appIf.SysState() === CppQmlIf.SysStateUpdateDownload)
+                            return
+                        var entry = fileTable.model.get(styleData.row)
+                        if (entry.hasUpdate)
+                            fileTable.model.setSelectable(styleData.row, !entry.selected)
+                    }
+
                     Image {
                         objectName: "fileSelectImage"
                         anchors.centerIn: parent
                         source: styleData.value !== undefined ? styleData.value : ""
+                        // A check box to a screen reader, which can also toggle it.
+                        Accessible.role: Accessible.CheckBox
+                        Accessible.name: translate + qsTr("Select for download")
+                        Accessible.checkable: model ? model.hasUpdate : false
+                        Accessible.checked: model ? model.hasUpdate && model.selected : false
+                        Accessible.description: model ? plainText(model.name) : ""
+                        Accessible.onPressAction: selectCell.toggle()
+                        Accessible.onToggleAction: selectCell.toggle()
                     }
                     MouseArea {
                         anchors.fill: parent
-                        onClicked: {
-                            if (appIf.SysState() === CppQmlIf.SysStateUpdateDownload)
-                                return
-                            var entry = fileTable.model.get(styleData.row)
-                            if (entry.hasUpdate)
-                                fileTable.model.setSelectable(styleData.row, !entry.selected)
-                        }
+                        onClicked: selectCell.toggle()
                     }
                 }
             }
             TableViewColumn {
                 role: "name"
                 title: translate + qsTr("Device")
-                width: 190
+                width: fileTable.columnWidth(190, title)
                 movable: false
                 resizable: false
                 delegate: TextCell {}
@@ -103,7 +118,7 @@ GroupBox {
             TableViewColumn {
                 role: "version"
                 title: translate + qsTr("Version")
-                width: 125
+                width: fileTable.columnWidth(125, title)
                 movable: false
                 resizable: false
                 delegate: RichTextCell {}
@@ -111,7 +126,7 @@ GroupBox {
             TableViewColumn {
                 role: "progress"
                 title: translate + qsTr("Progress")
-                width: progressColumnWidth
+                width: fileTable.columnWidth(65, title)
                 movable: false
                 resizable: false
                 delegate: ProgressCell {}

@@ -12,8 +12,9 @@ import cpp.qml.interface 1.0
 // from the bridge by id, every click goes to it as an action id, and the
 // bridge's repaint signals tell which region to read again. Each group box is
 // a file of its own (ToolBox, StickBox, FilesBox, DevicesBox, HelpBox); they
-// reach the bridge `appIf`, the refresh triggers and the window's look
-// (point size, colours) through the window's scope.
+// reach the bridge `appIf`, the refresh triggers, the window's look (point
+// size, colours) and its texts for screen readers (plainText, pictureName)
+// through the window's scope.
 ApplicationWindow {
     id: mainWindow
     objectName: "mainWindow"
@@ -29,8 +30,6 @@ ApplicationWindow {
     property color progressBarColor: "#C0FF42"
     property color progressBarBorderColor: "gray"
     property string errorMessage: qsTr("No error!")
-    // 65, or wider when the translated column title needs it.
-    property real progressColumnWidth: Math.max(65, Math.ceil(progressTitleMetrics.width) + 10)
 
     // The repaint handlers work on finished controls only; until then the
     // initial bindings have read every value.
@@ -44,11 +43,47 @@ ApplicationWindow {
         return appIf.isHighlightState(highlight) ? "highlighted" : "normal"
     }
 
+    // What a picture of the bridge's texts and tables says, for a screen
+    // reader; empty for pictures that only decorate.
+    function pictureName(url) {
+        var name = String(url).replace(/^.*\//, "")
+        if (name === "checkmark.png")
+            return translate + qsTr("Updated")
+        if (name === "error.png")
+            return translate + qsTr("Failed")
+        if (name === "error_light.png")
+            return translate + qsTr("Failed, will be tried again")
+        if (name === "update_arrow.png")
+            return translate + qsTr("update to")
+        if (name === "help_hint.png")
+            return translate + qsTr("Note:")
+        return ""
+    }
+
+    // Rich text as a screen reader reads it: pictures that carry meaning as
+    // words, line breaks as commas or spaces, no tags and no entities.
+    function plainText(rich) {
+        var text = String(rich)
+            .replace(/<img[^>]*src="([^"]*)"[^>]*>/gi, function(tag, url) {
+                var name = pictureName(url)
+                return name !== "" ? " " + name + " " : " "
+            })
+            .replace(/\s*(<br\s*\/?>\s*)+/gi, "\n")
+            .replace(/<\/(td|h[1-6]|p|div)>/gi, " ")
+            .replace(/<[^>]*>/g, "")
+            .replace(/&nbsp;/g, " ").replace(/&lt;/g, "<").replace(/&gt;/g, ">")
+            .replace(/&quot;/g, "\"").replace(/&amp;/g, "&")
+        // After a sentence a line break is a pause; inside a cell ("type,
+        // state") it separates two values.
+        return text.replace(/([.:!?])\s*\n/g, "$1 ").replace(/\s*\n\s*/g, ", ")
+            .replace(/\s+/g, " ").trim()
+    }
+
     title: translate + appIf.getText(CppQmlIf.ApplName_ValId)
     width: 1024
     height: 768
-    minimumWidth: 500
-    minimumHeight: 200
+    minimumWidth: 1024
+    minimumHeight: 700
     visible: true
 
     CppQmlIf {
@@ -96,11 +131,6 @@ ApplicationWindow {
         }
     }
 
-    TextMetrics {
-        id: progressTitleMetrics
-        text: translate + qsTr("Progress")
-    }
-
     Settings {
         category: "applWinSettings"
         property alias x: mainWindow.x
@@ -111,6 +141,7 @@ ApplicationWindow {
     }
 
     toolBar: ToolBar {
+        Accessible.name: translate + qsTr("Language and manual")
         RowLayout {
             anchors.fill: parent
             Item {
@@ -134,6 +165,7 @@ ApplicationWindow {
                 objectName: "helpButton"
                 iconSource: "qrc:/pic/question.png"
                 tooltip: translate + qsTr("Show manual")
+                Accessible.name: tooltip
                 onClicked: appIf.qmlAction(CppQmlIf.OpenHelp_QmlAction)
             }
         }
@@ -150,6 +182,7 @@ ApplicationWindow {
             spacing: 5
 
             ColumnLayout {
+                id: leftColumn
                 Layout.minimumWidth: 488
                 Layout.maximumWidth: 488
                 Layout.preferredWidth: 488
@@ -179,12 +212,18 @@ ApplicationWindow {
             }
         }
 
+        // As high as its text needs, as long as the boxes above keep room
+        // for five files (a tool, a stick and three device types); never
+        // lower than 190, where the help scrolls instead.
         HelpBox {
             id: helpBox
+            readonly property real room: parent.height - parent.spacing - toolBox.implicitHeight
+                                         - stickBox.implicitHeight - filesBox.heightForRows(5)
+                                         - 2 * leftColumn.spacing
             Layout.fillWidth: true
-            Layout.preferredHeight: 190
             Layout.minimumHeight: 190
-            Layout.maximumHeight: 190
+            Layout.preferredHeight: Math.max(190, Math.min(neededHeight, room))
+            Layout.maximumHeight: Layout.preferredHeight
         }
     }
 

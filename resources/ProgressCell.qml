@@ -7,5 +7,6 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: parent.width - 5
         value: styleData.value !== undefined ? styleData.value : -1
+        accessibleName: translate + qsTr("Progress")
     }
 }

@@ -5,8 +5,8 @@ import cpp.qml.interface 1.0
 
 // The stick: its link, firmware version and network, joining a new network,
 // and the stick's own update with its progress and result.
-// Part of the main window: reads the bridge `appIf` and the refresh triggers
-// `translate` and `refreshStick` of the window.
+// Part of the main window: reads the bridge `appIf`, the refresh triggers
+// `translate` and `refreshStick` and pictureName() of the window.
 GroupBox {
     id: stickBox
     objectName: "stickBox"
@@ -31,30 +31,36 @@ GroupBox {
         GridLayout {
             columns: 2
             Label {
+                id: stickStatusLabel
                 text: translate + qsTr("Status:")
+                Accessible.ignored: true
             }
-            Text {
+            ValueText {
                 id: stickStatusTxt
                 objectName: "stickStatusTxt"
-                textFormat: Text.RichText
+                label: stickStatusLabel.text
                 text: translate + refreshStick + appIf.getText(CppQmlIf.StickConnectStateTxt_ValId)
             }
             Label {
+                id: stickVersionLabel
                 text: translate + qsTr("Version:")
+                Accessible.ignored: true
             }
-            Text {
+            ValueText {
                 id: stickVersionTxt
                 objectName: "stickVersionTxt"
-                textFormat: Text.RichText
+                label: stickVersionLabel.text
                 text: translate + refreshStick + appIf.getText(CppQmlIf.StickVersionTxt_ValId)
             }
             Label {
+                id: stickNetworkLabel
                 text: translate + qsTr("Network:")
+                Accessible.ignored: true
             }
-            Text {
+            ValueText {
                 id: stickNetworkTxt
                 objectName: "stickNetworkTxt"
-                textFormat: Text.RichText
+                label: stickNetworkLabel.text
                 text: translate + refreshStick + appIf.getText(CppQmlIf.ConnectedNetworkStatus_ValId)
             }
         }
@@ -84,6 +90,7 @@ GroupBox {
                 objectName: "stickProgress"
                 textObjectName: "stickProgressTxt"
                 Layout.preferredWidth: 100
+                accessibleName: translate + qsTr("Stick update")
                 value: appIf.iGetVal(CppQmlIf.StickUpdateProgress_ValId)
                 visible: appIf.boGetVal(CppQmlIf.StickUpdateProgressVisible_ValId)
             }
@@ -96,6 +103,8 @@ GroupBox {
                 sourceSize.height: 20
                 source: appIf.getText(CppQmlIf.StickUpdateDoneImg_ValId)
                 visible: source != ""
+                Accessible.role: Accessible.Graphic
+                Accessible.name: translate + qsTr("Stick update:") + " " + pictureName(source)
             }
         }
     }

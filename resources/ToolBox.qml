@@ -32,12 +32,14 @@ GroupBox {
         GridLayout {
             columns: 2
             Label {
+                id: applVersionLabel
                 text: translate + qsTr("Version:")
+                Accessible.ignored: true
             }
-            Text {
+            ValueText {
                 id: applVersionTxt
                 objectName: "applVersionTxt"
-                textFormat: Text.RichText
+                label: applVersionLabel.text
                 text: translate + appIf.getText(CppQmlIf.ApplVersion_ValId)
             }
             RowLayout {

@@ -192,11 +192,12 @@
     <name>DevicesBox</name>
     <message>
         <location filename="../resources/DevicesBox.qml" line="+29"/>
+        <location line="+38"/>
         <source>Devices</source>
         <translation>Devices</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+4"/>
         <source>Type</source>
         <translation>Type</translation>
     </message>
@@ -206,7 +207,7 @@
         <translation>Address</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+12"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
@@ -235,11 +236,16 @@
         <source>Cancel update.</source>
         <translation>Cancel update.</translation>
     </message>
+    <message>
+        <location line="+12"/>
+        <source>Device update</source>
+        <translation>Device update</translation>
+    </message>
 </context>
 <context>
     <name>FilesBox</name>
     <message>
-        <location filename="../resources/FilesBox.qml" line="+28"/>
+        <location filename="../resources/FilesBox.qml" line="+33"/>
         <source>Files</source>
         <translation>Files</translation>
     </message>
@@ -249,7 +255,17 @@
         <translation>All Files</translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+28"/>
+        <source>Firmware files</source>
+        <translation>Firmware files</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Select for download</source>
+        <translation>Select for download</translation>
+    </message>
+    <message>
+        <location line="+14"/>
         <source>Device</source>
         <translation>Device</translation>
     </message>
@@ -343,19 +359,52 @@
         <translation>No error!</translation>
     </message>
     <message>
-        <location line="+105"/>
+        <location line="+19"/>
+        <source>Updated</source>
+        <translation>Updated</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed, will be tried again</source>
+        <translation>Failed, will be tried again</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>update to</source>
+        <translation>update to</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Note:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>Language and manual</source>
+        <translation>Language and manual</translation>
+    </message>
+    <message>
+        <location line="+23"/>
         <source>Show manual</source>
         <translation>Show manual</translation>
     </message>
     <message>
-        <location line="-35"/>
-        <source>Progress</source>
-        <translation>Progress</translation>
-    </message>
-    <message>
-        <location line="+97"/>
+        <location line="+70"/>
         <source>Error Message</source>
         <translation>Error Message</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressCell</name>
+    <message>
+        <location filename="../resources/ProgressCell.qml" line="+10"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
     </message>
 </context>
 <context>
@@ -423,22 +472,22 @@
         <translation>Stick</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Status:</source>
         <translation>Status:</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+11"/>
         <source>Version:</source>
         <translation>Version:</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+11"/>
         <source>Network:</source>
         <translation>Network:</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>Join new network</source>
         <translation>Join new network</translation>
     </message>
@@ -456,6 +505,16 @@
         <location line="+1"/>
         <source>Install the new stick firmware version.</source>
         <translation>Install the new stick firmware version.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Stick update</source>
+        <translation>Stick update</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Stick update:</source>
+        <translation>Stick update:</translation>
     </message>
 </context>
 <context>
@@ -523,12 +582,12 @@
         <translation>Tool</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Version:</source>
         <translation>Version:</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>Info...</source>
         <translation>Info...</translation>
     </message>
