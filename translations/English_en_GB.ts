@@ -27,7 +27,7 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+515"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+514"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
@@ -265,7 +265,7 @@
         <translation>Select for download</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>Device</source>
         <translation>Device</translation>
     </message>
@@ -354,7 +354,7 @@
 <context>
     <name>Merovan</name>
     <message>
-        <location filename="../resources/Merovan.qml" line="+31"/>
+        <location filename="../resources/Merovan.qml" line="+32"/>
         <source>No error!</source>
         <translation>No error!</translation>
     </message>
@@ -410,7 +410,7 @@
 <context>
     <name>QObject</name>
     <message>
-        <location filename="../source/common/common.cpp" line="+34"/>
+        <location filename="../source/common/common.cpp" line="+32"/>
         <source>V%1</source>
         <comment>prefixes the number with version shortcut</comment>
         <translation>V%1</translation>
@@ -520,7 +520,7 @@
 <context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+297"/>
+        <location filename="../source/link/StickInterface.cpp" line="+288"/>
         <source>searching stick...</source>
         <translation>searching stick...</translation>
     </message>
@@ -541,14 +541,14 @@
     </message>
     <message>
         <location line="+2"/>
-        <location line="+4"/>
+        <location line="+7"/>
         <location line="+13"/>
-        <location line="+21"/>
+        <location line="+10"/>
         <source>unknown</source>
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="-31"/>
+        <location line="-20"/>
         <source>disconnected</source>
         <translation>disconnected</translation>
     </message>
@@ -568,7 +568,7 @@
         <translation>joined</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+17"/>
         <source>Verification failed</source>
         <comment>stick update result</comment>
         <translation>Verification failed</translation>
@@ -605,6 +605,24 @@
         <location line="+1"/>
         <source>Install the new program version</source>
         <translation>Install the new program version</translation>
+    </message>
+</context>
+<context>
+    <name>ToolUpdater</name>
+    <message>
+        <location filename="../source/bridge/ToolUpdater.cpp" line="+124"/>
+        <source>The tool update could not be started. The tool keeps running in its current version.</source>
+        <translation>The tool update could not be started. The tool keeps running in its current version.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The new version of the tool is missing. Download it again.</source>
+        <translation>The new version of the tool is missing. Download it again.</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>The tool update could not be prepared: the folder %1 cannot be written. The tool keeps running in its current version.</source>
+        <translation>The tool update could not be prepared: the folder %1 cannot be written. The tool keeps running in its current version.</translation>
     </message>
 </context>
 <context>
@@ -656,7 +674,7 @@
         <translation>%1 since %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+431"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+495"/>
         <source>less than 1min</source>
         <translation>less than 1min</translation>
     </message>
