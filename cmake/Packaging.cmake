@@ -26,7 +26,8 @@ function(lumoran_debian_files)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
         ${source_dir}/changelog ${metainfo} ${PROJECT_SOURCE_DIR}/licence/licence_en_GB.txt)
 
-    file(STRINGS ${source_dir}/changelog changelog_head LIMIT_COUNT 1)
+    file(READ ${source_dir}/changelog changelog_text)
+    string(REGEX MATCH "^[^\n]*" changelog_head "${changelog_text}")
     if(NOT changelog_head MATCHES "^lumoran-tool \\(${PROJECT_VERSION}\\) ")
         message(FATAL_ERROR "packaging/changelog starts with \"${changelog_head}\"; "
             "add an entry for ${PROJECT_VERSION} at its top")
