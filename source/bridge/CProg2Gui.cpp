@@ -30,7 +30,11 @@
 #include "link/StickInterface.h"
 #include "version.h"
 
-CProg2Gui* theBridge = nullptr;
+// The stick's texts are asked for under the window's numbers.
+static_assert(int(CProg2Gui::StickVersionTxt_ValId) == StickInterface::StickVersionTxt);
+static_assert(int(CProg2Gui::StickConnectStateTxt_ValId) == StickInterface::StickConnectStateTxt);
+static_assert(int(CProg2Gui::ConnectedNetworkStatus_ValId) == StickInterface::ConnectedNetworkStatusTxt);
+static_assert(int(CProg2Gui::StickUpdateDoneImg_ValId) == StickInterface::StickUpdateDoneImg);
 
 namespace {
 const char* const kDefaultUpdateUrl = "http://update.vandrel.example/lumoran/";
@@ -71,7 +75,7 @@ QString shellQuoted(QString _text)
 }
 } // namespace
 
-CProg2Gui::CProg2Gui(QObject* parent) : QObject(parent)
+CProg2Gui::CProg2Gui(QObject* parent) : SystemServices(parent)
 {
     theBridge = this;
     UpdateIndex::initQueryResource();
@@ -236,6 +240,12 @@ void CProg2Gui::initBackupIni()
 void CProg2Gui::setApplUpdateInfo(unsigned int _version, QString _fileName)
 {
     m_ApplVersion.setUpdateInfo(_version, _fileName);
+}
+
+void CProg2Gui::setStickUpdateInfo(unsigned int _version, QString _fileName)
+{
+    if (m_StickInterface)
+        m_StickInterface->setStickUpdateInfo(_version, _fileName);
 }
 
 void CProg2Gui::preProcessBackupIni()
@@ -449,7 +459,7 @@ bool CProg2Gui::isStickUpdateOffered() const
 bool CProg2Gui::isStickUpdatePossible() const
 {
     return m_SysState == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
-           m_StickInterface->stickUpdateState() != StickInterface::eStickUpdateStateTransfer;
+           m_StickInterface->stickUpdateState() != OtaServer::eStickUpdateStateTransfer;
 }
 
 bool CProg2Gui::boGetVal(ValId_t _ValId)
@@ -1032,18 +1042,18 @@ void CProg2Gui::UpdateTool()
 #endif
 }
 
-// The update list itself is held by the stick interface; before it exists
-// and while the bridge goes down the list is empty.
+// The update list itself is held by the OTA server; before it exists and
+// while the bridge goes down the list is empty.
 const QList<ushort>& CProg2Gui::updateList() const
 {
     static const QList<ushort> s_none;
-    return m_StickInterface ? m_StickInterface->updateList() : s_none;
+    return m_StickInterface ? m_StickInterface->otaServer().updateList() : s_none;
 }
 
 void CProg2Gui::addToUpdateList(ushort _shortAddr)
 {
     if (m_StickInterface)
-        m_StickInterface->updateList().append(_shortAddr);
+        m_StickInterface->otaServer().addToUpdateList(_shortAddr);
 }
 
 bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
@@ -1054,11 +1064,11 @@ bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
 void CProg2Gui::removeFromUpdateList(ushort _shortAddr)
 {
     if (m_StickInterface)
-        m_StickInterface->updateList().removeOne(_shortAddr);
+        m_StickInterface->otaServer().removeFromUpdateList(_shortAddr);
 }
 
 void CProg2Gui::clearUpdateList()
 {
     if (m_StickInterface)
-        m_StickInterface->updateList().clear();
+        m_StickInterface->otaServer().clearUpdateList();
 }

@@ -9,7 +9,7 @@
 #endif
 
 #include "botan/BotanWrapper.h"
-#include "bridge/CProg2Gui.h"
+#include "common/SystemServices.h"
 #include "common/log.h"
 
 namespace {
