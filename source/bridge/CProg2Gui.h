@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include "botan/BotanWrapper.h"
+#include "bridge/ToolUpdater.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
 #include "common/SystemServices.h"
@@ -219,17 +220,10 @@ public:
     QString getLangShortCut(QString _name) const;
 
     // The tool's self-update: writes the update script and starts it; the
-    // tool quits once the script runs.
+    // tool quits once the script runs. A failure leaves the tool as it was
+    // and is shown in the window's error dialog.
     void UpdateTool();
-    static QString getUpdateStarterPath();
-    // The script text for the Windows command interpreter: run the new file
-    // (its path already quoted), then start the tool again with "/UPDATE".
-    static QString windowsUpdateScript(const QString& _quotedNewFile, const QString& _applFilePath);
-    // The same steps as a POSIX shell script.
-    static QString posixUpdateScript(const QString& _newFile, const QString& _applFilePath);
-    // The program the update script starts again; the running executable
-    // unless set otherwise (tests start a harmless stand-in).
-    void setRestartProgram(const QString& _program) { m_restartProgram = _program; }
+    ToolUpdater& toolUpdater() { return m_ToolUpdater; }
 
 private:
     void init();
@@ -241,8 +235,6 @@ private:
     bool isStickUpdateOffered() const;
     bool isStickUpdatePossible() const;
     Highlight_t currentHighlight() const;
-    QString restartProgram() const;
-    bool startUpdateScript(const QString& _scriptPath);
 
     SysState_t m_SysState = SysStateInit;
     FileVersionInfo m_ApplVersion;
@@ -263,5 +255,5 @@ private:
     QTimer m_UpdateXmlTimer;
     int m_HelpId = HelpNone;
     BotanWrapper m_BotanWrapper;
-    QString m_restartProgram;
+    ToolUpdater m_ToolUpdater;
 };

@@ -251,13 +251,13 @@ void tst_Bridge::firstStartWritesEverySetting()
     QVERIFY(!QDir(getTempPath()).exists());
     // A script the last self-update left behind.
     QVERIFY(QDir().mkpath(getUpdatePath()));
-    QFile leftover(CProg2Gui::getUpdateStarterPath());
+    QFile leftover(ToolUpdater::getUpdateStarterPath());
     QVERIFY(leftover.open(QIODevice::WriteOnly));
     leftover.close();
 
     {
         CProg2Gui bridge;
-        QVERIFY(!QFile::exists(CProg2Gui::getUpdateStarterPath()));
+        QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
         QVERIFY(QDir(getTempPath()).exists());
         QCOMPARE(bridge.updateXmlDownloader().url(), QString("http://update.vandrel.example/lumoran//update.xml"));
         QTRY_COMPARE(bridge.updateXmlState(), CProg2Gui::eUpdateXmlStateWrong);
