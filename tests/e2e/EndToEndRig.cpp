@@ -178,15 +178,20 @@ bool EndToEndRig::offer(const QList<Firmware>& _firmware)
                         serverFileName(firmware), QString()});
         m_offered.append(firmware);
     }
-    return writeIndex(entries);
+    QString error;
+    if (!Publisher::bindFiles(&entries, m_served.path(), &error)) {
+        m_error = error;
+        return false;
+    }
+    return writeIndex(entries, 1);
 }
 
-bool EndToEndRig::writeIndex(const QList<Publisher::IndexEntry>& _entries)
+bool EndToEndRig::writeIndex(const QList<Publisher::IndexEntry>& _entries, quint64 _serial)
 {
     Publisher publisher;
     QString error;
     if (!publisher.loadPrivateKey(DevelopmentSigner::privateKeyPath(), &error) ||
-        !publisher.writeIndex(_entries, m_served.path(), &error)) {
+        !publisher.writeIndex(_entries, m_served.path(), &error, _serial)) {
         m_error = "cannot write the index: " + error;
         return false;
     }

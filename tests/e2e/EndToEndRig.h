@@ -67,12 +67,13 @@ public:
 
     // Before startTool(): the tool already holds this firmware.
     bool hold(const Firmware& _firmware);
-    // Before startTool(): images and the signed index on the server.
+    // Before startTool(): images and the signed index on the server, as
+    // lumoran-publish writes it (each file's size and SHA-256, serial 1).
     bool offer(const QList<Firmware>& _firmware);
     // A file in the server's folder, signed with the development key or not.
     bool publish(const QString& _name, const QByteArray& _bytes, bool _signed = true);
     // Replaces the signed index with these records as they stand.
-    bool writeIndex(const QList<Publisher::IndexEntry>& _entries);
+    bool writeIndex(const QList<Publisher::IndexEntry>& _entries, quint64 _serial = Publisher::kNoSerial);
     bool startSimulator(const QJsonObject& _scenario);
     // Creates the bridge, which opens the simulator's line.
     void startTool();
