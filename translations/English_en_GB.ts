@@ -2,14 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="en_GB">
 <context>
+    <name>AboutDialog</name>
+    <message>
+        <location filename="../resources/AboutDialog.qml" line="+13"/>
+        <source>Program Information</source>
+        <translation>Program Information</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Version: </source>
+        <translation>Version: </translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Licence information:</source>
+        <translation>Licence information:</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+512"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+514"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
     <message>
-        <location line="+340"/>
+        <location line="+318"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Connect a Lumoran USB stick with a computer.</translation>
     </message>
@@ -166,6 +189,108 @@
     </message>
 </context>
 <context>
+    <name>DevicesBox</name>
+    <message>
+        <location filename="../resources/DevicesBox.qml" line="+29"/>
+        <location line="+38"/>
+        <source>Devices</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Address</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Update Devices</source>
+        <translation>Update Devices</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Update devices with new firmware.</source>
+        <translation>Update devices with new firmware.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel update.</source>
+        <translation>Cancel update.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Device update</source>
+        <translation>Device update</translation>
+    </message>
+</context>
+<context>
+    <name>FilesBox</name>
+    <message>
+        <location filename="../resources/FilesBox.qml" line="+33"/>
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>All Files</source>
+        <translation>All Files</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>Firmware files</source>
+        <translation>Firmware files</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Select for download</source>
+        <translation>Select for download</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Device</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Download</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Download new device firmware versions.</source>
+        <translation>Download new device firmware versions.</translation>
+    </message>
+</context>
+<context>
     <name>FirmwareUpdateFileModel</name>
     <message>
         <location filename="../source/common/DeviceType.cpp" line="+11"/>
@@ -219,191 +344,73 @@
     </message>
 </context>
 <context>
+    <name>HelpBox</name>
+    <message>
+        <location filename="../resources/HelpBox.qml" line="+12"/>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+</context>
+<context>
     <name>Merovan</name>
     <message>
-        <location filename="../resources/Merovan.qml" line="+28"/>
+        <location filename="../resources/Merovan.qml" line="+32"/>
         <source>No error!</source>
         <translation>No error!</translation>
     </message>
     <message>
-        <location line="+143"/>
+        <location line="+19"/>
+        <source>Updated</source>
+        <translation>Updated</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed, will be tried again</source>
+        <translation>Failed, will be tried again</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>update to</source>
+        <translation>update to</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Note:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>Language and manual</source>
+        <translation>Language and manual</translation>
+    </message>
+    <message>
+        <location line="+23"/>
         <source>Show manual</source>
         <translation>Show manual</translation>
     </message>
     <message>
-        <location line="+27"/>
-        <source>Tool</source>
-        <translation>Tool</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <location line="+61"/>
-        <source>Version:</source>
-        <translation>Version:</translation>
-    </message>
-    <message>
-        <location line="-48"/>
-        <source>Info...</source>
-        <translation>Info...</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Show program information</source>
-        <translation>Show program information</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>Update Tool</source>
-        <translation>Update Tool</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Install the new program version</source>
-        <translation>Install the new program version</translation>
-    </message>
-    <message>
-        <location line="+21"/>
-        <source>Stick</source>
-        <translation>Stick</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>Status:</source>
-        <translation>Status:</translation>
-    </message>
-    <message>
-        <location line="+18"/>
-        <source>Network:</source>
-        <translation>Network:</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>Join new network</source>
-        <translation>Join new network</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Reset stick to factory new</source>
-        <translation>Reset stick to factory new</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>Update Stick</source>
-        <translation>Update Stick</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Install the new stick firmware version.</source>
-        <translation>Install the new stick firmware version.</translation>
-    </message>
-    <message>
-        <location line="+49"/>
-        <source>Files</source>
-        <translation>Files</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>All Files</source>
-        <translation>All Files</translation>
-    </message>
-    <message>
-        <location line="+59"/>
-        <source>Device</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <location line="+88"/>
-        <source>Version</source>
-        <translation>Version</translation>
-    </message>
-    <message>
-        <location line="-399"/>
-        <location line="+319"/>
-        <location line="+88"/>
-        <source>Progress</source>
-        <translation>Progress</translation>
-    </message>
-    <message>
-        <location line="-68"/>
-        <source>Download</source>
-        <translation>Download</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Download new device firmware versions.</source>
-        <translation>Download new device firmware versions.</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>Devices</source>
-        <translation>Devices</translation>
-    </message>
-    <message>
-        <location line="+29"/>
-        <source>Type</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>Address</source>
-        <translation>Address</translation>
-    </message>
-    <message>
-        <location line="+37"/>
-        <source>Update Devices</source>
-        <translation>Update Devices</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Update devices with new firmware.</source>
-        <translation>Update devices with new firmware.</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>Cancel</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Cancel update.</source>
-        <translation>Cancel update.</translation>
-    </message>
-    <message>
-        <location line="+41"/>
-        <source>Help</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <location line="+107"/>
-        <source>Program Information</source>
-        <translation>Program Information</translation>
-    </message>
-    <message>
-        <location line="+17"/>
-        <source>Version: </source>
-        <translation>Version: </translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>Licence information:</source>
-        <translation>Licence information:</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>Close</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <location line="+9"/>
+        <location line="+70"/>
         <source>Error Message</source>
         <translation>Error Message</translation>
     </message>
 </context>
 <context>
+    <name>ProgressCell</name>
+    <message>
+        <location filename="../resources/ProgressCell.qml" line="+10"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
-        <location filename="../source/common/common.cpp" line="+34"/>
+        <location filename="../source/common/common.cpp" line="+32"/>
         <source>V%1</source>
         <comment>prefixes the number with version shortcut</comment>
         <translation>V%1</translation>
@@ -439,7 +446,7 @@
         <translation>Failed</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="+169"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="+180"/>
         <source>%1s</source>
         <comment>x seconds</comment>
         <translation>%1s</translation>
@@ -458,9 +465,62 @@
     </message>
 </context>
 <context>
+    <name>StickBox</name>
+    <message>
+        <location filename="../resources/StickBox.qml" line="+26"/>
+        <source>Stick</source>
+        <translation>Stick</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Status:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Network:</source>
+        <translation>Network:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Join new network</source>
+        <translation>Join new network</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Reset stick to factory new</source>
+        <translation>Reset stick to factory new</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Update Stick</source>
+        <translation>Update Stick</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new stick firmware version.</source>
+        <translation>Install the new stick firmware version.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Stick update</source>
+        <translation>Stick update</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Stick update:</source>
+        <translation>Stick update:</translation>
+    </message>
+</context>
+<context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+297"/>
+        <location filename="../source/link/StickInterface.cpp" line="+288"/>
         <source>searching stick...</source>
         <translation>searching stick...</translation>
     </message>
@@ -481,14 +541,14 @@
     </message>
     <message>
         <location line="+2"/>
-        <location line="+4"/>
-        <location line="+14"/>
-        <location line="+21"/>
+        <location line="+7"/>
+        <location line="+13"/>
+        <location line="+10"/>
         <source>unknown</source>
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="-32"/>
+        <location line="-20"/>
         <source>disconnected</source>
         <translation>disconnected</translation>
     </message>
@@ -508,10 +568,43 @@
         <translation>joined</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+17"/>
         <source>Verification failed</source>
         <comment>stick update result</comment>
         <translation>Verification failed</translation>
+    </message>
+</context>
+<context>
+    <name>ToolBox</name>
+    <message>
+        <location filename="../resources/ToolBox.qml" line="+27"/>
+        <source>Tool</source>
+        <translation>Tool</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Info...</source>
+        <translation>Info...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show program information</source>
+        <translation>Show program information</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Update Tool</source>
+        <translation>Update Tool</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new program version</source>
+        <translation>Install the new program version</translation>
     </message>
 </context>
 <context>
@@ -535,7 +628,7 @@
 <context>
     <name>ZigBeeDeviceModel</name>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="-129"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="-140"/>
         <source>waits for update information...</source>
         <translation>waits for update information...</translation>
     </message>
@@ -575,13 +668,13 @@
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+110"/>
         <source>%1 since %2</source>
         <comment>no activity since x</comment>
         <translation>%1 since %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+366"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+495"/>
         <source>less than 1min</source>
         <translation>less than 1min</translation>
     </message>
