@@ -27,17 +27,17 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+514"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+365"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. Alle Rechte vorbehalten.</translation>
     </message>
     <message>
-        <location line="+318"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Verbinden Sie einen Lumoran-USB-Stick mit dem Computer.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Select the device software to be updated from the list.</source>
         <translation>Wählen Sie in der Liste die Gerätesoftware aus, die aktualisiert werden soll.</translation>
     </message>
@@ -47,18 +47,18 @@
         <translation>Klicken Sie auf &lt;em&gt;„Herunterladen“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Grant the USB stick access to the ZigBee network.</source>
         <translation>Geben Sie dem USB-Stick Zugang zum ZigBee-Netzwerk.</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location line="+20"/>
+        <location line="+26"/>
         <source>Proceed as follows:</source>
         <translation>Gehen Sie dabei so vor:</translation>
     </message>
     <message>
-        <location line="-18"/>
+        <location line="-24"/>
         <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
         <translation>Drücken Sie an einem Bedienelement beide Tasten der oberen Wippe und halten Sie sie gedrückt, um das Netzwerk zu öffnen.</translation>
     </message>
@@ -83,7 +83,7 @@
         <translation>Der Lumoran-USB-Stick und die ZLL-Bedienelemente verständigen sich per Funk. Die Reichweite hängt von den baulichen Gegebenheiten ab.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
         <translation>Der Lumoran-USB-Stick konnte keinem ZLL-Netzwerk beitreten.</translation>
     </message>
@@ -93,7 +93,7 @@
         <translation>Klicken Sie noch einmal auf &lt;em&gt;„Neues Netzwerk beitreten“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Start the update of the ZLL devices.</source>
         <translation>Starten Sie die Aktualisierung der ZLL-Geräte.</translation>
     </message>
@@ -113,7 +113,7 @@
         <translation>Klicken Sie auf &lt;em&gt;„Geräte aktualisieren“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>The update can be started even if all devices are not yet displayed.</source>
         <translation>Die Aktualisierung kann beginnen, auch wenn noch nicht alle Geräte angezeigt werden.</translation>
     </message>
@@ -128,12 +128,12 @@
         <translation>Werden batteriebetriebene Bedienelemente nicht angezeigt, ist vielleicht ihre Batterie schwach. Bitte tauschen Sie die Batterie.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>Wait until stick is updated. This may take several minutes.</source>
         <translation>Warten Sie, bis der Stick aktualisiert ist. Das kann einige Minuten dauern.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
         <translation>&lt;b&gt;Warten Sie, bis alle Geräte aktualisiert sind.&lt;/b&gt;</translation>
     </message>
@@ -143,12 +143,12 @@
         <translation>Die verbleibende Zeit wird unter der Geräteliste angezeigt.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
         <translation>Warten Sie, bis das Tool aktualisiert ist. Das Tool wird geschlossen und startet von selbst neu.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+9"/>
         <source>No connection to update server</source>
         <translation>Keine Verbindung zum Update-Server</translation>
     </message>

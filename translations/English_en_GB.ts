@@ -27,17 +27,17 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+514"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+365"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
     <message>
-        <location line="+318"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Connect a Lumoran USB stick with a computer.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Select the device software to be updated from the list.</source>
         <translation>Select the device software to be updated from the list.</translation>
     </message>
@@ -47,18 +47,18 @@
         <translation>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Grant the USB stick access to the ZigBee network.</source>
         <translation>Grant the USB stick access to the ZigBee network.</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location line="+20"/>
+        <location line="+26"/>
         <source>Proceed as follows:</source>
         <translation>Proceed as follows:</translation>
     </message>
     <message>
-        <location line="-18"/>
+        <location line="-24"/>
         <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
         <translation>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</translation>
     </message>
@@ -83,7 +83,7 @@
         <translation>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
         <translation>The Lumoran USB stick was not able to enter a ZLL network.</translation>
     </message>
@@ -93,7 +93,7 @@
         <translation>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Start the update of the ZLL devices.</source>
         <translation>Start the update of the ZLL devices.</translation>
     </message>
@@ -113,7 +113,7 @@
         <translation>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>The update can be started even if all devices are not yet displayed.</source>
         <translation>The update can be started even if all devices are not yet displayed.</translation>
     </message>
@@ -128,12 +128,12 @@
         <translation>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>Wait until stick is updated. This may take several minutes.</source>
         <translation>Wait until stick is updated. This may take several minutes.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
         <translation>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</translation>
     </message>
@@ -143,12 +143,12 @@
         <translation>The remaining update time will be displayed under the device window.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
         <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+9"/>
         <source>No connection to update server</source>
         <translation>No connection to update server</translation>
     </message>
