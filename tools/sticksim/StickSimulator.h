@@ -85,6 +85,9 @@ public:
     // The stick restarts at once, as a scenario's stick restart does: silent
     // for its restart delay, then it connects again.
     void restartNow();
+    // The stick finds itself in a network with another id, as a scenario's
+    // network id change does, and reports it at once.
+    void changeNetworkNow();
 
     QString linePath() const { return m_line.peerPath(); }
     const SimLine& line() const { return m_line; }
