@@ -73,6 +73,7 @@ CProg2Gui::~CProg2Gui()
     // The workers go first, while the members they may reach through the
     // bridge (signature verifier, downloader) still exist.
     // Each is unreachable through the bridge before it goes.
+    m_RunReport.toolClosing();
     m_UpdateXmlTimer.stop();
     delete std::exchange(m_StickInterface, nullptr);
     delete std::exchange(zigBeeDeviceModel, nullptr);
@@ -224,6 +225,7 @@ void CProg2Gui::emitRepaintSet()
 
 void CProg2Gui::setSysState(SysState_t _SysState)
 {
+    m_RunReport.sysStateChanging(m_SysState, _SysState);
     m_SysState = _SysState;
     emitRepaintSet();
 }
@@ -324,6 +326,8 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
                 nwkState == StickInterface::eNwkStateDiscoveryFailed || nwkState == StickInterface::eNwkStateJoined);
     case ApplUpdateButton_ValId:
         return idle && m_ApplVersion.hasUpdate();
+    case ReportButton_ValId:
+        return m_RunReport.hasReport();
     default:
         LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return false;
@@ -413,6 +417,9 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         break;
     case CommonFileSelector_QmlAction:
         firmwareUpdateFileModel->toggleSelectAll();
+        break;
+    case OpenReport_QmlAction:
+        m_RunReport.openLatest();
         break;
     default:
         LOG(lcBridge, QString("unknown QML action %1").arg(int(_action)));
@@ -592,7 +599,7 @@ void CProg2Gui::updateHelp()
 
 QString CProg2Gui::getHelpText() const
 {
-    return HelpTexts::text(m_HelpId);
+    return m_RunReport.helpNotice() + HelpTexts::text(m_HelpId);
 }
 
 QString CProg2Gui::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result, UpdateXmlState_t _state)

@@ -131,6 +131,14 @@ QString HelpTexts::toolUpdate()
            "</tr></table>";
 }
 
+QString HelpTexts::reportNotWritten(const QString& _path)
+{
+    return QString("<table><tr>") + "<td><img src=\"qrc:/pic/help_fail.png\"></td><td>" +
+           tr("The report of the last update could not be written to <i>%1</i>.").arg(_path.toHtmlEscaped()) +
+           "<br><br>" + tr("The update itself is not affected. Check that this folder can be written to.") + "</td>" +
+           "</tr></table>";
+}
+
 QString HelpTexts::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
                                     SystemServices::UpdateXmlState_t _state)
 {

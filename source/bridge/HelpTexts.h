@@ -24,6 +24,10 @@ public:
     static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
                                     SystemServices::UpdateXmlState_t _state);
 
+    // Shown above the help while the latest run report could not be written
+    // to _path.
+    static QString reportNotWritten(const QString& _path);
+
     // The licence of _shortCut in _folder ("licence_<shortCut>.txt"), else
     // the English one; empty when neither can be read.
     static QString licenceText(const QString& _folder, const QString& _shortCut);
