@@ -529,7 +529,7 @@
     <message>
         <location line="+4"/>
         <source>tool closed during the run</source>
-        <translation>Tool während des Laufs geschlossen</translation>
+        <translation>Tool während des Durchgangs geschlossen</translation>
     </message>
     <message>
         <location filename="../source/bridge/ReportWriter.cpp" line="+91"/>

@@ -75,9 +75,11 @@ QString ReportWriter::isoTime(const QDateTime& _time)
 {
     if (!_time.isValid())
         return QString();
-    // Qt writes the offset only for a time given with one.
+    // The offset always as +hh:mm, also where Qt would write "Z".
     const QDateTime local = _time.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    const int offset = local.offsetFromUtc();
+    return local.toString("yyyy-MM-ddTHH:mm:ss") + (offset < 0 ? '-' : '+') +
+           QString("%1:%2").arg(qAbs(offset) / 3600, 2, 10, QChar('0')).arg(qAbs(offset) / 60 % 60, 2, 10, QChar('0'));
 }
 
 QString ReportWriter::baseName(const ReportContent& _content)

@@ -145,6 +145,16 @@ void tst_RunReport::csvOfARun()
     QCOMPARE(ReportWriter::csv(content), expected);
     QCOMPARE(ReportWriter::baseName(content), QString("2026-03-01_10-15-00_devices"));
     QCOMPARE(content.count(ReportContent::eOutcomeNotReached), 2); // the interrupted one with it
+
+    // Universal time has its offset as well, and so has a zone west of it.
+    qputenv("TZ", "UTC0");
+    tzset();
+    QCOMPARE(ReportWriter::isoTime(updated.start), QString("2026-03-01T09:15:30+00:00"));
+    qputenv("TZ", "NST3:30");
+    tzset();
+    QCOMPARE(ReportWriter::isoTime(updated.start), QString("2026-03-01T05:45:30-03:30"));
+    qputenv("TZ", kTimeZone);
+    tzset();
 }
 
 void tst_RunReport::pdfPages_data()
