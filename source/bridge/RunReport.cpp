@@ -88,7 +88,10 @@ void RunReport::sysStateChanging(SystemServices::SysState_t _from, SystemService
         return;
     if (m_running) {
         if (m_content.kind == ReportContent::eKindStick && _from == SystemServices::SysStateStickUpdate) {
-            endRun(ReportContent::eEndFinished);
+            // A cancelled stick update is back to idle; otherwise it has its result.
+            const StickInterface* stick = m_bridge.stickInterface();
+            const bool cancelled = stick && stick->stickUpdateState() == OtaServer::eStickUpdateStateIdle;
+            endRun(cancelled ? ReportContent::eEndCancelled : ReportContent::eEndFinished);
         } else if (m_content.kind == ReportContent::eKindDevices && _from == SystemServices::SysStateDeviceUpdate) {
             // A run ends by itself only when nothing is left to update after
             // the search time; otherwise the user ended it.
@@ -236,7 +239,9 @@ void RunReport::addStickRow()
         row.outcome = ReportContent::eOutcomeCurrent;
         break;
     default:
-        row.outcome = ReportContent::eOutcomeInterrupted;
+        // Cancelled, or the tool closed, before the stick had its result.
+        row.outcome =
+            m_stickTransferStart.isValid() ? ReportContent::eOutcomeInterrupted : ReportContent::eOutcomeNotReached;
         break;
     }
     if (m_stickTransferStart.isValid() && m_stickTransferEnd.isValid())
