@@ -3,7 +3,6 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +10,6 @@
 #include <QStringListModel>
 #include <QTextStream>
 #include <QTranslator>
-#include <QUrl>
 
 #include "HelpTexts.h"
 #include "LanguageList.h"
@@ -644,17 +642,7 @@ QString CProg2Gui::localFileUrl(const QString& _path)
 
 void CProg2Gui::OpenHelp()
 {
-    const QString folder = QDir(applDir() + "/help").absolutePath();
-    const QString shortCut = getLangShortCut(m_lang);
-    const QString path =
-        QString("%1/Help_%2.pdf").arg(folder, shortCut.isEmpty() ? QString(kDefaultShortCut) : shortCut);
-    if (!QFile::exists(path)) {
-        LOG(lcBridge, QString("missing helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, path));
-        return;
-    }
-    const QString url = localFileUrl(path);
-    LOG(lcBridge, QString("oen helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, url));
-    QDesktopServices::openUrl(QUrl(url));
+    HelpTexts::openManual(QDir(applDir() + "/help").absolutePath(), getLangShortCut(m_lang), m_lang);
 }
 
 // ---------------------------------------------------------------------------

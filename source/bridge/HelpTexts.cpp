@@ -1,10 +1,12 @@
 #include "HelpTexts.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QTextStream>
 #include <QUrl>
 
 #include "CProg2Gui.h"
+#include "common/log.h"
 #include "link/StickInterface.h"
 
 int HelpTexts::helpIdFor(SystemServices::SysState_t _state, bool _stickConnected, int _nwkState)
@@ -194,4 +196,16 @@ QString HelpTexts::localFileUrl(const QString& _path)
     if (_path.startsWith('/'))
         return QUrl::fromLocalFile(_path).toString();
     return "file:///" + _path;
+}
+
+void HelpTexts::openManual(const QString& _folder, const QString& _shortCut, const QString& _lang)
+{
+    const QString path = QString("%1/Help_%2.pdf").arg(_folder, _shortCut.isEmpty() ? QString("en_GB") : _shortCut);
+    if (!QFile::exists(path)) {
+        LOG(lcBridge, QString("missing helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(_lang, _shortCut, path));
+        return;
+    }
+    const QString url = localFileUrl(path);
+    LOG(lcBridge, QString("oen helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(_lang, _shortCut, url));
+    QDesktopServices::openUrl(QUrl(url));
 }

@@ -34,6 +34,10 @@ public:
     static QString licenceText(const QString& _folder, const QString& _shortCut);
     // The URL under which the desktop opens a local file.
     static QString localFileUrl(const QString& _path);
+    // Opens the manual "Help_<shortCut>.pdf" of _folder with the desktop's
+    // viewer (the English one for an empty short cut); a missing manual is
+    // only logged. _lang is the language's name, for the log.
+    static void openManual(const QString& _folder, const QString& _shortCut, const QString& _lang);
 
 private:
     static QString connectStick();
