@@ -230,6 +230,8 @@ QByteArray ReportWriter::pdf(const ReportContent& _content, const QImage& _logo)
         document.setDefaultStyleSheet(kStyleSheet);
         QFont font("DejaVu Sans");
         font.setPointSizeF(8.5);
+        // Without ligatures: a reader that copies or searches the text gets "fi", not one glyph.
+        font.setStyleStrategy(QFont::PreferNoShaping);
         document.setDefaultFont(font);
         if (!_logo.isNull())
             document.addResource(QTextDocument::ImageResource, QUrl(kLogoName), _logo);
