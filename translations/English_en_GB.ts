@@ -27,12 +27,12 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+379"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+377"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
     <message>
-        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+69"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Connect a Lumoran USB stick with a computer.</translation>
     </message>
