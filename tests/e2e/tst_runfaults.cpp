@@ -239,6 +239,16 @@ void tst_RunFaults::runMeetsFault()
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     for (const Outcome& outcome : outcomes)
         QCOMPARE(model->findDevice(outcome.address)->m_result, outcome.result);
+
+    // The report of the cancelled run tells each device's outcome.
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge->runReport().latestCsv().isEmpty(), 5000);
+    QHash<quint16, QString> results;
+    for (const Outcome& outcome : outcomes) {
+        if (outcome.result != ProgressHelper::eResultSuccess)
+            results.insert(outcome.address, "Failed: " + ProgressHelper::resultText(outcome.result, false));
+    }
+    QString why;
+    QVERIFY2(rig.reportMatchesNetwork(bridge->runReport().latestCsv(), results, &why), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(tst_RunFaults)
