@@ -83,8 +83,7 @@ CProg2Gui::~CProg2Gui()
 void CProg2Gui::init()
 {
     theBridge = this;
-    if (!connect(this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit);
 
     // A crash in the middle of a write must not hold up the next one.
     if (getSettings())
@@ -100,9 +99,8 @@ void CProg2Gui::init()
 
     firmwareUpdateFileModel = new FirmwareUpdateFileModel(this);
     theFileModel = firmwareUpdateFileModel;
-    if (!connect(firmwareUpdateFileModel, &FirmwareUpdateFileModel::selectionChanged, this,
-                 &CProg2Gui::firmwareDataRepaint))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::selectionChanged, this,
+                   &CProg2Gui::firmwareDataRepaint);
     // The tool itself is a row of the firmware list.
     firmwareUpdateFileModel->addFirmwareFile(DeviceType::Tool, LUMORAN_VERSION_TEXT, QString(), 0);
     m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
@@ -120,27 +118,22 @@ void CProg2Gui::createDeviceWorkers()
 {
     // The device list exists before the stick interface, which feeds it.
     zigBeeDeviceModel = new ZigBeeDeviceModel(this);
-    if (!connect(zigBeeDeviceModel, &ZigBeeDeviceModel::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint))
-        LOG(lcBridge, "connect failed");
-    if (!connect(firmwareUpdateFileModel, &FirmwareUpdateFileModel::versionChanged, zigBeeDeviceModel,
-                 &ZigBeeDeviceModel::updateVersionChanged))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, zigBeeDeviceModel, &ZigBeeDeviceModel::deviceDataRepaint, this,
+                   &CProg2Gui::deviceDataRepaint);
+    CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::versionChanged, zigBeeDeviceModel,
+                   &ZigBeeDeviceModel::updateVersionChanged);
 
     m_StickInterface = new StickInterface(this);
-    if (!connect(m_StickInterface, &StickInterface::textChanged, this, &CProg2Gui::textChanged))
-        LOG(lcBridge, "connect failed");
-    if (!connect(m_StickInterface, &StickInterface::stickVersionAvailable, this, &CProg2Gui::stickDataChangedSlot))
-        LOG(lcBridge, "connect failed");
-    if (!connect(m_StickInterface, &StickInterface::helpUpdateRequired, this, &CProg2Gui::updateHelp))
-        LOG(lcBridge, "connect failed");
-    if (!connect(m_StickInterface, &StickInterface::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::textChanged, this, &CProg2Gui::textChanged);
+    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::stickVersionAvailable, this,
+                   &CProg2Gui::stickDataChangedSlot);
+    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::helpUpdateRequired, this, &CProg2Gui::updateHelp);
+    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint);
     // The help box tells a running device update that its network changed.
-    if (!connect(m_StickInterface, &StickInterface::networkChanged, this, [this] {
-            m_networkChangedInRun = m_SysState == SysStateDeviceUpdate;
-            updateHelp();
-        }))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::networkChanged, this, [this] {
+        m_networkChangedInRun = m_SysState == SysStateDeviceUpdate;
+        updateHelp();
+    });
 }
 
 void CProg2Gui::startUpdateIndexDownload()
@@ -152,16 +145,14 @@ void CProg2Gui::startUpdateIndexDownload()
     const QString updateUrl = settingsString("update/UpdateUrl");
 
     m_UpdateXmlDownloader.setAuthRequired(true);
-    if (!connect(&m_UpdateXmlDownloader, &AuthFileDownloader::downloaded, this, &CProg2Gui::processUpdateXml))
-        LOG(lcBridge, "connect failed");
-    if (!connect(&m_UpdateXmlDownloader, &AuthFileDownloader::authFailed, this, &CProg2Gui::processAuthFailed))
-        LOG(lcBridge, "connect failed");
-    if (!connect(&m_UpdateXmlDownloader, &AuthFileDownloader::error, this, &CProg2Gui::failedUpdateXml))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::downloaded, this,
+                   &CProg2Gui::processUpdateXml);
+    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::authFailed, this,
+                   &CProg2Gui::processAuthFailed);
+    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::error, this, &CProg2Gui::failedUpdateXml);
 
     m_UpdateXmlTimer.setSingleShot(true);
-    if (!connect(&m_UpdateXmlTimer, &QTimer::timeout, this, &CProg2Gui::timeoutUpdateXml))
-        LOG(lcBridge, "connect failed");
+    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlTimer, &QTimer::timeout, this, &CProg2Gui::timeoutUpdateXml);
     m_UpdateXmlTimer.start(kUpdateXmlTimeoutMs);
 
     m_UpdateXmlDownloader.setFileName(getTempPath(), updateFile, updateExt, updateSigExt);
@@ -477,40 +468,13 @@ void CProg2Gui::processUpdateXml()
 
     QList<UpdateIndex::Record> records;
     quint64 serial = UpdateIndex::kNoSerial;
-    switch (UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records, &serial)) {
-    case UpdateIndex::eOutcomeBadSerial:
-        m_UpdateXmlState = eUpdateXmlStateWrong;
-        LOG(lcBridge, "index serial is no number");
+    const UpdateIndex::Outcome_t outcome = UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records, &serial);
+    if (outcome != UpdateIndex::eOutcomeOk || !UpdateIndex::acceptSerial(serial)) {
+        m_UpdateXmlState = outcome != UpdateIndex::eOutcomeOk ? eUpdateXmlStateWrong : eUpdateXmlStateOutdated;
+        if (outcome != UpdateIndex::eOutcomeOk)
+            LOG(lcBridge, UpdateIndex::outcomeText(outcome));
         emit firmwareDataRepaint();
         return;
-    case UpdateIndex::eOutcomeQueryInvalid:
-        m_UpdateXmlState = eUpdateXmlStateWrong;
-        LOG(lcBridge, "query is not valid");
-        emit firmwareDataRepaint();
-        return;
-    case UpdateIndex::eOutcomeEvaluationFailed:
-        m_UpdateXmlState = eUpdateXmlStateWrong;
-        LOG(lcBridge, "can NOT evaluate query");
-        emit firmwareDataRepaint();
-        return;
-    case UpdateIndex::eOutcomeOk:
-        break;
-    }
-
-    // A signed index stays signed for ever: an older one served again would
-    // offer files the newer one has withdrawn. An index without a serial
-    // makes no such claim and is taken as it is.
-    const quint64 accepted = acceptedIndexSerial();
-    if (serial != UpdateIndex::kNoSerial && serial < accepted) {
-        m_UpdateXmlState = eUpdateXmlStateOutdated;
-        LOG(lcBridge,
-            QString("index serial %1 is below %2, the highest accepted: index refused").arg(serial).arg(accepted));
-        emit firmwareDataRepaint();
-        return;
-    }
-    if (serial > accepted) {
-        if (QSettings* settings = getSettings())
-            settings->setValue(kIndexSerialKey, serial);
     }
 
     for (const UpdateIndex::Record& record : records)
@@ -522,18 +486,6 @@ void CProg2Gui::processUpdateXml()
     emit firmwareDataRepaint();
     emit stickDataRepaint();
     LOG(lcBridge, QString("cmd line arg: %1").arg(QCoreApplication::arguments().join(" + ")));
-}
-
-quint64 CProg2Gui::acceptedIndexSerial()
-{
-    QSettings* settings = getSettings();
-    if (!settings || !settings->contains(kIndexSerialKey))
-        return UpdateIndex::kNoSerial;
-    bool ok = false;
-    const quint64 serial = settings->value(kIndexSerialKey).toULongLong(&ok);
-    if (!ok)
-        LOG(lcBridge, QString("'%1' holds no number: no index serial accepted yet").arg(kIndexSerialKey));
-    return ok ? serial : UpdateIndex::kNoSerial;
 }
 
 void CProg2Gui::processAuthFailed()
@@ -562,19 +514,7 @@ void CProg2Gui::timeoutUpdateXml()
 
 QString CProg2Gui::updateXmlStateText() const
 {
-    switch (m_UpdateXmlState) {
-    case eUpdateXmlStateUnknown:
-        return QStringLiteral("eUpdateXmlStateUnknown");
-    case eUpdateXmlStateOk:
-        return QStringLiteral("eUpdateXmlStateOk");
-    case eUpdateXmlStateTimeout:
-        return QStringLiteral("eUpdateXmlStateTimeout");
-    case eUpdateXmlStateWrong:
-        return QStringLiteral("eUpdateXmlStateWrong");
-    case eUpdateXmlStateOutdated:
-        return QStringLiteral("eUpdateXmlStateOutdated");
-    }
-    return QStringLiteral("wrong val of m_UpdateXmlState");
+    return UpdateIndex::stateText(m_UpdateXmlState);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
 
@@ -18,3 +19,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcContent) // lumoran.content: downloads, file list, 
 Q_DECLARE_LOGGING_CATEGORY(lcBridge)  // lumoran.bridge: the window's interface, languages, self-update
 
 #define LOG(category, text) qCDebug(category, "%s", QString(text).toLocal8Bit().constData())
+
+// Connects as QObject::connect does; a connection that fails is logged as
+// "connect failed" under category and start-up goes on.
+#define CONNECT_OR_LOG(category, ...)                                                                                  \
+    do {                                                                                                               \
+        if (!QObject::connect(__VA_ARGS__))                                                                            \
+            LOG(category, "connect failed");                                                                           \
+    } while (false)

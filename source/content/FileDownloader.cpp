@@ -17,11 +17,9 @@ bool containsText(const QByteArray& _data, const QByteArray& _text)
 
 FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent) : QObject(parent), m_maxSize(_maxSize)
 {
-    if (!connect(&m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded))
-        LOG(lcContent, "connect failed");
+    CONNECT_OR_LOG(lcContent, &m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded);
     m_stallTimer.setSingleShot(true);
-    if (!connect(&m_stallTimer, &QTimer::timeout, this, &FileDownloader::stalled))
-        LOG(lcContent, "connect failed");
+    CONNECT_OR_LOG(lcContent, &m_stallTimer, &QTimer::timeout, this, &FileDownloader::stalled);
 }
 
 FileDownloader::~FileDownloader() = default;
@@ -63,10 +61,8 @@ void FileDownloader::start(const QUrl& _url)
 
     if (_url.isValid()) {
         m_pReply = m_manager.get(QNetworkRequest(_url));
-        if (!connect(m_pReply, &QNetworkReply::downloadProgress, this, &FileDownloader::progress))
-            LOG(lcContent, "connect failed");
-        if (!connect(m_pReply, &QNetworkReply::errorOccurred, this, &FileDownloader::errorSlot))
-            LOG(lcContent, "connect failed");
+        CONNECT_OR_LOG(lcContent, m_pReply, &QNetworkReply::downloadProgress, this, &FileDownloader::progress);
+        CONNECT_OR_LOG(lcContent, m_pReply, &QNetworkReply::errorOccurred, this, &FileDownloader::errorSlot);
         if (m_stallLimitMs > 0)
             m_stallTimer.start(m_stallLimitMs);
         return;

@@ -14,14 +14,14 @@
 
 FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractListModel(parent)
 {
-    if (!connect(&m_downloader, &AuthFileDownloader::downloaded, this, &FirmwareUpdateFileModel::processUpdateFile))
-        LOG(lcContent, "connect failed");
-    if (!connect(&m_downloader, &AuthFileDownloader::authFailed, this, &FirmwareUpdateFileModel::processAuthFailed))
-        LOG(lcContent, "connect failed");
-    if (!connect(&m_downloader, &AuthFileDownloader::error, this, &FirmwareUpdateFileModel::processDownloadError))
-        LOG(lcContent, "connect failed");
-    if (!connect(&m_downloader, &AuthFileDownloader::downloadProgress, this, &FirmwareUpdateFileModel::progress))
-        LOG(lcContent, "connect failed");
+    CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::downloaded, this,
+                   &FirmwareUpdateFileModel::processUpdateFile);
+    CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::authFailed, this,
+                   &FirmwareUpdateFileModel::processAuthFailed);
+    CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::error, this,
+                   &FirmwareUpdateFileModel::processDownloadError);
+    CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::downloadProgress, this,
+                   &FirmwareUpdateFileModel::progress);
     m_downloader.setStallLimit(kDownloadStallLimitMs);
 }
 

@@ -3,11 +3,74 @@
 #include <QBuffer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QUrl>
 #include <QXmlFormatter>
 #include <QXmlQuery>
 
+#include "common/SystemServices.h"
 #include "common/common.h"
+#include "common/log.h"
+#include "common/settings.h"
+
+QString UpdateIndex::outcomeText(Outcome_t _outcome)
+{
+    switch (_outcome) {
+    case eOutcomeOk:
+        return QString();
+    case eOutcomeQueryInvalid:
+        return QStringLiteral("query is not valid");
+    case eOutcomeEvaluationFailed:
+        return QStringLiteral("can NOT evaluate query");
+    case eOutcomeBadSerial:
+        return QStringLiteral("index serial is no number");
+    }
+    return QStringLiteral("wrong outcome");
+}
+
+QString UpdateIndex::stateText(SystemServices::UpdateXmlState_t _state)
+{
+    switch (_state) {
+    case SystemServices::eUpdateXmlStateUnknown:
+        return QStringLiteral("eUpdateXmlStateUnknown");
+    case SystemServices::eUpdateXmlStateOk:
+        return QStringLiteral("eUpdateXmlStateOk");
+    case SystemServices::eUpdateXmlStateTimeout:
+        return QStringLiteral("eUpdateXmlStateTimeout");
+    case SystemServices::eUpdateXmlStateWrong:
+        return QStringLiteral("eUpdateXmlStateWrong");
+    case SystemServices::eUpdateXmlStateOutdated:
+        return QStringLiteral("eUpdateXmlStateOutdated");
+    }
+    return QStringLiteral("wrong val of m_UpdateXmlState");
+}
+
+quint64 UpdateIndex::acceptedSerial()
+{
+    QSettings* settings = getSettings();
+    if (!settings || !settings->contains(kIndexSerialKey))
+        return kNoSerial;
+    bool ok = false;
+    const quint64 serial = settings->value(kIndexSerialKey).toULongLong(&ok);
+    if (!ok)
+        LOG(lcContent, QString("'%1' holds no number: no index serial accepted yet").arg(kIndexSerialKey));
+    return ok ? serial : kNoSerial;
+}
+
+bool UpdateIndex::acceptSerial(quint64 _serial)
+{
+    const quint64 accepted = acceptedSerial();
+    if (_serial != kNoSerial && _serial < accepted) {
+        LOG(lcContent,
+            QString("index serial %1 is below %2, the highest accepted: index refused").arg(_serial).arg(accepted));
+        return false;
+    }
+    if (_serial > accepted) {
+        if (QSettings* settings = getSettings())
+            settings->setValue(kIndexSerialKey, _serial);
+    }
+    return true;
+}
 
 void UpdateIndex::initQueryResource()
 {

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "common/SystemServices.h"
+
 // The update index: the compiled-in query ":/xquery/update.xq" run over the
 // index document, one record per offered file. Pure: bytes in, records out;
 // the caller decides what the records and a failure mean.
@@ -47,6 +49,22 @@ public:
     // The record of one serialised "p" element of the query's output, from its
     // "<p" up to the next; entities stay as the output has them.
     static Record parseRecord(const QString& _element);
+
+    // What a failed evaluation is logged as.
+    static QString outcomeText(Outcome_t _outcome);
+    // The log name of where the fetch of the index stands.
+    static QString stateText(SystemServices::UpdateXmlState_t _state);
+
+    // The highest serial of an update index the tool has accepted, kept in the settings.
+    static constexpr const char* kIndexSerialKey = "update/IndexSerial";
+    // The value under kIndexSerialKey; kNoSerial when there is none.
+    static quint64 acceptedSerial();
+    // A signed index stays signed for ever: an older one served again would
+    // offer files the newer one has withdrawn. False, with a log line, for a
+    // serial below the highest accepted; otherwise a higher serial becomes
+    // the highest accepted. An index without a serial makes no claim and is
+    // taken as it is.
+    static bool acceptSerial(quint64 _serial);
 
     // Registers the query resource of the static core library.
     static void initQueryResource();

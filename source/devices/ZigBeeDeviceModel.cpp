@@ -49,8 +49,7 @@ private:
 
 ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent) : QAbstractListModel(parent)
 {
-    if (!connect(&m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired))
-        LOG(lcDevices, "connect failed");
+    CONNECT_OR_LOG(lcDevices, &m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired);
     m_timer.setSingleShot(false);
     m_timer.start(kSupervisionIntervalMs);
     m_startTime = QDateTime::currentDateTimeUtc();

@@ -11,12 +11,9 @@ CSerialPortHandler::PortListFunction CSerialPortHandler::s_portListFunction;
 
 CSerialPortHandler::CSerialPortHandler(QObject* parent) : QObject(parent)
 {
-    if (!connect(&m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_serialPort, &QSerialPort::readyRead, this, &CSerialPortHandler::readData))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_serialPort, &QSerialPort::errorOccurred, this, &CSerialPortHandler::handleError))
-        LOG(lcLink, "connect failed");
+    CONNECT_OR_LOG(lcLink, &m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired);
+    CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::readyRead, this, &CSerialPortHandler::readData);
+    CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::errorOccurred, this, &CSerialPortHandler::handleError);
 
     m_serialPortList = enumeratePorts();
     m_portIndex = 0;

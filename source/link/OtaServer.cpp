@@ -75,10 +75,9 @@ OtaServer::OtaServer(QObject* parent) : QObject(parent)
 {
     m_stickWatchdog.setSingleShot(true);
     m_stickWatchdog.setInterval(kStickSilenceLimitMs);
-    if (!connect(&m_stickWatchdog, &QTimer::timeout, this, [this] {
-            failStickUpdate(QString("no word from the stick for %1 s").arg(kStickSilenceLimitMs / 1000));
-        }))
-        LOG(lcOta, "connect failed");
+    CONNECT_OR_LOG(lcOta, &m_stickWatchdog, &QTimer::timeout, this, [this] {
+        failStickUpdate(QString("no word from the stick for %1 s").arg(kStickSilenceLimitMs / 1000));
+    });
 }
 
 ZigBeeDeviceModel* OtaServer::deviceModel() const
@@ -684,43 +683,19 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     request.offer = offer != m_offers.constEnd() ? &offer.value() : nullptr;
     const BlockVerdict_t verdict = decideBlock(request);
 
-    _ZCL_OtauImageBlockResp_t resp;
-    switch (verdict) {
-    case eBlockServe:
+    if (verdict == eBlockServe) {
         serveBlock(_seq, ind, req, *recordOf(req.imageType));
         return;
-    case eBlockForeignManufacturer:
+    }
+    _ZCL_OtauImageBlockResp_t resp;
+    if (verdict == eBlockForeignManufacturer) {
         resp.status = ZclNoImageAvailableStatus;
         sendZclImageBlockResp(_seq, &ind, resp, QByteArray());
         return;
-    case eBlockUnknownType:
-        LOG(lcOta, QString("unknown device type; imageType %1").arg(req.imageType));
-        break;
-    case eBlockStickWrongState:
-        LOG(lcOta, "stick but wrong state");
-        break;
-    case eBlockNotTheStick:
-        LOG(lcOta,
-            QString("image type %1 asked for by %2, which is not the stick").arg(req.imageType).arg(hex(address, 4)));
-        break;
-    case eBlockDeviceWrongState:
-        LOG(lcOta, "device but wrong state");
-        if (device)
-            model->resetTiming(address);
-        break;
-    case eBlockUnknownDevice:
-        LOG(lcOta, "unknown device");
-        break;
-    case eBlockNotInList:
-        LOG(lcOta, QString("device %1 not in list of devices currently updated").arg(hex(address, 4)));
-        model->resetTiming(address);
-        break;
-    case eBlockNotOffered:
-        LOG(lcOta,
-            QString("device %1 asks for manufacturer %2, image type %3, version %4, which it was not offered")
-                .arg(hex(address, 4), hex(req.manufacturerCode, 4), hex(req.imageType, 4), hex(req.fileVersion, 8)));
-        break;
     }
+    logRefusal(verdict, ind, req);
+    if (device && (verdict == eBlockDeviceWrongState || verdict == eBlockNotInList))
+        model->resetTiming(address);
     // Requests outside a running update, or for something not offered, are
     // refused so the client stops.
     resp.manufacturerCode = req.manufacturerCode;
@@ -731,6 +706,39 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     resp.dataSize = 0;
     sendZclImageBlockResp(_seq, &ind, resp, QByteArray());
     LOG(lcOta, "send ZCL_ABORT_STATUS");
+}
+
+void OtaServer::logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_t& _ind,
+                           const _ZCL_OtauImageBlockReq_t& _req)
+{
+    const QString address = hex(_ind.srcShortAddress, 4);
+    switch (_verdict) {
+    case eBlockUnknownType:
+        LOG(lcOta, QString("unknown device type; imageType %1").arg(_req.imageType));
+        break;
+    case eBlockStickWrongState:
+        LOG(lcOta, "stick but wrong state");
+        break;
+    case eBlockNotTheStick:
+        LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick").arg(_req.imageType).arg(address));
+        break;
+    case eBlockDeviceWrongState:
+        LOG(lcOta, "device but wrong state");
+        break;
+    case eBlockUnknownDevice:
+        LOG(lcOta, "unknown device");
+        break;
+    case eBlockNotInList:
+        LOG(lcOta, QString("device %1 not in list of devices currently updated").arg(address));
+        break;
+    case eBlockNotOffered:
+        LOG(lcOta, QString("device %1 asks for manufacturer %2, image type %3, version %4, which it was not offered")
+                       .arg(address, hex(_req.manufacturerCode, 4), hex(_req.imageType, 4), hex(_req.fileVersion, 8)));
+        break;
+    case eBlockServe:
+    case eBlockForeignManufacturer:
+        break;
+    }
 }
 
 void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _ind,

@@ -211,6 +211,8 @@ private:
     void recordOffer(ushort _address, const _ZCL_OtauQueryNextImageResp_t& _resp);
     void offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
                          const FirmwareUpdate& _record);
+    static void logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_t& _ind,
+                           const _ZCL_OtauImageBlockReq_t& _req);
     void serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _ind, const _ZCL_OtauImageBlockReq_t& _req,
                     const FirmwareUpdate& _record);
     void recordServed(ushort _address, Offer& _offer, quint32 _offset, int _bytes, const FirmwareUpdate& _record);

@@ -19,19 +19,15 @@ StickInterface::StickInterface(QObject* parent) : QObject(parent)
 
 void StickInterface::init()
 {
-    if (!connect(&m_serialPortHandler, &CSerialPortHandler::receivedFrame, this, &StickInterface::rxFrame))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_serialPortHandler, &CSerialPortHandler::stateChanged, this,
-                 &StickInterface::serialPortStateChanged))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_otaServer, &OtaServer::reply, this, &StickInterface::sendZclReply))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_otaServer, &OtaServer::stickVersionAvailable, this, &StickInterface::stickVersionAvailable))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_otaServer, &OtaServer::stickTextChanged, this, [this] { emit textChanged(StickVersionTxt); }))
-        LOG(lcLink, "connect failed");
-    if (!connect(&m_otaServer, &OtaServer::helpUpdateRequired, this, &StickInterface::helpUpdateRequired))
-        LOG(lcLink, "connect failed");
+    CONNECT_OR_LOG(lcLink, &m_serialPortHandler, &CSerialPortHandler::receivedFrame, this, &StickInterface::rxFrame);
+    CONNECT_OR_LOG(lcLink, &m_serialPortHandler, &CSerialPortHandler::stateChanged, this,
+                   &StickInterface::serialPortStateChanged);
+    CONNECT_OR_LOG(lcLink, &m_otaServer, &OtaServer::reply, this, &StickInterface::sendZclReply);
+    CONNECT_OR_LOG(lcLink, &m_otaServer, &OtaServer::stickVersionAvailable, this,
+                   &StickInterface::stickVersionAvailable);
+    CONNECT_OR_LOG(lcLink, &m_otaServer, &OtaServer::stickTextChanged, this,
+                   [this] { emit textChanged(StickVersionTxt); });
+    CONNECT_OR_LOG(lcLink, &m_otaServer, &OtaServer::helpUpdateRequired, this, &StickInterface::helpUpdateRequired);
     m_stickDevType = 0xFFFF;
 }
 
