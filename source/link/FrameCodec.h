@@ -11,6 +11,19 @@ public:
     static constexpr char kEscape = 0x7D;
     static constexpr quint16 kGoodResidue = 0x0F47;
 
+    // The longest frame either side sends is a command reply carrying an
+    // image block response with 40 bytes of data: 77 bytes of body, 79 with
+    // the CRC, at most 158 on the wire once every byte is escaped. Whatever the
+    // stick relays from the radio fits a 127-byte 802.15.4 frame: with the
+    // 23 bytes of command header and the CRC at most 152 bytes, 304 escaped.
+    // A frame with more than kMaxFrameBytes between its delimiters (more than
+    // three times that) cannot come from a working stick; it is dropped
+    // before it is held, so memory stays bounded whatever the line carries.
+    static constexpr int kMaxFrameBytes = 1024;
+    // Log lines show at most this many bytes of a frame and count the rest:
+    // every frame of the protocol, its CRC included, is shown whole.
+    static constexpr int kMaxLoggedBytes = 80;
+
     // One byte of CRC-16/X-25 (polynomial 0x8408, reflected) without a table.
     // The shift-and-XOR form gives the same result as eight single-bit steps
     // for every state and byte, at several times the speed.

@@ -110,7 +110,9 @@ void StickInterface::rxFrame(QByteArray _rFrame)
             rxCmd(_rFrame);
         break;
     default:
-        LOG(lcLink, QString("unknown frame:  %1 bytes '%2'").arg(_rFrame.size()).arg(byteArrayToHex(_rFrame)));
+        LOG(lcLink, QString("unknown frame:  %1 bytes '%2'")
+                        .arg(_rFrame.size())
+                        .arg(byteArrayToHex(_rFrame, FrameCodec::kMaxLoggedBytes)));
         break;
     }
 }
@@ -122,7 +124,9 @@ void StickInterface::sendConnectAccept()
                                                                          : eStickUpdateStateIdle);
     QByteArray body;
     appendU8(body, ConnectAccept);
-    LOG(lcLink, QString("sendConnectAccept: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink, QString("sendConnectAccept: %1 bytes '%2'")
+                    .arg(body.size())
+                    .arg(byteArrayToHex(body, FrameCodec::kMaxLoggedBytes)));
     sendReply(body);
 }
 
@@ -159,7 +163,9 @@ void StickInterface::rxCmd(QByteArray _frame)
         rxZclIndication(seq, payload);
         break;
     default:
-        LOG(lcLink, QString("unknown command: %1 bytes '%2'").arg(_frame.size()).arg(byteArrayToHex(_frame)));
+        LOG(lcLink, QString("unknown command: %1 bytes '%2'")
+                        .arg(_frame.size())
+                        .arg(byteArrayToHex(_frame, FrameCodec::kMaxLoggedBytes)));
         break;
     }
 }
@@ -178,7 +184,8 @@ void StickInterface::sendEmptyReply(unsigned char _seq)
     QByteArray body;
     appendU8(body, CommandReply);
     appendU8(body, _seq);
-    LOG(lcLink, QString("empty reply: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink,
+        QString("empty reply: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body, FrameCodec::kMaxLoggedBytes)));
     sendReply(body);
 }
 
@@ -191,7 +198,9 @@ void StickInterface::sendReply(QByteArray _body)
 
 void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payload)
 {
-    LOG(lcLink, QString("network status: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
+    LOG(lcLink, QString("network status: %1 bytes '%2'")
+                    .arg(_payload.size())
+                    .arg(byteArrayToHex(_payload, FrameCodec::kMaxLoggedBytes)));
     _NwkStatus_t status;
     if (!status.readFrom(_payload)) {
         LOG(lcLink,
@@ -227,7 +236,9 @@ void StickInterface::rxZclIndication(unsigned char _seq, const QByteArray _paylo
 {
     _IsdCommandIndication_t ind;
     if (!ind.readFrom(_payload)) {
-        LOG(lcLink, QString("WRONG cmd indication: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
+        LOG(lcLink, QString("WRONG cmd indication: %1 bytes '%2'")
+                        .arg(_payload.size())
+                        .arg(byteArrayToHex(_payload, FrameCodec::kMaxLoggedBytes)));
         return;
     }
     switch (ind.commandId) {
@@ -408,7 +419,10 @@ bool StickInterface::readRequest(const char* _what, const QByteArray& _payload, 
 {
     if (_ind.readFrom(_payload) && _req.readFrom(_payload, _IsdCommandIndication_t::kSize))
         return true;
-    LOG(lcLink, QString("WRONG %1: %2 bytes '%3'").arg(_what).arg(_payload.size()).arg(byteArrayToHex(_payload)));
+    LOG(lcLink, QString("WRONG %1: %2 bytes '%3'")
+                    .arg(_what)
+                    .arg(_payload.size())
+                    .arg(byteArrayToHex(_payload, FrameCodec::kMaxLoggedBytes)));
     return false;
 }
 
@@ -474,8 +488,10 @@ void StickInterface::sendZclUpdateEndResp(unsigned char _seq, const _IsdCommandI
     QByteArray resp;
     _resp.appendTo(resp);
     body.append(resp);
-    LOG(lcLink, QString("all: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
-    LOG(lcLink, QString("ZCL_OtauUpgradeEndResp_t: %1 bytes '%2'").arg(resp.size()).arg(byteArrayToHex(resp)));
+    LOG(lcLink, QString("all: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body, FrameCodec::kMaxLoggedBytes)));
+    LOG(lcLink, QString("ZCL_OtauUpgradeEndResp_t: %1 bytes '%2'")
+                    .arg(resp.size())
+                    .arg(byteArrayToHex(resp, FrameCodec::kMaxLoggedBytes)));
     sendReply(body);
 }
 
