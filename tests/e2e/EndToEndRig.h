@@ -74,6 +74,9 @@ public:
     // Replaces the signed index with these records as they stand.
     bool writeIndex(const QList<Publisher::IndexEntry>& _entries);
     bool startSimulator(const QJsonObject& _scenario);
+    // Pins the tool's serial port to the simulator's line; again after the
+    // simulated stick was plugged in on a new one.
+    void pinLine();
     // Creates the bridge, which opens the simulator's line.
     void startTool();
     // Watches a bridge created elsewhere (by the window); it is not deleted here.
@@ -117,6 +120,7 @@ public:
     const QList<WireReply>& wire() const { return m_wire; }
     QList<quint16> offersInOrder() const; // query responses with status 0, devices only
     bool logContains(const QString& _text) const;
+    int logLineCount() const;
 
     QString error() const { return m_error; }
 
