@@ -52,9 +52,9 @@ struct Setup
         setSettings(&settings);
         bridge = new CProg2Gui;
         model = bridge->deviceModel();
-        theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
-        theFileModel->addFirmwareFile(2, "1.2.3", "wall.ota", 400);
-        theFileModel->addFirmwareFile(4, "1.2.3", "plug.ota", 500);
+        bridge->fileModel()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
+        bridge->fileModel()->addFirmwareFile(2, "1.2.3", "wall.ota", 400);
+        bridge->fileModel()->addFirmwareFile(4, "1.2.3", "plug.ota", 500);
     }
     ~Setup()
     {

@@ -137,7 +137,7 @@ struct Setup
         image.close();
         bridge = new CProg2Gui;
         stick = bridge->stickInterface();
-        theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
+        bridge->fileModel()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
         stick->rxFrame(QByteArray(1, char(0x01)));
         line.drain();
     }

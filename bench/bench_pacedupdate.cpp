@@ -133,7 +133,7 @@ void BM_PacedUpdate(benchmark::State& state)
         watch.clock.start();
         s_watch = &watch;
         auto* bridge = new CProg2Gui;
-        theFileModel->addFirmwareFile(1, "1.1.0", "ctl.ota", 300);
+        bridge->fileModel()->addFirmwareFile(1, "1.1.0", "ctl.ota", 300);
         StickInterface* stick = bridge->stickInterface();
         ZigBeeDeviceModel* model = bridge->deviceModel();
         bool completed = false;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include <QFile>
 #include <QtGlobal>
 
 #include <botan/base64.h>
@@ -25,17 +25,6 @@ void print(int _line, const char* _function, const std::string& _text)
     std::fputs(_text.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-}
-
-// Size of an open stream, leaving it positioned at its start; -1 when unknown.
-long long streamSize(std::ifstream& _stream)
-{
-    _stream.seekg(0, std::ios::end);
-    const std::streamoff size = _stream.tellg();
-    _stream.seekg(0, std::ios::beg);
-    if (!_stream || size < 0)
-        return -1;
-    return static_cast<long long>(size);
 }
 } // namespace
 
@@ -84,11 +73,19 @@ bool BotanWrapper::loadPublicKey(const char* _data, int _length)
 
 bool BotanWrapper::verifySigFile(const char* _dataFile, const char* _sigFile)
 {
+    return verifySigFile(QString::fromUtf8(_dataFile), QString::fromUtf8(_sigFile));
+}
+
+// The files are opened by Qt rather than by the standard library: on Windows
+// a narrow path handed to a file stream is taken in the ANSI code page, which
+// cannot name every folder a user may have.
+bool BotanWrapper::verifySigFile(const QString& _dataFile, const QString& _sigFile)
+{
     static const char* const kFunction = "BotanWrapper::verifySigFile";
     try {
-        std::ifstream data(_dataFile, std::ios::in | std::ios::binary);
-        if (!data.is_open()) {
-            print(__LINE__, kFunction, std::string("could not open data file to verify '") + _dataFile + "'");
+        QFile data(_dataFile);
+        if (!data.open(QIODevice::ReadOnly)) {
+            print(__LINE__, kFunction, "could not open data file to verify '" + _dataFile.toStdString() + "'");
             return false;
         }
         if (!m_publicKey) {
@@ -97,17 +94,17 @@ bool BotanWrapper::verifySigFile(const char* _dataFile, const char* _sigFile)
         }
         Botan::PK_Verifier verifier(*m_publicKey, "EMSA4(SHA-256)", Botan::IEEE_1363);
 
-        std::vector<char> buffer(kBufferSize);
-        long long remaining = streamSize(data);
-        if (remaining < 0) {
-            print(__LINE__, kFunction, std::string("could not read data file '") + _dataFile + "'");
+        // A pipe or device has no size to go by; only plain files are checked.
+        if (data.isSequential()) {
+            print(__LINE__, kFunction, "could not read data file '" + _dataFile.toStdString() + "'");
             return false;
         }
+        std::vector<char> buffer(kBufferSize);
+        qint64 remaining = data.size();
         while (remaining > 0) {
-            const std::streamsize chunk = static_cast<std::streamsize>(std::min<long long>(remaining, kBufferSize));
-            data.read(buffer.data(), chunk);
-            if (data.gcount() != chunk) {
-                print(__LINE__, kFunction, std::string("could not read data file '") + _dataFile + "'");
+            const qint64 chunk = std::min<qint64>(remaining, qint64(kBufferSize));
+            if (data.read(buffer.data(), chunk) != chunk) {
+                print(__LINE__, kFunction, "could not read data file '" + _dataFile.toStdString() + "'");
                 return false;
             }
             verifier.update(reinterpret_cast<const uint8_t*>(buffer.data()), static_cast<size_t>(chunk));
@@ -115,20 +112,19 @@ bool BotanWrapper::verifySigFile(const char* _dataFile, const char* _sigFile)
         }
         data.close();
 
-        std::ifstream sig(_sigFile, std::ios::in | std::ios::binary);
-        if (!sig.is_open()) {
-            print(__LINE__, kFunction, std::string("could not open sig file '") + _sigFile + "'");
+        QFile sig(_sigFile);
+        if (!sig.open(QIODevice::ReadOnly)) {
+            print(__LINE__, kFunction, "could not open sig file '" + _sigFile.toStdString() + "'");
             return false;
         }
-        const long long sigSize = streamSize(sig);
-        if (sigSize < 0 || sigSize > static_cast<long long>(kBufferSize)) {
+        const qint64 sigSize = sig.isSequential() ? -1 : sig.size();
+        if (sigSize > qint64(kBufferSize)) {
             // A larger file cannot be a signature of our keys; it is never read.
-            print(__LINE__, kFunction, std::string("sig file too large '") + _sigFile + "'");
+            print(__LINE__, kFunction, "sig file too large '" + _sigFile.toStdString() + "'");
             return false;
         }
-        sig.read(buffer.data(), static_cast<std::streamsize>(sigSize));
-        if (sig.gcount() != static_cast<std::streamsize>(sigSize)) {
-            print(__LINE__, kFunction, std::string("could not read sig file '") + _sigFile + "'");
+        if (sigSize < 0 || sig.read(buffer.data(), sigSize) != sigSize) {
+            print(__LINE__, kFunction, "could not read sig file '" + _sigFile.toStdString() + "'");
             return false;
         }
         sig.close();

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <memory>
 
+#include <QString>
+
 #include <botan/pk_keys.h>
 
 // Botan 2 keeps LibraryInitializer only for compatibility and marks it (and
@@ -31,6 +33,9 @@ public:
     // Parses a public key (PEM or DER) from memory and keeps it for verifySigFile.
     bool loadPublicKey(const char* _data, int _length);
     // True only when _sigFile holds a valid signature of the bytes of _dataFile.
+    // The files are read through Qt, so any path Qt can open will do.
+    bool verifySigFile(const QString& _dataFile, const QString& _sigFile);
+    // The same with UTF-8 encoded paths (as QString::toUtf8 gives them).
     bool verifySigFile(const char* _dataFile, const char* _sigFile);
 
     // Registers the compiled-in public key as the resource ":rsa/key_pub.pem".

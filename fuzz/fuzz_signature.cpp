@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
     // A build with a release key cannot verify the stored signature; the
     // harness then only checks that nothing verifies at all.
     s_storedSignatureValid = s_embeddedKey->verifySigFile(kDataFile, kStoredSignature);
-    s_sigFile = (FuzzEnvironment::scratchDir() + "/input.sig").toLocal8Bit();
+    s_sigFile = (FuzzEnvironment::scratchDir() + "/input.sig").toUtf8();
     return 0;
 }
 
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
     const QByteArray payload = input.rest();
 
     if ((mode & 1) == 0) {
-        if (!FuzzEnvironment::writeFile(QString::fromLocal8Bit(s_sigFile), payload))
+        if (!FuzzEnvironment::writeFile(QString::fromUtf8(s_sigFile), payload))
             FuzzEnvironment::fail("cannot write the signature file");
         const bool verified = s_embeddedKey->verifySigFile(kDataFile, s_sigFile.constData());
         FUZZ_CHECK(!verified || s_storedSignatureValid);

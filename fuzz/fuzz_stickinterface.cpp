@@ -123,7 +123,7 @@ void checkBookkeeping(CProg2Gui& _bridge)
 {
     StickInterface* stick = _bridge.stickInterface();
     // Only one device is updated at a time.
-    FUZZ_CHECK(stick->updateList().size() <= 1);
+    FUZZ_CHECK(stick->otaServer().updateList().size() <= 1);
     const int stickProgress = stick->stickFirmware().m_progress;
     FUZZ_CHECK(stickProgress >= -1 && stickProgress <= 1000);
     const ZigBeeDeviceModel* model = _bridge.deviceModel();

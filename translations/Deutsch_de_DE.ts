@@ -515,6 +515,24 @@
     </message>
 </context>
 <context>
+    <name>ToolUpdater</name>
+    <message>
+        <location filename="../source/bridge/ToolUpdater.cpp" line="+124"/>
+        <source>The tool update could not be started. The tool keeps running in its current version.</source>
+        <translation>Das Update des Tools konnte nicht gestartet werden. Das Tool läuft in seiner aktuellen Version weiter.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The new version of the tool is missing. Download it again.</source>
+        <translation>Die neue Version des Tools fehlt. Laden Sie sie erneut herunter.</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>The tool update could not be prepared: the folder %1 cannot be written. The tool keeps running in its current version.</source>
+        <translation>Das Update des Tools konnte nicht vorbereitet werden: In den Ordner %1 kann nicht geschrieben werden. Das Tool läuft in seiner aktuellen Version weiter.</translation>
+    </message>
+</context>
+<context>
     <name>ZigBeeDeviceModel</name>
     <message>
         <location filename="../source/devices/ZigBeeDevice.cpp" line="-129"/>

@@ -515,6 +515,24 @@
     </message>
 </context>
 <context>
+    <name>ToolUpdater</name>
+    <message>
+        <location filename="../source/bridge/ToolUpdater.cpp" line="+124"/>
+        <source>The tool update could not be started. The tool keeps running in its current version.</source>
+        <translation>The tool update could not be started. The tool keeps running in its current version.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The new version of the tool is missing. Download it again.</source>
+        <translation>The new version of the tool is missing. Download it again.</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>The tool update could not be prepared: the folder %1 cannot be written. The tool keeps running in its current version.</source>
+        <translation>The tool update could not be prepared: the folder %1 cannot be written. The tool keeps running in its current version.</translation>
+    </message>
+</context>
+<context>
     <name>ZigBeeDeviceModel</name>
     <message>
         <location filename="../source/devices/ZigBeeDevice.cpp" line="-129"/>

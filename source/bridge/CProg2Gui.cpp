@@ -7,17 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSettings>
 #include <QStringListModel>
 #include <QTextStream>
 #include <QTranslator>
 #include <QUrl>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#include <shellapi.h>
-#endif
 
 #include "common/DeviceType.h"
 #include "common/log.h"
@@ -30,7 +24,11 @@
 #include "link/StickInterface.h"
 #include "version.h"
 
-CProg2Gui* theBridge = nullptr;
+// The stick's texts are asked for under the window's numbers.
+static_assert(int(CProg2Gui::StickVersionTxt_ValId) == StickInterface::StickVersionTxt);
+static_assert(int(CProg2Gui::StickConnectStateTxt_ValId) == StickInterface::StickConnectStateTxt);
+static_assert(int(CProg2Gui::ConnectedNetworkStatus_ValId) == StickInterface::ConnectedNetworkStatusTxt);
+static_assert(int(CProg2Gui::StickUpdateDoneImg_ValId) == StickInterface::StickUpdateDoneImg);
 
 namespace {
 const char* const kDefaultUpdateUrl = "http://update.vandrel.example/lumoran/";
@@ -64,14 +62,9 @@ void keepSetting(QSettings& _settings, const char* _key, const QString& _default
 {
     _settings.setValue(_key, _settings.value(_key, _default).toString());
 }
-
-QString shellQuoted(QString _text)
-{
-    return "'" + _text.replace("'", "'\\''") + "'";
-}
 } // namespace
 
-CProg2Gui::CProg2Gui(QObject* parent) : QObject(parent)
+CProg2Gui::CProg2Gui(QObject* parent) : SystemServices(parent)
 {
     theBridge = this;
     UpdateIndex::initQueryResource();
@@ -108,8 +101,8 @@ void CProg2Gui::init()
     removeEmptyLockFile(backupIniPath());
 
     // A script left by the last self-update has done its work.
-    if (QFile::exists(getUpdateStarterPath()))
-        QFile::remove(getUpdateStarterPath());
+    if (QFile::exists(ToolUpdater::getUpdateStarterPath()))
+        QFile::remove(ToolUpdater::getUpdateStarterPath());
 
     initLanguageHandling();
 
@@ -236,6 +229,12 @@ void CProg2Gui::initBackupIni()
 void CProg2Gui::setApplUpdateInfo(unsigned int _version, QString _fileName)
 {
     m_ApplVersion.setUpdateInfo(_version, _fileName);
+}
+
+void CProg2Gui::setStickUpdateInfo(unsigned int _version, QString _fileName)
+{
+    if (m_StickInterface)
+        m_StickInterface->setStickUpdateInfo(_version, _fileName);
 }
 
 void CProg2Gui::preProcessBackupIni()
@@ -449,7 +448,7 @@ bool CProg2Gui::isStickUpdateOffered() const
 bool CProg2Gui::isStickUpdatePossible() const
 {
     return m_SysState == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
-           m_StickInterface->stickUpdateState() != StickInterface::eStickUpdateStateTransfer;
+           m_StickInterface->stickUpdateState() != OtaServer::eStickUpdateStateTransfer;
 }
 
 bool CProg2Gui::boGetVal(ValId_t _ValId)
@@ -967,83 +966,27 @@ void CProg2Gui::OpenHelp()
 // ---------------------------------------------------------------------------
 // The tool's self-update
 
-QString CProg2Gui::getUpdateStarterPath()
-{
-    return QString("%1/updateStarter.cmd").arg(getUpdatePath());
-}
-
-QString CProg2Gui::windowsUpdateScript(const QString& _quotedNewFile, const QString& _applFilePath)
-{
-    return QString("%1\nstart \"dummy_titel\" /NORMAL \"%2\" /UPDATE\nexit\n").arg(_quotedNewFile, _applFilePath);
-}
-
-QString CProg2Gui::posixUpdateScript(const QString& _newFile, const QString& _applFilePath)
-{
-    // The downloaded file carries no execute permission. Whatever it does,
-    // the tool is started again afterwards.
-    const QString newFile = shellQuoted(_newFile);
-    return QString("#!/bin/sh\nchmod u+x %1\n%1\nexec %2 /UPDATE\n").arg(newFile, shellQuoted(_applFilePath));
-}
-
-QString CProg2Gui::restartProgram() const
-{
-    return m_restartProgram.isEmpty() ? QCoreApplication::applicationFilePath() : m_restartProgram;
-}
-
 void CProg2Gui::UpdateTool()
 {
-    const QString newFile = QString("%1/%2").arg(getUpdatePath(), m_ApplVersion.m_update.fileName);
-    const QString quotedNewFile = QDir::toNativeSeparators("\"" + newFile + "\"");
-    const QString applFilePath = restartProgram();
-    LOG(lcBridge, QString("ver %1, file %2 %3").arg(m_ApplVersion.updateVersionString(), quotedNewFile, applFilePath));
-
-    const QString scriptPath = getUpdateStarterPath();
-#ifdef Q_OS_WIN
-    QFile script(scriptPath);
-    if (script.open(QIODevice::WriteOnly)) {
-        script.write(windowsUpdateScript(quotedNewFile, applFilePath).toUtf8());
-        script.close();
-    }
-    const qintptr result = reinterpret_cast<qintptr>(
-        ShellExecuteA(nullptr, "open", QDir::toNativeSeparators(scriptPath).toLocal8Bit().constData(), nullptr, nullptr,
-                      SW_SHOWMINIMIZED));
-    LOG(lcBridge, QString("ShellExecuteA %1").arg(result));
-    if (result > 32)
+    // Quitting ends the event loop; the script waits for this process to end.
+    if (m_ToolUpdater.updateTool(m_ApplVersion))
         emit quitApplication();
-#else
-    QFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        LOG(lcBridge, QString("can not write '%1'").arg(scriptPath));
-        return;
-    }
-    const QByteArray text = posixUpdateScript(newFile, applFilePath).toUtf8();
-    const bool written = script.write(text) == text.size();
-    script.close();
-    if (!written) {
-        LOG(lcBridge, QString("can not write '%1'").arg(scriptPath));
-        return;
-    }
-    // The shell runs on its own and outlives the tool.
-    qint64 pid = 0;
-    const bool started = QProcess::startDetached("/bin/sh", QStringList{scriptPath}, QString(), &pid);
-    LOG(lcBridge, QString("startDetached %1, pid %2").arg(started ? "true" : "false").arg(pid));
-    if (started)
-        emit quitApplication();
-#endif
+    else
+        emit displayErrorWindow(QVariant(m_ToolUpdater.errorText()));
 }
 
-// The update list itself is held by the stick interface; before it exists
-// and while the bridge goes down the list is empty.
+// The update list itself is held by the OTA server; before it exists and
+// while the bridge goes down the list is empty.
 const QList<ushort>& CProg2Gui::updateList() const
 {
     static const QList<ushort> s_none;
-    return m_StickInterface ? m_StickInterface->updateList() : s_none;
+    return m_StickInterface ? m_StickInterface->otaServer().updateList() : s_none;
 }
 
 void CProg2Gui::addToUpdateList(ushort _shortAddr)
 {
     if (m_StickInterface)
-        m_StickInterface->updateList().append(_shortAddr);
+        m_StickInterface->otaServer().addToUpdateList(_shortAddr);
 }
 
 bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
@@ -1054,11 +997,11 @@ bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
 void CProg2Gui::removeFromUpdateList(ushort _shortAddr)
 {
     if (m_StickInterface)
-        m_StickInterface->updateList().removeOne(_shortAddr);
+        m_StickInterface->otaServer().removeFromUpdateList(_shortAddr);
 }
 
 void CProg2Gui::clearUpdateList()
 {
     if (m_StickInterface)
-        m_StickInterface->updateList().clear();
+        m_StickInterface->otaServer().clearUpdateList();
 }

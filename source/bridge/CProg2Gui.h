@@ -9,8 +9,10 @@
 #include <QVariant>
 
 #include "botan/BotanWrapper.h"
+#include "bridge/ToolUpdater.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
+#include "common/SystemServices.h"
 #include "content/AuthFileDownloader.h"
 
 class FirmwareUpdateFileModel;
@@ -20,14 +22,15 @@ class StickInterface;
 class ZigBeeDeviceModel;
 
 // The one object the window talks to. It owns the system state that every
-// worker reads and changes through the process-wide pointer theBridge.
+// worker reads and changes through the process-wide pointer theBridge (the
+// interface SystemServices).
 //
 // The window reads values and texts by numeric id and reports clicks as
 // numeric actions, so the enumerations below and the order of the signals,
 // slots and invokable methods are part of the window's interface: new
 // members that the window does not use must not be signals, slots or
 // invokables.
-class CProg2Gui : public QObject
+class CProg2Gui : public SystemServices
 {
     Q_OBJECT
     Q_PROPERTY(QString lang READ lang WRITE setLang NOTIFY langChanged)
@@ -42,18 +45,6 @@ class CProg2Gui : public QObject
     Q_PROPERTY(QObject* zigBeeDeviceModel READ zigBeeDeviceModelObject CONSTANT)
 
 public:
-    enum SysState_t
-    {
-        SysStateInit = 0,
-        SysStateIdle = 1,
-        SysStateDeviceUpdate = 2,
-        SysStateStickUpdate = 3,
-        SysStateProgUpdate = 4,
-        SysStateUpdateDownload = 5,
-        SysStateError = 6,
-    };
-    Q_ENUM(SysState_t)
-
     enum Highlight_t
     {
         HighlightNone = 0,
@@ -108,15 +99,6 @@ public:
         HelpBoxTxt_ValId = 1000,
     };
     Q_ENUM(ValId_t)
-
-    enum UpdateXmlState_t
-    {
-        eUpdateXmlStateUnknown = 0,
-        eUpdateXmlStateOk = 1,
-        eUpdateXmlStateTimeout = 2,
-        eUpdateXmlStateWrong = 3,
-    };
-    Q_ENUM(UpdateXmlState_t)
 
     // Help texts by situation; see updateHelp().
     enum HelpId_t
@@ -186,22 +168,22 @@ public:
     Q_INVOKABLE int iGetVal(ValId_t _ValId);
     Q_INVOKABLE void qmlAction(QmlAction_t _action);
     Q_INVOKABLE bool isHighlightState(Highlight_t _Highlight);
-    Q_INVOKABLE SysState_t SysState() const { return m_SysState; }
-    Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_SysState == _SysState; }
+    Q_INVOKABLE SysState_t SysState() const override { return m_SysState; }
+    Q_INVOKABLE bool isSysState(SysState_t _SysState) const override { return m_SysState == _SysState; }
 
-    void setSysState(SysState_t _SysState);
+    void setSysState(SysState_t _SysState) override;
 
     // The OTA server's list of devices whose transfer is running.
-    void addToUpdateList(ushort _shortAddr);
-    bool isInUpdateList(ushort _shortAddr) const;
-    void removeFromUpdateList(ushort _shortAddr);
+    void addToUpdateList(ushort _shortAddr) override;
+    bool isInUpdateList(ushort _shortAddr) const override;
+    void removeFromUpdateList(ushort _shortAddr) override;
     void clearUpdateList();
     const QList<ushort>& updateList() const;
 
     FirmwareUpdateFileModel* fileModel() const { return firmwareUpdateFileModel; }
-    ZigBeeDeviceModel* deviceModel() const { return zigBeeDeviceModel; }
+    ZigBeeDeviceModel* deviceModel() const override { return zigBeeDeviceModel; }
     StickInterface* stickInterface() const { return m_StickInterface; }
-    UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
+    UpdateXmlState_t updateXmlState() const override { return m_UpdateXmlState; }
     ProgressHelper::_eResult_t updateXmlResult() const { return m_UpdateXmlResult; }
     QString updateXmlStateText() const;
     const AuthFileDownloader& updateXmlDownloader() const { return m_UpdateXmlDownloader; }
@@ -209,10 +191,11 @@ public:
     int helpId() const { return m_HelpId; }
     const FileVersionInfo& applVersion() const { return m_ApplVersion; }
     // The tool's one signature verifier, used by every AuthFileDownloader.
-    BotanWrapper& botanWrapper() { return m_BotanWrapper; }
+    BotanWrapper& botanWrapper() override { return m_BotanWrapper; }
 
-    // A newer tool package has been stored in the update folder.
-    void setApplUpdateInfo(unsigned int _version, QString _fileName);
+    // A newer tool package, or newer stick firmware, has been stored in the update folder.
+    void setApplUpdateInfo(unsigned int _version, QString _fileName) override;
+    void setStickUpdateInfo(unsigned int _version, QString _fileName) override;
 
     // "backup.ini" and "production.ini", in the order init() runs them.
     void preProcessBackupIni();
@@ -237,17 +220,10 @@ public:
     QString getLangShortCut(QString _name) const;
 
     // The tool's self-update: writes the update script and starts it; the
-    // tool quits once the script runs.
+    // tool quits once the script runs. A failure leaves the tool as it was
+    // and is shown in the window's error dialog.
     void UpdateTool();
-    static QString getUpdateStarterPath();
-    // The script text for the Windows command interpreter: run the new file
-    // (its path already quoted), then start the tool again with "/UPDATE".
-    static QString windowsUpdateScript(const QString& _quotedNewFile, const QString& _applFilePath);
-    // The same steps as a POSIX shell script.
-    static QString posixUpdateScript(const QString& _newFile, const QString& _applFilePath);
-    // The program the update script starts again; the running executable
-    // unless set otherwise (tests start a harmless stand-in).
-    void setRestartProgram(const QString& _program) { m_restartProgram = _program; }
+    ToolUpdater& toolUpdater() { return m_ToolUpdater; }
 
 private:
     void init();
@@ -259,8 +235,6 @@ private:
     bool isStickUpdateOffered() const;
     bool isStickUpdatePossible() const;
     Highlight_t currentHighlight() const;
-    QString restartProgram() const;
-    bool startUpdateScript(const QString& _scriptPath);
 
     SysState_t m_SysState = SysStateInit;
     FileVersionInfo m_ApplVersion;
@@ -281,8 +255,5 @@ private:
     QTimer m_UpdateXmlTimer;
     int m_HelpId = HelpNone;
     BotanWrapper m_BotanWrapper;
-    QString m_restartProgram;
+    ToolUpdater m_ToolUpdater;
 };
-
-// The one bridge of the process; set at the start of its construction, never cleared.
-extern CProg2Gui* theBridge;

@@ -1,7 +1,7 @@
 #include "DevVersionInfo.h"
 
+#include "FirmwareCatalog.h"
 #include "FirmwareUpdate.h"
-#include "content/FirmwareUpdateFileModel.h"
 
 const FirmwareUpdate* DevVersionInfo::fileRecord() const
 {

@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-FirmwareUpdateFileModel* theFileModel = nullptr;
-
 QString formatVersion(quint32 _version)
 {
     if (_version == kNoVersion)

@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-class FirmwareUpdateFileModel;
-
 // Packed version: major in bits 16..23, minor in 8..15, patch in 0..7.
 constexpr quint32 kNoVersion = 0xFFFFFFFFu;
 
@@ -17,6 +15,3 @@ QString versionChangeHtml(const QString& _current, const QString& _colourCurrent
                           const QString& _colourUpdate, const QString& _colourTail, const QString& _tail);
 QString xmlAttribute(const QString& _line, const QString& _name);
 QString byteArrayToHex(const QByteArray& _data, int _maxBytes = INT_MAX);
-
-// The one firmware file list of the process; null until the bridge created it.
-extern FirmwareUpdateFileModel* theFileModel;

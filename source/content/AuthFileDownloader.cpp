@@ -9,7 +9,7 @@
 #endif
 
 #include "botan/BotanWrapper.h"
-#include "bridge/CProg2Gui.h"
+#include "common/SystemServices.h"
 #include "common/log.h"
 
 namespace {
@@ -160,8 +160,7 @@ bool AuthFileDownloader::verify()
         LOG(lcContent, "loadPublicKey failed");
         return false;
     }
-    if (!wrapper->verifySigFile(m_dataDownloader.fileName().toStdString().c_str(),
-                                m_sigDownloader.fileName().toStdString().c_str())) {
+    if (!wrapper->verifySigFile(m_dataDownloader.fileName(), m_sigDownloader.fileName())) {
         LOG(lcContent, "auth failed");
         return false;
     }

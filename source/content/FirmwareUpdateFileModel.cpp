@@ -5,12 +5,11 @@
 #include <QSettings>
 
 #include "backupIni.h"
-#include "bridge/CProg2Gui.h"
 #include "common/DeviceType.h"
+#include "common/SystemServices.h"
 #include "common/log.h"
 #include "common/roleMap.h"
 #include "common/settings.h"
-#include "link/StickInterface.h"
 
 FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractListModel(parent)
 {
@@ -175,7 +174,7 @@ void FirmwareUpdateFileModel::StartFileDownload()
         const int row = nextDownloadRow();
         if (row < 0) {
             if (theBridge)
-                theBridge->setSysState(CProg2Gui::SysStateIdle);
+                theBridge->setSysState(SystemServices::SysStateIdle);
             return;
         }
         m_ActRow = row;
@@ -331,8 +330,8 @@ bool FirmwareUpdateFileModel::registerInBackup(const FirmwareUpdate& _fw, const 
                 QFile::remove(oldPath);
         }
     }
-    if (_fw.m_devType == DeviceType::UsbStick && theBridge && theBridge->stickInterface())
-        theBridge->stickInterface()->setStickUpdateInfo(_fw.updateVersion(), _storedName);
+    if (_fw.m_devType == DeviceType::UsbStick && theBridge)
+        theBridge->setStickUpdateInfo(_fw.updateVersion(), _storedName);
     return true;
 }
 
@@ -477,7 +476,7 @@ bool FirmwareUpdateFileModel::offersNewerThan(const FirmwareUpdate& _row, quint3
 bool FirmwareUpdateFileModel::isUpdatePossible(quint16 _devType, quint32 _version) const
 {
     // Until the update index has been processed, every client may ask again.
-    if (!theBridge || theBridge->updateXmlState() == CProg2Gui::eUpdateXmlStateUnknown)
+    if (!theBridge || theBridge->updateXmlState() == SystemServices::eUpdateXmlStateUnknown)
         return true;
     const FirmwareUpdate* fw = findByDevType(_devType);
     return fw && offersNewerThan(*fw, _version);

@@ -5,13 +5,14 @@
 #include <QVariantMap>
 
 #include "AuthFileDownloader.h"
+#include "common/FirmwareCatalog.h"
 #include "common/FirmwareUpdate.h"
 
 // The firmware files the tool knows, one row per device type: the file held
 // in the update folder and the newer one the update index offers. It also
 // runs the download queue of the selected rows, one signed file after the
 // other, and records every stored file in "backup.ini".
-class FirmwareUpdateFileModel : public QAbstractListModel
+class FirmwareUpdateFileModel : public QAbstractListModel, public FirmwareCatalog
 {
     Q_OBJECT
 public:
@@ -48,7 +49,7 @@ public:
     // One record of the update index (a "p" element with devid, version, fileName, sys).
     void updateFirmwareFileData(const QString& _record);
     void updateRow(unsigned short _devType);
-    FirmwareUpdate* findByDevType(quint16 _devType) const;
+    FirmwareUpdate* findByDevType(quint16 _devType) const override;
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
     // A file already held in the update folder.
     void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
@@ -57,7 +58,7 @@ public:
     void toggleSelectAll();
     bool anyUpdateSelected() const;
     // Whether a client of this type, running _version, can be offered a newer file.
-    bool isUpdatePossible(quint16 _devType, quint32 _version) const;
+    bool isUpdatePossible(quint16 _devType, quint32 _version) const override;
     // The row's part of that answer: whether its file (the pending one, else
     // the present one) is newer than _version; an unknown _version asks
     // whether the row has an update at all.

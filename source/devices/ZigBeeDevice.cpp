@@ -5,7 +5,7 @@
 #include <QTime>
 
 #include "ZigBeeDeviceModel.h"
-#include "bridge/CProg2Gui.h"
+#include "common/SystemServices.h"
 #include "common/log.h"
 
 namespace {
@@ -125,7 +125,7 @@ void ZigBeeDevice::setSelected(bool _selected)
 {
     m_selected = _selected;
     LOG(lcDevices, QString("dev %1 selected %2").arg(name()).arg(_selected ? 1 : 0));
-    if (!theBridge || !theBridge->isSysState(CProg2Gui::SysStateDeviceUpdate))
+    if (!theBridge || !theBridge->isSysState(SystemServices::SysStateDeviceUpdate))
         return;
     if (_selected && m_progress == -1)
         m_progress = 0;

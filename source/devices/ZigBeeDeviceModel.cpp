@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <climits>
 
-#include "bridge/CProg2Gui.h"
 #include "common/DeviceType.h"
+#include "common/FirmwareCatalog.h"
+#include "common/FirmwareUpdate.h"
+#include "common/SystemServices.h"
 #include "common/log.h"
-#include "content/FirmwareUpdateFileModel.h"
 
 namespace {
 QString hex4(ushort _value)
@@ -46,8 +47,7 @@ private:
     bool m_valid = false;
 };
 
-ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent)
-    : QAbstractListModel(parent), m_gui(qobject_cast<CProg2Gui*>(parent))
+ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent) : QAbstractListModel(parent)
 {
     if (!connect(&m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired))
         LOG(lcDevices, "connect failed");
@@ -263,6 +263,70 @@ void ZigBeeDeviceModel::setDone(int _row, ProgressHelper::_eResult_t _val)
     emit deviceDataRepaint();
 }
 
+void ZigBeeDeviceModel::verifyUpdate(ushort _shortAddr, quint32 _version, bool _success)
+{
+    ZigBeeDevice* device = findDevice(_shortAddr);
+    if (!device)
+        return;
+    device->m_version = _version;
+    if (_success) {
+        setDone(rowOf(_shortAddr), ProgressHelper::eResultSuccess);
+        return;
+    }
+    ++device->m_failCounter;
+    setDone(rowOf(_shortAddr), ProgressHelper::eResultVerifFail);
+}
+
+void ZigBeeDeviceModel::countFailure(ushort _shortAddr, ProgressHelper::_eResult_t _result)
+{
+    ZigBeeDevice* device = findDevice(_shortAddr);
+    if (!device)
+        return;
+    ++device->m_failCounter;
+    setDone(rowOf(_shortAddr), _result);
+}
+
+void ZigBeeDeviceModel::giveUp(ushort _shortAddr, ProgressHelper::_eResult_t _result)
+{
+    ZigBeeDevice* device = findDevice(_shortAddr);
+    if (!device)
+        return;
+    const int row = rowOf(_shortAddr);
+    setProgress(row, 0);
+    device->m_failCounter = ProgressHelper::kMaxFailures;
+    setDone(row, _result);
+}
+
+void ZigBeeDeviceModel::startTransfer(ushort _shortAddr)
+{
+    const int row = rowOf(_shortAddr);
+    if (row < 0)
+        return;
+    setProgress(row, 0);
+    setDone(row, ProgressHelper::eResultStart);
+}
+
+int ZigBeeDeviceModel::recordBlock(ushort _shortAddr, int _perMille, bool _first, bool _last)
+{
+    ZigBeeDevice* device = findDevice(_shortAddr);
+    if (!device)
+        return -1;
+    setProgress(rowOf(_shortAddr), _perMille);
+    if (device->m_result == ProgressHelper::eResultStart && _first)
+        device->startTiming();
+    device->setDone(ProgressHelper::eResultTransfer);
+    if (!_last)
+        return -1;
+    device->stopTiming();
+    return device->m_updateDuration;
+}
+
+void ZigBeeDeviceModel::resetTiming(ushort _shortAddr)
+{
+    if (ZigBeeDevice* device = findDevice(_shortAddr))
+        device->resetTiming();
+}
+
 void ZigBeeDeviceModel::startUpdate(const QDateTime& _now)
 {
     for (int row = 0; row < m_list.size(); ++row) {
@@ -295,8 +359,8 @@ void ZigBeeDeviceModel::abortUpdate()
 
 void ZigBeeDeviceModel::stopUpdate()
 {
-    if (m_gui)
-        m_gui->setSysState(CProg2Gui::SysStateIdle);
+    if (theBridge)
+        theBridge->setSysState(SystemServices::SysStateIdle);
 }
 
 void ZigBeeDeviceModel::clear()
@@ -322,7 +386,7 @@ bool ZigBeeDeviceModel::takesPart(const ZigBeeDevice* _device) const
 
 bool ZigBeeDeviceModel::isInRun() const
 {
-    return m_gui && m_gui->isSysState(CProg2Gui::SysStateDeviceUpdate);
+    return theBridge && theBridge->isSysState(SystemServices::SysStateDeviceUpdate);
 }
 
 bool ZigBeeDeviceModel::counts(const ZigBeeDevice* _device, eCountType_t _type, FileRecordCache& _records)
@@ -497,7 +561,7 @@ void ZigBeeDeviceModel::supervise(const QDateTime& _now)
                 toUpdate = getSpecialCount(eCountTypeToUpdate);
             if (toUpdate == 0) {
                 LOG(lcDevices, "update stop");
-                m_gui->setSysState(CProg2Gui::SysStateIdle);
+                stopUpdate();
             }
         }
 

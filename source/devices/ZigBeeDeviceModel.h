@@ -9,7 +9,6 @@
 
 #include "ZigBeeDevice.h"
 
-class CProg2Gui;
 class FileRecordCache;
 
 // Every device heard on the network, in a fixed order (wall transmitters
@@ -63,6 +62,22 @@ public:
     void refreshAll();
     void setDone(int _row, ProgressHelper::_eResult_t _val);
 
+    // The steps of a device's update, by short address; an unknown address changes nothing.
+    // The device restarted after a transfer and reports _version: the update worked or it counts as a failure.
+    void verifyUpdate(ushort _shortAddr, quint32 _version, bool _success);
+    // One more failed attempt, with _result as its outcome.
+    void countFailure(ushort _shortAddr, ProgressHelper::_eResult_t _result);
+    // No attempt is left: the device is not started again in this run.
+    void giveUp(ushort _shortAddr, ProgressHelper::_eResult_t _result);
+    // Its image is offered: the transfer starts from nothing.
+    void startTransfer(ushort _shortAddr);
+    // A block was served: progress in per mille; the first block starts the
+    // clock, the last stops it. Returns the measured seconds after the last
+    // block, else -1.
+    int recordBlock(ushort _shortAddr, int _perMille, bool _first, bool _last);
+    // A refused request: the transfer time measured so far does not count.
+    void resetTiming(ushort _shortAddr);
+
     // A run that starts at _now (the search time counts from there).
     void startUpdate(const QDateTime& _now = QDateTime::currentDateTimeUtc());
     void abortUpdate();
@@ -106,7 +121,6 @@ private:
     // The rows by short address: requests name their device by address, and
     // a large network must not be searched row by row for every request.
     QHash<ushort, ZigBeeDevice*> m_byAddress;
-    CProg2Gui* m_gui = nullptr;
     QTimer m_timer;
     QDateTime m_startTime;
 };

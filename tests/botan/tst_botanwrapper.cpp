@@ -145,21 +145,42 @@ void tst_BotanWrapper::verifySigFile_data()
     QTest::addColumn<QString>("mutation");
     QTest::addColumn<bool>("expected");
     QTest::addColumn<QString>("printed"); // expected in the printed text; empty: nothing printed
+    QTest::addColumn<QString>("folder");  // below the temporary folder, where both files lie
 
-    QTest::newRow("several buffers") << 10000 << "none" << true << "";
-    QTest::newRow("exactly one buffer") << 4096 << "none" << true << "";
-    QTest::newRow("empty data file") << 0 << "none" << true << "";
-    QTest::newRow("base64 wrapped in 64-character lines") << 5000 << "wrap" << true << "";
-    QTest::newRow("CRLF line breaks and trailing blank lines") << 5000 << "crlf" << true << "";
-    QTest::newRow("whitespace up to 4096 bytes") << 100 << "pad4096" << true << "";
-    QTest::newRow("foreign character") << 100 << "foreign" << false << "Exception caught: ";
-    QTest::newRow("one data byte changed") << 10000 << "flip" << false << "";
-    QTest::newRow("signature one byte short") << 100 << "short" << false << "";
-    QTest::newRow("signature one byte long") << 100 << "long" << false << "";
-    QTest::newRow("signature of other data") << 100 << "other" << false << "";
-    QTest::newRow("signature file over 4096 bytes") << 100 << "pad4097" << false << "sig file too large '%sig%'";
-    QTest::newRow("missing signature file") << 100 << "nosig" << false << "could not open sig file '%sig%'";
-    QTest::newRow("missing data file") << 100 << "nodata" << false << "could not open data file to verify '%data%'";
+    QTest::newRow("several buffers") << 10000 << "none" << true << ""
+                                     << "";
+    QTest::newRow("exactly one buffer") << 4096 << "none" << true << ""
+                                        << "";
+    QTest::newRow("empty data file") << 0 << "none" << true << ""
+                                     << "";
+    QTest::newRow("base64 wrapped in 64-character lines") << 5000 << "wrap" << true << ""
+                                                          << "";
+    QTest::newRow("CRLF line breaks and trailing blank lines") << 5000 << "crlf" << true << ""
+                                                               << "";
+    QTest::newRow("whitespace up to 4096 bytes") << 100 << "pad4096" << true << ""
+                                                 << "";
+    QTest::newRow("foreign character") << 100 << "foreign" << false << "Exception caught: "
+                                       << "";
+    QTest::newRow("one data byte changed") << 10000 << "flip" << false << ""
+                                           << "";
+    QTest::newRow("signature one byte short") << 100 << "short" << false << ""
+                                              << "";
+    QTest::newRow("signature one byte long") << 100 << "long" << false << ""
+                                             << "";
+    QTest::newRow("signature of other data") << 100 << "other" << false << ""
+                                             << "";
+    QTest::newRow("signature file over 4096 bytes") << 100 << "pad4097" << false << "sig file too large '%sig%'"
+                                                    << "";
+    QTest::newRow("missing signature file") << 100 << "nosig" << false << "could not open sig file '%sig%'"
+                                            << "";
+    QTest::newRow("missing data file") << 100 << "nodata" << false << "could not open data file to verify '%data%'"
+                                       << "";
+    // Files in a folder whose name no single-byte code page holds all of.
+    const QString foreign = QString::fromUtf8("Zoë Ørsted/Документы/工具");
+    QTest::newRow("non-ASCII folder") << 5000 << "none" << true << "" << foreign;
+    QTest::newRow("non-ASCII folder, one data byte changed") << 5000 << "flip" << false << "" << foreign;
+    QTest::newRow("non-ASCII folder, missing signature file")
+        << 100 << "nosig" << false << "could not open sig file '%sig%'" << foreign;
 }
 
 void tst_BotanWrapper::verifySigFile()
@@ -168,9 +189,12 @@ void tst_BotanWrapper::verifySigFile()
     QFETCH(QString, mutation);
     QFETCH(bool, expected);
     QFETCH(QString, printed);
+    QFETCH(QString, folder);
 
-    const QString dataPath = m_dir.filePath("data.bin");
-    const QString sigPath = m_dir.filePath("data.sig");
+    const QDir dir(m_dir.filePath(folder));
+    QVERIFY(dir.mkpath("."));
+    const QString dataPath = dir.filePath("data.bin");
+    const QString sigPath = dir.filePath("data.sig");
     QByteArray data = patterned(dataSize);
     QVERIFY(writeFile(dataPath, data));
     QVERIFY(m_signer->sign(dataPath));
@@ -210,9 +234,15 @@ void tst_BotanWrapper::verifySigFile()
     QVERIFY(loadSigningKey(wrapper));
 
     StdoutCapture capture;
-    const bool result = wrapper.verifySigFile(dataPath.toStdString().c_str(), sigPath.toStdString().c_str());
-    const QString text = QString::fromLocal8Bit(capture.text());
+    const bool result = wrapper.verifySigFile(dataPath, sigPath);
+    const QString text = QString::fromUtf8(capture.text());
     QCOMPARE(result, expected);
+    {
+        // The 8-bit form takes the same paths in UTF-8.
+        StdoutCapture quiet;
+        QCOMPARE(wrapper.verifySigFile(dataPath.toUtf8().constData(), sigPath.toUtf8().constData()), expected);
+        QCOMPARE(QString::fromUtf8(quiet.text()), text);
+    }
     if (printed.isEmpty()) {
         QCOMPARE(text, QString());
     } else {

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QNetworkProxy>
 #include <QScopeGuard>
 #include <QTcpServer>
@@ -10,10 +11,33 @@
 #include "link/StickInterface.h"
 #include "support/LogCapture.h"
 #include "support/StickFrames.h"
-#include "support/StickHarness.h"
 #include "support/TestSettings.h"
 
 namespace {
+// The real bridge in fresh settings, with no serial port to search; frames go
+// straight to its stick interface.
+struct BridgeHarness
+{
+    BridgeHarness()
+    {
+        CSerialPortHandler::setPortListFunction([] { return QStringList(); });
+        QDir().mkpath(getUpdatePath());
+        bridge = new CProg2Gui;
+        stick = bridge->stickInterface();
+    }
+    ~BridgeHarness()
+    {
+        delete bridge;
+        CSerialPortHandler::setPortListFunction(nullptr);
+    }
+    void exchange(const QByteArray& _frame) { stick->rxFrame(_frame); }
+    void connectStick() { exchange(QByteArray(1, char(0x01))); }
+
+    TestSettings settings;
+    CProg2Gui* bridge = nullptr;
+    StickInterface* stick = nullptr;
+};
+
 // What the window depends on: one row per method, in meta-object order.
 struct MethodRow
 {
@@ -227,13 +251,13 @@ void tst_Bridge::firstStartWritesEverySetting()
     QVERIFY(!QDir(getTempPath()).exists());
     // A script the last self-update left behind.
     QVERIFY(QDir().mkpath(getUpdatePath()));
-    QFile leftover(CProg2Gui::getUpdateStarterPath());
+    QFile leftover(ToolUpdater::getUpdateStarterPath());
     QVERIFY(leftover.open(QIODevice::WriteOnly));
     leftover.close();
 
     {
         CProg2Gui bridge;
-        QVERIFY(!QFile::exists(CProg2Gui::getUpdateStarterPath()));
+        QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
         QVERIFY(QDir(getTempPath()).exists());
         QCOMPARE(bridge.updateXmlDownloader().url(), QString("http://update.vandrel.example/lumoran//update.xml"));
         QTRY_COMPARE(bridge.updateXmlState(), CProg2Gui::eUpdateXmlStateWrong);
@@ -286,7 +310,7 @@ void tst_Bridge::laterStartKeepsUserValues()
 
 void tst_Bridge::refreshTriggers()
 {
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     QSignalSpy translate(&bridge, &CProg2Gui::translateHelperChanged);
     QSignalSpy stickRefresh(&bridge, &CProg2Gui::stickRefreshHelperChanged);
@@ -392,7 +416,7 @@ void tst_Bridge::valueDispatch()
     QFETCH(bool, progressVisible);
     QFETCH(int, highlight);
 
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     if (nwkState >= 0) {
         harness.connectStick();
@@ -427,7 +451,7 @@ void tst_Bridge::unknownIdsAndTexts()
     QTemporaryDir appDir;
     applDirPath = appDir.path();
     const auto restore = qScopeGuard([] { applDirPath.clear(); });
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     LogCapture log;
 
@@ -472,7 +496,7 @@ void tst_Bridge::unknownIdsAndTexts()
 
 void tst_Bridge::highlightEmitsOncePerChange()
 {
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     bridge.isHighlightState(CProg2Gui::HighlightNone); // settle on this situation
 
@@ -509,7 +533,7 @@ void tst_Bridge::highlightEmitsOncePerChange()
 
 void tst_Bridge::actions()
 {
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     harness.connectStick();
     harness.exchange(nwkStatus(StickInterface::eNwkStateJoined));
@@ -534,7 +558,7 @@ void tst_Bridge::actions()
     QVERIFY(!bridge.boGetVal(CProg2Gui::StickUpdateProgressVisible_ValId));
     bridge.qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
     QCOMPARE(bridge.SysState(), CProg2Gui::SysStateStickUpdate);
-    QCOMPARE(harness.stick->stickUpdateState(), int(StickInterface::eStickUpdateStateTransfer));
+    QCOMPARE(harness.stick->stickUpdateState(), int(OtaServer::eStickUpdateStateTransfer));
     QCOMPARE(bridge.iGetVal(CProg2Gui::StickUpdateProgress_ValId), 0);
     QVERIFY(bridge.boGetVal(CProg2Gui::StickUpdateProgressVisible_ValId));
     bridge.setSysState(CProg2Gui::SysStateIdle);
@@ -583,7 +607,7 @@ void tst_Bridge::helpForEveryState()
     QFETCH(int, nwkState);
     QFETCH(int, helpId);
 
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     QCOMPARE(bridge.helpId(), 1001); // end of construction, no stick
     if (nwkState >= 0)
@@ -614,7 +638,7 @@ void tst_Bridge::helpForEveryState()
 
 void tst_Bridge::helpTexts()
 {
-    StickHarness harness;
+    BridgeHarness harness;
     CProg2Gui& bridge = *harness.bridge;
     const QString connect = bridge.getText(CProg2Gui::HelpBoxTxt_ValId);
     QVERIFY(connect.contains("Connect a Lumoran USB stick with a computer."));

@@ -1,6 +1,9 @@
 #include <QtTest>
 
+#include <unistd.h>
+
 #include "bridge/CProg2Gui.h"
+#include "bridge/ToolUpdater.h"
 #include "common/settings.h"
 #include "link/CSerialPortHandler.h"
 #include "support/LogCapture.h"
@@ -35,12 +38,14 @@ private slots:
     void init();
     void cleanup();
 
+    void windowsScript_data();
     void windowsScript();
     void posixScript();
     void pendingToolFromBackup_data();
     void pendingToolFromBackup();
-    void runsScriptThenQuits();
-    void staysWhenScriptCannotBeWritten();
+    void runsScriptAfterToolEnded();
+    void failedUpdateKeepsToolRunning_data();
+    void failedUpdateKeepsToolRunning();
 
 private:
     // A bridge whose quit request is only recorded: the test's own event loop must go on.
@@ -77,26 +82,97 @@ std::unique_ptr<CProg2Gui> tst_SelfUpdate::makeBridge()
     return bridge;
 }
 
+void tst_SelfUpdate::windowsScript_data()
+{
+    // The new file arrives as Qt names it and is run with backslashes; the
+    // executable's path keeps the forward slashes Qt reports. Between double
+    // quotes cmd acts only on '%' (doubled here) and, with delayed expansion
+    // on, on '!' and '^' (the script turns it off).
+    QTest::addColumn<QString>("newFile");
+    QTest::addColumn<QString>("applFilePath");
+    QTest::addColumn<QString>("newFileWord"); // empty: no script can be written
+    QTest::addColumn<QString>("applWord");
+
+    const QString update = "C:/Users/Anna/AppData/Roaming/Vandrel/Lumoran Tool/update/";
+    const QString winUpdate = "C:\\Users\\Anna\\AppData\\Roaming\\Vandrel\\Lumoran Tool\\update\\";
+    const QString appl = "C:/Program Files/Vandrel/Lumoran Tool/lumoran-tool.exe";
+    QTest::newRow("spaces") << update + "LumoranTool_1.3.0.exe" << appl << "\"" + winUpdate + "LumoranTool_1.3.0.exe\""
+                            << "\"" + appl + "\"";
+    QTest::newRow("percent signs doubled") << "C:/Users/100%USERNAME%/tool%1.exe"
+                                           << "C:/Tools/50%/lumoran-tool.exe"
+                                           << "\"C:\\Users\\100%%USERNAME%%\\tool%%1.exe\""
+                                           << "\"C:/Tools/50%%/lumoran-tool.exe\"";
+    QTest::newRow("ampersand and pipe quoted") << "C:/Users/Tom & Jerry/a|b.exe"
+                                               << "C:/R&D/lumoran-tool.exe"
+                                               << "\"C:\\Users\\Tom & Jerry\\a|b.exe\""
+                                               << "\"C:/R&D/lumoran-tool.exe\"";
+    QTest::newRow("caret and exclamation mark quoted") << "C:/Users/a^b!c/tool.exe"
+                                                       << "C:/Hey!/x^2/lumoran-tool.exe"
+                                                       << "\"C:\\Users\\a^b!c\\tool.exe\""
+                                                       << "\"C:/Hey!/x^2/lumoran-tool.exe\"";
+    QTest::newRow("parentheses quoted") << "C:/Users/Anna (work)/tool (1).exe"
+                                        << "C:/Program Files (x86)/Vandrel/lumoran-tool.exe"
+                                        << "\"C:\\Users\\Anna (work)\\tool (1).exe\""
+                                        << "\"C:/Program Files (x86)/Vandrel/lumoran-tool.exe\"";
+    QTest::newRow("non-ASCII kept as UTF-8")
+        << QString::fromUtf8("C:/Users/Zoë Ørsted/Документы/工具/tool.exe")
+        << QString::fromUtf8("C:/Programme/Lumoran Werkzeug für Geräte/lumoran-tool.exe")
+        << QString::fromUtf8("\"C:\\Users\\Zoë Ørsted\\Документы\\工具\\tool.exe\"")
+        << QString::fromUtf8("\"C:/Programme/Lumoran Werkzeug für Geräte/lumoran-tool.exe\"");
+    QTest::newRow("all at once") << QString::fromUtf8("C:/A&B (1) ^x! 50% ü/t.exe") << appl
+                                 << QString::fromUtf8("\"C:\\A&B (1) ^x! 50%% ü\\t.exe\"") << "\"" + appl + "\"";
+    // Windows allows neither in a file name, and no quoting protects them.
+    QTest::newRow("double quote refused") << "C:/Users/a\"b/tool.exe" << appl << ""
+                                          << "";
+    QTest::newRow("line break refused") << update + "tool.exe"
+                                        << "C:/x\r\nformat C:/lumoran-tool.exe"
+                                        << ""
+                                        << "";
+}
+
 void tst_SelfUpdate::windowsScript()
 {
-    // The new file arrives quoted with native separators; the executable's
-    // path keeps the forward slashes Qt reports.
-    const QString text = CProg2Gui::windowsUpdateScript(
-        "\"C:\\Users\\Anna\\AppData\\Roaming\\Vandrel\\Lumoran Tool\\update\\LumoranTool_1.3.0.exe\"",
-        "C:/Program Files/Vandrel/Lumoran Tool/lumoran-tool.exe");
-    QCOMPARE(text.toUtf8(),
-             QByteArray("\"C:\\Users\\Anna\\AppData\\Roaming\\Vandrel\\Lumoran Tool\\update\\LumoranTool_1.3.0.exe\"\n"
-                        "start \"dummy_titel\" /NORMAL \"C:/Program Files/Vandrel/Lumoran Tool/lumoran-tool.exe\" "
-                        "/UPDATE\n"
-                        "exit\n"));
+    QFETCH(QString, newFile);
+    QFETCH(QString, applFilePath);
+    QFETCH(QString, newFileWord);
+    QFETCH(QString, applWord);
+
+    const QString text = ToolUpdater::windowsUpdateScript(newFile, applFilePath, 4242);
+    if (newFileWord.isEmpty()) {
+        QCOMPARE(text, QString());
+        return;
+    }
+    // Code page first (an ASCII line), then UTF-8 without byte order mark,
+    // CR LF throughout; the wait for process 4242 comes before anything runs.
+    const QByteArray expected =
+        QByteArray("@\"%SystemRoot%\\System32\\chcp.com\" 65001 >nul\r\n"
+                   "@echo off\r\n"
+                   "setlocal DisableDelayedExpansion\r\n"
+                   ":waitForTool\r\n"
+                   "\"%SystemRoot%\\System32\\tasklist.exe\" /FI \"PID eq 4242\" /NH /FO CSV 2>nul | "
+                   "\"%SystemRoot%\\System32\\find.exe\" \",\"\"4242\"\",\" >nul\r\n"
+                   "if errorlevel 1 goto toolEnded\r\n"
+                   "\"%SystemRoot%\\System32\\timeout.exe\" /t 1 /nobreak >nul\r\n"
+                   "goto waitForTool\r\n"
+                   ":toolEnded\r\n") +
+        newFileWord.toUtf8() + "\r\nstart \"dummy_titel\" /NORMAL " + applWord.toUtf8() + " /UPDATE\r\nexit\r\n";
+    QCOMPARE(text.toUtf8(), expected);
+
+    // Without a process to wait for, the script runs at once.
+    QCOMPARE(ToolUpdater::windowsUpdateScript(newFile, applFilePath, 0).toUtf8(),
+             QByteArray("@\"%SystemRoot%\\System32\\chcp.com\" 65001 >nul\r\n@echo off\r\n"
+                        "setlocal DisableDelayedExpansion\r\n") +
+                 newFileWord.toUtf8() + "\r\nstart \"dummy_titel\" /NORMAL " + applWord.toUtf8() +
+                 " /UPDATE\r\nexit\r\n");
 }
 
 void tst_SelfUpdate::posixScript()
 {
-    QCOMPARE(CProg2Gui::posixUpdateScript("/home/anna/.config/Vandrel/Lumoran Tool/update/tool's new.run",
-                                          "/opt/lumoran/bin/lumoran-tool")
+    QCOMPARE(ToolUpdater::posixUpdateScript("/home/anna/.config/Vandrel/Lumoran Tool/update/tool's new.run",
+                                            "/opt/lumoran/bin/lumoran-tool", 4242)
                  .toUtf8(),
              QByteArray("#!/bin/sh\n"
+                        "while kill -0 4242 2>/dev/null; do sleep 1; done\n"
                         "chmod u+x '/home/anna/.config/Vandrel/Lumoran Tool/update/tool'\\''s new.run'\n"
                         "'/home/anna/.config/Vandrel/Lumoran Tool/update/tool'\\''s new.run'\n"
                         "exec '/opt/lumoran/bin/lumoran-tool' /UPDATE\n"));
@@ -133,54 +209,100 @@ void tst_SelfUpdate::pendingToolFromBackup()
     QVERIFY(!bridge->isHighlightState(CProg2Gui::HighlightApplication));
 }
 
-void tst_SelfUpdate::runsScriptThenQuits()
+void tst_SelfUpdate::runsScriptAfterToolEnded()
 {
-    // The "new tool" notes that it ran; the stand-in for the tool notes its arguments.
+    // The "new tool" notes that it ran; the stand-in for the tool notes its
+    // arguments. The package's name holds what a shell would act on.
     const QString ran = m_dir->path() + "/new tool ran";
     const QString restarted = m_dir->path() + "/restarted with";
-    const QString newTool = "new tool's 1.3.0.run";
+    const QString newTool = QString::fromUtf8("new tool's $(x) `y` & 100%; Zoë 1.3.0.run");
     QVERIFY(writeFile(getUpdatePath() + "/" + newTool, QString("#!/bin/sh\necho done > '%1'\n").arg(ran).toUtf8()));
     const QString restart = m_dir->path() + "/restart.sh";
     QVERIFY(writeFile(restart, QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(restarted).toUtf8(), true));
+    // The script waits for this stand-in as it would for the tool's own process.
+    QProcess oldTool;
+    oldTool.start("sleep", {"60"});
+    QVERIFY(oldTool.waitForStarted());
 
     auto bridge = makeBridge();
-    bridge->setRestartProgram(restart);
+    bridge->toolUpdater().setRestartProgram(restart);
+    bridge->toolUpdater().setWaitPid(oldTool.processId());
     bridge->setApplUpdateInfo(0x010300, newTool);
     QVERIFY(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
     QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
+    QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
     LogCapture log;
     bridge->qmlAction(CProg2Gui::DoToolUpdate_QmlAction);
 
     QCOMPARE(quit.count(), 1);
-    QCOMPARE(QString::fromUtf8(readFile(CProg2Gui::getUpdateStarterPath())),
-             CProg2Gui::posixUpdateScript(getUpdatePath() + "/" + newTool, restart));
+    QCOMPARE(error.count(), 0);
+    QCOMPARE(readFile(ToolUpdater::getUpdateStarterPath()),
+             ToolUpdater::posixUpdateScript(getUpdatePath() + "/" + newTool, restart, oldTool.processId()).toUtf8());
     QVERIFY(log.contains(QString("ver 1.3.0, file \"%1/%2\" %3").arg(getUpdatePath(), newTool, restart)));
-    QVERIFY(log.contains("startDetached true"));
     // The state is not touched; the script runs on its own.
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+
+    // Nothing is replaced while the old tool runs.
+    QTest::qWait(1500);
+    QCOMPARE(oldTool.state(), QProcess::Running);
+    QVERIFY(!QFile::exists(ran));
+    QVERIFY(!QFile::exists(restarted));
+    oldTool.kill();
+    QVERIFY(oldTool.waitForFinished());
     QTRY_COMPARE_WITH_TIMEOUT(readFile(restarted), QByteArray("/UPDATE\n"), kWaitMs);
     QCOMPARE(readFile(ran), QByteArray("done\n")); // the new file ran first
 
     // The next start clears the script away.
     bridge.reset();
-    QVERIFY(QFile::exists(CProg2Gui::getUpdateStarterPath()));
+    QVERIFY(QFile::exists(ToolUpdater::getUpdateStarterPath()));
     makeBridge();
-    QVERIFY(!QFile::exists(CProg2Gui::getUpdateStarterPath()));
+    QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
 }
 
-void tst_SelfUpdate::staysWhenScriptCannotBeWritten()
+void tst_SelfUpdate::failedUpdateKeepsToolRunning_data()
 {
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("script path is a folder") << "folder";
+    QTest::newRow("update folder read-only") << "read-only";
+    QTest::newRow("package gone") << "no package";
+}
+
+void tst_SelfUpdate::failedUpdateKeepsToolRunning()
+{
+    QFETCH(QString, obstacle);
+    const QString restarted = m_dir->path() + "/restarted";
+    const QString restart = m_dir->path() + "/restart.sh";
+    QVERIFY(writeFile(restart, QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(restarted).toUtf8(), true));
+    if (obstacle != "no package")
+        QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
+
     auto bridge = makeBridge();
-    bridge->setRestartProgram(m_dir->path() + "/never-started");
+    bridge->toolUpdater().setRestartProgram(restart);
     bridge->setApplUpdateInfo(0x010300, "tool.run");
-    // A folder where the script belongs: it cannot be written.
-    QVERIFY(QDir().mkpath(CProg2Gui::getUpdateStarterPath()));
+    const QString scriptPath = ToolUpdater::getUpdateStarterPath();
+    if (obstacle == "folder") {
+        QVERIFY(QDir().mkpath(scriptPath));
+    } else if (obstacle == "read-only") {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        QVERIFY(QFile::setPermissions(getUpdatePath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
     QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
-    LogCapture log;
-    bridge->UpdateTool();
+    QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
+    bridge->qmlAction(CProg2Gui::DoToolUpdate_QmlAction);
+    QFile::setPermissions(getUpdatePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    // The tool stays, says so in its error dialog and can try again.
     QCOMPARE(quit.count(), 0);
-    QVERIFY(log.contains("can not write"));
+    QCOMPARE(error.count(), 1);
+    QVERIFY(!error.first().first().toString().isEmpty());
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QVERIFY(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
+    QCOMPARE(QFileInfo(scriptPath).isDir(), obstacle == "folder");
+    QVERIFY(!QFileInfo(scriptPath).isFile());
+    QCOMPARE(QDir(getUpdatePath()).entryList({"updateStarter*"}, QDir::Files), QStringList()); // no part file
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(restarted));
 }
 
 QTEST_GUILESS_MAIN(tst_SelfUpdate)

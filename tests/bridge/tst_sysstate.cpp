@@ -18,7 +18,7 @@ void tst_SysState::constructionEndsIdle()
 {
     TestSettings settings;
     CProg2Gui bridge;
-    QCOMPARE(theBridge, &bridge);
+    QCOMPARE(theBridge, static_cast<SystemServices*>(&bridge));
     QCOMPARE(bridge.SysState(), CProg2Gui::SysStateIdle);
     QVERIFY(bridge.isSysState(CProg2Gui::SysStateIdle));
     QVERIFY(!bridge.isSysState(CProg2Gui::SysStateInit));

@@ -97,14 +97,14 @@ void tst_ZigBeeDevice::timeoutDuringTransfer()
     const QDateTime heard = QDateTime::currentDateTimeUtc();
     harness.model->addZigBeeDevice(0x1a2b, 1, 0x010200);
     ZigBeeDevice* device = harness.model->findDevice(0x1a2b);
-    harness.bridge->addToUpdateList(0x1a2b);
+    harness.services->addToUpdateList(0x1a2b);
     device->m_lastActivity = heard;
     device->setClientState(ZigBeeDevice::eClientStateLoadData, false);
     device->startTiming(heard);
 
     LogCapture log;
     device->checkForTimeout(heard.addSecs(31));
-    QVERIFY(!harness.bridge->isInUpdateList(0x1a2b));
+    QVERIFY(!harness.services->isInUpdateList(0x1a2b));
     QCOMPARE(device->m_result, ProgressHelper::eResultTimeout);
     QCOMPARE(device->resultText(), QString("Timeout"));
     QCOMPARE(device->m_failCounter, 1);
@@ -192,7 +192,7 @@ void tst_ZigBeeDevice::selectionDuringRun()
     device.setSelected(true); // outside a run progress is left alone
     QCOMPARE(device.m_progress, -1);
 
-    harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
+    harness.services->setSysState(SystemServices::SysStateDeviceUpdate);
     device.setSelected(true);
     QCOMPARE(device.m_progress, 0);
     device.setSelected(false);

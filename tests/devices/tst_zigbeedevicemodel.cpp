@@ -142,7 +142,7 @@ void tst_ZigBeeDeviceModel::roles()
 {
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
     model.addZigBeeDevice(0x1a2b, 1, 0x010200);
     model.setClientState(0x1a2b, ZigBeeDevice::eClientStateLoadData);
     model.setProgress(0, 400);
@@ -232,8 +232,8 @@ void tst_ZigBeeDeviceModel::specialCounts()
 {
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
-    theFileModel->addFirmwareFile(2, "2.0.0", "wall.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(2, "2.0.0", "wall.ota", 0);
     model.addZigBeeDevice(0x01, 1, 0x010200); // to update
     model.addZigBeeDevice(0x02, 1, 0x010203); // up to date
     model.addZigBeeDevice(0x03, 1, 0x010000); // given up
@@ -262,7 +262,7 @@ void tst_ZigBeeDeviceModel::specialCounts()
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 0);
     QVERIFY(!model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
     QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeUpdatable)); // given up still has an update
-    theFileModel->addFirmwareFile(4, "9.0.0", "plug.ota", 0);      // 0x06 now has one too
+    harness.files->addFirmwareFile(4, "9.0.0", "plug.ota", 0);     // 0x06 now has one too
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeToUpdate), 1);
     QVERIFY(model.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate));
 }
@@ -320,7 +320,7 @@ void tst_ZigBeeDeviceModel::remainingTimeText()
     QFETCH(int, seconds);
     QFETCH(QString, text);
     StickHarness harness;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", duration);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", duration);
     harness.model->addZigBeeDevice(0x0001, 1, 0x010200);
     harness.model->setProgress(0, progress);
     harness.model->setDone(0, ProgressHelper::eResultTransfer);
@@ -340,7 +340,7 @@ void tst_ZigBeeDeviceModel::deviceCountText()
     const QDateTime start = QDateTime::currentDateTimeUtc();
     QCOMPARE(model.deviceCountText(start), QString("No devices found"));
 
-    harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
+    harness.services->setSysState(SystemServices::SysStateDeviceUpdate);
     model.startUpdate(start);
     QCOMPARE(model.deviceCountText(start), QString("No devices found - searching 25min"));
     model.addZigBeeDevice(1, 1, 0);
@@ -352,7 +352,7 @@ void tst_ZigBeeDeviceModel::deviceCountText()
     QVERIFY(!model.isMinTimeElapsed(start.addSecs(1499)));
     QVERIFY(model.isMinTimeElapsed(start.addSecs(1500)));
 
-    harness.bridge->setSysState(CProg2Gui::SysStateIdle);
+    harness.services->setSysState(SystemServices::SysStateIdle);
     QCOMPARE(model.deviceCountText(start), QString("2 devices found"));
 }
 
@@ -360,26 +360,26 @@ void tst_ZigBeeDeviceModel::supervisionEndsRun()
 {
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
     const QDateTime start = QDateTime::currentDateTimeUtc();
-    harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
+    harness.services->setSysState(SystemServices::SysStateDeviceUpdate);
     model.startUpdate(start);
     LogCapture log;
 
     // With no rows the run is never ended by the supervision.
     model.supervise(start.addSecs(5000));
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateDeviceUpdate);
 
     model.addZigBeeDevice(0x0001, 1, 0x010200); // still to update
     model.addZigBeeDevice(0x0002, 1, 0x010203);
     model.supervise(start.addSecs(5000));
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateDeviceUpdate);
 
     model.findDevice(0x0001)->m_version = 0x010203; // updated
     model.supervise(start.addSecs(1499));
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateDeviceUpdate);
     model.supervise(start.addSecs(1500));
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateIdle);
     QCOMPARE(log.count("update stop"), 1);
 }
 
@@ -387,9 +387,9 @@ void tst_ZigBeeDeviceModel::supervisionTimeoutLetsRunEnd()
 {
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
     const QDateTime start = QDateTime::currentDateTimeUtc();
-    harness.bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
+    harness.services->setSysState(SystemServices::SysStateDeviceUpdate);
     model.startUpdate(start.addSecs(-2000));
     model.addZigBeeDevice(0x0001, 1, 0x010203);
     model.addZigBeeDevice(0x0002, 1, 0x010200);
@@ -397,14 +397,14 @@ void tst_ZigBeeDeviceModel::supervisionTimeoutLetsRunEnd()
     updating->m_failCounter = 2;
     updating->m_lastActivity = start;
     updating->setClientState(ZigBeeDevice::eClientStateLoadData, false);
-    harness.bridge->addToUpdateList(0x0002);
+    harness.services->addToUpdateList(0x0002);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
     // Its third failure (the timeout) takes the last device out of the run.
     model.supervise(start.addSecs(31));
     QCOMPARE(updating->m_failCounter, 3);
     QCOMPARE(updating->m_result, ProgressHelper::eResultTimeout);
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateIdle);
     QVERIFY(!changed.isEmpty());
 }
 
@@ -412,7 +412,7 @@ void tst_ZigBeeDeviceModel::startAndAbort()
 {
     StickHarness harness;
     ZigBeeDeviceModel& model = *harness.model;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
     model.addZigBeeDevice(0x0001, 1, 0x010200);
     model.addZigBeeDevice(0x0002, 1, 0x010203);
     model.findDevice(0x0001)->m_failCounter = 3;
@@ -444,13 +444,13 @@ void tst_ZigBeeDeviceModel::versionChangedRefreshesType()
     model.addZigBeeDevice(0x0002, 4, 0);
     model.addZigBeeDevice(0x0003, 1, 0);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    QSignalSpy repaint(harness.bridge, &CProg2Gui::deviceDataRepaint);
+    QSignalSpy repaint(&model, &ZigBeeDeviceModel::deviceDataRepaint);
 
     model.updateVersionChanged(1);
     QCOMPARE(changed.count(), 2);
     QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 0);
     QCOMPARE(changed.at(1).at(0).toModelIndex().row(), 1);
-    QCOMPARE(repaint.count(), 1); // reaches the bridge
+    QCOMPARE(repaint.count(), 1); // the bridge repaints the device box on it
 }
 
 QTEST_GUILESS_MAIN(tst_ZigBeeDeviceModel)

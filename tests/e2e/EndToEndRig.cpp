@@ -435,8 +435,7 @@ bool EndToEndRig::updateFolderHoldsOnlyVerified(QString* _why) const
             QStringList data = folder.entryList({QFileInfo(name).completeBaseName() + ".*"}, QDir::Files);
             data.removeAll(name);
             const bool verifies = std::any_of(data.begin(), data.end(), [&](const QString& _candidate) {
-                return verifier.verifySigFile(QFile::encodeName(folder.filePath(_candidate)).constData(),
-                                              QFile::encodeName(path).constData());
+                return verifier.verifySigFile(folder.filePath(_candidate), path);
             });
             if (!data.isEmpty() && !verifies) {
                 *_why = QString("'%1' verifies none of %2").arg(name, data.join(", "));

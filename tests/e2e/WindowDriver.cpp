@@ -51,7 +51,7 @@ bool WindowDriver::load(QString* _error)
 CProg2Gui* WindowDriver::bridge() const
 {
     // The window's one CppQmlIf element.
-    return m_window ? theBridge : nullptr;
+    return m_window ? qobject_cast<CProg2Gui*>(theBridge) : nullptr;
 }
 
 namespace {

@@ -71,7 +71,7 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateStickUpdate);
     QVERIFY(!bridge->boGetVal(CProg2Gui::StickUpdateButtonEnabled_ValId));
 
-    QTRY_COMPARE_WITH_TIMEOUT(stick->stickUpdateState(), int(StickInterface::eStickUpdateStateSuccess), kStickUpdateMs);
+    QTRY_COMPARE_WITH_TIMEOUT(stick->stickUpdateState(), int(OtaServer::eStickUpdateStateSuccess), kStickUpdateMs);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QCOMPARE(bridge->getText(CProg2Gui::StickUpdateDoneImg_ValId), QString("qrc:/pic/checkmark.png"));
     QCOMPARE(bridge->getText(CProg2Gui::StickVersionTxt_ValId), versionPrefixed("1.2.0"));

@@ -1,6 +1,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include "common/FirmwareCatalog.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
@@ -51,8 +52,8 @@ const quint32 kNew = 0x010203;
 
 void tst_OtaServer::prepare(StickHarness& _harness, int _size)
 {
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
-    theFileModel->addFirmwareFile(2, "2.0.0", "wall.ota", 0);
+    _harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    _harness.files->addFirmwareFile(2, "2.0.0", "wall.ota", 0);
     if (_size >= 0)
         _harness.writeImage("ctl.ota", _size);
     _harness.writeImage("wall.ota", 500);
@@ -74,7 +75,7 @@ void tst_OtaServer::roadOfOneDevice()
     StickHarness harness;
     prepare(harness);
     harness.stick->startDeviceUpdate(true);
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateDeviceUpdate);
     quint8 seq = 10;
 
     ZclReply reply = parseReply(harness.reply(queryNextImage(++seq, 0x1a2b, 1, kOld)));
@@ -88,7 +89,7 @@ void tst_OtaServer::roadOfOneDevice()
     QVERIFY(device);
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStatePrepareUpdate);
     QCOMPARE(device->m_result, ProgressHelper::eResultStart);
-    QVERIFY(harness.bridge->isInUpdateList(0x1a2b));
+    QVERIFY(harness.services->isInUpdateList(0x1a2b));
     // The IEEE address arrives least significant byte first and is shown the other way round.
     QCOMPARE(harness.model->get(0).value("extAddress").toString(), QString("08:07:06:05:04:03:02:01"));
 
@@ -115,7 +116,7 @@ void tst_OtaServer::roadOfOneDevice()
                                              "00000000"));
     QCOMPARE(device->m_result, ProgressHelper::eResultWaiting);
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateCheckWriteData);
-    QVERIFY(!harness.bridge->isInUpdateList(0x1a2b));
+    QVERIFY(!harness.services->isInUpdateList(0x1a2b));
 
     // After its restart the device reports the version it runs.
     LogCapture log;
@@ -130,12 +131,12 @@ void tst_OtaServer::roadOfOneDevice()
         QCOMPARE(device->m_failCounter, 0);
         QCOMPARE(harness.model->get(0).value("done").toString(), QString("qrc:/pic/checkmark.png"));
         QVERIFY(reply.status() != 0x00);
-        QVERIFY(!harness.bridge->isInUpdateList(0x1a2b));
+        QVERIFY(!harness.services->isInUpdateList(0x1a2b));
     } else {
         // Counted as failed and, the list being empty, offered the image again.
         QCOMPARE(device->m_failCounter, 1);
         QCOMPARE(reply.status(), quint8(0x00));
-        QVERIFY(harness.bridge->isInUpdateList(0x1a2b));
+        QVERIFY(harness.services->isInUpdateList(0x1a2b));
         QCOMPARE(device->m_result, ProgressHelper::eResultStart);
     }
 }
@@ -184,7 +185,7 @@ void tst_OtaServer::oneDeviceAtATime()
     QCOMPARE(waiting.status(), quint8(0x95));
     QCOMPARE(waiting.fileVersion(), 0u);
     QCOMPARE(harness.model->findDevice(0x0002)->m_clientState, ZigBeeDevice::eClientStateWaitForUpdateInfo);
-    QCOMPARE(harness.bridge->updateList(), QList<ushort>{0x0001});
+    QCOMPARE(harness.services->updateList(), QList<ushort>{0x0001});
     // It joined the run: it takes part with progress 0.
     QCOMPARE(harness.model->findDevice(0x0002)->m_progress, 0);
 
@@ -201,22 +202,22 @@ void tst_OtaServer::wallTransmitterGoesFirst()
     QCOMPARE(parseReply(harness.reply(queryNextImage(1, 0x0001, 1, kOld))).status(), quint8(0x00));
     QCOMPARE(parseReply(harness.reply(queryNextImage(2, 0x0200, 2, 0x010000))).status(), quint8(0x95));
     harness.reply(upgradeEnd(3, 0x0001, 1, kNew));
-    QVERIFY(harness.bridge->updateList().isEmpty());
+    QVERIFY(harness.services->updateList().isEmpty());
 
     // While the wall transmitter with its pending update is awake, other types wait.
     QCOMPARE(parseReply(harness.reply(queryNextImage(4, 0x0002, 1, kOld))).status(), quint8(0x95));
-    QVERIFY(harness.bridge->updateList().isEmpty());
+    QVERIFY(harness.services->updateList().isEmpty());
     const ZclReply wall = parseReply(harness.reply(queryNextImage(5, 0x0200, 2, 0x010000)));
     QCOMPARE(wall.status(), quint8(0x00));
     QCOMPARE(wall.fileVersion(), 0x020000u);
     QCOMPARE(wall.imageSize(), 500u);
-    QCOMPARE(harness.bridge->updateList(), QList<ushort>{0x0200});
+    QCOMPARE(harness.services->updateList(), QList<ushort>{0x0200});
 
     // It falls silent: taken off the list; asleep it holds nobody back.
     ZigBeeDevice* device = harness.model->findDevice(0x0200);
     harness.model->supervise(device->m_lastActivity.addSecs(device->m_timeout + 1));
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateNoActivity);
-    QVERIFY(harness.bridge->updateList().isEmpty());
+    QVERIFY(harness.services->updateList().isEmpty());
     QCOMPARE(parseReply(harness.reply(queryNextImage(6, 0x0002, 1, kOld))).status(), quint8(0x00));
 }
 
@@ -243,7 +244,7 @@ void tst_OtaServer::threeAttemptsAtMost()
     QCOMPARE(device->m_failCounter, 3);
     QCOMPARE(device->m_result, ProgressHelper::eResultVerifFail);
     QVERIFY(device->isDone());
-    QVERIFY(harness.bridge->updateList().isEmpty());
+    QVERIFY(harness.services->updateList().isEmpty());
     QCOMPARE(harness.model->get(0).value("done").toString(), QString("qrc:/pic/error.png"));
 
     QCOMPARE(parseReply(harness.reply(queryNextImage(6, 0x0002, 1, kOld))).status(), quint8(0x00));
@@ -267,7 +268,7 @@ void tst_OtaServer::missingOrEmptyFile()
     QFETCH(int, fileSize);
     QFETCH(QString, fileName);
     StickHarness harness;
-    theFileModel->addFirmwareFile(1, "1.2.3", fileName, 0);
+    harness.files->addFirmwareFile(1, "1.2.3", fileName, 0);
     prepare(harness, fileSize);
     harness.stick->startDeviceUpdate(true);
     LogCapture log;
@@ -281,7 +282,7 @@ void tst_OtaServer::missingOrEmptyFile()
     QCOMPARE(device->m_result, ProgressHelper::eResultMissingFile);
     QCOMPARE(device->m_failCounter, 3);
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateNoImageAvailable);
-    QVERIFY(harness.bridge->updateList().isEmpty());
+    QVERIFY(harness.services->updateList().isEmpty());
     // A repetition gets that same reply.
     QCOMPARE(harness.reply(queryNextImage(1, 0x0001, 1, kOld)), sent.first());
 }
@@ -289,7 +290,7 @@ void tst_OtaServer::missingOrEmptyFile()
 void tst_OtaServer::servedFileIsThePlainName()
 {
     StickHarness harness;
-    theFileModel->addFirmwareFile(4, "1.0.0", "some/dir/plug.ota", 0);
+    harness.files->addFirmwareFile(4, "1.0.0", "some/dir/plug.ota", 0);
     harness.writeImage("plug.ota", 77);
     harness.connectStick();
     harness.stick->startDeviceUpdate(true);
@@ -348,7 +349,7 @@ void tst_OtaServer::blockRefusals()
     QFETCH(QString, logged);
     StickHarness harness;
     prepare(harness);
-    theFileModel->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
+    harness.files->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
     harness.writeImage("stick.ota", 100);
     if (situation != "idle")
         harness.stick->startDeviceUpdate(true);
@@ -391,7 +392,7 @@ void tst_OtaServer::fileErrorDuringTransfer()
     QCOMPARE(device->m_result, ProgressHelper::eResultFail);
     QCOMPARE(device->m_clientState, ZigBeeDevice::eClientStateAbortUpdate);
     // It stays in the list until it ends, restarts or times out.
-    QVERIFY(harness.bridge->isInUpdateList(0x0001));
+    QVERIFY(harness.services->isInUpdateList(0x0001));
 }
 
 void tst_OtaServer::updateStopAfterSearchTime()
@@ -402,12 +403,12 @@ void tst_OtaServer::updateStopAfterSearchTime()
     LogCapture log;
     // Nothing to update, but the search time has not passed.
     harness.exchange(queryNextImage(1, 0x0001, 1, kNew));
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateDeviceUpdate);
 
     // The same run, begun 1500 s ago.
     harness.model->startUpdate(QDateTime::currentDateTimeUtc().addSecs(-1500));
     harness.exchange(queryNextImage(2, 0x0001, 1, kNew));
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateIdle);
     QCOMPARE(log.count("update stop"), 1);
 }
 
@@ -424,8 +425,8 @@ void tst_OtaServer::abortRun()
     harness.stick->startDeviceUpdate(false);
     QVERIFY(log.contains("QML action: StartDeviceUpdate 0"));
     QCOMPARE(help.count(), 1);
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
-    QVERIFY(harness.bridge->updateList().isEmpty());
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateIdle);
+    QVERIFY(harness.services->updateList().isEmpty());
     QCOMPARE(harness.model->findDevice(0x0001)->m_progress, -1);
 
     const ZclReply reply = parseReply(harness.reply(imageBlock(3, 0x0001, 1, 40, 40)));
@@ -471,7 +472,7 @@ void tst_OtaServer::stickUpdate()
     QFETCH(QString, picture);
     StickHarness harness;
     StickInterface& stick = *harness.stick;
-    theFileModel->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
+    harness.files->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
     harness.writeImage("stick.ota", 100);
     harness.connectStick();
     QCOMPARE(stick.stickUpdateState(), 1);
@@ -482,7 +483,7 @@ void tst_OtaServer::stickUpdate()
 
     stick.startStickUpdate();
     QCOMPARE(stick.stickUpdateState(), 2);
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateStickUpdate);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateStickUpdate);
     QCOMPARE(stick.stickFirmware().m_progress, 0);
 
     ZclReply reply = parseReply(harness.reply(queryNextImage(2, 0x0000, 6, 0x010000)));
@@ -504,7 +505,7 @@ void tst_OtaServer::stickUpdate()
     QSignalSpy help(&stick, &StickInterface::helpUpdateRequired);
     harness.exchange(queryNextImage(6, 0x0000, 6, versionAfterRestart));
     QCOMPARE(stick.stickUpdateState(), finalState);
-    QCOMPARE(harness.bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(harness.services->SysState(), SystemServices::SysStateIdle);
     QCOMPARE(help.count(), 1); // the help box leaves "wait until stick is updated"
     QCOMPARE(stick.getText(32), picture);
     QVERIFY(log.contains("QueryNextImageRequest eStickUpdateStateWait: Stick: currentFirmwareVersion V"));
@@ -518,7 +519,7 @@ void tst_OtaServer::stickQueryWithMissingFile()
 {
     StickHarness harness;
     StickInterface& stick = *harness.stick;
-    theFileModel->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
+    harness.files->addFirmwareFile(6, "2.0.0", "stick.ota", 0);
     harness.connectStick();
     stick.setStickUpdateInfo(0x020000, "stick.ota");
     stick.startStickUpdate();

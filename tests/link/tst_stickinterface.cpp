@@ -37,7 +37,7 @@ private slots:
 void tst_StickInterface::queryNextImageReplyExample()
 {
     StickHarness harness;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
     harness.writeImage("ctl.ota", 0x12345);
     harness.connectStick();
     harness.stick->startDeviceUpdate(true);
@@ -91,7 +91,7 @@ void tst_StickInterface::connectWhileConnected()
 {
     StickHarness harness;
     harness.connectStick();
-    QCOMPARE(harness.stick->stickUpdateState(), int(StickInterface::eStickUpdateStateIdle));
+    QCOMPARE(harness.stick->stickUpdateState(), int(OtaServer::eStickUpdateStateIdle));
     QCOMPARE(harness.reply(command(7, 0x01)), QByteArray::fromHex("040700"));
 
     // The stick restarted: accepted again, and the filter starts over.
@@ -114,7 +114,7 @@ void tst_StickInterface::repeatedSequenceNumber()
 {
     QFETCH(QString, effect);
     StickHarness harness;
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
     harness.writeImage("ctl.ota", 1000);
     harness.connectStick();
 

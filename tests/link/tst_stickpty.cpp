@@ -2,13 +2,13 @@
 #include <QFile>
 #include <QtTest>
 
-#include "bridge/CProg2Gui.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/FrameCodec.h"
 #include "link/FrameDeframer.h"
 #include "link/StickInterface.h"
+#include "support/FakeServices.h"
 #include "support/PseudoTerminal.h"
 #include "support/StickFrames.h"
 #include "support/TestSettings.h"
@@ -56,10 +56,10 @@ void tst_StickPty::handshakeAndQueryOnTheLine()
     image.write(QByteArray(0x12345, 'x'));
     image.close();
 
-    CProg2Gui bridge;
-    StickInterface* stick = bridge.stickInterface();
+    FakeServices services;
+    StickInterface* stick = services.stick();
     QVERIFY(stick->serialPortHandler().isPortOpen());
-    theFileModel->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    services.files()->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
 
     QVERIFY(pty.write(QByteArray::fromHex("7e01f1e17e")));
     QByteArray wire;
@@ -94,8 +94,8 @@ void tst_StickPty::linkLossResetsNetworkTexts()
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
     settings.settings()->setValue("serial/ports", QStringList{pty.slavePath()});
-    CProg2Gui bridge;
-    StickInterface* stick = bridge.stickInterface();
+    FakeServices services;
+    StickInterface* stick = services.stick();
 
     QVERIFY(pty.write(QByteArray::fromHex("7e01f1e17e")));
     QCOMPARE(readFrame(pty), QByteArray::fromHex("02"));

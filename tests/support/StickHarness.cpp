@@ -12,15 +12,16 @@ StickHarness::StickHarness()
 {
     CSerialPortHandler::setPortListFunction([] { return QStringList(); });
     QDir().mkpath(getUpdatePath());
-    bridge = new CProg2Gui;
-    stick = bridge->stickInterface();
-    model = bridge->deviceModel();
+    services = new FakeServices;
+    stick = services->stick();
+    model = services->deviceModel();
+    files = services->files();
     QObject::connect(stick, &StickInterface::frameSent, [this](const QByteArray& _body) { m_sent.append(_body); });
 }
 
 StickHarness::~StickHarness()
 {
-    delete bridge;
+    delete services;
     CSerialPortHandler::setPortListFunction(nullptr);
 }
 

@@ -4,14 +4,16 @@
 #include <QList>
 #include <QString>
 
+#include "FakeServices.h"
 #include "TestSettings.h"
-#include "bridge/CProg2Gui.h"
 
+class FirmwareUpdateFileModel;
 class StickInterface;
 class ZigBeeDeviceModel;
 
-// A bridge with its stick interface and device list in fresh settings, with
-// no serial port to search. Frames go in through rxFrame; every frame the
+// The stick interface with the device list and the file list, wired as the
+// bridge wires them but without it (FakeServices), in fresh settings, with no
+// serial port to search. Frames go in through rxFrame; every frame the
 // stick interface sends is collected.
 class StickHarness
 {
@@ -30,9 +32,10 @@ public:
     static QByteArray imageBytes(int _size);
 
     TestSettings settings;
-    CProg2Gui* bridge = nullptr;
+    FakeServices* services = nullptr;
     StickInterface* stick = nullptr;
     ZigBeeDeviceModel* model = nullptr;
+    FirmwareUpdateFileModel* files = nullptr;
 
 private:
     QList<QByteArray> m_sent;

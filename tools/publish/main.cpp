@@ -107,7 +107,7 @@ int verifyCommand(const QStringList& _args)
         return fail(QString("cannot load public key '%1'").arg(keyFile.fileName()));
     const QString file = files.first();
     const QString sigFile = Publisher::signatureFileName(file);
-    if (!wrapper.verifySigFile(file.toStdString().c_str(), sigFile.toStdString().c_str())) {
+    if (!wrapper.verifySigFile(file, sigFile)) {
         std::printf("signature does NOT hold: %s\n", qPrintable(file));
         return ExitFailed;
     }

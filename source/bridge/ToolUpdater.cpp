@@ -1,0 +1,174 @@
+#include "ToolUpdater.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStringList>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <shellapi.h>
+#endif
+
+#include "common/FileVersionInfo.h"
+#include "common/log.h"
+#include "common/settings.h"
+#include "content/backupIni.h"
+
+namespace {
+// The command interpreter's own tools by full path: a folder early in PATH
+// (a Unix tool set, say) may hold other programs of the same names.
+const char* const kSystemTool = "\"%SystemRoot%\\System32\\%1\"";
+
+QString systemTool(const char* _name)
+{
+    return QString(kSystemTool).arg(_name);
+}
+} // namespace
+
+QString ToolUpdater::getUpdateStarterPath()
+{
+    return QString("%1/updateStarter.cmd").arg(getUpdatePath());
+}
+
+QString ToolUpdater::cmdQuoted(const QString& _path)
+{
+    // Between double quotes cmd takes every character literally except '%'
+    // (expanded in every line of a script, doubled it stands for itself) and,
+    // with delayed expansion on, '!' and '^'; the script turns that off. A
+    // double quote would end the quoting and a line break the command.
+    for (const QChar c : _path) {
+        if (c == '"' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QString();
+    }
+    if (_path.isEmpty())
+        return QString();
+    return "\"" + QString(_path).replace("%", "%%") + "\"";
+}
+
+QString ToolUpdater::shellQuoted(const QString& _text)
+{
+    return "'" + QString(_text).replace("'", "'\\''") + "'";
+}
+
+QString ToolUpdater::windowsUpdateScript(const QString& _newFile, const QString& _applFilePath, qint64 _pid)
+{
+    const QString newFile = cmdQuoted(QString(_newFile).replace('/', '\\'));
+    const QString applFilePath = cmdQuoted(_applFilePath);
+    if (newFile.isEmpty() || applFilePath.isEmpty())
+        return QString();
+
+    // The code page is switched in the first line, which cmd still reads in
+    // the console's own code page; it reads each later line anew from the
+    // file, as UTF-8. CR LF: cmd finds labels unreliably in LF-only files.
+    QStringList lines;
+    lines << QString("@%1 65001 >nul").arg(systemTool("chcp.com")) << "@echo off"
+          << "setlocal DisableDelayedExpansion";
+    if (_pid > 0) {
+        // tasklist lists the process as "<image>","<pid>",... while it runs
+        // and prints a note otherwise; find fails when the process is gone.
+        // find takes two double quotes for one.
+        lines << ":waitForTool"
+              << QString("%1 /FI \"PID eq %2\" /NH /FO CSV 2>nul | %3 \",\"\"%2\"\",\" >nul")
+                     .arg(systemTool("tasklist.exe"), QString::number(_pid), systemTool("find.exe"))
+              << "if errorlevel 1 goto toolEnded" << QString("%1 /t 1 /nobreak >nul").arg(systemTool("timeout.exe"))
+              << "goto waitForTool"
+              << ":toolEnded";
+    }
+    // cmd waits for the new file, whatever kind of program it is; the quoted
+    // word before the switches is the window title that start expects.
+    lines << newFile << QString("start \"dummy_titel\" /NORMAL %1 /UPDATE").arg(applFilePath) << "exit";
+    return lines.join("\r\n") + "\r\n";
+}
+
+QString ToolUpdater::posixUpdateScript(const QString& _newFile, const QString& _applFilePath, qint64 _pid)
+{
+    // The downloaded file carries no execute permission. Whatever it does,
+    // the tool is started again afterwards.
+    const QString newFile = shellQuoted(_newFile);
+    QString text = "#!/bin/sh\n";
+    if (_pid > 0)
+        text += QString("while kill -0 %1 2>/dev/null; do sleep 1; done\n").arg(_pid);
+    return text + QString("chmod u+x %1\n%1\nexec %2 /UPDATE\n").arg(newFile, shellQuoted(_applFilePath));
+}
+
+QString ToolUpdater::restartProgram() const
+{
+    return m_restartProgram.isEmpty() ? QCoreApplication::applicationFilePath() : m_restartProgram;
+}
+
+qint64 ToolUpdater::waitPid() const
+{
+    return m_waitPid > 0 ? m_waitPid : QCoreApplication::applicationPid();
+}
+
+bool ToolUpdater::fail(const QString& _logText, const QString& _userText)
+{
+    LOG(lcBridge, _logText);
+    m_errorText = _userText;
+    return false;
+}
+
+bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
+{
+    m_errorText.clear();
+    const QString fileName = _applVersion.m_update.fileName;
+    const QString newFile = QString("%1/%2").arg(getUpdatePath(), fileName);
+    const QString quotedNewFile = QDir::toNativeSeparators("\"" + newFile + "\"");
+    const QString applFilePath = restartProgram();
+    LOG(lcBridge, QString("ver %1, file %2 %3").arg(_applVersion.updateVersionString(), quotedNewFile, applFilePath));
+
+    const QString notStarted =
+        tr("The tool update could not be started. The tool keeps running in its current version.");
+    // Without the package the script would only start the old tool again.
+    if (!isPlainFileName(fileName) || !QFileInfo(newFile).isFile())
+        return fail(QString("missing tool package '%1'").arg(newFile),
+                    tr("The new version of the tool is missing. Download it again."));
+
+#ifdef Q_OS_WIN
+    const QString text = windowsUpdateScript(newFile, applFilePath, waitPid());
+#else
+    const QString text = posixUpdateScript(newFile, applFilePath, waitPid());
+#endif
+    if (text.isEmpty())
+        return fail(QString("can not quote '%1' or '%2' for the script").arg(newFile, applFilePath), notStarted);
+
+    // All or nothing: a script cut short must not run, and an old one must
+    // not run in its place.
+    const QString scriptPath = getUpdateStarterPath();
+    const QByteArray bytes = text.toUtf8();
+    QSaveFile script(scriptPath);
+    if (!script.open(QIODevice::WriteOnly) || script.write(bytes) != bytes.size() || !script.commit()) {
+        return fail(QString("can not write '%1': %2").arg(scriptPath, script.errorString()),
+                    tr("The tool update could not be prepared: the folder %1 cannot be written. The tool keeps "
+                       "running in its current version.")
+                        .arg(QDir::toNativeSeparators(getUpdatePath())));
+    }
+
+    if (!startUpdateScript(scriptPath)) {
+        QFile::remove(scriptPath);
+        return fail(QString("can not start '%1'").arg(scriptPath), notStarted);
+    }
+    return true;
+}
+
+bool ToolUpdater::startUpdateScript(const QString& _scriptPath)
+{
+#ifdef Q_OS_WIN
+    // The wide call: the update folder lies in the user's profile, whose
+    // name need not fit the ANSI code page.
+    const QString nativePath = QDir::toNativeSeparators(_scriptPath);
+    const qintptr result = reinterpret_cast<qintptr>(ShellExecuteW(
+        nullptr, L"open", reinterpret_cast<LPCWSTR>(nativePath.utf16()), nullptr, nullptr, SW_SHOWMINIMIZED));
+    LOG(lcBridge, QString("ShellExecuteW %1").arg(result));
+    return result > 32;
+#else
+    // The shell runs on its own and outlives the tool.
+    qint64 pid = 0;
+    const bool started = QProcess::startDetached("/bin/sh", QStringList{_scriptPath}, QString(), &pid);
+    LOG(lcBridge, QString("startDetached %1, pid %2").arg(started ? "true" : "false").arg(pid));
+    return started;
+#endif
+}

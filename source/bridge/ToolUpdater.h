@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+class FileVersionInfo;
+
+// The tool's self-update. A click on "Update Tool" writes a small script into
+// the update folder and starts it as a process of its own; the tool then
+// quits. The script waits until the tool's process has ended, runs the
+// downloaded package and starts the tool again with "/UPDATE".
+//
+// On Windows the script is a ".cmd" file for the command interpreter, started
+// through the shell; elsewhere a POSIX shell script run by /bin/sh. Both are
+// written UTF-8 encoded without byte order mark: the ".cmd" text switches the
+// console to code page 65001 (UTF-8) in its first line, which is pure ASCII,
+// so that every later line, paths with any characters included, is read as
+// written. A file in the console's OEM code page could not hold every path a
+// user's folders may have.
+class ToolUpdater
+{
+    Q_DECLARE_TR_FUNCTIONS(ToolUpdater)
+
+public:
+    // "updateStarter.cmd" in the update folder, whatever the system.
+    static QString getUpdateStarterPath();
+
+    // The script for the Windows command interpreter, with CR LF line ends:
+    // code page UTF-8, delayed expansion off, wait while process _pid runs,
+    // run _newFile (written with backslashes) and wait for it, start
+    // _applFilePath (as given) with "/UPDATE" in a window of its own, end.
+    // Empty when a path holds a character that no quoting protects in a
+    // command line (a double quote, a control character); Windows allows
+    // neither in file names. No wait when _pid is not above 0.
+    static QString windowsUpdateScript(const QString& _newFile, const QString& _applFilePath, qint64 _pid);
+    // The same steps as a POSIX shell script.
+    static QString posixUpdateScript(const QString& _newFile, const QString& _applFilePath, qint64 _pid);
+    // _path in double quotes as one word of a command interpreter's line:
+    // '%' is doubled, everything else cmd would act on ('&', '|', '<', '>',
+    // '^', '(', ')' and, with delayed expansion off, '!') stays literal
+    // between the quotes. Empty when _path cannot be quoted (see above).
+    static QString cmdQuoted(const QString& _path);
+    // _text in single quotes as one word of a POSIX shell's line.
+    static QString shellQuoted(const QString& _text);
+
+    // The program the update script starts again; the running executable
+    // unless set otherwise (tests start a harmless stand-in).
+    QString restartProgram() const;
+    void setRestartProgram(const QString& _program) { m_restartProgram = _program; }
+    // The process the script waits for; this process unless set otherwise
+    // (tests let the script wait for a stand-in).
+    qint64 waitPid() const;
+    void setWaitPid(qint64 _pid) { m_waitPid = _pid; }
+
+    // Writes the script for the pending update of _applVersion and starts
+    // it. True when the script runs: the tool is to quit now. On false
+    // nothing was started, the tool goes on as before and errorText() says
+    // what went wrong, for the user.
+    bool updateTool(const FileVersionInfo& _applVersion);
+    QString errorText() const { return m_errorText; }
+
+    // Starts the script as a process that outlives the tool.
+    bool startUpdateScript(const QString& _scriptPath);
+
+private:
+    bool fail(const QString& _logText, const QString& _userText);
+
+    QString m_restartProgram;
+    qint64 m_waitPid = 0;
+    QString m_errorText;
+};

@@ -1,0 +1,3 @@
+#include "FirmwareCatalog.h"
+
+FirmwareCatalog* theFileModel = nullptr;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QtGlobal>
+
+class FirmwareUpdate;
+
+// What the device records and the OTA server need from the firmware file
+// list: the record held for a device type and whether a client can be
+// offered something newer. The list itself lives in the content layer.
+class FirmwareCatalog
+{
+public:
+    virtual ~FirmwareCatalog() = default;
+
+    // The record of _devType, or null when the tool knows no file of that type.
+    virtual FirmwareUpdate* findByDevType(quint16 _devType) const = 0;
+    // Whether a client of _devType running _version can be offered a newer file.
+    virtual bool isUpdatePossible(quint16 _devType, quint32 _version) const = 0;
+};
+
+// The one firmware file list of the process; null until the bridge created it.
+extern FirmwareCatalog* theFileModel;

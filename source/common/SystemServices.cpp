@@ -1,0 +1,3 @@
+#include "SystemServices.h"
+
+SystemServices* theBridge = nullptr;
