@@ -34,32 +34,51 @@ constexpr int kMaxEchoBody = FrameCodec::kMaxFrameBytes + 8;
 struct Scratch
 {
     FrameDeframer deframer;
-    std::vector<QByteArray> chunks;
     Frames frames;
     Frames again;
+    QByteArray piece; // points into the input, chunk after chunk
     QByteArray stream;
     QByteArray wire;
 };
 Scratch* s_scratch = nullptr;
 
-// Deframes the chunks into _frames with a cleared deframer; checks the memory
-// it holds after every chunk.
-void deframe(const QByteArray* _chunks, std::size_t _count, Frames& _frames)
+void empty(QByteArray& _buffer);
+
+// Checks the memory the deframer holds between chunks.
+void checkHeld(const FrameDeframer& _deframer)
+{
+    FUZZ_CHECK(_deframer.pendingBytes() <= FrameCodec::kMaxFrameBytes + 1);
+    FUZZ_CHECK(_deframer.heldBytes() <= FrameCodec::kMaxFrameBytes + 1);
+}
+
+// Deframes the input in the chunks it describes into _frames, with a cleared
+// deframer; gathers the chunks' bytes in one piece in the scratch stream.
+void deframeChunks(const char* _data, int _size, Frames& _frames)
+{
+    Scratch& scratch = *s_scratch;
+    scratch.deframer.clear();
+    _frames.clear();
+    empty(scratch.stream);
+    const FrameDeframer::FrameHandler collect = [&_frames](const QByteArray& _body) { _frames.push_back(_body); };
+    for (int pos = 0; pos < _size;) {
+        const int length = qMin(int(quint8(_data[pos])), _size - pos - 1);
+        // Reused: no allocation per chunk.
+        scratch.piece.setRawData(_data + pos + 1, uint(length));
+        scratch.stream.append(scratch.piece);
+        scratch.deframer.feed(scratch.piece, collect);
+        checkHeld(scratch.deframer);
+        pos += 1 + length;
+    }
+}
+
+// Deframes one piece into _frames with a cleared deframer.
+void deframe(const QByteArray& _stream, Frames& _frames)
 {
     FrameDeframer& deframer = s_scratch->deframer;
     deframer.clear();
     _frames.clear();
-    const FrameDeframer::FrameHandler collect = [&_frames](const QByteArray& _body) { _frames.push_back(_body); };
-    for (std::size_t i = 0; i < _count; ++i) {
-        deframer.feed(_chunks[i], collect);
-        FUZZ_CHECK(deframer.pendingBytes() <= FrameCodec::kMaxFrameBytes + 1);
-        FUZZ_CHECK(deframer.heldBytes() <= FrameCodec::kMaxFrameBytes + 1);
-    }
-}
-
-void deframe(const QByteArray& _stream, Frames& _frames)
-{
-    deframe(&_stream, 1, _frames);
+    deframer.feed(_stream, [&_frames](const QByteArray& _body) { _frames.push_back(_body); });
+    checkHeld(deframer);
 }
 
 // A buffer that keeps its memory when emptied.
@@ -83,19 +102,10 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 {
     Scratch& scratch = *s_scratch;
-    // The chunks point into the input; the stream is their bytes in one piece.
     const char* data = reinterpret_cast<const char*>(_data);
     const int size = int(qMin<size_t>(_size, INT32_MAX / 4));
-    scratch.chunks.clear();
-    empty(scratch.stream);
-    for (int pos = 0; pos < size;) {
-        const int length = qMin(int(quint8(data[pos])), size - pos - 1);
-        scratch.chunks.push_back(QByteArray::fromRawData(data + pos + 1, length));
-        scratch.stream.append(data + pos + 1, length);
-        pos += 1 + length;
-    }
-
-    deframe(scratch.chunks.data(), scratch.chunks.size(), scratch.frames);
+    deframeChunks(data, size, scratch.frames);
+    // The same stream in one piece gives the same frames.
     const int pending = scratch.deframer.pendingBytes();
     deframe(scratch.stream, scratch.again);
     FUZZ_CHECK(scratch.again == scratch.frames);
@@ -128,7 +138,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 
     // Every block allocated for this input is freed again: libFuzzer runs an
     // input once more with leak detection when the counts differ.
-    scratch.chunks.clear(); // raw data, but each with a header of its own
     scratch.frames.clear();
     scratch.again.clear();
     scratch.deframer.clear();

@@ -10,6 +10,21 @@ quint16 FrameCodec::crc16(const char* _data, int _size)
     return crc ^ 0xFFFF;
 }
 
+quint16 FrameCodec::crc16Escaped(const char* _data, int _size)
+{
+    quint16 crc = 0xFFFF;
+    for (int i = 0; i < _size; ++i) {
+        char byte = _data[i];
+        if (byte == kEscape) {
+            if (++i == _size)
+                break; // a lone escape at the end stands for nothing
+            byte = static_cast<char>(_data[i] ^ 0x20);
+        }
+        crc = crcUpdate(crc, static_cast<uchar>(byte));
+    }
+    return crc ^ 0xFFFF;
+}
+
 namespace {
 inline char* putEscaped(char* _out, char _byte)
 {

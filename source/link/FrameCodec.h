@@ -37,6 +37,8 @@ public:
     // CRC-16/X-25 of a block: initial value 0xFFFF, final XOR 0xFFFF.
     static quint16 crc16(const char* _data, int _size);
     static quint16 crc16(const QByteArray& _data) { return crc16(_data.constData(), _data.size()); }
+    // The same of the bytes an escaped block stands for, without unescaping it first.
+    static quint16 crc16Escaped(const char* _data, int _size);
 
     // Frames a body: CRC, escaping and both delimiters.
     static QByteArray encode(const QByteArray& _body);

@@ -10,6 +10,12 @@ QString dump(const char* _data, int _size)
 {
     return byteArrayToHex(QByteArray::fromRawData(_data, _size), FrameCodec::kMaxLoggedBytes);
 }
+
+QString skippedFrameText(const char* _escaped, int _size)
+{
+    const QByteArray frame = FrameCodec::unescape(_escaped, _size);
+    return QString("skiped frame:  %1 bytes '%2'").arg(frame.size()).arg(dump(frame.constData(), frame.size()));
+}
 } // namespace
 
 void FrameDeframer::clear()
@@ -63,7 +69,9 @@ void FrameDeframer::feed(const QByteArray& _chunk, const FrameHandler& _onFrame)
             pos = end;
             continue;
         }
-        checkFrame(FrameCodec::unescape(data + pos + 1, length), _onFrame);
+        QByteArray body;
+        if (checkFrame(data + pos + 1, length, body))
+            _onFrame(body);
         pos = end + 1;
     }
 }
@@ -94,9 +102,11 @@ int FrameDeframer::continueFrame(const QByteArray& _chunk, const FrameHandler& _
         return end;
     }
     m_frame.append(_chunk.constData(), end);
-    QByteArray frame = FrameCodec::unescape(m_frame.constData() + 1, m_frame.size() - 1);
+    QByteArray body;
+    const bool good = checkFrame(m_frame.constData() + 1, m_frame.size() - 1, body);
     m_frame.clear();
-    checkFrame(std::move(frame), _onFrame);
+    if (good)
+        _onFrame(body);
     return end + 1;
 }
 
@@ -113,17 +123,18 @@ void FrameDeframer::keepPartialFrame(const char* _data, int _size)
     m_frame.append(_data, _size);
 }
 
-void FrameDeframer::checkFrame(QByteArray _frame, const FrameHandler& _onFrame)
+bool FrameDeframer::checkFrame(const char* _escaped, int _size, QByteArray& _body)
 {
-    const quint16 residue = FrameCodec::crc16(_frame);
+    const quint16 residue = FrameCodec::crc16Escaped(_escaped, _size);
     if (residue == FrameCodec::kGoodResidue) {
-        _frame.chop(2);
-        _onFrame(_frame);
-        return;
+        _body = FrameCodec::unescape(_escaped, _size);
+        _body.chop(2);
+        return true;
     }
     LOG(lcLink, QString("skip frame due to wrong crc:  0x%1").arg(residue, 4, 16, QChar('0')));
-    LOG(lcLink,
-        QString("skiped frame:  %1 bytes '%2'").arg(_frame.size()).arg(dump(_frame.constData(), _frame.size())));
+    // Unescaped only when the line is logged.
+    LOG(lcLink, skippedFrameText(_escaped, _size));
+    return false;
 }
 
 void FrameDeframer::logOverlongFrame(const char* _data, int _size)

@@ -36,7 +36,9 @@ private:
     // Keeps the partial frame at the end of a chunk, or drops it when it is
     // already too long.
     void keepPartialFrame(const char* _data, int _size);
-    static void checkFrame(QByteArray _frame, const FrameHandler& _onFrame);
+    // Checks the CRC of a frame's escaped bytes; a good frame's body goes
+    // to _body, a bad frame is logged. Nothing is copied for a bad frame.
+    static bool checkFrame(const char* _escaped, int _size, QByteArray& _body);
     static void logOverlongFrame(const char* _data, int _size);
 
     // The partial frame: 0x7E and the bytes after it, none of them 0x7E.
