@@ -35,6 +35,12 @@ void tst_FrameCodec::checkValue()
     QCOMPARE(FrameCodec::crc16(QByteArray::fromHex("04 7e")), quint16(0xF2DE));
     // Body plus its CRC (low byte first) leaves the good-frame residue.
     QCOMPARE(FrameCodec::crc16(QByteArray::fromHex("01 f1 e1")), FrameCodec::kGoodResidue);
+    // Over escaped bytes: the same as over what they stand for, a lone escape at the end standing for nothing.
+    for (const char* escaped : {"04 7d 5e de f2", "7d 5d 7d 5e 00 7d", "7d", ""}) {
+        const QByteArray bytes = QByteArray::fromHex(escaped);
+        QCOMPARE(FrameCodec::crc16Escaped(bytes.constData(), bytes.size()),
+                 FrameCodec::crc16(FrameCodec::unescape(bytes.constData(), bytes.size())));
+    }
 }
 
 void tst_FrameCodec::byteUpdateEqualsBitwiseDefinition()
