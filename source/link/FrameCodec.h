@@ -13,9 +13,10 @@ public:
 
     // The longest frame either side sends is a command reply carrying an
     // image block response with 40 bytes of data: 77 bytes of body, 79 with
-    // the CRC, at most 158 on the wire once every byte is escaped. Whatever the
-    // stick relays from the radio fits a 127-byte 802.15.4 frame: with the
-    // 23 bytes of command header and the CRC at most 152 bytes, 304 escaped.
+    // the CRC, at most 158 between the delimiters once every byte is escaped.
+    // Whatever the stick relays from the radio fits a 127-byte 802.15.4 frame:
+    // with the 23 bytes of command header and the CRC at most 152 bytes, 304
+    // escaped.
     // A frame with more than kMaxFrameBytes between its delimiters (more than
     // three times that) cannot come from a working stick; it is dropped
     // before it is held, so memory stays bounded whatever the line carries.
