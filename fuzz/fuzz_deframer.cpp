@@ -42,7 +42,13 @@ struct Scratch
 };
 Scratch* s_scratch = nullptr;
 
-void empty(QByteArray& _buffer);
+// A buffer that keeps its memory when emptied.
+void empty(QByteArray& _buffer)
+{
+    if (!_buffer.isDetached() || _buffer.capacity() == 0)
+        _buffer.reserve(4096);
+    _buffer.resize(0);
+}
 
 // Checks the memory the deframer holds between chunks.
 void checkHeld(const FrameDeframer& _deframer)
@@ -79,14 +85,6 @@ void deframe(const QByteArray& _stream, Frames& _frames)
     _frames.clear();
     deframer.feed(_stream, [&_frames](const QByteArray& _body) { _frames.push_back(_body); });
     checkHeld(deframer);
-}
-
-// A buffer that keeps its memory when emptied.
-void empty(QByteArray& _buffer)
-{
-    if (!_buffer.isDetached() || _buffer.capacity() == 0)
-        _buffer.reserve(4096);
-    _buffer.resize(0);
 }
 } // namespace
 
