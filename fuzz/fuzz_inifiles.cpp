@@ -30,6 +30,7 @@
 #include "bridge/CProg2Gui.h"
 #include "common/FirmwareUpdate.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDevice.h"
 
@@ -140,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
     const QMap<QString, QByteArray> before = snapshot(root.path());
     {
         CProg2Gui bridge;
-        bridge.preProcessBackupIni();
+        BackupIni::preProcessBackupIni();
         bridge.processProductionIni();
         bridge.loadBackupIni();
         // The averages read from the files take a measured update, as after
@@ -148,8 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
         QSettings backup(updateDir + "/backup.ini", QSettings::IniFormat);
         for (const QString& group : backup.childGroups()) {
             const quint16 devType = quint16(backup.value(group + "/id").toUInt());
-            if (FirmwareUpdate* record = bridge.fileModel()->findByDevType(devType))
-                record->updateDuration(kMeasuredSeconds);
+            FirmwareUpdate* record = bridge.fileModel()->findByDevType(devType);
+            if (record && record->updateDuration(kMeasuredSeconds))
+                BackupIni::recordDuration(devType, record->m_duration);
         }
     }
     FuzzEnvironment::processEvents();

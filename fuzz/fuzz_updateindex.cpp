@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 {
     const QByteArray index(reinterpret_cast<const char*>(_data), int(_size));
-    QStringList records;
+    QList<UpdateIndex::Record> records;
     const UpdateIndex::Outcome_t outcome = UpdateIndex::evaluate(index, records);
     FUZZ_CHECK(outcome != UpdateIndex::eOutcomeQueryInvalid); // the query is ours, not the input's
     if (outcome != UpdateIndex::eOutcomeOk) {
@@ -37,10 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 
     FirmwareUpdateFileModel model;
     QList<quint16> devTypes;
-    for (const QString& record : records) {
-        FUZZ_CHECK(!xmlAttribute(record, "devid").isEmpty());
+    for (const UpdateIndex::Record& record : records) {
         model.updateFirmwareFileData(record);
-        devTypes.append(quint16(xmlAttribute(record, "devid").toUInt()));
+        devTypes.append(record.devType);
     }
     FUZZ_CHECK(model.rowCount() <= records.size());
     for (const quint16 devType : devTypes) {

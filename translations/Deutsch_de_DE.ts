@@ -2,19 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en_GB">
 <context>
+    <name>AboutDialog</name>
+    <message>
+        <location filename="../resources/AboutDialog.qml" line="+13"/>
+        <source>Program Information</source>
+        <translation>Programminformationen</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Version: </source>
+        <translation>Version: </translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Licence information:</source>
+        <translation>Lizenzinformationen:</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+512"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+365"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. Alle Rechte vorbehalten.</translation>
     </message>
     <message>
-        <location line="+340"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Verbinden Sie einen Lumoran-USB-Stick mit dem Computer.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Select the device software to be updated from the list.</source>
         <translation>Wählen Sie in der Liste die Gerätesoftware aus, die aktualisiert werden soll.</translation>
     </message>
@@ -24,18 +47,18 @@
         <translation>Klicken Sie auf &lt;em&gt;„Herunterladen“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Grant the USB stick access to the ZigBee network.</source>
         <translation>Geben Sie dem USB-Stick Zugang zum ZigBee-Netzwerk.</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location line="+20"/>
+        <location line="+26"/>
         <source>Proceed as follows:</source>
         <translation>Gehen Sie dabei so vor:</translation>
     </message>
     <message>
-        <location line="-18"/>
+        <location line="-24"/>
         <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
         <translation>Drücken Sie an einem Bedienelement beide Tasten der oberen Wippe und halten Sie sie gedrückt, um das Netzwerk zu öffnen.</translation>
     </message>
@@ -60,7 +83,7 @@
         <translation>Der Lumoran-USB-Stick und die ZLL-Bedienelemente verständigen sich per Funk. Die Reichweite hängt von den baulichen Gegebenheiten ab.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
         <translation>Der Lumoran-USB-Stick konnte keinem ZLL-Netzwerk beitreten.</translation>
     </message>
@@ -70,7 +93,7 @@
         <translation>Klicken Sie noch einmal auf &lt;em&gt;„Neues Netzwerk beitreten“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Start the update of the ZLL devices.</source>
         <translation>Starten Sie die Aktualisierung der ZLL-Geräte.</translation>
     </message>
@@ -90,7 +113,7 @@
         <translation>Klicken Sie auf &lt;em&gt;„Geräte aktualisieren“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>The update can be started even if all devices are not yet displayed.</source>
         <translation>Die Aktualisierung kann beginnen, auch wenn noch nicht alle Geräte angezeigt werden.</translation>
     </message>
@@ -105,12 +128,12 @@
         <translation>Werden batteriebetriebene Bedienelemente nicht angezeigt, ist vielleicht ihre Batterie schwach. Bitte tauschen Sie die Batterie.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>Wait until stick is updated. This may take several minutes.</source>
         <translation>Warten Sie, bis der Stick aktualisiert ist. Das kann einige Minuten dauern.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
         <translation>&lt;b&gt;Warten Sie, bis alle Geräte aktualisiert sind.&lt;/b&gt;</translation>
     </message>
@@ -120,12 +143,12 @@
         <translation>Die verbleibende Zeit wird unter der Geräteliste angezeigt.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
         <translation>Warten Sie, bis das Tool aktualisiert ist. Das Tool wird geschlossen und startet von selbst neu.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+9"/>
         <source>No connection to update server</source>
         <translation>Keine Verbindung zum Update-Server</translation>
     </message>
@@ -163,6 +186,108 @@
         <location line="+1"/>
         <source>Contacting server...</source>
         <translation>Server wird kontaktiert...</translation>
+    </message>
+</context>
+<context>
+    <name>DevicesBox</name>
+    <message>
+        <location filename="../resources/DevicesBox.qml" line="+29"/>
+        <location line="+38"/>
+        <source>Devices</source>
+        <translation>Geräte</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Update Devices</source>
+        <translation>Geräte aktualisieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Update devices with new firmware.</source>
+        <translation>Geräte mit neuer Firmware aktualisieren.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel update.</source>
+        <translation>Aktualisierung abbrechen.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Device update</source>
+        <translation>Geräteaktualisierung</translation>
+    </message>
+</context>
+<context>
+    <name>FilesBox</name>
+    <message>
+        <location filename="../resources/FilesBox.qml" line="+33"/>
+        <source>Files</source>
+        <translation>Dateien</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>All Files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>Firmware files</source>
+        <translation>Firmware-Dateien</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Select for download</source>
+        <translation>Zum Herunterladen auswählen</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Device</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Download</source>
+        <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Download new device firmware versions.</source>
+        <translation>Neue Firmware-Versionen für die Geräte herunterladen.</translation>
     </message>
 </context>
 <context>
@@ -219,191 +344,73 @@
     </message>
 </context>
 <context>
+    <name>HelpBox</name>
+    <message>
+        <location filename="../resources/HelpBox.qml" line="+12"/>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+</context>
+<context>
     <name>Merovan</name>
     <message>
-        <location filename="../resources/Merovan.qml" line="+28"/>
+        <location filename="../resources/Merovan.qml" line="+32"/>
         <source>No error!</source>
         <translation>Kein Fehler!</translation>
     </message>
     <message>
-        <location line="+143"/>
+        <location line="+19"/>
+        <source>Updated</source>
+        <translation>Aktualisiert</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed, will be tried again</source>
+        <translation>Fehlgeschlagen, wird erneut versucht</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>update to</source>
+        <translation>Aktualisierung auf</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Note:</source>
+        <translation>Hinweis:</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>Language and manual</source>
+        <translation>Sprache und Handbuch</translation>
+    </message>
+    <message>
+        <location line="+23"/>
         <source>Show manual</source>
         <translation>Handbuch anzeigen</translation>
     </message>
     <message>
-        <location line="+27"/>
-        <source>Tool</source>
-        <translation>Tool</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <location line="+61"/>
-        <source>Version:</source>
-        <translation>Version:</translation>
-    </message>
-    <message>
-        <location line="-48"/>
-        <source>Info...</source>
-        <translation>Info...</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Show program information</source>
-        <translation>Programminformationen anzeigen</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>Update Tool</source>
-        <translation>Tool aktualisieren</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Install the new program version</source>
-        <translation>Neue Programmversion installieren</translation>
-    </message>
-    <message>
-        <location line="+21"/>
-        <source>Stick</source>
-        <translation>Stick</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>Status:</source>
-        <translation>Status:</translation>
-    </message>
-    <message>
-        <location line="+18"/>
-        <source>Network:</source>
-        <translation>Netzwerk:</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>Join new network</source>
-        <translation>Neues Netzwerk beitreten</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Reset stick to factory new</source>
-        <translation>Stick auf Werkseinstellungen zurücksetzen</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>Update Stick</source>
-        <translation>Stick aktualisieren</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Install the new stick firmware version.</source>
-        <translation>Neue Firmware-Version des Sticks installieren.</translation>
-    </message>
-    <message>
-        <location line="+49"/>
-        <source>Files</source>
-        <translation>Dateien</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>All Files</source>
-        <translation>Alle Dateien</translation>
-    </message>
-    <message>
-        <location line="+59"/>
-        <source>Device</source>
-        <translation>Gerät</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <location line="+88"/>
-        <source>Version</source>
-        <translation>Version</translation>
-    </message>
-    <message>
-        <location line="-399"/>
-        <location line="+319"/>
-        <location line="+88"/>
-        <source>Progress</source>
-        <translation>Fortschritt</translation>
-    </message>
-    <message>
-        <location line="-68"/>
-        <source>Download</source>
-        <translation>Herunterladen</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Download new device firmware versions.</source>
-        <translation>Neue Firmware-Versionen für die Geräte herunterladen.</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>Devices</source>
-        <translation>Geräte</translation>
-    </message>
-    <message>
-        <location line="+29"/>
-        <source>Type</source>
-        <translation>Typ</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>Address</source>
-        <translation>Adresse</translation>
-    </message>
-    <message>
-        <location line="+37"/>
-        <source>Update Devices</source>
-        <translation>Geräte aktualisieren</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Update devices with new firmware.</source>
-        <translation>Geräte mit neuer Firmware aktualisieren.</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Cancel update.</source>
-        <translation>Aktualisierung abbrechen.</translation>
-    </message>
-    <message>
-        <location line="+41"/>
-        <source>Help</source>
-        <translation>Hilfe</translation>
-    </message>
-    <message>
-        <location line="+107"/>
-        <source>Program Information</source>
-        <translation>Programminformationen</translation>
-    </message>
-    <message>
-        <location line="+17"/>
-        <source>Version: </source>
-        <translation>Version: </translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>Licence information:</source>
-        <translation>Lizenzinformationen:</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>Close</source>
-        <translation>Schließen</translation>
-    </message>
-    <message>
-        <location line="+9"/>
+        <location line="+70"/>
         <source>Error Message</source>
         <translation>Fehlermeldung</translation>
     </message>
 </context>
 <context>
+    <name>ProgressCell</name>
+    <message>
+        <location filename="../resources/ProgressCell.qml" line="+10"/>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
-        <location filename="../source/common/common.cpp" line="+34"/>
+        <location filename="../source/common/common.cpp" line="+32"/>
         <source>V%1</source>
         <comment>prefixes the number with version shortcut</comment>
         <translation>V%1</translation>
@@ -439,7 +446,7 @@
         <translation>Fehlgeschlagen</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="+169"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="+180"/>
         <source>%1s</source>
         <comment>x seconds</comment>
         <translation>%1 s</translation>
@@ -458,9 +465,62 @@
     </message>
 </context>
 <context>
+    <name>StickBox</name>
+    <message>
+        <location filename="../resources/StickBox.qml" line="+26"/>
+        <source>Stick</source>
+        <translation>Stick</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Status:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Network:</source>
+        <translation>Netzwerk:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Join new network</source>
+        <translation>Neues Netzwerk beitreten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Reset stick to factory new</source>
+        <translation>Stick auf Werkseinstellungen zurücksetzen</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Update Stick</source>
+        <translation>Stick aktualisieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new stick firmware version.</source>
+        <translation>Neue Firmware-Version des Sticks installieren.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Stick update</source>
+        <translation>Stick-Aktualisierung</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Stick update:</source>
+        <translation>Stick-Aktualisierung:</translation>
+    </message>
+</context>
+<context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+297"/>
+        <location filename="../source/link/StickInterface.cpp" line="+288"/>
         <source>searching stick...</source>
         <translation>Stick wird gesucht...</translation>
     </message>
@@ -481,14 +541,14 @@
     </message>
     <message>
         <location line="+2"/>
-        <location line="+4"/>
-        <location line="+14"/>
-        <location line="+21"/>
+        <location line="+7"/>
+        <location line="+13"/>
+        <location line="+10"/>
         <source>unknown</source>
         <translation>unbekannt</translation>
     </message>
     <message>
-        <location line="-32"/>
+        <location line="-20"/>
         <source>disconnected</source>
         <translation>nicht verbunden</translation>
     </message>
@@ -508,10 +568,43 @@
         <translation>beigetreten</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+17"/>
         <source>Verification failed</source>
         <comment>stick update result</comment>
         <translation>Überprüfung fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>ToolBox</name>
+    <message>
+        <location filename="../resources/ToolBox.qml" line="+27"/>
+        <source>Tool</source>
+        <translation>Tool</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Info...</source>
+        <translation>Info...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show program information</source>
+        <translation>Programminformationen anzeigen</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Update Tool</source>
+        <translation>Tool aktualisieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new program version</source>
+        <translation>Neue Programmversion installieren</translation>
     </message>
 </context>
 <context>
@@ -535,7 +628,7 @@
 <context>
     <name>ZigBeeDeviceModel</name>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="-129"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="-140"/>
         <source>waits for update information...</source>
         <translation>wartet auf Update-Informationen...</translation>
     </message>
@@ -575,13 +668,13 @@
         <translation>unbekannt</translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+110"/>
         <source>%1 since %2</source>
         <comment>no activity since x</comment>
         <translation>%1 seit %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+366"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+495"/>
         <source>less than 1min</source>
         <translation>weniger als 1 min</translation>
     </message>

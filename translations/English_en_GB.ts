@@ -2,19 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="en_GB">
 <context>
+    <name>AboutDialog</name>
+    <message>
+        <location filename="../resources/AboutDialog.qml" line="+13"/>
+        <source>Program Information</source>
+        <translation>Program Information</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Version: </source>
+        <translation>Version: </translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Licence information:</source>
+        <translation>Licence information:</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+512"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+365"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
     <message>
-        <location line="+340"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Connect a Lumoran USB stick with a computer.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Select the device software to be updated from the list.</source>
         <translation>Select the device software to be updated from the list.</translation>
     </message>
@@ -24,18 +47,18 @@
         <translation>Actuate the &lt;em&gt;&quot;Download&quot;&lt;/em&gt; button.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Grant the USB stick access to the ZigBee network.</source>
         <translation>Grant the USB stick access to the ZigBee network.</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location line="+20"/>
+        <location line="+26"/>
         <source>Proceed as follows:</source>
         <translation>Proceed as follows:</translation>
     </message>
     <message>
-        <location line="-18"/>
+        <location line="-24"/>
         <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
         <translation>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</translation>
     </message>
@@ -60,7 +83,7 @@
         <translation>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>The Lumoran USB stick was not able to enter a ZLL network.</source>
         <translation>The Lumoran USB stick was not able to enter a ZLL network.</translation>
     </message>
@@ -70,7 +93,7 @@
         <translation>Actuate the &lt;em&gt;&quot;Join new network&quot;&lt;/em&gt; button again.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Start the update of the ZLL devices.</source>
         <translation>Start the update of the ZLL devices.</translation>
     </message>
@@ -90,7 +113,7 @@
         <translation>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>The update can be started even if all devices are not yet displayed.</source>
         <translation>The update can be started even if all devices are not yet displayed.</translation>
     </message>
@@ -105,12 +128,12 @@
         <translation>If battery operated control elements are not displayed, the cause could be a low capacity of the battery. Please replace the battery.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+8"/>
         <source>Wait until stick is updated. This may take several minutes.</source>
         <translation>Wait until stick is updated. This may take several minutes.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
         <translation>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</translation>
     </message>
@@ -120,12 +143,12 @@
         <translation>The remaining update time will be displayed under the device window.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+6"/>
         <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
         <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+9"/>
         <source>No connection to update server</source>
         <translation>No connection to update server</translation>
     </message>
@@ -163,6 +186,108 @@
         <location line="+1"/>
         <source>Contacting server...</source>
         <translation>Contacting server...</translation>
+    </message>
+</context>
+<context>
+    <name>DevicesBox</name>
+    <message>
+        <location filename="../resources/DevicesBox.qml" line="+29"/>
+        <location line="+38"/>
+        <source>Devices</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Address</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Update Devices</source>
+        <translation>Update Devices</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Update devices with new firmware.</source>
+        <translation>Update devices with new firmware.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel update.</source>
+        <translation>Cancel update.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Device update</source>
+        <translation>Device update</translation>
+    </message>
+</context>
+<context>
+    <name>FilesBox</name>
+    <message>
+        <location filename="../resources/FilesBox.qml" line="+33"/>
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>All Files</source>
+        <translation>All Files</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>Firmware files</source>
+        <translation>Firmware files</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Select for download</source>
+        <translation>Select for download</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Device</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Download</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Download new device firmware versions.</source>
+        <translation>Download new device firmware versions.</translation>
     </message>
 </context>
 <context>
@@ -219,191 +344,73 @@
     </message>
 </context>
 <context>
+    <name>HelpBox</name>
+    <message>
+        <location filename="../resources/HelpBox.qml" line="+12"/>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+</context>
+<context>
     <name>Merovan</name>
     <message>
-        <location filename="../resources/Merovan.qml" line="+28"/>
+        <location filename="../resources/Merovan.qml" line="+32"/>
         <source>No error!</source>
         <translation>No error!</translation>
     </message>
     <message>
-        <location line="+143"/>
+        <location line="+19"/>
+        <source>Updated</source>
+        <translation>Updated</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed, will be tried again</source>
+        <translation>Failed, will be tried again</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>update to</source>
+        <translation>update to</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Note:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>Language and manual</source>
+        <translation>Language and manual</translation>
+    </message>
+    <message>
+        <location line="+23"/>
         <source>Show manual</source>
         <translation>Show manual</translation>
     </message>
     <message>
-        <location line="+27"/>
-        <source>Tool</source>
-        <translation>Tool</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <location line="+61"/>
-        <source>Version:</source>
-        <translation>Version:</translation>
-    </message>
-    <message>
-        <location line="-48"/>
-        <source>Info...</source>
-        <translation>Info...</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Show program information</source>
-        <translation>Show program information</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>Update Tool</source>
-        <translation>Update Tool</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Install the new program version</source>
-        <translation>Install the new program version</translation>
-    </message>
-    <message>
-        <location line="+21"/>
-        <source>Stick</source>
-        <translation>Stick</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>Status:</source>
-        <translation>Status:</translation>
-    </message>
-    <message>
-        <location line="+18"/>
-        <source>Network:</source>
-        <translation>Network:</translation>
-    </message>
-    <message>
-        <location line="+15"/>
-        <source>Join new network</source>
-        <translation>Join new network</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Reset stick to factory new</source>
-        <translation>Reset stick to factory new</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>Update Stick</source>
-        <translation>Update Stick</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Install the new stick firmware version.</source>
-        <translation>Install the new stick firmware version.</translation>
-    </message>
-    <message>
-        <location line="+49"/>
-        <source>Files</source>
-        <translation>Files</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>All Files</source>
-        <translation>All Files</translation>
-    </message>
-    <message>
-        <location line="+59"/>
-        <source>Device</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <location line="+88"/>
-        <source>Version</source>
-        <translation>Version</translation>
-    </message>
-    <message>
-        <location line="-399"/>
-        <location line="+319"/>
-        <location line="+88"/>
-        <source>Progress</source>
-        <translation>Progress</translation>
-    </message>
-    <message>
-        <location line="-68"/>
-        <source>Download</source>
-        <translation>Download</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Download new device firmware versions.</source>
-        <translation>Download new device firmware versions.</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>Devices</source>
-        <translation>Devices</translation>
-    </message>
-    <message>
-        <location line="+29"/>
-        <source>Type</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <location line="+8"/>
-        <source>Address</source>
-        <translation>Address</translation>
-    </message>
-    <message>
-        <location line="+37"/>
-        <source>Update Devices</source>
-        <translation>Update Devices</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Update devices with new firmware.</source>
-        <translation>Update devices with new firmware.</translation>
-    </message>
-    <message>
-        <location line="+11"/>
-        <source>Cancel</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Cancel update.</source>
-        <translation>Cancel update.</translation>
-    </message>
-    <message>
-        <location line="+41"/>
-        <source>Help</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <location line="+107"/>
-        <source>Program Information</source>
-        <translation>Program Information</translation>
-    </message>
-    <message>
-        <location line="+17"/>
-        <source>Version: </source>
-        <translation>Version: </translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>Licence information:</source>
-        <translation>Licence information:</translation>
-    </message>
-    <message>
-        <location line="+12"/>
-        <source>Close</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <location line="+9"/>
+        <location line="+70"/>
         <source>Error Message</source>
         <translation>Error Message</translation>
     </message>
 </context>
 <context>
+    <name>ProgressCell</name>
+    <message>
+        <location filename="../resources/ProgressCell.qml" line="+10"/>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
-        <location filename="../source/common/common.cpp" line="+34"/>
+        <location filename="../source/common/common.cpp" line="+32"/>
         <source>V%1</source>
         <comment>prefixes the number with version shortcut</comment>
         <translation>V%1</translation>
@@ -439,7 +446,7 @@
         <translation>Failed</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="+169"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="+180"/>
         <source>%1s</source>
         <comment>x seconds</comment>
         <translation>%1s</translation>
@@ -458,9 +465,62 @@
     </message>
 </context>
 <context>
+    <name>StickBox</name>
+    <message>
+        <location filename="../resources/StickBox.qml" line="+26"/>
+        <source>Stick</source>
+        <translation>Stick</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Status:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Network:</source>
+        <translation>Network:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Join new network</source>
+        <translation>Join new network</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Reset stick to factory new</source>
+        <translation>Reset stick to factory new</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Update Stick</source>
+        <translation>Update Stick</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new stick firmware version.</source>
+        <translation>Install the new stick firmware version.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Stick update</source>
+        <translation>Stick update</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Stick update:</source>
+        <translation>Stick update:</translation>
+    </message>
+</context>
+<context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+297"/>
+        <location filename="../source/link/StickInterface.cpp" line="+288"/>
         <source>searching stick...</source>
         <translation>searching stick...</translation>
     </message>
@@ -481,14 +541,14 @@
     </message>
     <message>
         <location line="+2"/>
-        <location line="+4"/>
-        <location line="+14"/>
-        <location line="+21"/>
+        <location line="+7"/>
+        <location line="+13"/>
+        <location line="+10"/>
         <source>unknown</source>
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="-32"/>
+        <location line="-20"/>
         <source>disconnected</source>
         <translation>disconnected</translation>
     </message>
@@ -508,10 +568,43 @@
         <translation>joined</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+17"/>
         <source>Verification failed</source>
         <comment>stick update result</comment>
         <translation>Verification failed</translation>
+    </message>
+</context>
+<context>
+    <name>ToolBox</name>
+    <message>
+        <location filename="../resources/ToolBox.qml" line="+27"/>
+        <source>Tool</source>
+        <translation>Tool</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Version:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Info...</source>
+        <translation>Info...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show program information</source>
+        <translation>Show program information</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Update Tool</source>
+        <translation>Update Tool</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Install the new program version</source>
+        <translation>Install the new program version</translation>
     </message>
 </context>
 <context>
@@ -535,7 +628,7 @@
 <context>
     <name>ZigBeeDeviceModel</name>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="-129"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="-140"/>
         <source>waits for update information...</source>
         <translation>waits for update information...</translation>
     </message>
@@ -575,13 +668,13 @@
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+110"/>
         <source>%1 since %2</source>
         <comment>no activity since x</comment>
         <translation>%1 since %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+366"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+495"/>
         <source>less than 1min</source>
         <translation>less than 1min</translation>
     </message>

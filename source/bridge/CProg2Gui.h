@@ -16,6 +16,7 @@
 #include "content/AuthFileDownloader.h"
 
 class FirmwareUpdateFileModel;
+class LanguageList;
 class QStringListModel;
 class QTranslator;
 class StickInterface;
@@ -197,15 +198,11 @@ public:
     void setApplUpdateInfo(unsigned int _version, QString _fileName) override;
     void setStickUpdateInfo(unsigned int _version, QString _fileName) override;
 
-    // "backup.ini" and "production.ini", in the order init() runs them.
-    void preProcessBackupIni();
+    // Hand what "production.ini" ships and what "backup.ini" holds (both
+    // read and written by BackupIni) to the file list, the stick and the
+    // tool's own version record; init() runs them in this order.
     void processProductionIni();
     void loadBackupIni();
-    // Copies _sourceDir/_file to _targetDir unless it is there already; a
-    // copy replaces _oldFile unless _keepOld. False when a copy failed or
-    // _file is no plain file name; an _oldFile that is none stays.
-    bool copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
-                          const QString& _oldFile, bool _keepOld);
 
     // Texts of the help box, the server status line and the manual.
     QString getHelpText() const;
@@ -228,8 +225,9 @@ public:
 private:
     void init();
     void initSettings();
-    void initBackupIni();
     void initLanguageHandling();
+    void createDeviceWorkers();
+    void startUpdateIndexDownload();
     void emitRepaintSet();
     bool isStickConnected() const;
     bool isStickUpdateOffered() const;
@@ -241,13 +239,9 @@ private:
     QString m_lang;
     bool m_helperFlag = false;
     bool m_initCompleted = false;
-    QStringListModel* langListModel = nullptr;
+    LanguageList* m_Languages = nullptr;
     FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
     ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
-    QStringList m_LangFiles;
-    QStringList m_LangNames;
-    QTranslator* m_ActTranslator = nullptr;
-    QMap<QString, QTranslator*> m_Translators;
     StickInterface* m_StickInterface = nullptr;
     AuthFileDownloader m_UpdateXmlDownloader;
     ProgressHelper::_eResult_t m_UpdateXmlResult = ProgressHelper::eResultFail;

@@ -15,7 +15,7 @@
 #include "common/FileVersionInfo.h"
 #include "common/log.h"
 #include "common/settings.h"
-#include "content/backupIni.h"
+#include "content/UpdateFolder.h"
 
 namespace {
 // The command interpreter's own tools by full path: a folder early in PATH
@@ -123,7 +123,7 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     const QString notStarted =
         tr("The tool update could not be started. The tool keeps running in its current version.");
     // Without the package the script would only start the old tool again.
-    if (!isPlainFileName(fileName) || !QFileInfo(newFile).isFile())
+    if (!UpdateFolder::isPlainFileName(fileName) || !QFileInfo(newFile).isFile())
         return fail(QString("missing tool package '%1'").arg(newFile),
                     tr("The new version of the tool is missing. Download it again."));
 

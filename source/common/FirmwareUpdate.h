@@ -13,8 +13,9 @@ public:
     FirmwareUpdate& operator=(const FirmwareUpdate&) = default;
 
     // Folds one measured update of a device of this type into the average
-    // (the new value weighs one third) and records it in "backup.ini".
-    void updateDuration(int _seconds);
+    // (the new value weighs one third). False for no valid measurement, which
+    // changes nothing; the caller records a new average in "backup.ini".
+    bool updateDuration(int _seconds);
 
     int m_duration = -1; // average seconds to update one device of this type
 };

@@ -4,7 +4,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "backupIni.h"
+#include "BackupIni.h"
+#include "UpdateFolder.h"
 #include "common/DeviceType.h"
 #include "common/SystemServices.h"
 #include "common/log.h"
@@ -185,7 +186,7 @@ void FirmwareUpdateFileModel::StartFileDownload()
 
         // Only the plain name is fetched and stored; a name that leaves no
         // file name inside the update folder is not fetched at all.
-        const QString stored = storedFileName(indexName);
+        const QString stored = UpdateFolder::storedFileName(indexName);
         if (stored.isEmpty()) {
             LOG(lcContent, QString("refused file name '%1'").arg(indexName));
             fw->setSelected(false);
@@ -252,8 +253,10 @@ void FirmwareUpdateFileModel::processUpdateFile()
                            .arg(fw->m_update.fileName)
                            .arg(data.size())
                            .arg(fw->updateVersionString()));
-        const QString stored = storedFileName(fw->m_update.fileName);
-        if (registerInBackup(*fw, stored)) {
+        const QString stored = UpdateFolder::storedFileName(fw->m_update.fileName);
+        if (BackupIni::registerFile(fw->m_devType, fw->updateVersionString(), stored)) {
+            if (fw->m_devType == DeviceType::UsbStick && theBridge)
+                theBridge->setStickUpdateInfo(fw->updateVersion(), stored);
             fw->applyUpdateInfo();
             fw->m_fileName = stored;
             fw->setDone(ProgressHelper::eResultSuccess);
@@ -304,61 +307,25 @@ void FirmwareUpdateFileModel::processDownloadError()
     finishActiveRow();
 }
 
-bool FirmwareUpdateFileModel::registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName)
+void FirmwareUpdateFileModel::updateFirmwareFileData(const UpdateIndex::Record& _record)
 {
-    QSettings backup(backupIniPath(), QSettings::IniFormat);
-    QStringList known = readKnownDevices(backup);
-    const QString group = QString::number(_fw.m_devType);
-    const bool wasKnown = known.contains(group);
-    const QString oldFile = backup.value(group + "/file").toString();
-    if (!wasKnown) {
-        known.append(group);
-        backup.setValue("devices/known_devices", known);
-    }
-    backup.setValue(group + "/id", _fw.m_devType);
-    backup.setValue(group + "/ver", _fw.updateVersionString());
-    backup.setValue(group + "/file", _storedName);
-    // The file it replaces goes only once the new one is on record: until
-    // then "backup.ini" names it.
-    if (!syncBackupIni(backup))
-        return false;
-    if (wasKnown && !backup.value("devices/keep_old", false).toBool()) {
-        // Only a plain name inside the update folder is ever deleted.
-        if (!oldFile.isEmpty() && oldFile != _storedName && storedFileName(oldFile) == oldFile) {
-            const QString oldPath = getUpdatePath() + "/" + oldFile;
-            if (QFile::exists(oldPath))
-                QFile::remove(oldPath);
-        }
-    }
-    if (_fw.m_devType == DeviceType::UsbStick && theBridge)
-        theBridge->setStickUpdateInfo(_fw.updateVersion(), _storedName);
-    return true;
-}
-
-void FirmwareUpdateFileModel::updateFirmwareFileData(const QString& _record)
-{
-    const QString devId = xmlAttribute(_record, "devid");
-    const QString version = xmlAttribute(_record, "version");
-    const QString fileName = xmlAttribute(_record, "fileName");
-    const QString sys = xmlAttribute(_record, "sys");
-    if (!sys.isEmpty() && sys != "win")
+    if (!_record.sys.isEmpty() && _record.sys != "win")
         return;
-    const quint16 devType = static_cast<quint16>(devId.toUInt(nullptr, 10));
-    if (FirmwareUpdate* fw = findByDevType(devType)) {
-        fw->setUpdateInfoFromXml(_record);
-        updateRow(devType);
+    if (FirmwareUpdate* fw = findByDevType(_record.devType)) {
+        fw->setUpdateInfo(_record.version, _record.fileName);
+        updateRow(_record.devType);
         LOG(lcContent, QString("new devType ver %1, file %2, Update %3 UpdFile %4")
                            .arg(fw->versionString(), fw->m_fileName, fw->updateVersionString(), fw->m_update.fileName));
         return;
     }
-    LOG(lcContent, QString("new application '%1'").arg(xmlAttribute(_record, "application")));
+    LOG(lcContent, QString("new application '%1'").arg(_record.application));
     // The tool holds no file of this type yet: the offer is something to
     // download, not a file on disk, so the new row starts without a version
     // and takes the record as its pending update.
-    addFirmwareFile(devType, QString(), QString(), 600);
-    if (FirmwareUpdate* fw = findByDevType(devType)) {
-        fw->setUpdateInfo(parseVersion(version), fileName);
-        updateRow(devType);
+    addFirmwareFile(_record.devType, QString(), QString(), 600);
+    if (FirmwareUpdate* fw = findByDevType(_record.devType)) {
+        fw->setUpdateInfo(_record.version, _record.fileName);
+        updateRow(_record.devType);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QVariantMap>
 
 #include "AuthFileDownloader.h"
+#include "UpdateIndex.h"
 #include "common/FirmwareCatalog.h"
 #include "common/FirmwareUpdate.h"
 
@@ -46,8 +47,8 @@ public:
     // Downloads the next selected row that has an update; the queue calls it
     // again after every file and sets the system state back to idle at its end.
     void StartFileDownload();
-    // One record of the update index (a "p" element with devid, version, fileName, sys).
-    void updateFirmwareFileData(const QString& _record);
+    // One record of the update index.
+    void updateFirmwareFileData(const UpdateIndex::Record& _record);
     void updateRow(unsigned short _devType);
     FirmwareUpdate* findByDevType(quint16 _devType) const override;
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
@@ -82,7 +83,6 @@ private:
     void finishActiveRow();
     void logWithoutRow() const;
     void emitRowChanged(int _row);
-    bool registerInBackup(const FirmwareUpdate& _fw, const QString& _storedName);
 
     QList<FirmwareUpdate*> m_rows;
     AuthFileDownloader m_downloader;

@@ -17,7 +17,7 @@ void UpdateIndex::initQueryResource()
     Q_INIT_RESOURCE(xquery);
 }
 
-UpdateIndex::Outcome_t UpdateIndex::evaluate(const QByteArray& _index, QStringList& _records)
+UpdateIndex::Outcome_t UpdateIndex::evaluate(const QByteArray& _index, QList<Record>& _records)
 {
     _records.clear();
     initQueryResource();
@@ -48,7 +48,18 @@ UpdateIndex::Outcome_t UpdateIndex::evaluate(const QByteArray& _index, QStringLi
     const QStringList parts = QString::fromUtf8(outputBytes).split("<p");
     for (const QString& part : parts) {
         if (!xmlAttribute(part, "devid").isEmpty())
-            _records.append(part);
+            _records.append(parseRecord(part));
     }
     return eOutcomeOk;
+}
+
+UpdateIndex::Record UpdateIndex::parseRecord(const QString& _element)
+{
+    Record record;
+    record.devType = static_cast<quint16>(xmlAttribute(_element, "devid").toUInt(nullptr, 10));
+    record.application = xmlAttribute(_element, "application");
+    record.version = parseVersion(xmlAttribute(_element, "version"));
+    record.fileName = xmlAttribute(_element, "fileName");
+    record.sys = xmlAttribute(_element, "sys");
+    return record;
 }

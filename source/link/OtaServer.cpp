@@ -8,6 +8,7 @@
 #include "common/FirmwareCatalog.h"
 #include "common/log.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "devices/ZigBeeDeviceModel.h"
 
 using namespace OtaRecords;
@@ -616,7 +617,8 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     const int duration =
         model->recordBlock(_ind.srcShortAddress, perMille(served, size), _req.fileOffset == 0, served >= size);
     if (served >= size) {
-        _record.updateDuration(duration);
+        if (_record.updateDuration(duration))
+            BackupIni::recordDuration(_record.m_devType, _record.m_duration);
         LOG(lcOta, QString("updating dev %1 took %2 seconds; new avg update duration %3")
                        .arg(model->findDevice(_ind.srcShortAddress)->name())
                        .arg(duration)

@@ -7,6 +7,7 @@
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "content/UpdateIndex.h"
 #include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
 #include "support/LogCapture.h"
@@ -111,8 +112,15 @@ QByteArray nwkStatus(quint8 _state)
 // A row of device type 4 whose pending update is selected (rows start selected).
 void offerDeviceUpdate(FirmwareUpdateFileModel* _model)
 {
-    _model->updateFirmwareFileData(R"( devid="4" application="plug" version="1.0.0" fileName="plug_1.0.0.bin"/>)");
-    _model->updateFirmwareFileData(R"( devid="4" application="plug" version="1.1.0" fileName="plug_1.1.0.bin"/>)");
+    UpdateIndex::Record record;
+    record.devType = 4;
+    record.application = "plug";
+    record.version = 0x010000;
+    record.fileName = "plug_1.0.0.bin";
+    _model->updateFirmwareFileData(record);
+    record.version = 0x010100;
+    record.fileName = "plug_1.1.0.bin";
+    _model->updateFirmwareFileData(record);
 }
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "common/DeviceType.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "content/UpdateIndex.h"
 #include "link/StickInterface.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
@@ -14,38 +15,6 @@
 
 namespace {
 constexpr int kWaitMs = 15000;
-
-// The records the update index query yields: one per update element, with
-// its parent's devid and application.
-QStringList indexRecords(const QByteArray& _xml)
-{
-    QStringList records;
-    QXmlStreamReader reader(_xml);
-    QXmlStreamAttributes parent;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        if (reader.name() == QLatin1String("updates")) {
-            parent = reader.attributes();
-            continue;
-        }
-        if (reader.name() != QLatin1String("update"))
-            continue;
-        QString record = "<p";
-        auto add = [&record](const QXmlStreamAttributes& _from, const char* _name) {
-            if (_from.hasAttribute(_name))
-                record += QString(" %1=\"%2\"").arg(_name, _from.value(_name).toString());
-        };
-        add(parent, "devid");
-        add(parent, "application");
-        add(reader.attributes(), "version");
-        add(reader.attributes(), "fileName");
-        add(reader.attributes(), "sys");
-        records.append(record + "/>");
-    }
-    return records;
-}
 
 int rowOf(const FirmwareUpdateFileModel& _model, quint16 _devType)
 {
@@ -136,7 +105,9 @@ void tst_DownloadQueue::prepareBackup(const QList<QPair<quint16, QString>>& _hel
 
 void tst_DownloadQueue::publish(const QList<Publisher::IndexEntry>& _entries)
 {
-    for (const QString& record : indexRecords(Publisher::indexXml(_entries)))
+    QList<UpdateIndex::Record> records;
+    QCOMPARE(UpdateIndex::evaluate(Publisher::indexXml(_entries), records), UpdateIndex::eOutcomeOk);
+    for (const UpdateIndex::Record& record : records)
         m_bridge->fileModel()->updateFirmwareFileData(record);
 }
 

@@ -4,6 +4,7 @@
 #include "bridge/CProg2Gui.h"
 #include "common/DeviceType.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "content/UpdateIndex.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
 
@@ -342,7 +343,7 @@ void tst_FirmwareUpdateFileModel::indexRecords()
     m_model->addFirmwareFile(1, "1.0.0", "held.bin", 600);
     LogCapture log;
     for (const QString& record : records)
-        m_model->updateFirmwareFileData(record);
+        m_model->updateFirmwareFileData(UpdateIndex::parseRecord(record));
     const FirmwareUpdate* fw = m_model->findByDevType(quint16(devType));
     QVERIFY(fw);
     QCOMPARE(fw->versionString(), current);

@@ -13,7 +13,8 @@
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
 #include "content/AuthFileDownloader.h"
-#include "content/backupIni.h"
+#include "content/BackupIni.h"
+#include "content/UpdateFolder.h"
 
 namespace {
 // Enough keys that one write takes a while; every key of one round holds the
@@ -44,14 +45,14 @@ int main(int argc, char* argv[])
     const QString mode = QString::fromLocal8Bit(argv[2]);
     // As the tool does at its start.
     removeEmptyLockFile(settings.fileName());
-    removeEmptyLockFile(backupIniPath());
+    removeEmptyLockFile(BackupIni::path());
 
     if (mode == "backup" || mode == "settings") {
         for (int round = 1;; ++round) {
             if (mode == "backup") {
-                QSettings backup(backupIniPath(), QSettings::IniFormat);
+                QSettings backup(BackupIni::path(), QSettings::IniFormat);
                 fill(backup, round);
-                if (!syncBackupIni(backup))
+                if (!BackupIni::sync(backup))
                     return 1;
             } else {
                 fill(settings, round);

@@ -3,8 +3,9 @@
 #include "UpdateServer.h"
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "content/FirmwareUpdateFileModel.h"
-#include "content/backupIni.h"
+#include "content/UpdateFolder.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
@@ -80,7 +81,7 @@ void tst_CrashSafety::toolStartsNormally()
 {
     // What a kill between creating a lock file and writing into it leaves:
     // the next write would wait 30 s for it to age.
-    const QStringList locks{backupIniPath() + ".lock", getSettings()->fileName() + ".lock"};
+    const QStringList locks{BackupIni::path() + ".lock", getSettings()->fileName() + ".lock"};
     for (const QString& lock : locks)
         QVERIFY(QFile(lock).open(QIODevice::WriteOnly));
     LogCapture log;
@@ -109,16 +110,16 @@ void tst_CrashSafety::killedWhileWritingIni()
     TestSettings settings;
     QVERIFY(QDir().mkpath(getUpdatePath()));
     {
-        QSettings backup(backupIniPath(), QSettings::IniFormat);
+        QSettings backup(BackupIni::path(), QSettings::IniFormat);
         backup.setValue("devices/known_devices", QStringList{"1"});
         backup.setValue("1/id", 1);
         backup.setValue("1/ver", "1.0.0");
         backup.setValue("1/file", "held_1.ota");
-        QVERIFY(syncBackupIni(backup));
+        QVERIFY(BackupIni::sync(backup));
     }
     QVERIFY(DevelopmentSigner().writeFile(getUpdatePath(), "held_1.ota", image('h', 2000)));
     settings.settings()->sync();
-    const QString file = mode == "backup" ? backupIniPath() : settings.settings()->fileName();
+    const QString file = mode == "backup" ? BackupIni::path() : settings.settings()->fileName();
 
     int lastRound = 0;
     for (int kill = 0; kill < kKills; ++kill) {
@@ -153,12 +154,12 @@ void tst_CrashSafety::killedWhileDownloading()
     QTemporaryDir served;
     QVERIFY(QDir().mkpath(getUpdatePath()));
     {
-        QSettings backup(backupIniPath(), QSettings::IniFormat);
+        QSettings backup(BackupIni::path(), QSettings::IniFormat);
         backup.setValue("devices/known_devices", QStringList{"1"});
         backup.setValue("1/id", 1);
         backup.setValue("1/ver", "1.0.0");
         backup.setValue("1/file", "held_1.ota");
-        QVERIFY(syncBackupIni(backup));
+        QVERIFY(BackupIni::sync(backup));
     }
     DevelopmentSigner signer;
     QVERIFY(signer.writeFile(getUpdatePath(), "held_1.ota", image('h', 2000)));

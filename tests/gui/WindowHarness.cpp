@@ -1,5 +1,7 @@
 #include "WindowHarness.h"
 
+#include <functional>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -24,13 +26,14 @@ QStringList s_warnings;
 QtMessageHandler s_previous = nullptr;
 
 // Notes of Qt itself that say nothing about the window: the offscreen
-// platform's for every widget dialog it shows, and the animation timer's when
-// a window and its animation driver go while the timer is idle (seen on slow
-// runs, such as the sanitizer build).
+// platform's for every widget dialog and tooltip it shows, and the animation
+// timer's when a window and its animation driver go while the timer is idle
+// (seen on slow runs, such as the sanitizer build).
 bool isPlatformNote(const QString& _message)
 {
     static const QStringList notes{
         "This plugin does not support propagateSizeHints()",
+        "This plugin does not support raise()",
         "QUnifiedTimer::stopAnimationDriver: driver is not running",
     };
     return notes.contains(_message);
@@ -42,6 +45,18 @@ void warningHandler(QtMsgType _type, const QMessageLogContext& _context, const Q
         s_warnings.append(_message);
     if (s_previous)
         s_previous(_type, _context, _message);
+}
+
+// A Controls 1 button of any kind or a check box: a QML type derived from
+// BasicButton or AbstractCheckable.
+bool isButton(const QQuickItem* _item)
+{
+    for (const QMetaObject* meta = _item->metaObject(); meta; meta = meta->superClass()) {
+        const QString name = meta->className();
+        if (name.startsWith("BasicButton_QMLTYPE") || name.startsWith("AbstractCheckable_QMLTYPE"))
+            return true;
+    }
+    return false;
 }
 
 void collectItems(QQuickItem* _item, const QString& _name, QList<QQuickItem*>& _found)
@@ -172,6 +187,30 @@ bool WindowHarness::click(QQuickItem* _item)
     const QPointF centre = _item->mapToScene(QPointF(_item->width() / 2, _item->height() / 2));
     QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     return true;
+}
+
+QStringList WindowHarness::cutTexts() const
+{
+    QStringList cut;
+    QList<QQuickItem*> candidates = items("headerText");
+    std::function<void(QQuickItem*)> collectButtons = [&](QQuickItem* _item) {
+        if (isButton(_item))
+            candidates.append(_item);
+        const QList<QQuickItem*> children = _item->childItems();
+        for (QQuickItem* child : children)
+            collectButtons(child);
+    };
+    if (m_window)
+        collectButtons(m_window->contentItem());
+    for (const QQuickItem* item : qAsConst(candidates)) {
+        // Half a pixel for rounding; anything more is a cut letter.
+        if (item->isVisible() && item->implicitWidth() > item->width() + 0.5)
+            cut << QString("%1: needs %2, has %3")
+                       .arg(item->property("text").toString())
+                       .arg(item->implicitWidth())
+                       .arg(item->width());
+    }
+    return cut;
 }
 
 QByteArray WindowHarness::readFrame(int _timeoutMs)

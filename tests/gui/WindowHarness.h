@@ -52,6 +52,10 @@ public:
     QList<QQuickItem*> items(const QString& _objectName) const;
     // A left click in the middle of the item, delivered to the window.
     bool click(QQuickItem* _item);
+    // Every visible column title and button (check boxes included) whose text
+    // needs more width than it has, as "text: needs N, has M"; empty when
+    // nothing is cut.
+    QStringList cutTexts() const;
 
     // The stick's side of the line.
     bool connectStick();

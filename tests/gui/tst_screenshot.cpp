@@ -15,18 +15,22 @@
 #include "link/StickInterface.h"
 #include "support/StickFrames.h"
 
-// Pictures of the window in English and in German, with a connected stick and
-// a few rows in both tables, written into the build folder for people to look
-// at. Grabbing needs OpenGL, so this runs in the X server of xvfb-run.
+// Pictures of the window in English and in German at the sizes of service
+// laptops and of a desktop, with a connected stick and a few rows in both
+// tables, written into the build folder for people to look at. At every size
+// no column title and no button is cut, and the help fits its box (at the
+// smallest size it may scroll, but never sideways). Grabbing needs OpenGL, so
+// this runs in the X server of xvfb-run.
 class tst_Screenshot : public QObject
 {
     Q_OBJECT
 private slots:
-    void englishAndGerman();
+    void englishAndGermanAtEverySize();
 
 private:
     static void fillTables(CProg2Gui* _bridge);
     static QImage grab(QQuickWindow* _window);
+    static QString checkFit(const WindowHarness& _harness, bool _helpMayScroll);
 };
 
 void tst_Screenshot::fillTables(CProg2Gui* _bridge)
@@ -60,7 +64,25 @@ QImage tst_Screenshot::grab(QQuickWindow* _window)
     return _window->grabWindow();
 }
 
-void tst_Screenshot::englishAndGerman()
+QString tst_Screenshot::checkFit(const WindowHarness& _harness, bool _helpMayScroll)
+{
+    QStringList problems = _harness.cutTexts();
+    const QQuickItem* help = _harness.item("helpTxt");
+    const QQuickItem* scroll = _harness.item("helpScroll");
+    const auto* viewport = scroll ? scroll->property("viewport").value<QQuickItem*>() : nullptr;
+    if (!help || !viewport)
+        return "no help text";
+    // Wider than its box, the help's table would cut its words at the right.
+    const qreal contentWidth = help->property("contentWidth").toReal();
+    if (contentWidth > help->width() + 0.5)
+        problems << QString("help is %1 wide in %2").arg(contentWidth).arg(help->width());
+    const qreal contentHeight = help->property("contentHeight").toReal();
+    if (!_helpMayScroll && contentHeight > viewport->height() + 0.5)
+        problems << QString("help is %1 high in %2").arg(contentHeight).arg(viewport->height());
+    return problems.join('\n');
+}
+
+void tst_Screenshot::englishAndGermanAtEverySize()
 {
     if (QGuiApplication::platformName() != "xcb")
         QSKIP("needs an X server with OpenGL (run through xvfb-run)");
@@ -74,36 +96,53 @@ void tst_Screenshot::englishAndGerman()
     QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x0000, 6, 0x010200)).isEmpty());
     fillTables(bridge);
     QTRY_VERIFY_WITH_TIMEOUT(!harness.items("fileSelectCell").isEmpty(), 3000);
+    QQuickWindow* window = harness.window();
+    // Below this the window does not go.
+    QCOMPARE(QSize(window->minimumWidth(), window->minimumHeight()), QSize(1024, 700));
 
     // The selected downloads are the next step: catch the frame while it shows.
     QQuickItem* download = harness.item("fileUpdateButton");
     QCOMPARE(download->state(), QString("highlighted"));
     auto frameShows = [download] { return download->property("color").value<QColor>().alpha() > 160; };
-    QTRY_VERIFY_WITH_TIMEOUT(frameShows(), 5000);
-    const QImage english = grab(harness.window());
-    QVERIFY(!english.isNull());
-    QCOMPARE(english.size(), harness.window()->size() * harness.window()->devicePixelRatio());
-    QVERIFY(english.save(LUMORAN_SCREENSHOT_DIR "/screenshot_en_GB.png"));
 
-    QQuickItem* box = harness.item("langComboBox");
-    for (int i = 0; i < bridge->iGetVal(CProg2Gui::LangCount_ValId); ++i) {
-        if (bridge->getLang(i) == "Deutsch")
-            box->setProperty("currentIndex", i);
+    const QList<QSize> sizes{{1024, 768}, {1280, 800}, {1920, 1080}};
+    QList<QImage> pictures;
+    for (const QString& language : {QString("English"), QString("Deutsch")}) {
+        QQuickItem* box = harness.item("langComboBox");
+        for (int i = 0; i < bridge->iGetVal(CProg2Gui::LangCount_ValId); ++i) {
+            if (bridge->getLang(i) == language)
+                box->setProperty("currentIndex", i);
+        }
+        QCOMPARE(bridge->property("lang").toString(), language);
+        const QString shortCut = language == "English" ? "en_GB" : "de_DE";
+        for (const QSize& size : sizes) {
+            window->resize(size);
+            QTRY_COMPARE_WITH_TIMEOUT(window->size(), size, 3000);
+            // The blink may turn transparent while the frame is drawn: then again.
+            QImage picture;
+            for (int attempt = 0; attempt < 5 && (picture.isNull() || !frameShows()); ++attempt) {
+                QTRY_VERIFY_WITH_TIMEOUT(frameShows(), 5000);
+                picture = grab(window);
+            }
+            QVERIFY(!picture.isNull());
+            QCOMPARE(picture.size(), size * window->devicePixelRatio());
+            const QString name = QString("screenshot_%1_%2x%3.png").arg(shortCut).arg(size.width()).arg(size.height());
+            QVERIFY(picture.save(LUMORAN_SCREENSHOT_DIR "/" + name));
+            const QString problems = checkFit(harness, size.width() == 1024);
+            QVERIFY2(problems.isEmpty(), qPrintable(name + ":\n" + problems));
+            pictures << picture;
+        }
     }
-    QCOMPARE(bridge->property("lang").toString(), QString("Deutsch"));
-    QTRY_VERIFY_WITH_TIMEOUT(frameShows(), 5000);
-    const QImage german = grab(harness.window());
-    QVERIFY(!german.isNull());
-    QVERIFY(german.save(LUMORAN_SCREENSHOT_DIR "/screenshot_de_DE.png"));
 
     // Not blank, and the language change reached the picture.
+    const QImage& english = pictures.first();
     QSet<QRgb> colours;
     for (int y = 0; y < english.height(); y += 4) {
         for (int x = 0; x < english.width(); x += 4)
             colours.insert(english.pixel(x, y));
     }
     QVERIFY2(colours.size() > 50, "the English picture is nearly blank");
-    QVERIFY(english != german);
+    QVERIFY(english != pictures.at(sizes.size()));
     QVERIFY2(harness.warnings().isEmpty(), qPrintable(harness.warnings().join('\n')));
 }
 

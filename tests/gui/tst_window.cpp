@@ -1,6 +1,8 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QToolTip>
 #include <QtTest>
 
 #include "WindowHarness.h"
@@ -33,6 +35,8 @@ private slots:
     void deviceProgressTimerStopsWhenTheRunEnds();
     void stickUpdateProgress();
     void programInformationAndErrorDialogs();
+    void screenReaderReadsTheWindow_data();
+    void screenReaderReadsTheWindow();
 
 private:
     // Two firmware rows with a pending update (types 1 and 4) and one without (type 2).
@@ -53,6 +57,56 @@ const char* const kNamedControls[] = {
     "deviceProgressTimer", "helpTxt",
     "stickProgress",
 };
+
+struct AccessibleNode
+{
+    QAccessible::Role role;
+    QString name;
+    QString description;
+    QString object;
+};
+
+// The window as a screen reader walks it, through Qt's own accessibility
+// interfaces: every node that is not invisible, below the window.
+void collectVisible(QAccessibleInterface* _node, QList<AccessibleNode>& _nodes)
+{
+    if (!_node || _node->state().invisible)
+        return;
+    const QObject* object = _node->object();
+    _nodes.append(
+        {_node->role(), _node->text(QAccessible::Name), _node->text(QAccessible::Description),
+         object ? QString("%1 \"%2\"").arg(object->metaObject()->className(), object->objectName()) : QString()});
+    for (int i = 0; i < _node->childCount(); ++i)
+        collectVisible(_node->child(i), _nodes);
+}
+
+QList<AccessibleNode> accessibleTree(QQuickWindow* _window)
+{
+    QList<AccessibleNode> nodes;
+    collectVisible(QAccessible::queryAccessibleInterface(_window), nodes);
+    return nodes;
+}
+
+const AccessibleNode* findNode(const QList<AccessibleNode>& _nodes, QAccessible::Role _role, const QString& _name)
+{
+    for (const AccessibleNode& node : _nodes) {
+        if (node.role == _role && node.name == _name)
+            return &node;
+    }
+    return nullptr;
+}
+
+// Scroll bars are drawn by the scroll views of Qt Quick Controls and read by
+// their role and position; every other visible node needs a name.
+QStringList unnamed(const QList<AccessibleNode>& _nodes)
+{
+    QStringList found;
+    for (const AccessibleNode& node : _nodes) {
+        if (node.role != QAccessible::ScrollBar && node.name.trimmed().isEmpty())
+            found << QString("role 0x%1 %2").arg(int(node.role), 0, 16).arg(node.object);
+    }
+    return found;
+}
 
 bool isTransparent(QQuickItem* _frame)
 {
@@ -385,6 +439,7 @@ void tst_Window::switchingToGermanChangesTheTexts()
     const QString englishTool = DeviceType::deviceTypeName(DeviceType::Tool);
     QCOMPARE(mismatches(false), QString());
     QTRY_VERIFY_WITH_TIMEOUT(toolRowShown(englishTool), 2000);
+    QCOMPARE(harness.cutTexts(), QStringList());
 
     // As the user picks it from the box.
     int german = -1;
@@ -405,6 +460,8 @@ void tst_Window::switchingToGermanChangesTheTexts()
     const QString germanTool = DeviceType::deviceTypeName(DeviceType::Tool);
     QVERIFY(germanTool != englishTool);
     QTRY_VERIFY_WITH_TIMEOUT(toolRowShown(germanTool), 2000);
+    // The longer German titles widen their columns and buttons.
+    QCOMPARE(harness.cutTexts(), QStringList());
 
     box->setProperty("currentIndex", 1 - german);
     QCOMPARE(bridge->property("lang").toString(), QString("English"));
@@ -539,6 +596,112 @@ void tst_Window::programInformationAndErrorDialogs()
     QVERIFY(dialog);
     QVERIFY(dialog->property("visible").toBool());
     QCOMPARE(dialog->property("text").toString(), QString("The stick does not answer"));
+    QVERIFY2(harness.warnings().isEmpty(), qPrintable(harness.warnings().join('\n')));
+}
+
+void tst_Window::screenReaderReadsTheWindow_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("texts");
+    // Status, network, address title, progress, check mark, failure, row
+    // selection, version change, device run, hint in the help.
+    QTest::newRow("English") << "English"
+                             << QStringList{
+                                    "Status: connected",
+                                    "Network: joined ( Ch: 11 | Addr: 1a2b )",
+                                    "Address",
+                                    "Progress",
+                                    "Updated",
+                                    "Failed, will be tried again",
+                                    "Select for download",
+                                    "V0.9.0 update to V1.0.0",
+                                    "Device update",
+                                    "Note: The update can be started even if all devices are not yet displayed."};
+    QTest::newRow("German") << "Deutsch"
+                            << QStringList{"Status: verbunden",
+                                           "Netzwerk: beigetreten ( Ch: 11 | Addr: 1a2b )",
+                                           "Adresse",
+                                           "Fortschritt",
+                                           "Aktualisiert",
+                                           "Fehlgeschlagen, wird erneut versucht",
+                                           "Zum Herunterladen auswählen",
+                                           "V0.9.0 Aktualisierung auf V1.0.0",
+                                           "Geräteaktualisierung",
+                                           "Hinweis: Die Aktualisierung kann beginnen, auch wenn noch nicht alle "
+                                           "Geräte angezeigt werden."};
+}
+
+// What a screen reader finds: every visible control named in the window's
+// language, the values of the stick, the tables and the progress bars, the
+// pictures that tell a result, the help; and the extended address of a
+// device, shown to the pointer as the address's tooltip.
+void tst_Window::screenReaderReadsTheWindow()
+{
+    QFETCH(QString, language);
+    QFETCH(QStringList, texts);
+    QAccessible::setActive(true);
+    const auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
+    WindowHarness harness({true, language, true});
+    QVERIFY(harness.pty && harness.pty->isValid());
+    QVERIFY(harness.load());
+    QCOMPARE(harness.bridge()->property("lang").toString(), language);
+    CProg2Gui* bridge = harness.bridge();
+    QVERIFY(harness.connectStick());
+    QVERIFY(harness.joinNetwork(1));
+    addFirmwareRows(bridge);
+    ZigBeeDeviceModel* devices = bridge->deviceModel();
+    devices->addZigBeeDevice(0x1a01, DeviceType::WallTransmitter, parseVersion("2.0.0"), 0x0011223344556677ull);
+    devices->addZigBeeDevice(0x3c03, DeviceType::ControlElement, parseVersion("0.9.0"), 0x0807060504030201ull);
+    devices->addZigBeeDevice(0x4d04, DeviceType::IntermediatePlug, parseVersion("1.0.0"));
+    devices->setProgress(devices->rowOf(0x3c03), 620);
+    devices->setDone(devices->rowOf(0x1a01), ProgressHelper::eResultSuccess);
+    devices->setDone(devices->rowOf(0x4d04), ProgressHelper::eResultFail);
+    // The tables make their rows when they are next drawn.
+    QTRY_VERIFY_WITH_TIMEOUT(findNode(accessibleTree(harness.window()), QAccessible::Cell, "4d04"), 3000);
+
+    QList<AccessibleNode> nodes = accessibleTree(harness.window());
+    QVERIFY2(unnamed(nodes).isEmpty(), qPrintable("without a name:\n" + unnamed(nodes).join('\n')));
+    QVERIFY(findNode(nodes, QAccessible::StaticText, texts.at(0)));
+    QVERIFY(findNode(nodes, QAccessible::StaticText, texts.at(1)));
+    QVERIFY(findNode(nodes, QAccessible::StaticText, bridge->getText(CProg2Gui::DeviceCountTxt_ValId)));
+    QVERIFY(findNode(nodes, QAccessible::ColumnHeader, texts.at(2)));
+    const AccessibleNode* address = findNode(nodes, QAccessible::Cell, "3c03");
+    QVERIFY(address);
+    QCOMPARE(address->description, QString("08:07:06:05:04:03:02:01"));
+    const AccessibleNode* progress = findNode(nodes, QAccessible::ProgressBar, texts.at(3) + ": 62%");
+    QVERIFY(progress);
+    QCOMPARE(progress->description, QString("62%"));
+    QVERIFY(findNode(nodes, QAccessible::Graphic, texts.at(4)));
+    QVERIFY(findNode(nodes, QAccessible::Graphic, texts.at(5)));
+    QVERIFY(findNode(nodes, QAccessible::CheckBox, texts.at(6)));
+    QVERIFY(findNode(nodes, QAccessible::Cell, texts.at(7)));
+    bool helpFound = false;
+    for (const AccessibleNode& node : nodes)
+        helpFound = helpFound || (node.role == QAccessible::StaticText && node.name.contains(texts.at(9)));
+    QVERIFY2(helpFound, qPrintable("no help text with: " + texts.at(9)));
+
+    // A device update run: its combined bar with the bridge's figures.
+    QVERIFY(harness.click(harness.item("flashButton")));
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateDeviceUpdate);
+    QSignalSpy ticks(harness.find("deviceProgressTimer"), SIGNAL(triggered()));
+    QVERIFY(ticks.wait(2000));
+    nodes = accessibleTree(harness.window());
+    QVERIFY2(unnamed(nodes).isEmpty(), qPrintable("without a name:\n" + unnamed(nodes).join('\n')));
+    const int percent = bridge->iGetVal(CProg2Gui::DeviceCombinedProgressPercent_ValId) / 10;
+    const AccessibleNode* run =
+        findNode(nodes, QAccessible::ProgressBar, QString("%1: %2%").arg(texts.at(8)).arg(percent));
+    QVERIFY(run);
+    QCOMPARE(run->description, bridge->getText(CProg2Gui::DeviceCombinedProgressText_ValId));
+
+    // The pointer resting on the address shows the extended one.
+    QQuickItem* cell = nullptr;
+    for (QQuickItem* text : harness.items("cellText")) {
+        if (text->isVisible() && text->property("text").toString() == "3c03")
+            cell = text;
+    }
+    QVERIFY(cell);
+    QTest::mouseMove(harness.window(), cell->mapToScene(QPointF(cell->width() / 2, cell->height() / 2)).toPoint());
+    QTRY_COMPARE_WITH_TIMEOUT(QToolTip::text(), QString("08:07:06:05:04:03:02:01"), 3000);
     QVERIFY2(harness.warnings().isEmpty(), qPrintable(harness.warnings().join('\n')));
 }
 

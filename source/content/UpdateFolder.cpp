@@ -1,31 +1,14 @@
-#include "backupIni.h"
+#include "UpdateFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
 #include "AuthFileDownloader.h"
 #include "common/log.h"
 #include "common/settings.h"
 
-QString backupIniPath()
-{
-    return getUpdatePath() + "/backup.ini";
-}
-
-QStringList readKnownDevices(const QSettings& _ini)
-{
-    QStringList names;
-    const QStringList values = _ini.value("devices/known_devices").toStringList();
-    for (const QString& name : values) {
-        if (!name.trimmed().isEmpty())
-            names.append(name);
-    }
-    return names;
-}
-
-bool isPlainFileName(const QString& _name)
+bool UpdateFolder::isPlainFileName(const QString& _name)
 {
     if (_name.isEmpty())
         return false;
@@ -49,7 +32,7 @@ bool isPlainFileName(const QString& _name)
     return true;
 }
 
-QString storedFileName(const QString& _fileName)
+QString UpdateFolder::storedFileName(const QString& _fileName)
 {
     // The index is written on Windows as often as not: both separators count.
     QString name = _fileName;
@@ -67,16 +50,12 @@ QString storedFileName(const QString& _fileName)
     return QString();
 }
 
-bool syncBackupIni(QSettings& _backup)
+QString UpdateFolder::filePath(const QString& _plainName)
 {
-    _backup.sync();
-    if (_backup.status() == QSettings::NoError)
-        return true;
-    LOG(lcContent, QString("can not write '%1'").arg(_backup.fileName()));
-    return false;
+    return getUpdatePath() + "/" + _plainName;
 }
 
-void removeUnverifiedFiles()
+void UpdateFolder::removeUnverifiedFiles()
 {
     const QDir folder(getUpdatePath());
     const QString pattern = QString("*") + AuthFileDownloader::kPartSuffix;

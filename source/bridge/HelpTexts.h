@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+#include "common/ProgressHelper.h"
+#include "common/SystemServices.h"
+
+// What the help box says in each situation, the licence text and the URL of
+// a local document. The texts are translated in the bridge's context, where
+// the window has always found them.
+class HelpTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(CProg2Gui)
+
+public:
+    // The help for a system state, the stick's link and its network state
+    // (CProg2Gui::HelpId_t); HelpNone for a state that has none.
+    static int helpIdFor(SystemServices::SysState_t _state, bool _stickConnected, int _nwkState);
+    // The rich text of a help id; empty for HelpNone.
+    static QString text(int _helpId);
+
+    // The server status line for a downloader error code, an index result and an index state.
+    static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
+                                    SystemServices::UpdateXmlState_t _state);
+
+    // The licence of _shortCut in _folder ("licence_<shortCut>.txt"), else
+    // the English one; empty when neither can be read.
+    static QString licenceText(const QString& _folder, const QString& _shortCut);
+    // The URL under which the desktop opens a local file.
+    static QString localFileUrl(const QString& _path);
+
+private:
+    static QString connectStick();
+    static QString joinNetwork();
+    static QString joinFailed();
+    static QString readyForUpdate();
+    static QString stickUpdate();
+    static QString deviceUpdate();
+    static QString toolUpdate();
+};

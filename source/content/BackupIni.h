@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+// "backup.ini" in the update folder: for every device type the tool knows,
+// the firmware version and file it holds and the average time one device of
+// that type took to update. This class is its one reader and writer; it also
+// imports "production.ini", which describes the firmware shipped next to the
+// tool. Every operation opens the file, works and syncs it at once.
+class BackupIni
+{
+public:
+    // One group of either file.
+    struct Entry
+    {
+        quint16 devType = 0xFFFF;
+        QString version;
+        QString fileName;
+        int duration = 0;
+    };
+
+    static QString path();
+
+    // The group names listed under devices/known_devices. An absent key, an empty
+    // value and blank entries give no names.
+    static QStringList readKnownDevices(const QSettings& _ini);
+
+    // Start-up, in this order. Creates the update folder and writes
+    // devices/known_devices and devices/keep_old back, so that both are in
+    // the file; removes what interrupted downloads left.
+    static void initBackupIni();
+    // A group whose file has gone loses its version and file; it stays known
+    // with its id and measured duration.
+    static void preProcessBackupIni();
+    // Copies what _productionDir ships and is newer than what is held into
+    // the update folder and records it. Returns every entry of
+    // production.ini for the file list, in file order; the tool's own entry
+    // carries _toolVersion.
+    static QList<Entry> processProductionIni(const QString& _productionDir, const QString& _toolVersion);
+    // Copies _sourceDir/_file to _targetDir unless it is there already; a
+    // copy replaces _oldFile unless _keepOld. False when a copy failed or
+    // _file is no plain file name; an _oldFile that is none stays.
+    static bool copyFirmwareFile(const QString& _sourceDir, const QString& _targetDir, const QString& _file,
+                                 const QString& _oldFile, bool _keepOld);
+    // Every group of the file, in the order of devices/known_devices.
+    static QList<Entry> entries();
+
+    // A verified download of _devType is held as _storedName in version
+    // _version. It is recorded first; the file it replaces goes only once the
+    // new one is on record, unless devices/keep_old. False, with nothing
+    // deleted, when the record could not be written.
+    static bool registerFile(quint16 _devType, const QString& _version, const QString& _storedName);
+    // The average update duration of _devType.
+    static void recordDuration(quint16 _devType, int _seconds);
+
+    // Writes _backup to disk; false, with a log line, when that failed and the
+    // file on disk keeps what it held before.
+    static bool sync(QSettings& _backup);
+};
