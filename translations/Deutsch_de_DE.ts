@@ -27,7 +27,7 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+365"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+375"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. Alle Rechte vorbehalten.</translation>
     </message>
@@ -133,7 +133,12 @@
         <translation>Warten Sie, bis der Stick aktualisiert ist. Das kann einige Minuten dauern.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
+        <source>The USB stick has changed to another ZigBee network. Its devices are searched and updated anew.</source>
+        <translation>Der USB-Stick ist in ein anderes ZigBee-Netzwerk gewechselt. Dessen Geräte werden neu gesucht und aktualisiert.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
         <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
         <translation>&lt;b&gt;Warten Sie, bis alle Geräte aktualisiert sind.&lt;/b&gt;</translation>
     </message>
@@ -143,7 +148,7 @@
         <translation>Die verbleibende Zeit wird unter der Geräteliste angezeigt.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
         <translation>Warten Sie, bis das Tool aktualisiert ist. Das Tool wird geschlossen und startet von selbst neu.</translation>
     </message>
@@ -520,7 +525,7 @@
 <context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+288"/>
+        <location filename="../source/link/StickInterface.cpp" line="+302"/>
         <source>searching stick...</source>
         <translation>Stick wird gesucht...</translation>
     </message>

@@ -27,7 +27,7 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+365"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+375"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
@@ -133,7 +133,12 @@
         <translation>Wait until stick is updated. This may take several minutes.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
+        <source>The USB stick has changed to another ZigBee network. Its devices are searched and updated anew.</source>
+        <translation>The USB stick has changed to another ZigBee network. Its devices are searched and updated anew.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
         <source>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</source>
         <translation>&lt;b&gt;Wait until all devices are updated.&lt;/b&gt;</translation>
     </message>
@@ -143,7 +148,7 @@
         <translation>The remaining update time will be displayed under the device window.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>Wait until the tool is updated. The tool will be closed and restarted automatically.</source>
         <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
     </message>
@@ -520,7 +525,7 @@
 <context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+288"/>
+        <location filename="../source/link/StickInterface.cpp" line="+302"/>
         <source>searching stick...</source>
         <translation>searching stick...</translation>
     </message>

@@ -136,6 +136,12 @@ void CProg2Gui::createDeviceWorkers()
         LOG(lcBridge, "connect failed");
     if (!connect(m_StickInterface, &StickInterface::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint))
         LOG(lcBridge, "connect failed");
+    // The help box tells a running device update that its network changed.
+    if (!connect(m_StickInterface, &StickInterface::networkChanged, this, [this] {
+            m_networkChangedInRun = m_SysState == SysStateDeviceUpdate;
+            updateHelp();
+        }))
+        LOG(lcBridge, "connect failed");
 }
 
 void CProg2Gui::startUpdateIndexDownload()
@@ -224,6 +230,8 @@ void CProg2Gui::emitRepaintSet()
 
 void CProg2Gui::setSysState(SysState_t _SysState)
 {
+    if (_SysState != SysStateDeviceUpdate)
+        m_networkChangedInRun = false;
     m_SysState = _SysState;
     emitRepaintSet();
 }
@@ -310,8 +318,10 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
     case StickUpdateProgressVisible_ValId:
         return m_StickInterface && m_StickInterface->stickFirmware().m_progress >= 0;
     case DeviceCombinedProgressVisible_ValId:
-    case DeviceAbortButton_ValId:
         return m_SysState == SysStateDeviceUpdate;
+    case DeviceAbortButton_ValId:
+        // Cancel ends whatever update runs.
+        return m_SysState == SysStateDeviceUpdate || m_SysState == SysStateStickUpdate;
     case DeviceUpdateButton_ValId:
         return idle && isStickConnected() && nwkState == StickInterface::eNwkStateJoined;
     case FileUpdateButton_ValId:
@@ -396,7 +406,10 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         m_StickInterface->startDeviceUpdate(true);
         break;
     case AbortDeviceUpdate_QmlAction:
-        m_StickInterface->startDeviceUpdate(false);
+        if (m_SysState == SysStateStickUpdate)
+            m_StickInterface->otaServer().abortStickUpdate();
+        else
+            m_StickInterface->startDeviceUpdate(false);
         break;
     case OpenHelp_QmlAction:
         OpenHelp();
@@ -592,7 +605,7 @@ void CProg2Gui::updateHelp()
 
 QString CProg2Gui::getHelpText() const
 {
-    return HelpTexts::text(m_HelpId);
+    return HelpTexts::text(m_HelpId, m_networkChangedInRun);
 }
 
 QString CProg2Gui::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result, UpdateXmlState_t _state)

@@ -248,6 +248,7 @@ private:
     UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
     QTimer m_UpdateXmlTimer;
     int m_HelpId = HelpNone;
+    bool m_networkChangedInRun = false;
     BotanWrapper m_BotanWrapper;
     ToolUpdater m_ToolUpdater;
 };

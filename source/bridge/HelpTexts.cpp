@@ -37,7 +37,7 @@ int HelpTexts::helpIdFor(SystemServices::SysState_t _state, bool _stickConnected
     }
 }
 
-QString HelpTexts::text(int _helpId)
+QString HelpTexts::text(int _helpId, bool _networkChanged)
 {
     switch (_helpId) {
     case CProg2Gui::HelpNone:
@@ -53,7 +53,7 @@ QString HelpTexts::text(int _helpId)
     case CProg2Gui::HelpStickUpdate:
         return stickUpdate();
     case CProg2Gui::HelpDeviceUpdate:
-        return deviceUpdate();
+        return deviceUpdate(_networkChanged);
     case CProg2Gui::HelpToolUpdate:
         return toolUpdate();
     default:
@@ -117,11 +117,16 @@ QString HelpTexts::stickUpdate()
            tr("Wait until stick is updated. This may take several minutes.") + "</td>" + "</tr></table>";
 }
 
-QString HelpTexts::deviceUpdate()
+QString HelpTexts::deviceUpdate(bool _networkChanged)
 {
+    QString note;
+    if (_networkChanged)
+        note = "<br><br>" + tr("The USB stick has changed to another ZigBee network. Its devices are searched and "
+                               "updated anew.");
     return QString("<table><tr>") + "<td><img src=\"qrc:/pic/help_wait.png\"></td><td>" +
            tr("<b>Wait until all devices are updated.</b>") + "<br><br>" +
-           tr("The remaining update time will be displayed under the device window.") + "</td>" + "</tr></table>";
+           tr("The remaining update time will be displayed under the device window.") + note + "</td>" +
+           "</tr></table>";
 }
 
 QString HelpTexts::toolUpdate()

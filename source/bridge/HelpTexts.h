@@ -17,8 +17,9 @@ public:
     // The help for a system state, the stick's link and its network state
     // (CProg2Gui::HelpId_t); HelpNone for a state that has none.
     static int helpIdFor(SystemServices::SysState_t _state, bool _stickConnected, int _nwkState);
-    // The rich text of a help id; empty for HelpNone.
-    static QString text(int _helpId);
+    // The rich text of a help id; empty for HelpNone. _networkChanged: the
+    // stick joined another network during the running device update.
+    static QString text(int _helpId, bool _networkChanged = false);
 
     // The server status line for a downloader error code, an index result and an index state.
     static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
@@ -36,6 +37,6 @@ private:
     static QString joinFailed();
     static QString readyForUpdate();
     static QString stickUpdate();
-    static QString deviceUpdate();
+    static QString deviceUpdate(bool _networkChanged);
     static QString toolUpdate();
 };

@@ -42,9 +42,9 @@ public:
     using QObject::QObject;
 
     virtual SysState_t SysState() const = 0;
-    virtual bool isSysState(SysState_t _SysState) const = 0;
+    virtual bool isSysState(SysState_t _state) const = 0;
     // Stores the state and has the window read everything again; checks no transition.
-    virtual void setSysState(SysState_t _SysState) = 0;
+    virtual void setSysState(SysState_t _state) = 0;
 
     // The OTA server's list of devices whose transfer is running.
     virtual void addToUpdateList(ushort _shortAddr) = 0;

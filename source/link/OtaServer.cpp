@@ -58,7 +58,14 @@ bool isUpdatePossible(quint16 _devType, quint32 _version)
 } // namespace
 
 OtaServer::OtaServer(QObject* parent) : QObject(parent)
-{}
+{
+    m_stickWatchdog.setSingleShot(true);
+    m_stickWatchdog.setInterval(kStickSilenceLimitMs);
+    if (!connect(&m_stickWatchdog, &QTimer::timeout, this, [this] {
+            failStickUpdate(QString("no word from the stick for %1 s").arg(kStickSilenceLimitMs / 1000));
+        }))
+        LOG(lcOta, "connect failed");
+}
 
 ZigBeeDeviceModel* OtaServer::deviceModel() const
 {
@@ -90,7 +97,8 @@ void OtaServer::setStickUpdateState(int _state)
 OtaServer::QueryDecision OtaServer::decideQuery(const DeviceQuery& _query)
 {
     QueryDecision decision;
-    if (!_query.inRun)
+    // A device that asks for another type than its record's gets nothing.
+    if (!_query.inRun || !_query.typeMatches)
         return decision;
 
     int failCounter = _query.failCounter;
@@ -116,24 +124,30 @@ OtaServer::QueryDecision OtaServer::decideQuery(const DeviceQuery& _query)
     return decision;
 }
 
-OtaServer::BlockVerdict_t OtaServer::decideBlock(quint16 _manufacturerCode, quint16 _imageType, bool _hasRecord,
-                                                 SystemServices::SysState_t _state, bool _deviceKnown,
-                                                 bool _inUpdateList)
+OtaServer::BlockVerdict_t OtaServer::decideBlock(const BlockRequest& _request)
 {
-    if (_manufacturerCode != kManufacturerCode)
+    if (_request.manufacturerCode != kManufacturerCode)
         return eBlockForeignManufacturer;
-    if (!_hasRecord)
+    if (!_request.hasRecord)
         return eBlockUnknownType;
-    if (_imageType == kStickImageType) {
-        // The stick is not a row of the device list; only the system state decides.
-        return _state == SystemServices::SysStateStickUpdate ? eBlockServe : eBlockStickWrongState;
+    if (_request.imageType == kStickImageType) {
+        // The stick is not a row of the device list; the system state and its address decide.
+        if (_request.state != SystemServices::SysStateStickUpdate)
+            return eBlockStickWrongState;
+        if (!_request.fromStick)
+            return eBlockNotTheStick;
+    } else {
+        if (_request.state != SystemServices::SysStateDeviceUpdate)
+            return eBlockDeviceWrongState;
+        if (!_request.deviceKnown)
+            return eBlockUnknownDevice;
+        if (!_request.inUpdateList)
+            return eBlockNotInList;
     }
-    if (_state != SystemServices::SysStateDeviceUpdate)
-        return eBlockDeviceWrongState;
-    if (!_deviceKnown)
-        return eBlockUnknownDevice;
-    if (!_inUpdateList)
-        return eBlockNotInList;
+    // Only what was offered, as it was offered.
+    if (!_request.offer ||
+        !_request.offer->matches(_request.manufacturerCode, _request.imageType, _request.fileVersion))
+        return eBlockNotOffered;
     return eBlockServe;
 }
 
@@ -168,7 +182,7 @@ void OtaServer::startDeviceUpdate(bool _start)
     LOG(lcOta, QString("QML action: StartDeviceUpdate %1").arg(_start ? 1 : 0));
     setSysState(_start ? SystemServices::SysStateDeviceUpdate : SystemServices::SysStateIdle);
     emit helpUpdateRequired();
-    m_updateList.clear();
+    clearUpdateList();
     if (ZigBeeDeviceModel* model = deviceModel()) {
         if (_start)
             model->startUpdate();
@@ -180,8 +194,86 @@ void OtaServer::startDeviceUpdate(bool _start)
 void OtaServer::startStickUpdate()
 {
     m_stickFirmware.setProgress(0);
+    m_stickClaim = -1;
+    m_offers.remove(m_stickShortAddr);
     setStickUpdateState(eStickUpdateStateTransfer);
     setSysState(SystemServices::SysStateStickUpdate);
+    m_stickWatchdog.start();
+}
+
+void OtaServer::abortStickUpdate()
+{
+    if (sysState() != SystemServices::SysStateStickUpdate)
+        return;
+    LOG(lcOta, "stick update cancelled");
+    m_stickFirmware.setProgress(-1);
+    endStickUpdate(eStickUpdateStateIdle);
+}
+
+void OtaServer::failStickUpdate(const QString& _why)
+{
+    if (sysState() != SystemServices::SysStateStickUpdate)
+        return;
+    LOG(lcOta, QString("stick update failed: %1").arg(_why));
+    endStickUpdate(eStickUpdateStateFail);
+}
+
+void OtaServer::endStickUpdate(int _state)
+{
+    m_stickWatchdog.stop();
+    if (m_stickClaim >= 0)
+        m_offers.remove(ushort(m_stickClaim));
+    m_offers.remove(m_stickShortAddr);
+    m_stickClaim = -1;
+    setStickUpdateState(_state);
+    emit stickVersionAvailable();
+    setSysState(SystemServices::SysStateIdle);
+    emit helpUpdateRequired();
+}
+
+void OtaServer::setStickNetwork(bool _joined, quint16 _shortAddr)
+{
+    m_stickJoined = _joined;
+    m_stickShortAddr = _shortAddr;
+}
+
+void OtaServer::stickHeard()
+{
+    if (m_stickWatchdog.isActive())
+        m_stickWatchdog.start();
+}
+
+void OtaServer::forgetDevices()
+{
+    if (!m_updateList.isEmpty())
+        LOG(lcOta, QString("devices forgotten: %1 leave the update list").arg(m_updateList.size()));
+    clearUpdateList();
+}
+
+void OtaServer::removeFromUpdateList(ushort _shortAddr)
+{
+    m_updateList.removeOne(_shortAddr);
+    m_offers.remove(_shortAddr);
+}
+
+void OtaServer::clearUpdateList()
+{
+    for (const ushort address : qAsConst(m_updateList))
+        m_offers.remove(address);
+    m_updateList.clear();
+}
+
+bool OtaServer::isStickAddress(ushort _address)
+{
+    if (m_stickJoined)
+        return _address == m_stickShortAddr;
+    // In no network only the stick itself can send; during a stick update the
+    // first address to ask keeps it.
+    if (sysState() != SystemServices::SysStateStickUpdate)
+        return true;
+    if (m_stickClaim < 0)
+        m_stickClaim = _address;
+    return _address == m_stickClaim;
 }
 
 void OtaServer::setStickUpdateInfo(unsigned int _version, QString _fileName)
@@ -325,6 +417,14 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
         return;
     }
     if (req.imageType == kStickImageType) {
+        if (!isStickAddress(ind.srcShortAddress)) {
+            LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick")
+                           .arg(req.imageType)
+                           .arg(hex(ind.srcShortAddress, 4)));
+            resp.status = ZclNoImageAvailableStatus;
+            sendZclQueryNextImageResp(_seq, &ind, resp);
+            return;
+        }
         ZclQueryNextImageReq_Stick(_seq, &ind, &req);
         return;
     }
@@ -369,6 +469,7 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
 
     DeviceQuery query;
     query.inRun = sysState() == SystemServices::SysStateDeviceUpdate;
+    query.typeMatches = _req->imageType == _device->m_devType;
     query.checkPending = _device->m_clientState == ZigBeeDevice::eClientStateCheckWriteData;
     query.progress = _device->m_progress;
     query.deviceVersion = _device->m_version;
@@ -397,10 +498,16 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     _ZCL_OtauQueryNextImageResp_t resp;
     resp.manufacturerCode = _req->manufacturerCode;
     resp.imageType = _req->imageType;
-    if (const FirmwareUpdate* record = recordOf(_req->imageType); record && decision.offers()) {
+    // The image of the type on record for the device, which it asked for.
+    if (const FirmwareUpdate* record = recordOf(_device->m_devType); record && decision.offers()) {
         offerImage(_seq, _ind, resp, *record);
         return;
     }
+    if (!query.typeMatches)
+        LOG(lcOta, QString("device %1 of type %2 asks for image type %3")
+                       .arg(hex(address, 4))
+                       .arg(_device->m_devType)
+                       .arg(_req->imageType));
 
     const bool possible = isUpdatePossible(_req->imageType, reportedVersion);
     LOG(lcOta, QString("STATUS: shortAddr %1, devType %2 (%3), version %4: possibUpdates %5, boHasUpdate %6")
@@ -459,12 +566,18 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
         _resp.status = ZclSuccessStatus;
         _resp.fileVersion = _record.m_version;
         _resp.imageSize = size;
+        Offer& offer = m_offers[address];
+        offer = Offer();
+        offer.manufacturerCode = _resp.manufacturerCode;
+        offer.imageType = _resp.imageType;
+        offer.fileVersion = _resp.fileVersion;
+        offer.imageSize = size;
         sendZclQueryNextImageResp(_seq, _ind, _resp);
         return;
     }
     LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
     model->giveUp(address, ProgressHelper::eResultMissingFile);
-    m_updateList.removeOne(address);
+    removeFromUpdateList(address);
     _resp.status = ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, _resp);
     // The one answer to this request has gone out.
@@ -474,6 +587,7 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
 void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                            const _ZCL_OtauQueryNextImageReq_t* _req)
 {
+    stickHeard();
     const quint32 reportedVersion = _req->currentFileVersion;
     m_stickFirmware.setVersion(reportedVersion);
     m_stickFirmware.setUpdateInfo(m_stickUpdateVersion, m_stickUpdateFileName);
@@ -488,10 +602,7 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
     const StickQueryDecision decision =
         decideStickQuery(m_eStickUpdateState, record != nullptr, m_stickFirmware.hasUpdate());
     if (decision.offer) {
-        resp.status = ZclSuccessStatus;
-        resp.fileVersion = record->m_version;
-        resp.imageSize = servableSize(QFileInfo(servedFilePath(*record)));
-        sendZclQueryNextImageResp(_seq, _ind, resp);
+        offerStickImage(_seq, _ind, resp, *record);
         return;
     }
     if (decision.updateOver) {
@@ -499,16 +610,39 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
                            "updateVersion %2, boHasUpdate %3")
                        .arg(versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
                             boolText(m_stickFirmware.hasUpdate())));
-    }
-    setStickUpdateState(decision.newState);
-    if (decision.updateOver) {
-        setSysState(SystemServices::SysStateIdle);
         // The stick update is over: the help box moves on from "wait".
-        emit helpUpdateRequired();
+        endStickUpdate(decision.newState);
+    } else {
+        setStickUpdateState(decision.newState);
     }
 
     resp.status = isUpdatePossible(kStickImageType, reportedVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, resp);
+}
+
+void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind,
+                                _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
+{
+    const QString path = servedFilePath(_record);
+    const quint32 size = servableSize(QFileInfo(path));
+    if (size == 0) {
+        // Nothing to serve: the stick update cannot go on.
+        LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
+        failStickUpdate("no stick image to offer");
+        _resp.status = ZclNoImageAvailableStatus;
+        sendZclQueryNextImageResp(_seq, _ind, _resp);
+        return;
+    }
+    _resp.status = ZclSuccessStatus;
+    _resp.fileVersion = _record.m_version;
+    _resp.imageSize = size;
+    Offer& offer = m_offers[_ind->srcShortAddress];
+    offer = Offer();
+    offer.manufacturerCode = _resp.manufacturerCode;
+    offer.imageType = _resp.imageType;
+    offer.fileVersion = _resp.fileVersion;
+    offer.imageSize = size;
+    sendZclQueryNextImageResp(_seq, _ind, _resp);
 }
 
 // ---------------------------------------------------------------------------
@@ -521,16 +655,30 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     if (!readRequest("ImageBlockReq", _payload, ind, req))
         return;
 
-    FirmwareUpdate* record = recordOf(req.imageType);
+    const ushort address = ind.srcShortAddress;
+    const bool forStick = req.imageType == kStickImageType;
+    if (forStick && isStickAddress(address))
+        stickHeard();
     ZigBeeDeviceModel* model = deviceModel();
-    const ZigBeeDevice* device = model ? model->findDevice(ind.srcShortAddress) : nullptr;
-    const BlockVerdict_t verdict = decideBlock(req.manufacturerCode, req.imageType, record != nullptr, sysState(),
-                                               device != nullptr, m_updateList.contains(ind.srcShortAddress));
+    const ZigBeeDevice* device = model && !forStick ? model->findDevice(address) : nullptr;
+    const auto offer = m_offers.constFind(address);
+
+    BlockRequest request;
+    request.manufacturerCode = req.manufacturerCode;
+    request.imageType = req.imageType;
+    request.fileVersion = req.fileVersion;
+    request.hasRecord = recordOf(req.imageType) != nullptr;
+    request.state = sysState();
+    request.fromStick = forStick && isStickAddress(address);
+    request.deviceKnown = device != nullptr;
+    request.inUpdateList = m_updateList.contains(address);
+    request.offer = offer != m_offers.constEnd() ? &offer.value() : nullptr;
+    const BlockVerdict_t verdict = decideBlock(request);
 
     _ZCL_OtauImageBlockResp_t resp;
     switch (verdict) {
     case eBlockServe:
-        serveBlock(_seq, ind, req, *record);
+        serveBlock(_seq, ind, req, *recordOf(req.imageType));
         return;
     case eBlockForeignManufacturer:
         resp.status = ZclNoImageAvailableStatus;
@@ -542,20 +690,30 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     case eBlockStickWrongState:
         LOG(lcOta, "stick but wrong state");
         break;
+    case eBlockNotTheStick:
+        LOG(lcOta,
+            QString("image type %1 asked for by %2, which is not the stick").arg(req.imageType).arg(hex(address, 4)));
+        break;
     case eBlockDeviceWrongState:
         LOG(lcOta, "device but wrong state");
         if (device)
-            model->resetTiming(ind.srcShortAddress);
+            model->resetTiming(address);
         break;
     case eBlockUnknownDevice:
         LOG(lcOta, "unknown device");
         break;
     case eBlockNotInList:
-        LOG(lcOta, QString("device %1 not in list of devices currently updated").arg(hex(ind.srcShortAddress, 4)));
-        model->resetTiming(ind.srcShortAddress);
+        LOG(lcOta, QString("device %1 not in list of devices currently updated").arg(hex(address, 4)));
+        model->resetTiming(address);
+        break;
+    case eBlockNotOffered:
+        LOG(lcOta,
+            QString("device %1 asks for manufacturer %2, image type %3, version %4, which it was not offered")
+                .arg(hex(address, 4), hex(req.manufacturerCode, 4), hex(req.imageType, 4), hex(req.fileVersion, 8)));
         break;
     }
-    // Requests outside a running update are refused so the client stops.
+    // Requests outside a running update, or for something not offered, are
+    // refused so the client stops.
     resp.manufacturerCode = req.manufacturerCode;
     resp.imageType = req.imageType;
     resp.fileVersion = req.fileVersion;
@@ -567,8 +725,10 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
 }
 
 void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _ind,
-                           const _ZCL_OtauImageBlockReq_t& _req, FirmwareUpdate& _record)
+                           const _ZCL_OtauImageBlockReq_t& _req, const FirmwareUpdate& _record)
 {
+    const ushort address = _ind.srcShortAddress;
+    Offer& offer = m_offers[address];
     _ZCL_OtauImageBlockResp_t resp;
     resp.manufacturerCode = _req.manufacturerCode;
     resp.imageType = _req.imageType;
@@ -576,21 +736,22 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     resp.fileOffset = _req.fileOffset;
     resp.dataSize = 0;
     const bool isStick = _req.imageType == kStickImageType;
-    ZigBeeDeviceModel* model = deviceModel();
 
     const QString path = servedFilePath(_record);
     // Unbuffered: a buffered read would fetch far more than one block. The
-    // size comes from the open file; opening refuses a directory.
+    // size comes from the open file; opening refuses a directory. A file that
+    // is no longer the one offered is not served either.
     QFile file(path);
     const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const qint64 fileSize = opened ? file.size() : 0;
-    const quint32 size = (fileSize > 0 && fileSize <= qint64(0xFFFFFFFFu)) ? quint32(fileSize) : 0;
-    if (size == 0) {
-        LOG(lcOta, QString("file error %1 name %2").arg(file.errorString(), path));
-        if (isStick)
-            setStickUpdateState(eStickUpdateStateFail);
-        else
-            model->setDone(model->rowOf(_ind.srcShortAddress), ProgressHelper::eResultFail);
+    if (fileSize <= 0 || fileSize != qint64(offer.imageSize)) {
+        LOG(lcOta, QString("file error %1 name %2").arg(opened ? QString("size changed") : file.errorString(), path));
+        if (isStick) {
+            failStickUpdate("the stick image cannot be read");
+        } else {
+            ZigBeeDeviceModel* model = deviceModel();
+            model->setDone(model->rowOf(address), ProgressHelper::eResultFail);
+        }
         resp.status = ZclAbortStatus;
         sendZclImageBlockResp(_seq, &_ind, resp, QByteArray());
         return;
@@ -603,27 +764,42 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     resp.status = ZclSuccessStatus;
     resp.dataSize = quint8(data.size());
     sendZclImageBlockResp(_seq, &_ind, resp, data);
+    if (!isStick)
+        LOG(lcOta, QString("DEV - file name %1 sending data from offset %2 bytes %3")
+                       .arg(path)
+                       .arg(_req.fileOffset)
+                       .arg(data.size()));
+    recordServed(address, offer, _req.fileOffset, data.size(), _record);
+}
 
-    const quint64 served = quint64(_req.fileOffset) + quint64(data.size());
-    if (isStick) {
-        m_stickFirmware.setProgress(perMille(served, size));
+void OtaServer::recordServed(ushort _address, Offer& _offer, quint32 _offset, int _bytes, const FirmwareUpdate& _record)
+{
+    // Progress counts the bytes served from the start without a gap: a
+    // request far ahead, or at the last offset, does not make it complete.
+    const bool first = _offset == 0;
+    const bool wasComplete = _offer.servedEnd >= _offer.imageSize;
+    if (_offset <= _offer.servedEnd)
+        _offer.servedEnd = qMax<quint32>(_offer.servedEnd, _offset + quint32(_bytes));
+    const bool complete = _offer.servedEnd >= _offer.imageSize;
+    const int progress = perMille(_offer.servedEnd, _offer.imageSize);
+
+    if (_record.m_devType == kStickImageType) {
+        m_stickFirmware.setProgress(progress);
         emit stickVersionAvailable();
         return;
     }
-    LOG(lcOta, QString("DEV - file name %1 sending data from offset %2 bytes %3")
-                   .arg(path)
-                   .arg(_req.fileOffset)
-                   .arg(data.size()));
-    const int duration =
-        model->recordBlock(_ind.srcShortAddress, perMille(served, size), _req.fileOffset == 0, served >= size);
-    if (served >= size) {
-        if (_record.updateDuration(duration))
-            BackupIni::recordDuration(_record.m_devType, _record.m_duration);
-        LOG(lcOta, QString("updating dev %1 took %2 seconds; new avg update duration %3")
-                       .arg(model->findDevice(_ind.srcShortAddress)->name())
-                       .arg(duration)
-                       .arg(_record.m_duration));
-    }
+    ZigBeeDeviceModel* model = deviceModel();
+    const int duration = model->recordBlock(_address, progress, first, complete && !wasComplete);
+    if (!complete || wasComplete)
+        return;
+    // The one place that writes the average is the file list's record.
+    FirmwareUpdate* record = recordOf(_record.m_devType);
+    if (record && record->updateDuration(duration))
+        BackupIni::recordDuration(record->m_devType, record->m_duration);
+    LOG(lcOta, QString("updating dev %1 took %2 seconds; new avg update duration %3")
+                   .arg(model->findDevice(_address)->name())
+                   .arg(duration)
+                   .arg(record ? record->m_duration : -1));
 }
 
 // ---------------------------------------------------------------------------
@@ -653,27 +829,47 @@ void OtaServer::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payload)
     sendZclUpdateEndResp(_seq, &ind, resp);
 
     const ushort address = ind.srcShortAddress;
-    ZigBeeDeviceModel* model = deviceModel();
-    if (model && model->findDevice(address)) {
-        model->updateActivity(address);
-        model->setClientState(address, req.status == 0 ? ZigBeeDevice::eClientStateCheckWriteData
-                                                       : ZigBeeDevice::eClientStateAbortUpdate);
+    const bool offered = m_offers.contains(address);
+    if (req.imageType == kStickImageType) {
+        if (sysState() == SystemServices::SysStateStickUpdate && offered && isStickAddress(address)) {
+            stickUpgradeEnd(address, req.status);
+            return;
+        }
+    } else if (sysState() == SystemServices::SysStateDeviceUpdate && offered && m_updateList.contains(address)) {
+        deviceUpgradeEnd(address, req.status);
+        return;
     }
+    // Nothing was offered to this address in this update: nothing to end.
+    LOG(lcOta, QString("WRONG - END from %1").arg(hex(address, 4)));
+}
 
-    switch (sysState()) {
-    case SystemServices::SysStateDeviceUpdate:
-        LOG(lcOta, QString("DEV - END - removeFromUpdateList %1").arg(hex(address, 4)));
-        if (model)
-            model->setDone(model->rowOf(address), ProgressHelper::eResultWaiting);
-        m_updateList.removeOne(address);
-        break;
-    case SystemServices::SysStateStickUpdate:
-        LOG(lcOta, "STICK - END");
-        setStickUpdateState(eStickUpdateStateWait);
-        emit stickVersionAvailable();
-        break;
-    default:
-        LOG(lcOta, "WRONG - END");
-        break;
+void OtaServer::deviceUpgradeEnd(ushort _address, quint8 _status)
+{
+    ZigBeeDeviceModel* model = deviceModel();
+    model->updateActivity(_address);
+    removeFromUpdateList(_address);
+    if (_status == 0) {
+        LOG(lcOta, QString("DEV - END - removeFromUpdateList %1").arg(hex(_address, 4)));
+        model->setClientState(_address, ZigBeeDevice::eClientStateCheckWriteData);
+        model->setDone(model->rowOf(_address), ProgressHelper::eResultWaiting);
+        return;
     }
+    // The device refused the image: one failed attempt, as a restart with the old version is.
+    LOG(lcOta, QString("DEV - END with status %1 - removeFromUpdateList %2").arg(hex(_status, 2), hex(_address, 4)));
+    model->setClientState(_address, ZigBeeDevice::eClientStateAbortUpdate);
+    model->countFailure(_address, ProgressHelper::eResultVerifFail);
+    checkUpdateStop();
+}
+
+void OtaServer::stickUpgradeEnd(ushort _address, quint8 _status)
+{
+    stickHeard();
+    m_offers.remove(_address);
+    if (_status != 0) {
+        failStickUpdate(QString("the stick ended its transfer with status %1").arg(hex(_status, 2)));
+        return;
+    }
+    LOG(lcOta, "STICK - END");
+    setStickUpdateState(eStickUpdateStateWait);
+    emit stickVersionAvailable();
 }

@@ -3,8 +3,10 @@
 #include <functional>
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 #include "OtaRecords.h"
 #include "common/FirmwareUpdate.h"
@@ -19,9 +21,11 @@ class ZigBeeDeviceModel;
 // client's device type and keeps the bookkeeping of a run: one device at a
 // time, wall transmitters first, three attempts at most.
 //
-// Each request handler first decides what to answer (a pure function of the
-// request, the device and the state, below) and then acts on it: sends the
-// answer and changes the device through the device list.
+// A client gets blocks only of what it was offered, and only the stick's own
+// address speaks for the stick. Each request handler first decides what to
+// answer (a pure function of the request, the device and the state, below)
+// and then acts on it: sends the answer and changes the device through the
+// device list.
 class OtaServer : public QObject
 {
     Q_OBJECT
@@ -37,11 +41,34 @@ public:
         eStickUpdateStateUpToDate = 6,
     };
 
+    // A stick update fails when the stick's own requests stop for this long
+    // after its transfer started: it restarts once it has its image, and
+    // may take a minute or two to join the USB bus and the network again.
+    static constexpr int kStickSilenceLimitMs = 5 * 60 * 1000;
+
+    // The image offered to one client in a Query Next Image Response; its
+    // Image Block requests must ask for exactly this.
+    struct Offer
+    {
+        quint16 manufacturerCode = 0;
+        quint16 imageType = 0;
+        quint32 fileVersion = 0;
+        quint32 imageSize = 0;
+        // Bytes served from the start without a gap: what the progress counts.
+        quint32 servedEnd = 0;
+
+        bool matches(quint16 _manufacturerCode, quint16 _imageType, quint32 _fileVersion) const
+        {
+            return _manufacturerCode == manufacturerCode && _imageType == imageType && _fileVersion == fileVersion;
+        }
+    };
+
     // What a device that asks for its next image has told and what the
     // server knows about it.
     struct DeviceQuery
     {
         bool inRun = false;        // a device update run is active
+        bool typeMatches = true;   // it asks for the image type of its record
         bool checkPending = false; // it ended a transfer and has restarted since
         int progress = -1;         // per mille of the last transfer
         quint32 deviceVersion = kNoVersion;
@@ -85,14 +112,29 @@ public:
         eBlockForeignManufacturer,
         eBlockUnknownType,
         eBlockStickWrongState,
+        eBlockNotTheStick,
         eBlockDeviceWrongState,
         eBlockUnknownDevice,
         eBlockNotInList,
+        eBlockNotOffered,
+    };
+
+    // An Image Block request as the server sees it.
+    struct BlockRequest
+    {
+        quint16 manufacturerCode = 0;
+        quint16 imageType = 0;
+        quint32 fileVersion = 0;
+        bool hasRecord = false;
+        SystemServices::SysState_t state = SystemServices::SysStateInit;
+        bool fromStick = false; // the stick's own address
+        bool deviceKnown = false;
+        bool inUpdateList = false;
+        const Offer* offer = nullptr; // what this address was offered
     };
 
     // Whether an Image Block request is served, and if not, why.
-    static BlockVerdict_t decideBlock(quint16 _manufacturerCode, quint16 _imageType, bool _hasRecord,
-                                      SystemServices::SysState_t _state, bool _deviceKnown, bool _inUpdateList);
+    static BlockVerdict_t decideBlock(const BlockRequest& _request);
 
     // What the stick's own Query Next Image does to its update.
     struct StickQueryDecision
@@ -114,6 +156,8 @@ public:
     // A device update run: start (true) or abort (false).
     void startDeviceUpdate(bool _start);
     void startStickUpdate();
+    // The user cancels the stick update: it ends, neither failed nor done.
+    void abortStickUpdate();
     // The update index or the backup file announces stick firmware (device type 6).
     void setStickUpdateInfo(unsigned int _version, QString _fileName);
     bool isStickUpdateAvailable() const;
@@ -121,6 +165,17 @@ public:
     void stickConnected(bool _stickUpdateRunning);
     // The link is up; outside a stick update the stick's update state is idle.
     void linkUp(bool _stickUpdateRunning);
+    // The stick's network status: while it is joined, its short address is
+    // the one address that speaks for it.
+    void setStickNetwork(bool _joined, quint16 _shortAddr);
+    // The stick itself said something: a stick update is not silent.
+    void stickHeard();
+    // The devices heard so far are gone (another network, or the stick
+    // leaves its network): so are the update list and every offer to a device.
+    void forgetDevices();
+
+    // How long a stick update waits for the stick (kStickSilenceLimitMs unless set otherwise).
+    void setStickSilenceLimit(int _milliseconds) { m_stickWatchdog.setInterval(_milliseconds); }
 
     int stickUpdateState() const { return m_eStickUpdateState; }
     const FirmwareUpdate& stickFirmware() const { return m_stickFirmware; }
@@ -129,8 +184,8 @@ public:
     const QList<ushort>& updateList() const { return m_updateList; }
     void addToUpdateList(ushort _shortAddr) { m_updateList.append(_shortAddr); }
     bool isInUpdateList(ushort _shortAddr) const { return m_updateList.contains(_shortAddr); }
-    void removeFromUpdateList(ushort _shortAddr) { m_updateList.removeOne(_shortAddr); }
-    void clearUpdateList() { m_updateList.clear(); }
+    void removeFromUpdateList(ushort _shortAddr);
+    void clearUpdateList();
 
 signals:
     // A response for the stick to relay: the payload of the reply to the
@@ -151,8 +206,13 @@ private:
     void applyQueryDecision(const QueryDecision& _decision, ushort _address, quint32 _reportedVersion);
     void offerImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
                     const FirmwareUpdate& _record);
+    void offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
+                         const FirmwareUpdate& _record);
     void serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _ind, const _ZCL_OtauImageBlockReq_t& _req,
-                    FirmwareUpdate& _record);
+                    const FirmwareUpdate& _record);
+    void recordServed(ushort _address, Offer& _offer, quint32 _offset, int _bytes, const FirmwareUpdate& _record);
+    void deviceUpgradeEnd(ushort _address, quint8 _status);
+    void stickUpgradeEnd(ushort _address, quint8 _status);
     void sendZclQueryNextImageResp(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                    const _ZCL_OtauQueryNextImageResp_t& _resp);
     void sendZclImageBlockResp(unsigned char _seq, const _IsdCommandIndication_t* _ind,
@@ -165,6 +225,11 @@ private:
     template <typename Request>
     static bool readRequest(const char* _what, const QByteArray& _payload, _IsdCommandIndication_t& _ind,
                             Request& _req);
+    // Whether _address speaks for the stick; while the stick is not joined,
+    // the first address that asks during a stick update becomes its address.
+    bool isStickAddress(ushort _address);
+    void failStickUpdate(const QString& _why);
+    void endStickUpdate(int _state);
     void checkUpdateStop();
     void setStickUpdateState(int _state);
     ZigBeeDeviceModel* deviceModel() const;
@@ -176,4 +241,11 @@ private:
     QString m_stickUpdateFileName;
     int m_eStickUpdateState = eStickUpdateStateUnknown;
     QList<ushort> m_updateList;
+    // What each client in a transfer was offered, by short address.
+    QHash<ushort, Offer> m_offers;
+    bool m_stickJoined = false;
+    quint16 m_stickShortAddr = 0;
+    // The address that took a stick update while the stick is in no network.
+    int m_stickClaim = -1;
+    QTimer m_stickWatchdog;
 };

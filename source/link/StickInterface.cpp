@@ -66,6 +66,7 @@ void StickInterface::rxFrame(QByteArray _rFrame)
     switch (quint8(_rFrame.at(0))) {
     case ConnectRequest:
         LOG(lcLink, "ConnectRequest found");
+        m_otaServer.stickHeard();
         m_serialPortHandler.setState(CSerialPortHandler::eStateConnected);
         sendConnectAccept();
         m_lastRxSeq = 0;
@@ -187,11 +188,17 @@ void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payloa
     m_nwkState = status.nwkState;
     m_nwkChannel = status.channel;
     m_nwkShortAddr = status.shortAddr;
+    m_otaServer.setStickNetwork(m_nwkState == eNwkStateJoined, m_nwkShortAddr);
+    m_otaServer.stickHeard();
     if (status.nwkId != m_nwkId) {
         // Another network: the devices heard so far belong to the old one.
+        const bool known = m_firstNwkStatusSeen;
         m_nwkId = status.nwkId;
-        if (ZigBeeDeviceModel* model = deviceModel())
-            model->clear();
+        forgetDevices();
+        if (known) {
+            LOG(lcLink, "network changed");
+            emit networkChanged();
+        }
     }
     sendEmptyReply(_seq);
 
@@ -199,8 +206,7 @@ void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payloa
         m_firstNwkStatusSeen = true;
         if (m_nwkState == eNwkStateDiscoveryFailed) {
             m_resetToFN = true;
-            if (ZigBeeDeviceModel* model = deviceModel())
-                model->clear();
+            forgetDevices();
         }
     }
     emit stickVersionAvailable();
@@ -263,6 +269,14 @@ void StickInterface::textChangeSlot(int _txtId)
 void StickInterface::requestResetToFN()
 {
     m_resetToFN = true;
+    forgetDevices();
+}
+
+void StickInterface::forgetDevices()
+{
+    // No device of the old network may stay in the update list: it would
+    // keep every other device waiting and never time out.
+    m_otaServer.forgetDevices();
     if (ZigBeeDeviceModel* model = deviceModel())
         model->clear();
 }

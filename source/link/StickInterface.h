@@ -85,6 +85,8 @@ signals:
     void stickVersionAvailable();
     void helpUpdateRequired();
     void deviceDataRepaint();
+    // The stick reported another network than before; its devices are searched anew.
+    void networkChanged();
     // Every frame body handed to the link, in the order sent.
     void frameSent(QByteArray _body);
 
@@ -109,6 +111,7 @@ private:
     QString connectStateText() const;
     QString networkStatusText() const;
     ZigBeeDeviceModel* deviceModel() const;
+    void forgetDevices();
     bool isStickUpdateRunning() const;
     bool isLinkConnected() const;
 

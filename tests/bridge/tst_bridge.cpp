@@ -406,7 +406,8 @@ void tst_Bridge::valueDispatch_data()
         << idle << 3 << 2 << true << false << false << "100010" << false << int(CProg2Gui::HighlightDeviceUpdate);
     QTest::newRow("device update run") << int(CProg2Gui::SysStateDeviceUpdate) << 3 << 2 << false << true << true
                                        << "010000" << true << int(CProg2Gui::HighlightNone);
-    QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << 2 << false << true << true << "000000"
+    // Cancel ends a stick update too.
+    QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << 2 << false << true << true << "010000"
                                   << false << int(CProg2Gui::HighlightNone);
     QTest::newRow("file download") << int(CProg2Gui::SysStateUpdateDownload) << 3 << 2 << false << true << true
                                    << "000000" << false << int(CProg2Gui::HighlightNone);
@@ -435,7 +436,7 @@ void tst_Bridge::valueDispatch()
     if (stickOffer > 0)
         harness.stick->setStickUpdateInfo(0x020000, "stick_2.0.0.bin");
     if (stickOffer > 1)
-        harness.exchange(StickFrames::queryNextImage(9, 0x0000, 6, 0x010000));
+        harness.exchange(StickFrames::queryNextImage(9, 0x0001, 6, 0x010000));
     if (stickTransfer)
         bridge.qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
     if (toolPending)

@@ -93,7 +93,7 @@ void tst_Screenshot::englishAndGermanAtEverySize()
     CProg2Gui* bridge = harness.bridge();
     QVERIFY(harness.connectStick());
     QVERIFY(harness.joinNetwork(1));
-    QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x0000, 6, 0x010200)).isEmpty());
+    QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x1a2b, 6, 0x010200)).isEmpty());
     fillTables(bridge);
     QTRY_VERIFY_WITH_TIMEOUT(!harness.items("fileSelectCell").isEmpty(), 3000);
     QQuickWindow* window = harness.window();

@@ -539,7 +539,7 @@ void tst_Window::stickUpdateProgress()
     bridge->fileModel()->addFirmwareFile(DeviceType::UsbStick, "2.0.0", "stick.ota", 0);
     bridge->stickInterface()->setStickUpdateInfo(0x020000, "stick.ota");
     // The stick reports its present version, older than the file.
-    QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x0000, 6, 0x010000)).isEmpty());
+    QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x1a2b, 6, 0x010000)).isEmpty());
 
     QQuickItem* bar = harness.item("stickProgress");
     QQuickItem* percent = harness.item("stickProgressTxt");
@@ -554,11 +554,14 @@ void tst_Window::stickUpdateProgress()
     QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible(), 2000);
     QCOMPARE(percent->property("text").toString(), QString("0%"));
 
-    QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(3, 0x0000, 6, 0x010000)).isEmpty());
-    QVERIFY(!harness.sendToStick(StickFrames::imageBlock(4, 0x0000, 6, 0, 40)).isEmpty());
+    QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(3, 0x1a2b, 6, 0x010000)).isEmpty());
+    QVERIFY(!harness.sendToStick(StickFrames::imageBlock(4, 0x1a2b, 6, 0, 40, StickFrames::kManufacturer, 0x020000))
+                 .isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(percent->property("text").toString(), QString("40%"), 2000);
-    QVERIFY(!harness.sendToStick(StickFrames::imageBlock(5, 0x0000, 6, 40, 40)).isEmpty());
-    QVERIFY(!harness.sendToStick(StickFrames::imageBlock(6, 0x0000, 6, 80, 40)).isEmpty());
+    QVERIFY(!harness.sendToStick(StickFrames::imageBlock(5, 0x1a2b, 6, 40, 40, StickFrames::kManufacturer, 0x020000))
+                 .isEmpty());
+    QVERIFY(!harness.sendToStick(StickFrames::imageBlock(6, 0x1a2b, 6, 80, 40, StickFrames::kManufacturer, 0x020000))
+                 .isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(percent->property("text").toString(), QString("100%"), 2000);
     QVERIFY(percent->isVisible());
     QQuickItem* fill = bar->childItems().value(0);

@@ -197,8 +197,19 @@ void tst_StickInterface::networkStatusChanges()
     QCOMPARE(harness.model->rowCount(), 1); // the same network
     QCOMPARE(harness.stick->getText(13), QString("discovering..."));
 
+    // Another network in the middle of a run: no device of the old one stays
+    // in the update list, and the new network's devices are served.
+    harness.files->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    harness.writeImage("ctl.ota", 100);
+    harness.stick->startDeviceUpdate(true);
+    harness.services->addToUpdateList(0x0001);
+    QSignalSpy changed(harness.stick, &StickInterface::networkChanged);
     QCOMPARE(harness.reply(networkStatus(3, 3, 15, 0x99ull, 0x0001)), QByteArray::fromHex("0403"));
     QCOMPARE(harness.model->rowCount(), 0);
+    QVERIFY(harness.services->updateList().isEmpty());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(parseReply(harness.reply(queryNextImage(4, 0x0002, 1, 0x010000))).status(), quint8(0x00));
+    QCOMPARE(harness.services->updateList(), QList<ushort>{0x0002});
 }
 
 void tst_StickInterface::firstStatusDiscoveryFailedArmsOneReset()

@@ -57,13 +57,13 @@ QByteArray queryNextImage(quint8 _seq, quint16 _shortAddr, quint16 _imageType, q
 }
 
 QByteArray imageBlock(quint8 _seq, quint16 _shortAddr, quint16 _imageType, quint32 _offset, quint8 _maxSize,
-                      quint16 _manufacturer)
+                      quint16 _manufacturer, quint32 _version)
 {
     QByteArray zcl;
     appendU8(zcl, 0x00);
     appendU16(zcl, _manufacturer);
     appendU16(zcl, _imageType);
-    appendU32(zcl, 0x00010203);
+    appendU32(zcl, _version);
     appendU32(zcl, _offset);
     appendU8(zcl, _maxSize);
     return command(_seq, 0x10, indication(_shortAddr, 0x03, zcl));

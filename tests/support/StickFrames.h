@@ -17,8 +17,9 @@ QByteArray networkStatus(quint8 _seq, quint8 _state, quint8 _channel, quint64 _n
 QByteArray indication(quint16 _shortAddr, quint8 _commandId, const QByteArray& _zcl);
 QByteArray queryNextImage(quint8 _seq, quint16 _shortAddr, quint16 _imageType, quint32 _version,
                           quint16 _manufacturer = kManufacturer);
+// Asks for file version _version (by default 1.2.3, the tests' usual device file).
 QByteArray imageBlock(quint8 _seq, quint16 _shortAddr, quint16 _imageType, quint32 _offset, quint8 _maxSize,
-                      quint16 _manufacturer = kManufacturer);
+                      quint16 _manufacturer = kManufacturer, quint32 _version = 0x00010203);
 QByteArray upgradeEnd(quint8 _seq, quint16 _shortAddr, quint16 _imageType, quint32 _version, quint8 _status = 0,
                       quint16 _manufacturer = kManufacturer);
 
