@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -48,6 +49,9 @@ void FuzzEnvironment::init(int*, char***)
     QCoreApplication::setApplicationName("Vandrel Lumoran Tool");
     // LUMORAN_FUZZ_LOG=1 shows the log, for looking into a finding.
     s_showLog = qEnvironmentVariableIntValue("LUMORAN_FUZZ_LOG") == 1;
+    // Otherwise the tool's own lines are not even formatted.
+    if (!s_showLog)
+        QLoggingCategory::setFilterRules("lumoran.*=false");
     qInstallMessageHandler(dropMessage);
     s_scratch = new QTemporaryDir(QDir::tempPath() + "/lumoran-fuzz-XXXXXX");
     if (!s_scratch->isValid())

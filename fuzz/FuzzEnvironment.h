@@ -12,8 +12,9 @@ class QSettings;
 class QTemporaryDir;
 
 // What every harness needs once per process: the application object, a quiet
-// log (every log line is still formatted, then dropped; LUMORAN_FUZZ_LOG=1
-// shows it) and a scratch folder that is removed at exit. Harness inputs are cut with the reader below.
+// log (the tool's categories are off, anything else is dropped;
+// LUMORAN_FUZZ_LOG=1 shows it all) and a scratch folder that is removed at exit. Harness inputs are cut with the reader
+// below.
 class FuzzEnvironment
 {
 public:

@@ -11,10 +11,14 @@
 // stick update); bit 2 marks the update index as answered, so that offers
 // are judged by the firmware rows instead of "ask again later".
 //
-// Every reply must be well formed, every image block must hold exactly the
-// bytes of the served file at the requested offset, every offered image size
-// must be the file's size, and the run must keep its bookkeeping in range.
-// A fresh bridge per input keeps inputs independent.
+// Every reply must be well formed; a client gets blocks only of the image
+// it was offered, each holding exactly the bytes of that file at the
+// requested offset; every offered image size is the file's size; at most one
+// device is in the update list; a request for the stick's image type from an
+// address that is not the stick's changes nothing of the stick; the run keeps
+// its bookkeeping in range. The file list and the images are made once; the
+// device list and the stick interface are made anew for every input, so that
+// inputs stay independent.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,13 +31,15 @@
 #include <QSettings>
 
 #include "FuzzEnvironment.h"
-#include "bridge/CProg2Gui.h"
+#include "bridge/HelpTexts.h"
 #include "common/FirmwareUpdate.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "link/CSerialPortHandler.h"
 #include "link/OtaRecords.h"
 #include "link/StickInterface.h"
+#include "support/FakeServices.h"
 
 using namespace OtaRecords;
 
@@ -54,8 +60,13 @@ const Image kImages[] = {
 };
 
 std::unique_ptr<QSettings> s_settings;
+std::unique_ptr<FakeServices> s_services;
 QMap<quint16, QByteArray> s_imageBytes;
-QByteArray s_backupIni;
+
+// What was offered to each address in this input: image type and file version.
+QMap<quint16, QPair<quint16, quint32>> s_offers;
+// The stick's short address while it reports itself joined; -1 otherwise.
+int s_stickAddress = -1;
 
 QByteArray imageBytes(quint16 _devType, int _size)
 {
@@ -82,16 +93,18 @@ void checkSentFrame(const QByteArray& _body)
         return;
 
     const quint8 responseId = quint8(_body.at(kResponseOffset - 1));
+    const quint16 destination = readU16(_body, 4);
     const QByteArray response = _body.mid(kResponseOffset);
     const quint8 status = readU8(response, 0);
     const quint16 imageType = readU16(response, 3);
     switch (responseId) {
     case QueryNextImageRespId:
         FUZZ_CHECK(response.size() == _ZCL_OtauQueryNextImageResp_t::kSize);
-        if (status == ZclSuccessStatus && imageType != kStickImageType) {
-            // A device is only ever offered a file it can be served.
+        if (status == ZclSuccessStatus) {
+            // A client is only ever offered a file it can be served.
             FUZZ_CHECK(s_imageBytes.contains(imageType));
             FUZZ_CHECK(readU32(response, 9) == quint32(s_imageBytes.value(imageType).size()));
+            s_offers.insert(destination, qMakePair(imageType, readU32(response, 5)));
         }
         break;
     case ImageBlockRespId: {
@@ -105,7 +118,10 @@ void checkSentFrame(const QByteArray& _body)
             FUZZ_CHECK(dataSize == 0);
             break;
         }
-        // Served bytes are the file's bytes, nothing else (none past its end).
+        // Only what was offered to this address, and of that the file's
+        // bytes, nothing else (none past its end).
+        FUZZ_CHECK(s_offers.value(destination, qMakePair(quint16(0xFFFF), 0u)) ==
+                   qMakePair(imageType, readU32(response, 5)));
         FUZZ_CHECK(s_imageBytes.contains(imageType));
         const QByteArray file = s_imageBytes.value(imageType);
         FUZZ_CHECK(data == (offset < quint32(file.size()) ? file.mid(int(offset), dataSize) : QByteArray()));
@@ -119,47 +135,108 @@ void checkSentFrame(const QByteArray& _body)
     }
 }
 
-void checkBookkeeping(CProg2Gui& _bridge)
+void checkBookkeeping()
 {
-    StickInterface* stick = _bridge.stickInterface();
+    StickInterface* stick = s_services->stick();
     // Only one device is updated at a time.
     FUZZ_CHECK(stick->otaServer().updateList().size() <= 1);
     const int stickProgress = stick->stickFirmware().m_progress;
     FUZZ_CHECK(stickProgress >= -1 && stickProgress <= 1000);
-    const ZigBeeDeviceModel* model = _bridge.deviceModel();
+    const ZigBeeDeviceModel* model = s_services->deviceModel();
     for (int row = 0; row < model->rowCount(); ++row) {
         const int progress = model->get(row).value("progress").toInt();
         FUZZ_CHECK(progress >= -1 && progress <= 1000);
     }
-    const int combined = _bridge.iGetVal(CProg2Gui::DeviceCombinedProgressPercent_ValId);
+    const int combined = model->progressPerMille();
     FUZZ_CHECK(combined >= 0 && combined <= 1000);
     // The texts the window reads after every repaint.
-    for (const CProg2Gui::ValId_t id :
-         {CProg2Gui::StickVersionTxt_ValId, CProg2Gui::StickConnectStateTxt_ValId,
-          CProg2Gui::ConnectedNetworkStatus_ValId, CProg2Gui::DeviceCombinedProgressText_ValId,
-          CProg2Gui::DeviceCountTxt_ValId, CProg2Gui::HelpBoxTxt_ValId})
-        _bridge.getText(id);
+    for (const int id : {StickInterface::StickVersionTxt, StickInterface::StickConnectStateTxt,
+                         StickInterface::ConnectedNetworkStatusTxt, StickInterface::StickUpdateDoneImg})
+        stick->getText(id);
+    model->progressText();
+    model->deviceCountText();
+    HelpTexts::text(HelpTexts::helpIdFor(s_services->SysState(), true, stick->nwkState()));
 }
 
-void runAction(CProg2Gui& _bridge, quint8 _action)
+void runAction(quint8 _action)
 {
+    StickInterface* stick = s_services->stick();
     switch (_action % 5) {
     case 0:
-        _bridge.qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+        stick->startDeviceUpdate(true);
         break;
     case 1:
-        _bridge.qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
+        // Cancel: whichever update runs.
+        if (s_services->isSysState(SystemServices::SysStateStickUpdate))
+            stick->otaServer().abortStickUpdate();
+        else
+            stick->startDeviceUpdate(false);
         break;
     case 2:
-        _bridge.qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
+        stick->startStickUpdate();
         break;
     case 3:
-        _bridge.qmlAction(CProg2Gui::ResetToFN_QmlAction);
+        stick->requestResetToFN();
         break;
     default:
         FuzzEnvironment::processEvents();
         break;
     }
+}
+
+// What of the stick a request may change.
+struct StickSnapshot
+{
+    int state;
+    int progress;
+    QString version;
+    bool operator==(const StickSnapshot& _other) const
+    {
+        return state == _other.state && progress == _other.progress && version == _other.version;
+    }
+};
+
+StickSnapshot stickSnapshot()
+{
+    const StickInterface* stick = s_services->stick();
+    return {stick->stickUpdateState(), stick->stickFirmware().m_progress, stick->stickFirmware().versionString()};
+}
+
+// The sender of a ZCL indication asking for the stick's image type, or -1.
+int stickImageRequester(const QByteArray& _frame)
+{
+    if (_frame.size() < 3 + _IsdCommandIndication_t::kSize + 5 ||
+        quint8(_frame.at(0)) != StickInterface::CommandRequest || quint8(_frame.at(2)) != StickInterface::ZclIndication)
+        return -1;
+    const QByteArray payload = _frame.mid(3);
+    const quint8 commandId = readU8(payload, _IsdCommandIndication_t::kSize - 1);
+    // Query Next Image and Image Block carry the image type at 3, Upgrade End at 3 as well.
+    if (commandId != QueryNextImageReqId && commandId != ImageBlockReqId && commandId != UpgradeEndReqId)
+        return -1;
+    if (readU16(payload, _IsdCommandIndication_t::kSize + 3) != kStickImageType)
+        return -1;
+    return readU16(payload, 1);
+}
+
+// Follows the network status the stick reports: while joined, its address speaks for it.
+void noteNetworkStatus(const QByteArray& _frame)
+{
+    if (_frame.size() < 3 + _NwkStatus_t::kSize || quint8(_frame.at(0)) != StickInterface::CommandRequest ||
+        quint8(_frame.at(2)) != StickInterface::NwkStatusReq)
+        return;
+    s_stickAddress = quint8(_frame.at(3)) == StickInterface::eNwkStateJoined ? readU16(_frame, 3 + 10) : -1;
+}
+
+void feedFrame(const QByteArray& _frame)
+{
+    StickInterface* stick = s_services->stick();
+    const int requester = stickImageRequester(_frame);
+    const bool foreign = requester >= 0 && s_stickAddress >= 0 && requester != s_stickAddress;
+    const StickSnapshot before = stickSnapshot();
+    stick->rxFrame(_frame);
+    if (foreign)
+        FUZZ_CHECK(stickSnapshot() == before);
+    noteNetworkStatus(_frame);
 }
 } // namespace
 
@@ -168,49 +245,46 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
     FuzzEnvironment::init(_argc, _argv);
     const QString folder = FuzzEnvironment::scratchDir() + "/stick";
     s_settings = FuzzEnvironment::installSettings(folder);
-    // No serial port is ever opened: frames sent are dropped quietly.
-    s_settings->setValue("serial/ports", folder + "/no-such-port");
+    // No serial port is ever searched: frames sent are dropped quietly.
+    CSerialPortHandler::setPortListFunction([] { return QStringList(); });
     applDirPath = folder + "/app";
     if (!QDir().mkpath(applDirPath) || !QDir().mkpath(getUpdatePath()))
         FuzzEnvironment::fail("cannot create the update folder");
 
-    QStringList known;
+    s_services = std::make_unique<FakeServices>();
     for (const Image& image : kImages) {
         const QByteArray bytes = imageBytes(image.devType, image.size);
         if (!FuzzEnvironment::writeFile(getUpdatePath() + "/" + image.fileName, bytes))
             FuzzEnvironment::fail("cannot write an image");
         s_imageBytes.insert(image.devType, bytes);
-        const QString group = QString::number(image.devType);
-        known << group;
-        s_backupIni += QString("[%1]\nid=%1\nver=2.0.0\nfile=%2\nduration=300\n\n").arg(group, image.fileName).toUtf8();
+        s_services->files()->setKnownFile(image.devType, "2.0.0", image.fileName, 300);
     }
-    s_backupIni += "[devices]\nknown_devices=" + known.join(", ").toUtf8() + "\nkeep_old=false\n";
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 {
-    // The average durations written back by the last input are forgotten.
-    if (!FuzzEnvironment::writeFile(getUpdatePath() + "/backup.ini", s_backupIni))
-        FuzzEnvironment::fail("cannot write backup.ini");
-
     FuzzInput input(_data, _size);
     const quint8 mode = input.byte();
 
-    auto bridge = std::make_unique<CProg2Gui>();
-    StickInterface* stick = bridge->stickInterface();
-    ZigBeeDeviceModel* model = bridge->deviceModel();
+    s_services->renewLink();
+    s_offers.clear();
+    s_stickAddress = -1;
+    // The averages a served image changes are forgotten.
+    for (const Image& image : kImages)
+        s_services->files()->findByDevType(image.devType)->m_duration = 300;
+    StickInterface* stick = s_services->stick();
     QObject::connect(stick, &StickInterface::frameSent, [](const QByteArray& _body) { checkSentFrame(_body); });
 
     if (mode & 0x04)
-        bridge->timeoutUpdateXml();
+        s_services->setUpdateXmlState(SystemServices::eUpdateXmlStateTimeout);
     stick->rxFrame(QByteArray(1, char(StickInterface::ConnectRequest)));
     switch (mode & 0x03) {
     case 1:
-        bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+        stick->startDeviceUpdate(true);
         break;
     case 2:
-        bridge->qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
+        stick->startStickUpdate();
         break;
     default:
         break;
@@ -219,15 +293,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
     while (!input.atEnd()) {
         const quint8 length = input.byte();
         if (length == 0xFE)
-            runAction(*bridge, input.byte());
+            runAction(input.byte());
         else if (length == 0xFF)
-            model->supervise(QDateTime::currentDateTimeUtc().addSecs(input.u16()));
+            s_services->deviceModel()->supervise(QDateTime::currentDateTimeUtc().addSecs(input.u16()));
         else
-            stick->rxFrame(input.bytes(length));
-        checkBookkeeping(*bridge);
+            feedFrame(input.bytes(length));
+        checkBookkeeping();
     }
-
-    bridge.reset();
-    FuzzEnvironment::processEvents();
     return 0;
 }

@@ -566,12 +566,7 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
         _resp.status = ZclSuccessStatus;
         _resp.fileVersion = _record.m_version;
         _resp.imageSize = size;
-        Offer& offer = m_offers[address];
-        offer = Offer();
-        offer.manufacturerCode = _resp.manufacturerCode;
-        offer.imageType = _resp.imageType;
-        offer.fileVersion = _resp.fileVersion;
-        offer.imageSize = size;
+        recordOffer(address, _resp);
         sendZclQueryNextImageResp(_seq, _ind, _resp);
         return;
     }
@@ -620,6 +615,16 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
     sendZclQueryNextImageResp(_seq, _ind, resp);
 }
 
+void OtaServer::recordOffer(ushort _address, const _ZCL_OtauQueryNextImageResp_t& _resp)
+{
+    Offer offer;
+    offer.manufacturerCode = _resp.manufacturerCode;
+    offer.imageType = _resp.imageType;
+    offer.fileVersion = _resp.fileVersion;
+    offer.imageSize = _resp.imageSize;
+    m_offers.insert(_address, offer);
+}
+
 void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                 _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
 {
@@ -636,12 +641,7 @@ void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_
     _resp.status = ZclSuccessStatus;
     _resp.fileVersion = _record.m_version;
     _resp.imageSize = size;
-    Offer& offer = m_offers[_ind->srcShortAddress];
-    offer = Offer();
-    offer.manufacturerCode = _resp.manufacturerCode;
-    offer.imageType = _resp.imageType;
-    offer.fileVersion = _resp.fileVersion;
-    offer.imageSize = size;
+    recordOffer(_ind->srcShortAddress, _resp);
     sendZclQueryNextImageResp(_seq, _ind, _resp);
 }
 

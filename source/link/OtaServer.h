@@ -206,6 +206,8 @@ private:
     void applyQueryDecision(const QueryDecision& _decision, ushort _address, quint32 _reportedVersion);
     void offerImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
                     const FirmwareUpdate& _record);
+    // What a successful Query Next Image Response offers _address, and what its blocks must ask for.
+    void recordOffer(ushort _address, const _ZCL_OtauQueryNextImageResp_t& _resp);
     void offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
                          const FirmwareUpdate& _record);
     void serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _ind, const _ZCL_OtauImageBlockReq_t& _req,

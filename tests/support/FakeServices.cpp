@@ -12,10 +12,7 @@ FakeServices::FakeServices()
     theBridge = this;
     m_files = new FirmwareUpdateFileModel(this);
     theFileModel = m_files;
-    m_devices = new ZigBeeDeviceModel(this);
-    connect(m_files, &FirmwareUpdateFileModel::versionChanged, m_devices, &ZigBeeDeviceModel::updateVersionChanged);
-    m_stick = new StickInterface(this);
-    m_state = SysStateIdle;
+    renewLink();
 }
 
 FakeServices::~FakeServices()
@@ -26,6 +23,18 @@ FakeServices::~FakeServices()
     delete std::exchange(m_files, nullptr);
     if (theBridge == this)
         theBridge = nullptr;
+}
+
+void FakeServices::renewLink()
+{
+    delete std::exchange(m_stick, nullptr);
+    delete std::exchange(m_devices, nullptr);
+    m_devices = new ZigBeeDeviceModel(this);
+    connect(m_files, &FirmwareUpdateFileModel::versionChanged, m_devices, &ZigBeeDeviceModel::updateVersionChanged);
+    m_stick = new StickInterface(this);
+    m_state = SysStateIdle;
+    m_updateXmlState = eUpdateXmlStateUnknown;
+    m_stateChanges = 0;
 }
 
 void FakeServices::setSysState(SysState_t _state)

@@ -21,6 +21,10 @@ public:
     FakeServices();
     ~FakeServices() override;
 
+    // A fresh device list and stick interface, the state idle and the index
+    // unanswered, as after a start; the file list stays as it is.
+    void renewLink();
+
     SysState_t SysState() const override { return m_state; }
     bool isSysState(SysState_t _state) const override { return m_state == _state; }
     void setSysState(SysState_t _state) override;
