@@ -9,17 +9,15 @@
 // than the longest allowed frame between chunks, so its memory is that plus
 // the one read it is given.
 //
-// For speed the log is switched off (LUMORAN_FUZZ_LOG=1 shows it: formatting
-// every line would take most of the time), and the deframer and every buffer
-// live as long as the process, cleared between inputs, so that an input costs
-// few allocations.
+// For speed the deframer and every buffer live as long as the process,
+// cleared between inputs, so that an input costs few allocations; the log is
+// off (FuzzEnvironment), formatting every line would take most of the time.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include <QByteArray>
-#include <QLoggingCategory>
 
 #include "FuzzEnvironment.h"
 #include "link/FrameCodec.h"
@@ -91,8 +89,6 @@ void deframe(const QByteArray& _stream, Frames& _frames)
 extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
 {
     FuzzEnvironment::init(_argc, _argv);
-    if (qEnvironmentVariableIntValue("LUMORAN_FUZZ_LOG") != 1)
-        QLoggingCategory::setFilterRules("lumoran.*=false");
     s_scratch = new Scratch;
     return 0;
 }
