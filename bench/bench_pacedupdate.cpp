@@ -28,9 +28,11 @@
 #include <benchmark/benchmark.h>
 
 #include "EventLoopWait.h"
+#include "Publisher.h"
 #include "Scenario.h"
 #include "StickSimulator.h"
 #include "bridge/CProg2Gui.h"
+#include "common/common.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
@@ -104,7 +106,10 @@ void BM_PacedUpdate(benchmark::State& state)
         }
         QDir().mkpath(getUpdatePath());
         QFile image(getUpdatePath() + "/ctl.ota");
-        if (!image.open(QIODevice::WriteOnly) || image.write(QByteArray(kImageSize, 'i')) != kImageSize) {
+        // A well-formed image: the simulated device refuses anything else.
+        const QByteArray firmware = Publisher::otaImage(
+            1, parseVersion("1.1.0"), kImageSize - Publisher::kOtaHeaderLength - Publisher::kSubElementHeaderLength);
+        if (!image.open(QIODevice::WriteOnly) || image.write(firmware) != kImageSize) {
             state.SkipWithError("cannot write the image");
             setSettings(nullptr);
             return;

@@ -65,8 +65,6 @@ QMap<quint16, QByteArray> s_imageBytes;
 
 // What was offered to each address in this input: image type and file version.
 QMap<quint16, QPair<quint16, quint32>> s_offers;
-// The stick's short address while it reports itself joined; -1 otherwise.
-int s_stickAddress = -1;
 
 QByteArray imageBytes(quint16 _devType, int _size)
 {
@@ -144,12 +142,19 @@ void checkBookkeeping()
     FUZZ_CHECK(stickProgress >= -1 && stickProgress <= 1000);
     const ZigBeeDeviceModel* model = s_services->deviceModel();
     for (int row = 0; row < model->rowCount(); ++row) {
-        const int progress = model->get(row).value("progress").toInt();
+        const int progress = model->data(model->index(row), ZigBeeDeviceModel::ProgressRole).toInt();
         FUZZ_CHECK(progress >= -1 && progress <= 1000);
     }
     const int combined = model->progressPerMille();
     FUZZ_CHECK(combined >= 0 && combined <= 1000);
-    // The texts the window reads after every repaint.
+}
+
+// The texts the window reads after a repaint; building them is most of the
+// cost of a step, so they are read every few steps and at the end.
+void readTexts()
+{
+    StickInterface* stick = s_services->stick();
+    const ZigBeeDeviceModel* model = s_services->deviceModel();
     for (const int id : {StickInterface::StickVersionTxt, StickInterface::StickConnectStateTxt,
                          StickInterface::ConnectedNetworkStatusTxt, StickInterface::StickUpdateDoneImg})
         stick->getText(id);
@@ -218,25 +223,17 @@ int stickImageRequester(const QByteArray& _frame)
     return readU16(payload, 1);
 }
 
-// Follows the network status the stick reports: while joined, its address speaks for it.
-void noteNetworkStatus(const QByteArray& _frame)
-{
-    if (_frame.size() < 3 + _NwkStatus_t::kSize || quint8(_frame.at(0)) != StickInterface::CommandRequest ||
-        quint8(_frame.at(2)) != StickInterface::NwkStatusReq)
-        return;
-    s_stickAddress = quint8(_frame.at(3)) == StickInterface::eNwkStateJoined ? readU16(_frame, 3 + 10) : -1;
-}
-
 void feedFrame(const QByteArray& _frame)
 {
     StickInterface* stick = s_services->stick();
+    // While the stick is joined, the address of its network status speaks for it.
     const int requester = stickImageRequester(_frame);
-    const bool foreign = requester >= 0 && s_stickAddress >= 0 && requester != s_stickAddress;
+    const bool foreign =
+        requester >= 0 && stick->nwkState() == StickInterface::eNwkStateJoined && requester != stick->nwkShortAddr();
     const StickSnapshot before = stickSnapshot();
     stick->rxFrame(_frame);
     if (foreign)
         FUZZ_CHECK(stickSnapshot() == before);
-    noteNetworkStatus(_frame);
 }
 } // namespace
 
@@ -269,7 +266,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
 
     s_services->renewLink();
     s_offers.clear();
-    s_stickAddress = -1;
     // The averages a served image changes are forgotten.
     for (const Image& image : kImages)
         s_services->files()->findByDevType(image.devType)->m_duration = 300;
@@ -290,7 +286,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
         break;
     }
 
-    while (!input.atEnd()) {
+    for (int step = 1; !input.atEnd(); ++step) {
         const quint8 length = input.byte();
         if (length == 0xFE)
             runAction(input.byte());
@@ -299,6 +295,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
         else
             feedFrame(input.bytes(length));
         checkBookkeeping();
+        if (step % 16 == 0)
+            readTexts();
     }
+    readTexts();
     return 0;
 }

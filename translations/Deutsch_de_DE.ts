@@ -179,6 +179,11 @@
     </message>
     <message>
         <location line="+2"/>
+        <source>Update information outdated</source>
+        <translation>Update-Informationen veraltet</translation>
+    </message>
+    <message>
+        <location line="+2"/>
         <source>Server does not respond</source>
         <translation>Server antwortet nicht</translation>
     </message>
@@ -615,7 +620,7 @@
 <context>
     <name>ToolUpdater</name>
     <message>
-        <location filename="../source/bridge/ToolUpdater.cpp" line="+124"/>
+        <location filename="../source/bridge/ToolUpdater.cpp" line="+129"/>
         <source>The tool update could not be started. The tool keeps running in its current version.</source>
         <translation>Das Update des Tools konnte nicht gestartet werden. Das Tool läuft in seiner aktuellen Version weiter.</translation>
     </message>
@@ -623,6 +628,11 @@
         <location line="+4"/>
         <source>The new version of the tool is missing. Download it again.</source>
         <translation>Die neue Version des Tools fehlt. Laden Sie sie erneut herunter.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>The new version of the tool differs from the one downloaded. Download it again.</source>
+        <translation>Die neue Version des Tools weicht von der heruntergeladenen ab. Laden Sie sie erneut herunter.</translation>
     </message>
     <message>
         <location line="+17"/>

@@ -179,6 +179,11 @@
     </message>
     <message>
         <location line="+2"/>
+        <source>Update information outdated</source>
+        <translation>Update information outdated</translation>
+    </message>
+    <message>
+        <location line="+2"/>
         <source>Server does not respond</source>
         <translation>Server does not respond</translation>
     </message>
@@ -615,7 +620,7 @@
 <context>
     <name>ToolUpdater</name>
     <message>
-        <location filename="../source/bridge/ToolUpdater.cpp" line="+124"/>
+        <location filename="../source/bridge/ToolUpdater.cpp" line="+129"/>
         <source>The tool update could not be started. The tool keeps running in its current version.</source>
         <translation>The tool update could not be started. The tool keeps running in its current version.</translation>
     </message>
@@ -623,6 +628,11 @@
         <location line="+4"/>
         <source>The new version of the tool is missing. Download it again.</source>
         <translation>The new version of the tool is missing. Download it again.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>The new version of the tool differs from the one downloaded. Download it again.</source>
+        <translation>The new version of the tool differs from the one downloaded. Download it again.</translation>
     </message>
     <message>
         <location line="+17"/>

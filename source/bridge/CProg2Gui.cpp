@@ -471,7 +471,13 @@ void CProg2Gui::processUpdateXml()
     m_UpdateXmlTimer.stop();
 
     QList<UpdateIndex::Record> records;
-    switch (UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records)) {
+    quint64 serial = UpdateIndex::kNoSerial;
+    switch (UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records, &serial)) {
+    case UpdateIndex::eOutcomeBadSerial:
+        m_UpdateXmlState = eUpdateXmlStateWrong;
+        LOG(lcBridge, "index serial is no number");
+        emit firmwareDataRepaint();
+        return;
     case UpdateIndex::eOutcomeQueryInvalid:
         m_UpdateXmlState = eUpdateXmlStateWrong;
         LOG(lcBridge, "query is not valid");
@@ -486,6 +492,22 @@ void CProg2Gui::processUpdateXml()
         break;
     }
 
+    // A signed index stays signed for ever: an older one served again would
+    // offer files the newer one has withdrawn. An index without a serial
+    // makes no such claim and is taken as it is.
+    const quint64 accepted = acceptedIndexSerial();
+    if (serial != UpdateIndex::kNoSerial && serial < accepted) {
+        m_UpdateXmlState = eUpdateXmlStateOutdated;
+        LOG(lcBridge,
+            QString("index serial %1 is below %2, the highest accepted: index refused").arg(serial).arg(accepted));
+        emit firmwareDataRepaint();
+        return;
+    }
+    if (serial > accepted) {
+        if (QSettings* settings = getSettings())
+            settings->setValue(kIndexSerialKey, serial);
+    }
+
     for (const UpdateIndex::Record& record : records)
         firmwareUpdateFileModel->updateFirmwareFileData(record);
     m_UpdateXmlResult = ProgressHelper::eResultSuccess;
@@ -495,6 +517,18 @@ void CProg2Gui::processUpdateXml()
     emit firmwareDataRepaint();
     emit stickDataRepaint();
     LOG(lcBridge, QString("cmd line arg: %1").arg(QCoreApplication::arguments().join(" + ")));
+}
+
+quint64 CProg2Gui::acceptedIndexSerial()
+{
+    QSettings* settings = getSettings();
+    if (!settings || !settings->contains(kIndexSerialKey))
+        return UpdateIndex::kNoSerial;
+    bool ok = false;
+    const quint64 serial = settings->value(kIndexSerialKey).toULongLong(&ok);
+    if (!ok)
+        LOG(lcBridge, QString("'%1' holds no number: no index serial accepted yet").arg(kIndexSerialKey));
+    return ok ? serial : UpdateIndex::kNoSerial;
 }
 
 void CProg2Gui::processAuthFailed()
@@ -532,6 +566,8 @@ QString CProg2Gui::updateXmlStateText() const
         return QStringLiteral("eUpdateXmlStateTimeout");
     case eUpdateXmlStateWrong:
         return QStringLiteral("eUpdateXmlStateWrong");
+    case eUpdateXmlStateOutdated:
+        return QStringLiteral("eUpdateXmlStateOutdated");
     }
     return QStringLiteral("wrong val of m_UpdateXmlState");
 }

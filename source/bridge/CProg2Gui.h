@@ -115,6 +115,10 @@ public:
     };
 
     static constexpr int kUpdateXmlTimeoutMs = 5000;
+    // The highest serial of an update index the tool has accepted.
+    static constexpr const char* kIndexSerialKey = "update/IndexSerial";
+    // The value under kIndexSerialKey; UpdateIndex::kNoSerial when there is none.
+    static quint64 acceptedIndexSerial();
 
     explicit CProg2Gui(QObject* parent = nullptr);
     ~CProg2Gui() override;

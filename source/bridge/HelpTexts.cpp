@@ -150,6 +150,8 @@ QString HelpTexts::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _
         return tr("Could not authentificate update information");
     if (_result == ProgressHelper::eResultSuccess)
         return tr("Update server contacted");
+    if (_state == SystemServices::eUpdateXmlStateOutdated)
+        return tr("Update information outdated");
     if (_state == SystemServices::eUpdateXmlStateTimeout)
         return tr("Server does not respond");
     if (_state == SystemServices::eUpdateXmlStateWrong)

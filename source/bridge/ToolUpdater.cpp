@@ -1,5 +1,8 @@
 #include "ToolUpdater.h"
 
+#include <algorithm>
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,9 +15,11 @@
 #include <shellapi.h>
 #endif
 
+#include "common/DeviceType.h"
 #include "common/FileVersionInfo.h"
 #include "common/log.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "content/UpdateFolder.h"
 
 namespace {
@@ -126,6 +131,12 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     if (!UpdateFolder::isPlainFileName(fileName) || !QFileInfo(newFile).isFile())
         return fail(QString("missing tool package '%1'").arg(newFile),
                     tr("The new version of the tool is missing. Download it again."));
+    // The package was held against its signature and the index when it was
+    // downloaded; what the script runs must still be those bytes.
+    QString why;
+    if (!matchesRecord(fileName, &why))
+        return fail(QString("tool package '%1' is not the one downloaded: %2").arg(newFile, why),
+                    tr("The new version of the tool differs from the one downloaded. Download it again."));
 
 #ifdef Q_OS_WIN
     const QString text = windowsUpdateScript(newFile, applFilePath, waitPid());
@@ -150,6 +161,35 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     if (!startUpdateScript(scriptPath)) {
         QFile::remove(scriptPath);
         return fail(QString("can not start '%1'").arg(scriptPath), notStarted);
+    }
+    return true;
+}
+
+bool ToolUpdater::matchesRecord(const QString& _fileName, QString* _why)
+{
+    const QList<BackupIni::Entry> entries = BackupIni::entries();
+    const auto entry = std::find_if(entries.begin(), entries.end(), [&_fileName](const BackupIni::Entry& _entry) {
+        return _entry.devType == DeviceType::Tool && _entry.fileName == _fileName;
+    });
+    if (entry == entries.end() || entry->size < 0) {
+        LOG(lcBridge, QString("no size and sha256 on record for tool package '%1': signature checked at download only")
+                          .arg(_fileName));
+        return true;
+    }
+    QFile file(UpdateFolder::filePath(_fileName));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        *_why = "cannot be read";
+        return false;
+    }
+    const QByteArray sha256 = hash.result().toHex();
+    if (file.size() != entry->size || sha256 != entry->sha256) {
+        *_why = QString("%1 bytes with SHA-256 %2, %3 bytes with SHA-256 %4 on record")
+                    .arg(file.size())
+                    .arg(QString::fromLatin1(sha256))
+                    .arg(entry->size)
+                    .arg(QString::fromLatin1(entry->sha256));
+        return false;
     }
     return true;
 }

@@ -61,6 +61,10 @@ public:
 
     // Starts the script as a process that outlives the tool.
     bool startUpdateScript(const QString& _scriptPath);
+    // Whether the package _fileName in the update folder has the size and
+    // SHA-256 "backup.ini" recorded when it was verified at its download;
+    // true, with a log line, when none are on record. _why says what differs.
+    static bool matchesRecord(const QString& _fileName, QString* _why);
 
 private:
     bool fail(const QString& _logText, const QString& _userText);

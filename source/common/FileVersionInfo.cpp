@@ -4,26 +4,26 @@
 
 void FileVersionInfo::setVersion(quint32 _version)
 {
-    if (_version != kNoVersion && m_update.version != kNoVersion && m_update.version <= _version) {
-        m_update.setVersion(kNoVersion);
-        m_update.fileName.clear();
-    }
+    if (_version != kNoVersion && m_update.version != kNoVersion && m_update.version <= _version)
+        m_update.clear();
     m_version = _version;
 }
 
-void FileVersionInfo::setUpdateInfo(unsigned int _version, const QString _fileName)
+bool FileVersionInfo::setUpdateInfo(unsigned int _version, const QString _fileName)
 {
     // Only a strictly newer announcement is taken.
     if (_version == kNoVersion)
-        return;
+        return false;
     if (m_version != kNoVersion && _version <= m_version)
-        return;
+        return false;
     if (m_update.version != kNoVersion && _version <= m_update.version)
-        return;
+        return false;
+    m_update.clear();
     m_update.setVersion(_version);
     m_update.fileName = _fileName;
     LOG(lcCommon, QString("updateInfo: ver '%1', m_update.version '%2', file '%3' '%4'")
                       .arg(versionString(), m_update.versionString(), _fileName, m_update.fileName));
+    return true;
 }
 
 void FileVersionInfo::setUpdateInfoFromXml(const QString& _line)
@@ -35,6 +35,5 @@ void FileVersionInfo::applyUpdateInfo()
 {
     m_version = m_update.version;
     m_fileName = m_update.fileName;
-    m_update.setVersion(kNoVersion);
-    m_update.fileName.clear();
+    m_update.clear();
 }

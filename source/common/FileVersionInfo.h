@@ -13,7 +13,9 @@ public:
     quint32 updateVersion() const override { return m_update.version; }
     virtual void setVersion(quint32 _version);
 
-    void setUpdateInfo(unsigned int _version, const QString _fileName);
+    // Takes _version as the pending update when it is newer than the present
+    // and the pending version; true when it was taken (without a digest).
+    bool setUpdateInfo(unsigned int _version, const QString _fileName);
     void setUpdateInfoFromXml(const QString& _line);
     void applyUpdateInfo();
 

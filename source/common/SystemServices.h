@@ -36,6 +36,7 @@ public:
         eUpdateXmlStateOk = 1,
         eUpdateXmlStateTimeout = 2,
         eUpdateXmlStateWrong = 3,
+        eUpdateXmlStateOutdated = 4, // verified, but older than an index accepted before
     };
     Q_ENUM(UpdateXmlState_t)
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #ifdef Q_OS_WIN
@@ -9,6 +10,7 @@
 #endif
 
 #include "botan/BotanWrapper.h"
+#include "common/OtaImageHeader.h"
 #include "common/SystemServices.h"
 #include "common/log.h"
 
@@ -72,6 +74,12 @@ void AuthFileDownloader::setUrl(const QString& _base, const QString& _name, cons
 {
     // Leftovers of an earlier pair under these names are never verified.
     discardPartFiles();
+    m_storedSize = -1;
+    m_storedSha256.clear();
+    // With a signature to check, a page of the server is judged only when
+    // the check fails: a signed file may contain any text.
+    m_dataDownloader.setJudgesNotFoundPage(!m_authRequired);
+    m_sigDownloader.setJudgesNotFoundPage(!m_authRequired);
     m_dataDownloader.setUrl(_base, _name, _ext);
     if (m_authRequired)
         m_sigDownloader.setUrl(_base, _name, _sigExt);
@@ -167,6 +175,42 @@ bool AuthFileDownloader::verify()
     return true;
 }
 
+bool AuthFileDownloader::isExpectedFile()
+{
+    // The file on disk is what takes the final name, so that is what is
+    // measured, not the bytes in memory.
+    QFile file(m_dataDownloader.fileName());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || !file.seek(0)) {
+        LOG(lcContent, QString("can not read '%1'").arg(file.fileName()));
+        return false;
+    }
+    const QByteArray head = file.read(OtaImageHeader::kMandatoryLength);
+    m_checkedSize = file.size();
+    m_checkedSha256 = hash.result().toHex();
+    if (!m_expected.isSet())
+        return true;
+    if (!m_expected.hasDigest())
+        LOG(lcContent, QString("the index gives no size and sha256 for '%1': signature only").arg(url()));
+    const QString why = m_expected.mismatch(head, m_checkedSize, m_checkedSha256);
+    if (why.isEmpty())
+        return true;
+    LOG(lcContent, QString("'%1' is not the file the index offers: %2").arg(url(), why));
+    return false;
+}
+
+bool AuthFileDownloader::takeNotFoundPage()
+{
+    bool page = false;
+    for (FileDownloader* downloader : {&m_dataDownloader, &m_sigDownloader}) {
+        if (downloader->isNotFoundPage()) {
+            downloader->markNotFound();
+            page = true;
+        }
+    }
+    return page;
+}
+
 void AuthFileDownloader::checkUpdateAuth()
 {
     if (!m_authRequired) {
@@ -215,6 +259,17 @@ void AuthFileDownloader::checkUpdateAuth()
     }
 
     if (!verify()) {
+        if (takeNotFoundPage()) {
+            discardPartFiles();
+            emit error();
+            return;
+        }
+        LOG(lcContent, "url data wrong (auth failed)");
+        discardPartFiles();
+        emit authFailed();
+        return;
+    }
+    if (!isExpectedFile()) {
         LOG(lcContent, "url data wrong (auth failed)");
         discardPartFiles();
         emit authFailed();
@@ -224,6 +279,8 @@ void AuthFileDownloader::checkUpdateAuth()
         emit error();
         return;
     }
+    m_storedSize = m_checkedSize;
+    m_storedSha256 = m_checkedSha256;
     LOG(lcContent, "url data OK (auth done)");
     LOG(lcContent,
         QString("data size %1, sig size %2").arg(m_dataDownloader.data().size()).arg(m_sigDownloader.data().size()));

@@ -4,10 +4,14 @@
 #include <QObject>
 #include <QString>
 
+#include "ExpectedFile.h"
 #include "FileDownloader.h"
 
 // Fetches a data file and its detached signature file side by side and
-// reports the data as downloaded only when the signature holds.
+// reports the data as downloaded only when the signature holds and the data
+// is the file the owner expects (ExpectedFile: what the signed index says of
+// it). Only a pair that fails its signature can be the server's "file not
+// found" page.
 //
 // Both files are written under temporary names (final name + ".part") in
 // the target folder and checked there; only a verified pair is moved to the
@@ -41,6 +45,14 @@ public:
     void setMaxSize(qint64 _maxSize);
     // See FileDownloader::setStallLimit; applies to both downloads.
     void setStallLimit(int _milliseconds);
+    // What the next data file must be, checked after its signature and before
+    // it takes its final name; a file that differs is an authentication
+    // failure. Stays until set again.
+    void setExpected(const ExpectedFile& _expected) { m_expected = _expected; }
+    // Size and SHA-256 (lower-case hex) of the last data file stored under
+    // its final name; -1 and empty before.
+    qint64 storedSize() const { return m_storedSize; }
+    QByteArray storedSha256() const { return m_storedSha256; }
 
 signals:
     void downloaded();
@@ -54,6 +66,8 @@ public slots:
 
 private:
     bool verify();
+    bool isExpectedFile();
+    bool takeNotFoundPage();
     bool isSaved() const;
     bool storeVerified(bool _withSignature);
     void discardPartFiles();
@@ -63,4 +77,9 @@ private:
     bool m_authRequired = true;
     QString m_dataFileName;
     QString m_sigFileName;
+    ExpectedFile m_expected;
+    qint64 m_storedSize = -1;
+    QByteArray m_storedSha256;
+    qint64 m_checkedSize = -1;
+    QByteArray m_checkedSha256;
 };

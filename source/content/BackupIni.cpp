@@ -63,6 +63,8 @@ void BackupIni::preProcessBackupIni()
         LOG(lcContent, QString("missing file: '%1'").arg(file));
         backup.remove(group + "/ver");
         backup.remove(group + "/file");
+        backup.remove(group + "/size");
+        backup.remove(group + "/sha256");
     }
     sync(backup);
 }
@@ -112,6 +114,9 @@ QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _producti
         backup.setValue(group + "/id", entry.devType);
         backup.setValue(group + "/ver", entry.version);
         backup.setValue(group + "/file", entry.fileName);
+        // A shipped file was never checked against a digest.
+        backup.remove(group + "/size");
+        backup.remove(group + "/sha256");
         if (!found)
             backup.setValue(group + "/duration", entry.duration);
         const QString typeName = QString::number(entry.devType);
@@ -161,18 +166,35 @@ QList<BackupIni::Entry> BackupIni::entries()
         entry.version = backup.value(group + "/ver").toString();
         entry.fileName = backup.value(group + "/file").toString();
         entry.duration = backup.value(group + "/duration", 0).toInt();
+        bool sizeOk = false;
+        const qint64 size = backup.value(group + "/size").toLongLong(&sizeOk);
+        if (sizeOk && size >= 0) {
+            entry.size = size;
+            entry.sha256 = backup.value(group + "/sha256").toByteArray();
+        }
         all.append(entry);
     }
     return all;
 }
 
-bool BackupIni::registerFile(quint16 _devType, const QString& _version, const QString& _storedName)
+bool BackupIni::registerFile(quint16 _devType, const QString& _version, const QString& _storedName, qint64 _size,
+                             const QByteArray& _sha256)
 {
     QSettings backup(path(), QSettings::IniFormat);
     QStringList known = readKnownDevices(backup);
     const QString group = QString::number(_devType);
     const bool wasKnown = known.contains(group);
     const QString oldFile = backup.value(group + "/file").toString();
+    struct Previous
+    {
+        QString key;
+        bool present;
+        QVariant value;
+    };
+    QList<Previous> previous;
+    for (const QString& key : {QString("devices/known_devices"), group + "/id", group + "/ver", group + "/file",
+                               group + "/size", group + "/sha256"})
+        previous.append({key, backup.contains(key), backup.value(key)});
     if (!wasKnown) {
         known.append(group);
         backup.setValue("devices/known_devices", known);
@@ -180,10 +202,28 @@ bool BackupIni::registerFile(quint16 _devType, const QString& _version, const QS
     backup.setValue(group + "/id", _devType);
     backup.setValue(group + "/ver", _version);
     backup.setValue(group + "/file", _storedName);
+    if (_size >= 0) {
+        backup.setValue(group + "/size", _size);
+        backup.setValue(group + "/sha256", QString::fromLatin1(_sha256));
+    } else {
+        backup.remove(group + "/size");
+        backup.remove(group + "/sha256");
+    }
     // The file it replaces goes only once the new one is on record: until
     // then "backup.ini" names it.
-    if (!sync(backup))
+    if (!sync(backup)) {
+        // Qt keeps values it could not write in its cache of the file, and
+        // the next QSettings on the file would write them: they go back to
+        // what the file on disk holds.
+        for (const Previous& key : previous) {
+            if (key.present)
+                backup.setValue(key.key, key.value);
+            else
+                backup.remove(key.key);
+        }
+        backup.sync();
         return false;
+    }
     if (wasKnown && !backup.value("devices/keep_old", false).toBool()) {
         // Only a plain name inside the update folder is ever deleted.
         if (!oldFile.isEmpty() && oldFile != _storedName && UpdateFolder::storedFileName(oldFile) == oldFile) {

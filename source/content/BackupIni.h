@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,11 @@ public:
         QString version;
         QString fileName;
         int duration = 0;
+        // Size and SHA-256 (lower-case hex) of the file as verified at its
+        // download; -1 and empty for a file that came otherwise (shipped
+        // with the tool, or held from before digests were recorded).
+        qint64 size = -1;
+        QByteArray sha256;
     };
 
     static QString path();
@@ -50,10 +56,12 @@ public:
     static QList<Entry> entries();
 
     // A verified download of _devType is held as _storedName in version
-    // _version. It is recorded first; the file it replaces goes only once the
-    // new one is on record, unless devices/keep_old. False, with nothing
-    // deleted, when the record could not be written.
-    static bool registerFile(quint16 _devType, const QString& _version, const QString& _storedName);
+    // _version, _size bytes with SHA-256 _sha256. It is recorded first; the
+    // file it replaces goes only once the new one is on record, unless
+    // devices/keep_old. False, with nothing deleted, when the record could
+    // not be written.
+    static bool registerFile(quint16 _devType, const QString& _version, const QString& _storedName, qint64 _size,
+                             const QByteArray& _sha256);
     // The average update duration of _devType.
     static void recordDuration(quint16 _devType, int _seconds);
 

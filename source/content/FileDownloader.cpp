@@ -141,18 +141,8 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
 
     save();
     bool reportNotFound = false;
-    if (isNotFoundPage()) {
-        LOG(lcContent, QString("file not found on server: url '%1'").arg(m_url));
-        m_data.clear();
-        // The page stands for a missing file like a 404 does, so that nobody
-        // waits for a file that will not come. A network error before it has
-        // been reported already.
-        if (m_errorCode == QNetworkReply::NoError) {
-            m_errorCode = QNetworkReply::ContentNotFoundError;
-            m_errorString = QString("file not found on server");
-            LOG(lcContent, QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
-            reportNotFound = true;
-        }
+    if ((m_judgesNotFoundPage || m_errorCode != QNetworkReply::NoError) && isNotFoundPage()) {
+        reportNotFound = markNotFound();
     } else {
         m_ok = true;
         LOG(lcContent, QString("loaded url '%1'").arg(m_url));
@@ -160,6 +150,22 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
     emit downloaded();
     if (reportNotFound)
         emit error();
+}
+
+bool FileDownloader::markNotFound()
+{
+    LOG(lcContent, QString("file not found on server: url '%1'").arg(m_url));
+    m_data.clear();
+    m_ok = false;
+    // The page stands for a missing file like a 404 does, so that nobody
+    // waits for a file that will not come. A network error before it has
+    // been reported already.
+    if (m_errorCode != QNetworkReply::NoError)
+        return false;
+    m_errorCode = QNetworkReply::ContentNotFoundError;
+    m_errorString = QString("file not found on server");
+    LOG(lcContent, QString("url %1, code %2, errStr '%3'").arg(m_url).arg(m_errorCode).arg(m_errorString));
+    return true;
 }
 
 void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)

@@ -11,7 +11,9 @@
 
 // Fetches one URL into memory, optionally saves the bytes to a file, and
 // recognises the "file not found" page that the maker's web server delivers
-// with a success status.
+// with a success status. An owner that checks the bytes itself (a signature)
+// can leave that judgement to itself: a file that passes its check is never
+// taken for the page.
 class FileDownloader : public QObject
 {
     Q_OBJECT
@@ -42,6 +44,17 @@ public:
     // Whether the bytes of the current URL are in the save file (true when
     // nothing is to be saved).
     bool isSaved() const { return m_saved; }
+    // false: a success reply is taken as it is, whatever it contains, and the
+    // owner calls markNotFound() when it fails its own check and
+    // isNotFoundPage(). A reply with a network error is judged either way.
+    void setJudgesNotFoundPage(bool _judges) { m_judgesNotFoundPage = _judges; }
+    // Whether the bytes look like the server's "file not found" page: the
+    // search texts of the settings, texts 1 to 3 within the size window.
+    bool isNotFoundPage() const;
+    // Takes the bytes for that page: they are dropped and the URL counts as
+    // missing (ContentNotFoundError). True when that is the first error of
+    // the URL, which the caller then reports.
+    bool markNotFound();
 
 signals:
     void downloaded();
@@ -56,7 +69,6 @@ public slots:
 private:
     void start(const QUrl& _url);
     void save();
-    bool isNotFoundPage() const;
     void dropCurrentReply();
     void failCurrentReply(int _code, const QString& _errorString);
     void stalled();
@@ -73,4 +85,5 @@ private:
     int m_stallLimitMs = 0;
     QTimer m_stallTimer;
     bool m_saved = true;
+    bool m_judgesNotFoundPage = true;
 };

@@ -196,11 +196,62 @@ void FirmwareUpdateFileModel::StartFileDownload()
             m_ActRow = -1;
             continue;
         }
+        m_activeStoredName = storageName(stored, sigExt);
+        if (m_activeStoredName.isEmpty()) {
+            LOG(lcContent, QString("no free name to keep '%1' under").arg(stored));
+            fw->setSelected(false);
+            fw->setDone(ProgressHelper::eResultFail);
+            emitRowChanged(row);
+            m_ActRow = -1;
+            continue;
+        }
+        if (m_activeStoredName != stored)
+            LOG(lcContent, QString("'%1' is held now: the download is kept as '%2'").arg(stored, m_activeStoredName));
         const QFileInfo split(stored);
-        m_downloader.setFileName(getUpdatePath(), split.completeBaseName(), split.suffix(), sigExt);
+        const QFileInfo target(m_activeStoredName);
+        m_downloader.setExpected(
+            ExpectedFile(fw->m_devType, fw->m_update.version, fw->m_update.size, fw->m_update.sha256));
+        m_downloader.setFileName(getUpdatePath(), target.completeBaseName(), target.suffix(), sigExt);
         m_downloader.setUrl(baseUrl, split.completeBaseName(), split.suffix(), sigExt);
         emitRowChanged(row);
         return;
+    }
+}
+
+QString FirmwareUpdateFileModel::storageName(const QString& _stored, const QString& _sigExt) const
+{
+    // The file system of Windows does not tell case apart.
+    QStringList heldBases;
+    for (const FirmwareUpdate* fw : m_rows) {
+        if (!fw->m_fileName.isEmpty())
+            heldBases.append(QFileInfo(fw->m_fileName).completeBaseName().toLower());
+    }
+    for (const BackupIni::Entry& entry : BackupIni::entries()) {
+        if (!entry.fileName.isEmpty())
+            heldBases.append(QFileInfo(entry.fileName).completeBaseName().toLower());
+    }
+    const QFileInfo info(_stored);
+    if (!heldBases.contains(info.completeBaseName().toLower()))
+        return _stored;
+    constexpr int kVariants = 999;
+    for (int n = 1; n <= kVariants; ++n) {
+        const QString base = QString("%1-%2").arg(info.completeBaseName()).arg(n);
+        const QString name = base + "." + info.suffix();
+        if (heldBases.contains(base.toLower()) || QFile::exists(UpdateFolder::filePath(name)) ||
+            QFile::exists(UpdateFolder::filePath(base + "." + _sigExt)))
+            continue;
+        if (UpdateFolder::storedFileName(name) == name)
+            return name;
+    }
+    return QString();
+}
+
+void FirmwareUpdateFileModel::discardStoredPair()
+{
+    // Not on record and not the name of any held file: nothing refers to it.
+    for (const QString& path : {m_downloader.fileName(), m_downloader.sigFileName()}) {
+        if (!path.isEmpty() && QFile::exists(path) && !QFile::remove(path))
+            LOG(lcContent, QString("can not remove '%1'").arg(path));
     }
 }
 
@@ -253,8 +304,9 @@ void FirmwareUpdateFileModel::processUpdateFile()
                            .arg(fw->m_update.fileName)
                            .arg(data.size())
                            .arg(fw->updateVersionString()));
-        const QString stored = UpdateFolder::storedFileName(fw->m_update.fileName);
-        if (BackupIni::registerFile(fw->m_devType, fw->updateVersionString(), stored)) {
+        const QString stored = m_activeStoredName;
+        if (BackupIni::registerFile(fw->m_devType, fw->updateVersionString(), stored, m_downloader.storedSize(),
+                                    m_downloader.storedSha256())) {
             if (fw->m_devType == DeviceType::UsbStick && theBridge)
                 theBridge->setStickUpdateInfo(fw->updateVersion(), stored);
             fw->applyUpdateInfo();
@@ -265,7 +317,8 @@ void FirmwareUpdateFileModel::processUpdateFile()
                 theBridge->setApplUpdateInfo(fw->m_version, fw->m_fileName);
         } else {
             // What "backup.ini" does not record, the next start would not
-            // know: the row keeps the file it had.
+            // know: the row keeps the file it had, which is still there.
+            discardStoredPair();
             fw->setDone(ProgressHelper::eResultFail);
             LOG(lcContent, QString("ERROR: download failed %1").arg(fw->m_update.fileName));
         }
@@ -311,8 +364,14 @@ void FirmwareUpdateFileModel::updateFirmwareFileData(const UpdateIndex::Record& 
 {
     if (!_record.sys.isEmpty() && _record.sys != "win")
         return;
+    if (_record.badDigest) {
+        LOG(lcContent, QString("record of devType %1 file '%2' has a malformed size or sha256: ignored")
+                           .arg(_record.devType)
+                           .arg(_record.fileName));
+        return;
+    }
     if (FirmwareUpdate* fw = findByDevType(_record.devType)) {
-        fw->setUpdateInfo(_record.version, _record.fileName);
+        takeOffer(*fw, _record);
         updateRow(_record.devType);
         LOG(lcContent, QString("new devType ver %1, file %2, Update %3 UpdFile %4")
                            .arg(fw->versionString(), fw->m_fileName, fw->updateVersionString(), fw->m_update.fileName));
@@ -324,9 +383,17 @@ void FirmwareUpdateFileModel::updateFirmwareFileData(const UpdateIndex::Record& 
     // and takes the record as its pending update.
     addFirmwareFile(_record.devType, QString(), QString(), 600);
     if (FirmwareUpdate* fw = findByDevType(_record.devType)) {
-        fw->setUpdateInfo(_record.version, _record.fileName);
+        takeOffer(*fw, _record);
         updateRow(_record.devType);
     }
+}
+
+void FirmwareUpdateFileModel::takeOffer(FirmwareUpdate& _fw, const UpdateIndex::Record& _record)
+{
+    if (!_fw.setUpdateInfo(_record.version, _record.fileName))
+        return;
+    _fw.m_update.size = _record.size;
+    _fw.m_update.sha256 = _record.sha256;
 }
 
 void FirmwareUpdateFileModel::updateRow(unsigned short _devType)
@@ -357,6 +424,7 @@ void FirmwareUpdateFileModel::addFirmwareFile(quint16 _devType, const QString& _
         // row without a pending update always takes the offer.
         const quint32 offered = parseVersion(_versionText);
         if (offered != kNoVersion && (fw->m_update.version == kNoVersion || fw->m_update.version < offered)) {
+            fw->m_update.clear();
             fw->m_update.setVersion(offered);
             fw->m_update.fileName = _fileName;
             emitRowChanged(m_rows.indexOf(fw));

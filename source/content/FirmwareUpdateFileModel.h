@@ -79,6 +79,15 @@ public slots:
 
 private:
     int nextDownloadRow() const;
+    // The name under which a download named _stored by the index is kept:
+    // _stored itself unless a file held now (by a row or in "backup.ini")
+    // shares its base name, which the new data file or its signature would
+    // overwrite before the new file is on record; then a free variant
+    // "<base>-<n>.<suffix>". Empty when there is none.
+    QString storageName(const QString& _stored, const QString& _sigExt) const;
+    void discardStoredPair();
+    // The record becomes _fw's pending update, with its digest, when newer.
+    static void takeOffer(FirmwareUpdate& _fw, const UpdateIndex::Record& _record);
     FirmwareUpdate* activeRecord() const;
     void finishActiveRow();
     void logWithoutRow() const;
@@ -87,4 +96,5 @@ private:
     QList<FirmwareUpdate*> m_rows;
     AuthFileDownloader m_downloader;
     int m_ActRow = -1;
+    QString m_activeStoredName; // the name the active row's file is kept under
 };

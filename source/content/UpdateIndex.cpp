@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QXmlFormatter>
 #include <QXmlQuery>
@@ -17,9 +18,11 @@ void UpdateIndex::initQueryResource()
     Q_INIT_RESOURCE(xquery);
 }
 
-UpdateIndex::Outcome_t UpdateIndex::evaluate(const QByteArray& _index, QList<Record>& _records)
+UpdateIndex::Outcome_t UpdateIndex::evaluate(const QByteArray& _index, QList<Record>& _records, quint64* _serial)
 {
     _records.clear();
+    if (_serial)
+        *_serial = kNoSerial;
     initQueryResource();
 
     QString queryText;
@@ -44,13 +47,32 @@ UpdateIndex::Outcome_t UpdateIndex::evaluate(const QByteArray& _index, QList<Rec
     if (!query.evaluateTo(&formatter))
         return eOutcomeEvaluationFailed;
 
-    // One record per "p" element; the text before the first has no devid.
+    // One record per "p" element; the text before the first has no devid
+    // and holds the "index" element with the root's serial.
     const QStringList parts = QString::fromUtf8(outputBytes).split("<p");
+    quint64 serial = kNoSerial;
+    if (!parseSerial(parts.value(0), &serial))
+        return eOutcomeBadSerial;
+    if (_serial)
+        *_serial = serial;
     for (const QString& part : parts) {
         if (!xmlAttribute(part, "devid").isEmpty())
             _records.append(parseRecord(part));
     }
     return eOutcomeOk;
+}
+
+bool UpdateIndex::parseSerial(const QString& _head, quint64* _serial)
+{
+    *_serial = kNoSerial;
+    if (!_head.contains("serial=\""))
+        return true;
+    bool ok = false;
+    const quint64 serial = xmlAttribute(_head, "serial").toULongLong(&ok, 10);
+    if (!ok || serial == kNoSerial)
+        return false;
+    *_serial = serial;
+    return true;
 }
 
 UpdateIndex::Record UpdateIndex::parseRecord(const QString& _element)
@@ -61,5 +83,19 @@ UpdateIndex::Record UpdateIndex::parseRecord(const QString& _element)
     record.version = parseVersion(xmlAttribute(_element, "version"));
     record.fileName = xmlAttribute(_element, "fileName");
     record.sys = xmlAttribute(_element, "sys");
+
+    const QString sizeText = xmlAttribute(_element, "size");
+    const QString digest = xmlAttribute(_element, "sha256").toLower();
+    if (sizeText.isEmpty() && digest.isEmpty())
+        return record;
+    bool sizeOk = false;
+    const qint64 size = sizeText.toLongLong(&sizeOk, 10);
+    static const QRegularExpression kHexDigest("^[0-9a-f]{64}$");
+    if (!sizeOk || size < 0 || !kHexDigest.match(digest).hasMatch()) {
+        record.badDigest = true;
+        return record;
+    }
+    record.size = size;
+    record.sha256 = digest.toLatin1();
     return record;
 }

@@ -15,7 +15,11 @@ public:
         eOutcomeOk = 0,
         eOutcomeQueryInvalid = 1,
         eOutcomeEvaluationFailed = 2,
+        eOutcomeBadSerial = 3, // the root's serial is no number above 0
     };
+
+    // An index whose root carries no serial.
+    static constexpr quint64 kNoSerial = 0;
 
     // One offered file: an "update" element with the attributes of its
     // "updates" group. A missing attribute reads as empty text.
@@ -26,15 +30,29 @@ public:
         quint32 version = 0xFFFFFFFFu; // the version text, parsed
         QString fileName;
         QString sys;
+        // The file's size and SHA-256 (lower-case hex) as the signed index
+        // states them; size -1 and no digest when the record carries neither.
+        qint64 size = -1;
+        QByteArray sha256;
+        // The record has a size or sha256 that is no byte count or no
+        // 64-digit hex digest, or only one of the two: nothing can match it.
+        bool badDigest = false;
     };
 
     // Evaluates the query over _index. On success _records holds, in document
-    // order, the records that carry a devid.
-    static Outcome_t evaluate(const QByteArray& _index, QList<Record>& _records);
+    // order, the records that carry a devid, and _serial (when given) the
+    // serial on the index's root element, kNoSerial when it carries none.
+    static Outcome_t evaluate(const QByteArray& _index, QList<Record>& _records, quint64* _serial = nullptr);
+
     // The record of one serialised "p" element of the query's output, from its
     // "<p" up to the next; entities stay as the output has them.
     static Record parseRecord(const QString& _element);
 
     // Registers the query resource of the static core library.
     static void initQueryResource();
+
+private:
+    // The serial of the text before the first record, which holds the
+    // query's "index" element; false when it is there but no number above 0.
+    static bool parseSerial(const QString& _head, quint64* _serial);
 };

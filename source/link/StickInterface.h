@@ -75,6 +75,9 @@ public:
 
     int linkState() const { return m_serialPortHandler.state(); }
     int nwkState() const { return m_nwkState; }
+    int nwkChannel() const { return m_nwkChannel; }
+    quint16 nwkShortAddr() const { return m_nwkShortAddr; }
+    const std::array<quint8, 8>& nwkId() const { return m_nwkId; }
     bool isResetToFNPending() const { return m_resetToFN; }
     quint16 stickDevType() const { return m_stickDevType; }
     void setStickDevType(quint16 _devType) { m_stickDevType = _devType; }

@@ -213,7 +213,8 @@ void tst_Bridge::metaObjectInterface()
                        "FileUpdateButton_ValId=102 StickUpdateButtonEnabled_ValId=103 "
                        "StickJoinNewNwButtonEnabled_ValId=104 ApplUpdateButton_ValId=105 HelpBoxTxt_ValId=1000"));
     QCOMPARE(enumValues("UpdateXmlState_t"), enumTable("eUpdateXmlStateUnknown=0 eUpdateXmlStateOk=1 "
-                                                       "eUpdateXmlStateTimeout=2 eUpdateXmlStateWrong=3"));
+                                                       "eUpdateXmlStateTimeout=2 eUpdateXmlStateWrong=3 "
+                                                       "eUpdateXmlStateOutdated=4"));
 }
 
 void tst_Bridge::firstStartWritesEverySetting_data()

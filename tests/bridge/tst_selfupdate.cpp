@@ -4,7 +4,9 @@
 
 #include "bridge/CProg2Gui.h"
 #include "bridge/ToolUpdater.h"
+#include "common/DeviceType.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "link/CSerialPortHandler.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
@@ -265,6 +267,7 @@ void tst_SelfUpdate::failedUpdateKeepsToolRunning_data()
     QTest::newRow("script path is a folder") << "folder";
     QTest::newRow("update folder read-only") << "read-only";
     QTest::newRow("package gone") << "no package";
+    QTest::newRow("package changed since its download") << "changed package";
 }
 
 void tst_SelfUpdate::failedUpdateKeepsToolRunning()
@@ -275,6 +278,11 @@ void tst_SelfUpdate::failedUpdateKeepsToolRunning()
     QVERIFY(writeFile(restart, QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(restarted).toUtf8(), true));
     if (obstacle != "no package")
         QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
+    if (obstacle == "changed package") {
+        const QByteArray verified = "#!/bin/sh\necho verified\n";
+        QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", "tool.run", verified.size(),
+                                        QCryptographicHash::hash(verified, QCryptographicHash::Sha256).toHex()));
+    }
 
     auto bridge = makeBridge();
     bridge->toolUpdater().setRestartProgram(restart);

@@ -145,31 +145,54 @@ void tst_UpdateIndex::outcomes_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("logged");
+    QTest::addColumn<qulonglong>("serialAfter"); // the highest serial accepted, 5 before the start
 
     const int wrong = CProg2Gui::eUpdateXmlStateWrong;
     const int ok = CProg2Gui::eUpdateXmlStateOk;
+    const qulonglong before = 5;
     QTest::newRow("not on the server") << "none" << wrong << int(ProgressHelper::eResultFail)
                                        << "Update information not available on server"
-                                       << "";
+                                       << "" << before;
     QTest::newRow("no server listening") << "refused" << wrong << int(ProgressHelper::eResultFail)
                                          << "Error during downloading update information"
-                                         << "";
+                                         << "" << before;
     QTest::newRow("wrong signature") << "tampered" << wrong << int(ProgressHelper::eResultAuthFail)
                                      << "Could not authentificate update information"
-                                     << "";
+                                     << "" << before;
     QTest::newRow("not XML") << "<apps><updates devid=\"4\"" << wrong << int(ProgressHelper::eResultFail)
                              << "Update information not valid on server"
-                             << "can NOT evaluate query";
+                             << "can NOT evaluate query" << before;
     QTest::newRow("empty apps") << "<apps/>" << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-                                << "any device updates: no";
+                                << "any device updates: no" << before;
     QTest::newRow("update without devid")
         << "<apps><updates application=\"plug\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
         << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-        << "any device updates: no";
+        << "any device updates: no" << before;
     QTest::newRow("another platform only")
         << "<apps><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\" sys=\"mac\"/></updates></apps>"
         << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-        << "any device updates: no";
+        << "any device updates: no" << before;
+    // The index's serial against the highest one accepted before; an index
+    // without one is taken as it is (the rows above).
+    QTest::newRow("serial below the one accepted")
+        << "<apps serial=\"4\"><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
+        << int(CProg2Gui::eUpdateXmlStateOutdated) << int(ProgressHelper::eResultFail) << "Update information outdated"
+        << "" << before;
+    QTest::newRow("serial accepted before")
+        << "<apps serial=\"5\"/>" << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
+        << "" << before;
+    QTest::newRow("higher serial") << "<apps serial=\"18446744073709551615\"/>" << ok
+                                   << int(ProgressHelper::eResultSuccess) << "Update server contacted"
+                                   << "" << qulonglong(18446744073709551615ull);
+    QTest::newRow("serial that is no number")
+        << "<apps serial=\"5a\"><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
+        << wrong << int(ProgressHelper::eResultFail) << "Update information not valid on server"
+        << "" << before;
+    QTest::newRow("record with a malformed digest")
+        << "<apps><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\" size=\"12\" "
+           "sha256=\"abc\"/></updates></apps>"
+        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
+        << "" << before;
 }
 
 void tst_UpdateIndex::outcomes()
@@ -179,7 +202,9 @@ void tst_UpdateIndex::outcomes()
     QFETCH(int, result);
     QFETCH(QString, text);
     QFETCH(QString, logged);
+    QFETCH(qulonglong, serialAfter);
 
+    m_settings->settings()->setValue("update/IndexSerial", 5);
     if (served == "refused") {
         // A port that was free a moment ago and has nobody listening now.
         QTcpServer probe;
@@ -206,6 +231,7 @@ void tst_UpdateIndex::outcomes()
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join('\n')));
     // Nothing but the tool's own row.
     QCOMPARE(m_bridge->fileModel()->rowCount(), 1);
+    QCOMPARE(m_settings->settings()->value("update/IndexSerial").toULongLong(), serialAfter);
 }
 
 void tst_UpdateIndex::slowServerFirstTimesOut()
@@ -232,7 +258,9 @@ void tst_UpdateIndex::toolPackageBecomesPendingToolUpdate()
     QVERIFY(m_signer.writeFile(m_served->path(), "tool_1.3.0.run", package));
     Publisher publisher;
     QVERIFY(publisher.loadPrivateKey(DevelopmentSigner::privateKeyPath(), nullptr));
-    QVERIFY(publisher.writeIndex({entry(9999, "tool", "1.3.0", "tool_1.3.0.run")}, m_served->path(), nullptr));
+    QList<Publisher::IndexEntry> entries{entry(9999, "tool", "1.3.0", "tool_1.3.0.run")};
+    QVERIFY(Publisher::bindFiles(&entries, m_served->path(), nullptr));
+    QVERIFY(publisher.writeIndex(entries, m_served->path(), nullptr, 3));
 
     startBridge();
     CProg2Gui& bridge = *m_bridge;
@@ -249,6 +277,11 @@ void tst_UpdateIndex::toolPackageBecomesPendingToolUpdate()
     QTRY_COMPARE_WITH_TIMEOUT(bridge.SysState(), CProg2Gui::SysStateIdle, kWaitMs);
 
     QCOMPARE(readFile(getUpdatePath() + "/tool_1.3.0.run"), package);
+    // What was verified is on record, for the check before the package runs.
+    QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
+    QCOMPARE(backup.value("9999/size").toLongLong(), qint64(package.size()));
+    QCOMPARE(backup.value("9999/sha256").toByteArray(),
+             QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex());
     QVERIFY(bridge.applVersion().hasUpdate());
     QCOMPARE(bridge.applVersion().updateVersionString(), QString("1.3.0"));
     QCOMPARE(bridge.applVersion().m_update.fileName, QString("tool_1.3.0.run"));

@@ -1,9 +1,11 @@
 #include <QtTest>
 
+#include "Publisher.h"
 #include "common/DevVersionInfo.h"
 #include "common/DeviceType.h"
 #include "common/FileVersionInfo.h"
 #include "common/FirmwareUpdate.h"
+#include "common/OtaImageHeader.h"
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "support/LogCapture.h"
@@ -26,6 +28,8 @@ private slots:
     void setVersionDropsReachedUpdate();
     void applyUpdateInfo();
     void devVersionAgainstFileModel();
+    void otaImageHeader_data();
+    void otaImageHeader();
 };
 
 void tst_VersionInfo::parseVersion_data()
@@ -237,6 +241,49 @@ void tst_VersionInfo::devVersionAgainstFileModel()
     other.m_version = 0x000001;
     QVERIFY(!other.hasUpdate());
     theFileModel = nullptr;
+}
+
+void tst_VersionInfo::otaImageHeader_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("headBytes"); // how much of the file the check sees; -1: all
+    QTest::addColumn<int>("expected");
+    const int ok = OtaImageHeader::eCheckMatches;
+    const int wrong = OtaImageHeader::eCheckWrong;
+    const int none = OtaImageHeader::eCheckNoIdentifier;
+    // The image of type 4, version 1.2.7, as offered in every row.
+    const QByteArray image = Publisher::otaImage(4, 0x010207, 100);
+    const auto patched = [&image](int _at, const QByteArray& _bytes) {
+        return QByteArray(image).replace(_at, _bytes.size(), _bytes);
+    };
+
+    QTest::newRow("its image") << image << -1 << ok;
+    QTest::newRow("its image, header read alone") << image << 56 << ok;
+    QTest::newRow("longer header within the file") << patched(6, QByteArray::fromHex("3c00")) << -1 << ok;
+    QTest::newRow("no identifier") << QByteArray(200, 'x') << -1 << none;
+    QTest::newRow("identifier big-endian") << patched(0, QByteArray::fromHex("0beef11e")) << -1 << none;
+    QTest::newRow("shorter than the identifier") << image.left(3) << -1 << none;
+    QTest::newRow("header cut off") << image.left(40) << -1 << wrong;
+    QTest::newRow("header length short of the fields") << patched(6, QByteArray::fromHex("3700")) << -1 << wrong;
+    QTest::newRow("header length past the file") << patched(6, QByteArray::fromHex("ffff")) << -1 << wrong;
+    QTest::newRow("another manufacturer") << patched(10, QByteArray::fromHex("3412")) << -1 << wrong;
+    QTest::newRow("another image type") << Publisher::otaImage(2, 0x010207, 100) << -1 << wrong;
+    QTest::newRow("another version") << Publisher::otaImage(4, 0x010206, 100) << -1 << wrong;
+    QTest::newRow("a byte more than its total size") << image + 'x' << -1 << wrong;
+    QTest::newRow("a byte more, header read alone") << image + 'x' << 56 << wrong;
+}
+
+void tst_VersionInfo::otaImageHeader()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, headBytes);
+    QFETCH(int, expected);
+    QString why;
+    const OtaImageHeader::Check_t result =
+        headBytes < 0 ? OtaImageHeader::check(file, 4, 0x010207, &why)
+                      : OtaImageHeader::check(file.left(headBytes), file.size(), 4, 0x010207, &why);
+    QCOMPARE(int(result), expected);
+    QCOMPARE(why.isEmpty(), expected != OtaImageHeader::eCheckWrong);
 }
 
 QTEST_GUILESS_MAIN(tst_VersionInfo)

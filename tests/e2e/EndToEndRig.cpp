@@ -144,7 +144,7 @@ bool EndToEndRig::hold(const Firmware& _firmware)
         m_error = "cannot write held firmware " + file;
         return false;
     }
-    m_signedHashes.insert(sha256Hex(image));
+    noteSigned(image);
     QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
     const QString group = QString::number(_firmware.devType);
     QStringList known = backup.value("devices/known_devices").toStringList();
@@ -173,20 +173,63 @@ bool EndToEndRig::offer(const QList<Firmware>& _firmware)
             return false;
         }
         m_servedImages.insert(firmware.devType, image);
-        m_signedHashes.insert(sha256Hex(image));
+        noteSigned(image);
         entries.append({firmware.devType, QString("type %1").arg(firmware.devType), firmware.version,
                         serverFileName(firmware), QString()});
         m_offered.append(firmware);
     }
-    return writeIndex(entries);
+    m_indexEntries.append(entries);
+    return republishIndex(true, m_indexSerial);
 }
 
-bool EndToEndRig::writeIndex(const QList<Publisher::IndexEntry>& _entries)
+bool EndToEndRig::offerBytes(quint16 _devType, const QByteArray& _bytes)
+{
+    for (const Firmware& firmware : m_offered) {
+        if (firmware.devType != _devType)
+            continue;
+        if (!publish(serverFileName(firmware), _bytes))
+            return false;
+        m_servedImages.insert(_devType, _bytes);
+        return republishIndex(true, m_indexSerial);
+    }
+    m_error = QString("nothing of type %1 offered").arg(_devType);
+    return false;
+}
+
+bool EndToEndRig::republishIndex(bool _withDigests, quint64 _serial)
+{
+    QList<Publisher::IndexEntry> entries = m_indexEntries;
+    QString error;
+    if (_withDigests && !Publisher::bindFiles(&entries, m_served.path(), &error)) {
+        m_error = error;
+        return false;
+    }
+    m_indexSerial = _serial;
+    return writeIndex(entries, _serial);
+}
+
+void EndToEndRig::noteSigned(const QByteArray& _bytes)
+{
+    SignedFor what;
+    const auto le = [&_bytes](int _offset, int _size) {
+        quint32 value = 0;
+        for (int i = _size - 1; i >= 0; --i)
+            value = (value << 8) | static_cast<uchar>(_bytes.at(_offset + i));
+        return value;
+    };
+    if (_bytes.size() >= Publisher::kOtaHeaderLength && le(0, 4) == Publisher::kOtaFileIdentifier) {
+        what.imageType = static_cast<quint16>(le(12, 2));
+        what.version = le(14, 4);
+    }
+    m_signed.insert(sha256Hex(_bytes), what);
+}
+
+bool EndToEndRig::writeIndex(const QList<Publisher::IndexEntry>& _entries, quint64 _serial)
 {
     Publisher publisher;
     QString error;
     if (!publisher.loadPrivateKey(DevelopmentSigner::privateKeyPath(), &error) ||
-        !publisher.writeIndex(_entries, m_served.path(), &error)) {
+        !publisher.writeIndex(_entries, m_served.path(), &error, _serial)) {
         m_error = "cannot write the index: " + error;
         return false;
     }
@@ -200,7 +243,7 @@ bool EndToEndRig::publish(const QString& _name, const QByteArray& _bytes, bool _
         return false;
     }
     if (_signed)
-        m_signedHashes.insert(sha256Hex(_bytes));
+        noteSigned(_bytes);
     return true;
 }
 
@@ -234,6 +277,15 @@ void EndToEndRig::startTool()
     watchWire();
 }
 
+void EndToEndRig::stopTool()
+{
+    QObject::disconnect(m_wireConnection);
+    if (m_ownsBridge)
+        delete m_bridge;
+    m_bridge = nullptr;
+    m_ownsBridge = false;
+}
+
 void EndToEndRig::adoptTool(CProg2Gui* _bridge)
 {
     m_bridge = _bridge;
@@ -246,6 +298,8 @@ void EndToEndRig::watchWire()
     m_wireConnection =
         QObject::connect(m_bridge->stickInterface(), &StickInterface::frameSent, [this](const QByteArray& _body) {
             const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
+            if (reply.valid && reply.responseId == kQueryResponse && reply.status() == 0)
+                m_offeredTo[reply.dstShortAddress].insert(reply.fileVersion());
             if (!reply.valid || reply.dstShortAddress == m_stickAddress)
                 return;
             WireReply wire;
@@ -402,11 +456,24 @@ bool EndToEndRig::everyImageSigned(int* _count, QString* _why) const
     for (const SimDevice* client : clients) {
         for (const QByteArray& image : client->images()) {
             ++*_count;
-            if (!m_signedHashes.contains(sha256Hex(image))) {
+            const QByteArray hash = sha256Hex(image);
+            const auto signedFor = m_signed.constFind(hash);
+            if (signedFor == m_signed.constEnd()) {
                 *_why = QString("%1 received %2 bytes (SHA-256 %3) that were never signed")
                             .arg(client->name())
                             .arg(image.size())
-                            .arg(QString::fromLatin1(sha256Hex(image)));
+                            .arg(QString::fromLatin1(hash));
+                return false;
+            }
+            const QSet<quint32> offered = m_offeredTo.value(client->shortAddress());
+            if (signedFor->imageType != client->imageType() || !offered.contains(signedFor->version)) {
+                *_why = QString("%1 (image type %2) received an image signed for type %3 version %4 (SHA-256 %5); "
+                                "offered versions %6")
+                            .arg(client->name())
+                            .arg(client->imageType())
+                            .arg(signedFor->imageType)
+                            .arg(formatVersion(signedFor->version), QString::fromLatin1(hash))
+                            .arg(offered.size());
                 return false;
             }
         }
@@ -444,7 +511,7 @@ bool EndToEndRig::updateFolderHoldsOnlyVerified(QString* _why) const
             continue;
         }
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || !m_signedHashes.contains(sha256Hex(file.readAll()))) {
+        if (!file.open(QIODevice::ReadOnly) || !m_signed.contains(sha256Hex(file.readAll()))) {
             *_why = QString("'%1' in the update folder was never signed").arg(name);
             return false;
         }

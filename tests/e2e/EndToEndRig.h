@@ -67,18 +67,27 @@ public:
 
     // Before startTool(): the tool already holds this firmware.
     bool hold(const Firmware& _firmware);
-    // Before startTool(): images and the signed index on the server.
+    // Before startTool(): images and the signed index on the server, as
+    // lumoran-publish writes it (each file's size and SHA-256, serial 1).
     bool offer(const QList<Firmware>& _firmware);
+    // The offered file of _devType becomes these signed bytes, and the index
+    // says so (its record's digest), as a publisher replacing the file would.
+    bool offerBytes(quint16 _devType, const QByteArray& _bytes);
+    // Writes the index of the offered files again: with or without each
+    // file's size and SHA-256, and with _serial.
+    bool republishIndex(bool _withDigests, quint64 _serial);
     // A file in the server's folder, signed with the development key or not.
     bool publish(const QString& _name, const QByteArray& _bytes, bool _signed = true);
     // Replaces the signed index with these records as they stand.
-    bool writeIndex(const QList<Publisher::IndexEntry>& _entries);
+    bool writeIndex(const QList<Publisher::IndexEntry>& _entries, quint64 _serial = Publisher::kNoSerial);
     bool startSimulator(const QJsonObject& _scenario);
     // Pins the tool's serial port to the simulator's line; again after the
     // simulated stick was plugged in on a new one.
     void pinLine();
     // Creates the bridge, which opens the simulator's line.
     void startTool();
+    // Deletes the bridge startTool() made, as quitting the tool would.
+    void stopTool();
     // Watches a bridge created elsewhere (by the window); it is not deleted here.
     void adoptTool(CProg2Gui* _bridge);
     // What the window's "All Files" box and "Download" button do: select
@@ -110,7 +119,8 @@ public:
     // Every image the simulated client received matches the served file of its type.
     bool imagesMatchServed(quint16 _shortAddress, int* _count, QString* _why) const;
     // Every image any simulated client (the stick included) received equals
-    // a file this rig signed with the development key.
+    // a file this rig signed with the development key for that client's
+    // image type and for a version the tool offered that client.
     bool everyImageSigned(int* _count, QString* _why) const;
     // The update folder holds nothing but files the rig signed, signature
     // files that verify under the development key and "backup.ini", whose
@@ -127,6 +137,9 @@ public:
 private:
     void watchWire();
     QString serverFileName(const Firmware& _firmware) const;
+    // Notes _bytes as signed with the development key, for the image type
+    // and version its OTA header names (none without a header).
+    void noteSigned(const QByteArray& _bytes);
 
     std::unique_ptr<TestSettings> m_settings;
     QTemporaryDir m_served;
@@ -136,9 +149,20 @@ private:
     CProg2Gui* m_bridge = nullptr;
     bool m_ownsBridge = false;
     QMetaObject::Connection m_wireConnection;
+    struct SignedFor
+    {
+        quint16 imageType = 0xFFFF; // 0xFFFF: not an OTA image
+        quint32 version = 0;
+    };
+
     QList<Firmware> m_offered;
+    QList<Publisher::IndexEntry> m_indexEntries; // as offer() published them, with digests
+    quint64 m_indexSerial = 1;
     QHash<quint16, QByteArray> m_servedImages;
-    QSet<QByteArray> m_signedHashes; // SHA-256 (hex) of every file signed with the development key
+    // SHA-256 (hex) of every file signed with the development key
+    QHash<QByteArray, SignedFor> m_signed;
+    // Every version the tool offered each client (the stick included)
+    QHash<quint16, QSet<quint32>> m_offeredTo;
     QList<WireReply> m_wire;
     quint16 m_stickAddress = 0;
     QString m_error;

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "EndToEndRig.h"
+#include "Publisher.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
@@ -52,6 +53,7 @@ private slots:
     void folderCannotTakeDownloads_data();
     void folderCannotTakeDownloads();
     void backupIniCutInTheMiddle();
+    void reusedNameWhileBackupIniFails();
 
 private:
     std::unique_ptr<EndToEndRig> m_rig;
@@ -168,6 +170,58 @@ void tst_FileFaults::backupIniCutInTheMiddle()
     QSettings backup(path, QSettings::IniFormat);
     for (quint16 type : types)
         QCOMPARE(backup.value(QString("%1/ver").arg(type)).toString(), formatVersion(rig.offeredVersion(type)));
+    QString why;
+    QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
+}
+
+void tst_FileFaults::reusedNameWhileBackupIniFails()
+{
+    EndToEndRig& rig = *m_rig;
+    QVERIFY2(rig.hold({2, "1.0.0", 2500}), qPrintable(rig.error()));
+    const QString heldPath = rig.updatePath() + "/held_2.ota";
+    const QByteArray held = readFile(heldPath);
+    // The index offers the new version under the name of the file held now.
+    const QByteArray newer = Publisher::otaImage(2, parseVersion("1.0.7"), 3000);
+    QVERIFY2(rig.publish("held_2.ota", newer), qPrintable(rig.error()));
+    QList<Publisher::IndexEntry> entries{{2, "wall", "1.0.7", "held_2.ota"}};
+    QString error;
+    QVERIFY2(Publisher::bindFiles(&entries, rig.servedPath(), &error), qPrintable(error));
+    QVERIFY2(rig.writeIndex(entries, 1), qPrintable(rig.error()));
+
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+    FirmwareUpdate* row = bridge->fileModel()->findByDevType(2);
+    QVERIFY(row);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
+
+    // "backup.ini" cannot be written: a folder stands in its place.
+    const QString backupPath = rig.updatePath() + "/backup.ini";
+    const QByteArray backup = readFile(backupPath);
+    QVERIFY(QFile::remove(backupPath));
+    QVERIFY(QDir().mkdir(backupPath));
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QVERIFY(QDir().rmdir(backupPath));
+    QVERIFY(writeFile(backupPath, backup));
+
+    // The held file keeps its bytes, its row its version: what the record says.
+    QCOMPARE(row->m_result, ProgressHelper::eResultFail);
+    QCOMPARE(row->m_version, parseVersion("1.0.0"));
+    QCOMPARE(row->m_fileName, QString("held_2.ota"));
+    QCOMPARE(readFile(heldPath), held);
+    QCOMPARE(QDir(rig.updatePath()).entryList(QDir::Files), (QStringList{"backup.ini", "held_2.ota", "held_2.sig"}));
+
+    // Once "backup.ini" takes it, the new file is on record before the held
+    // one goes; both stay in agreement.
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QCOMPARE(row->m_result, ProgressHelper::eResultSuccess);
+    QCOMPARE(row->m_version, parseVersion("1.0.7"));
+    QCOMPARE(readFile(rig.updatePath() + "/" + row->m_fileName), newer);
+    QSettings record(backupPath, QSettings::IniFormat);
+    QCOMPARE(record.value("2/ver").toString(), QString("1.0.7"));
+    QCOMPARE(record.value("2/file").toString(), row->m_fileName);
+    QVERIFY(!QFile::exists(heldPath));
     QString why;
     QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
 }

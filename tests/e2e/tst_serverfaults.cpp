@@ -1,12 +1,15 @@
 #include <QtTest>
 
 #include "EndToEndRig.h"
+#include "Publisher.h"
 #include "StickSimulator.h"
 #include "UpdateServer.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
+#include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kConnectMs = 10000;
@@ -29,7 +32,17 @@ enum Injection_t
     InjectFault,        // an UpdateServer fault on the path
     InjectDelay,        // the path is answered after delayMs
     InjectTamperedData, // the data on the server no longer matches its signature
+    InjectSubstitute,   // other bytes, signed, under the name the index gives
+    InjectNoDigest,     // an index without sizes and digests, and other signed bytes under the name
+    InjectOffer,        // the publisher offers other bytes: file and index agree
 };
+
+// Version 1.0.7 of the faulty type, as the server offers it, with _label
+// in the header string and the same size.
+QByteArray faultyImage(const QByteArray& _label = QByteArray("Lumoran test image"))
+{
+    return Publisher::otaImage(kFaultyType, parseVersion("1.0.7"), 2200, _label);
+}
 } // namespace
 
 Q_DECLARE_METATYPE(Injection_t)
@@ -49,6 +62,7 @@ private slots:
     void indexFault();
     void firmwareFault_data();
     void firmwareFault();
+    void olderIndexIsRefused();
 
 private:
     void offerAndHold();
@@ -155,21 +169,65 @@ void tst_ServerFaults::firmwareFault_data()
     QTest::addColumn<UpdateServer::Fault_t>("fault");
     QTest::addColumn<QString>("suffix"); // of the faulty type's file on the server
     QTest::addColumn<int>("delayMs");
+    QTest::addColumn<QByteArray>("bytes"); // what InjectSubstitute, InjectNoDigest and InjectOffer serve
     QTest::addColumn<ProgressHelper::_eResult_t>("result");
 
     const auto none = UpdateServer::FaultNone;
-    QTest::newRow("no answer") << InjectDelay << none << ".ota" << kNoAnswerMs << ProgressHelper::eResultFail;
-    QTest::newRow("answer after 6 s") << InjectDelay << none << ".ota" << 6000 << ProgressHelper::eResultSuccess;
-    QTest::newRow("404") << InjectFault << UpdateServer::FaultNotFound404 << ".ota" << 0
+    QTest::newRow("no answer") << InjectDelay << none << ".ota" << kNoAnswerMs << QByteArray()
+                               << ProgressHelper::eResultFail;
+    QTest::newRow("answer after 6 s") << InjectDelay << none << ".ota" << 6000 << QByteArray()
+                                      << ProgressHelper::eResultSuccess;
+    QTest::newRow("404") << InjectFault << UpdateServer::FaultNotFound404 << ".ota" << 0 << QByteArray()
                          << ProgressHelper::eResultMissingFile;
-    QTest::newRow("not-found page with status 200")
-        << InjectFault << UpdateServer::FaultNotFoundPage << ".sig" << 0 << ProgressHelper::eResultMissingFile;
-    QTest::newRow("dropped midway") << InjectFault << UpdateServer::FaultDropMidway << ".ota" << 0
+    QTest::newRow("not-found page with status 200") << InjectFault << UpdateServer::FaultNotFoundPage << ".sig" << 0
+                                                    << QByteArray() << ProgressHelper::eResultMissingFile;
+    QTest::newRow("dropped midway") << InjectFault << UpdateServer::FaultDropMidway << ".ota" << 0 << QByteArray()
                                     << ProgressHelper::eResultFail;
     // A tampered image under the name the index announces.
-    QTest::newRow("wrong signature") << InjectTamperedData << none << ".ota" << 0 << ProgressHelper::eResultAuthFail;
-    QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << ".ota" << 0
+    QTest::newRow("wrong signature") << InjectTamperedData << none << ".ota" << 0 << QByteArray()
+                                     << ProgressHelper::eResultAuthFail;
+    QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << ".ota" << 0 << QByteArray()
                                   << ProgressHelper::eResultFail;
+
+    // Signed with the update key, but not what the index offers under that
+    // name: the index's size and digest refuse it, the header too where it
+    // tells another type or version.
+    const QByteArray older = Publisher::otaImage(kFaultyType, parseVersion("1.0.0"), 2200);
+    QTest::newRow("substitute: an older image of its type")
+        << InjectSubstitute << none << ".ota" << 0 << older << ProgressHelper::eResultAuthFail;
+    QTest::newRow("substitute: another type's image")
+        << InjectSubstitute << none << ".ota" << 0 << Publisher::otaImage(4, parseVersion("1.0.7"), 2200)
+        << ProgressHelper::eResultAuthFail;
+    QTest::newRow("substitute: its own header over other bytes")
+        << InjectSubstitute << none << ".ota" << 0 << faultyImage("Lumoran other build")
+        << ProgressHelper::eResultAuthFail;
+    QTest::newRow("substitute: an old tool package")
+        << InjectSubstitute << none << ".ota" << 0 << QByteArray("#!/bin/sh\necho tool 1.1.0\n").repeated(100)
+        << ProgressHelper::eResultAuthFail;
+
+    // An index from before sizes and digests: the signature and the OTA
+    // header decide.
+    QTest::newRow("index without digest: header of another version")
+        << InjectNoDigest << none << ".ota" << 0 << older << ProgressHelper::eResultAuthFail;
+    QTest::newRow("index without digest: header of another manufacturer")
+        << InjectNoDigest << none << ".ota" << 0
+        << QByteArray(faultyImage()).replace(10, 2, QByteArray::fromHex("3412")) << ProgressHelper::eResultAuthFail;
+    QTest::newRow("index without digest: header cut off")
+        << InjectNoDigest << none << ".ota" << 0 << faultyImage().left(40) << ProgressHelper::eResultAuthFail;
+    QTest::newRow("index without digest: its own image")
+        << InjectNoDigest << none << ".ota" << 0 << faultyImage() << ProgressHelper::eResultSuccess;
+
+    // The search texts of the "file not found" page judge only a download
+    // that fails its signature; a signed file may hold them.
+    QTest::newRow("signed image holding \"404 Not Found\"")
+        << InjectOffer << none << ".ota" << 0 << faultyImage("404 Not Found") << ProgressHelper::eResultSuccess;
+    const QByteArray pageTexts("www.vandrel.example <!doctype html> Vandrel Online-Katalog");
+    QTest::newRow("signed image holding the page's texts in its size window")
+        << InjectOffer << none << ".ota" << 0 << QByteArray(faultyImage()).replace(100, pageTexts.size(), pageTexts)
+        << ProgressHelper::eResultSuccess;
+    QTest::newRow("not-found page with status 200 as the image")
+        << InjectFault << UpdateServer::FaultNotFoundPage << ".ota" << 0 << QByteArray()
+        << ProgressHelper::eResultMissingFile;
 }
 
 void tst_ServerFaults::firmwareFault()
@@ -178,20 +236,30 @@ void tst_ServerFaults::firmwareFault()
     QFETCH(UpdateServer::Fault_t, fault);
     QFETCH(QString, suffix);
     QFETCH(int, delayMs);
+    QFETCH(QByteArray, bytes);
     QFETCH(ProgressHelper::_eResult_t, result);
 
     EndToEndRig& rig = *m_rig;
     offerAndHold();
     const QString path = QString("type%1_1.0.7").arg(kFaultyType) + suffix;
-    QByteArray tampered;
+    const QByteArray genuine = rig.servedImage(kFaultyType);
+    QByteArray tampered; // bytes no device may receive
     if (injection == InjectFault) {
         rig.server()->setFault(fault, path);
     } else if (injection == InjectDelay) {
         rig.server()->setDelay(delayMs, path);
-    } else {
-        tampered = rig.servedImage(kFaultyType);
+    } else if (injection == InjectTamperedData) {
+        tampered = genuine;
         tampered[tampered.size() - 1] = char(tampered.at(tampered.size() - 1) ^ 0x5a);
         QVERIFY2(rig.publish(path, tampered, false), qPrintable(rig.error()));
+    } else if (injection == InjectOffer) {
+        QVERIFY2(rig.offerBytes(kFaultyType, bytes), qPrintable(rig.error()));
+    } else {
+        if (injection == InjectNoDigest)
+            QVERIFY2(rig.republishIndex(false, 1), qPrintable(rig.error()));
+        QVERIFY2(rig.publish(path, bytes), qPrintable(rig.error()));
+        if (result != ProgressHelper::eResultSuccess)
+            tampered = bytes;
     }
     rig.startTool();
     CProg2Gui* bridge = rig.bridge();
@@ -219,6 +287,8 @@ void tst_ServerFaults::firmwareFault()
     QVERIFY(QFile::exists(rig.updatePath() + "/" + fileOnRecord));
     if (result != ProgressHelper::eResultSuccess)
         QCOMPARE(fileOnRecord, QString("held_%1.ota").arg(kFaultyType));
+    else
+        QCOMPARE(readFile(rig.updatePath() + "/" + fileOnRecord), readFile(rig.servedPath() + "/" + path));
 
     // Every device gets what the tool holds; a tampered image never leaves it.
     ZigBeeDeviceModel* model = bridge->deviceModel();
@@ -242,12 +312,62 @@ void tst_ServerFaults::firmwareFault()
 
     // Once the server behaves, the same button fetches the file.
     rig.server()->clearFaults();
-    if (injection == InjectTamperedData)
-        QVERIFY2(rig.publish(path, rig.servedImage(kFaultyType)), qPrintable(rig.error()));
+    if (injection == InjectTamperedData || injection == InjectSubstitute || injection == InjectNoDigest)
+        QVERIFY2(rig.publish(path, genuine), qPrintable(rig.error()));
     rig.startDownload();
     QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
     QVERIFY(rig.holdsOffered());
     QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
+}
+
+void tst_ServerFaults::olderIndexIsRefused()
+{
+    EndToEndRig& rig = *m_rig;
+    offerAndHold();
+    QVERIFY2(rig.republishIndex(true, 7), qPrintable(rig.error()));
+    rig.startTool();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
+    QCOMPARE(getSettings()->value("update/IndexSerial").toULongLong(), 7ull);
+    rig.stopTool();
+
+    // An index signed before, served again: it offers an image the newer
+    // index no longer does.
+    QList<Publisher::IndexEntry> older{{kFaultyType, "wall", "1.0.5", "type2_1.0.5.ota"}};
+    QVERIFY2(rig.publish("type2_1.0.5.ota", Publisher::otaImage(kFaultyType, parseVersion("1.0.5"), 2200)),
+             qPrintable(rig.error()));
+    QString error;
+    QVERIFY2(Publisher::bindFiles(&older, rig.servedPath(), &error), qPrintable(error));
+    QVERIFY2(rig.writeIndex(older, 6), qPrintable(rig.error()));
+    const QByteArray backup = readFile(rig.updatePath() + "/backup.ini");
+
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->updateXmlState(), CProg2Gui::eUpdateXmlStateOutdated, kConnectMs);
+    QCOMPARE(bridge->getText(CProg2Gui::ServerErrorTxt_ValId), QString("Update information outdated"));
+    QCOMPARE(getSettings()->value("update/IndexSerial").toULongLong(), 7ull);
+    // No record of it is taken: nothing to download, the held files stay.
+    for (quint16 type : {1, 2, 4}) {
+        const FirmwareUpdate* record = bridge->fileModel()->findByDevType(type);
+        QVERIFY(record);
+        QVERIFY(!record->hasUpdate());
+        QCOMPARE(record->m_version, parseVersion("1.0.0"));
+    }
+    QVERIFY(!bridge->boGetVal(CProg2Gui::FileUpdateButton_ValId));
+    QCOMPARE(readFile(rig.updatePath() + "/backup.ini"), backup);
+
+    // The devices get what the tool holds.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->deviceModel()->rowCount(), 3, kConnectMs);
+    bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+    const QJsonArray devices{EndToEndRig::device(0x1a2b, 1, "0.9.0"), EndToEndRig::device(0x3e4f, 2, "0.9.0"),
+                             EndToEndRig::device(0x4a5b, 4, "0.9.0")};
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allDevicesSucceeded(devices), kRunMs);
+    QCOMPARE(rig.simulator()->device(0x3e4f)->version(), parseVersion("1.0.0"));
+    int images = 0;
+    QString why;
+    QVERIFY2(rig.everyImageSigned(&images, &why), qPrintable(why));
+    QVERIFY(images >= 3);
+    bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
 }
 
 QTEST_GUILESS_MAIN(tst_ServerFaults)

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "Publisher.h"
 #include "SimDevice.h"
 
 // One OTA client on a hand-driven clock, answered with hand-written ZCL
@@ -12,6 +13,8 @@ private slots:
     void queryAnswers();
     void transferEndings_data();
     void transferEndings();
+    void receivedImageIsChecked_data();
+    void receivedImageIsChecked();
     void badBlocksAreAskedAgain_data();
     void badBlocksAreAskedAgain();
     void abortEndsTheTransfer();
@@ -151,7 +154,8 @@ void tst_SimDevice::transferEndings()
     device.onResponse(0x02, offer(0x010100, 100), 10);
 
     // The server hands out 40 bytes at most, whatever the client allows.
-    const QByteArray data = image(100);
+    const QByteArray data = Publisher::otaImage(1, 0x010100, 100 - 62);
+    QCOMPARE(data.size(), 100);
     qint64 t = 10;
     int offset = 0;
     while (device.takeRequest(t, request) && request.zclCommand == 0x03) {
@@ -183,6 +187,53 @@ void tst_SimDevice::transferEndings()
     QVERIFY(device.takeRequest(t + 2000, request));
     QCOMPARE(request.payload, QByteArray::fromHex("00 3d1c 0100") + le32(versionAfter));
     QCOMPARE(device.versionHistory(), (QList<quint32>{0x010000, versionAfter}));
+}
+
+void tst_SimDevice::receivedImageIsChecked_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<int>("endStatus");
+    const QByteArray own = Publisher::otaImage(1, 0x010100, 40);
+    QTest::newRow("its own image") << own << 0x00;
+    QTest::newRow("no OTA header") << image(102) << 0x96;
+    QTest::newRow("another manufacturer") << QByteArray(own).replace(10, 2, QByteArray::fromHex("3412")) << 0x96;
+    QTest::newRow("another image type") << Publisher::otaImage(2, 0x010100, 40) << 0x96;
+    QTest::newRow("another version") << Publisher::otaImage(1, 0x010000, 40) << 0x96;
+    QTest::newRow("shorter than the header fields") << own.left(17) << 0x96;
+}
+
+void tst_SimDevice::receivedImageIsChecked()
+{
+    QFETCH(QByteArray, image);
+    QFETCH(int, endStatus);
+    SimDevice device(deviceConfig(), false, nullptr);
+    device.begin(0, 0);
+    SimRequest request;
+    QVERIFY(device.takeRequest(0, request));
+    device.onResponse(0x02, offer(0x010100, quint32(image.size())), 0);
+    qint64 t = 0;
+    int offset = 0;
+    while (device.takeRequest(t, request) && request.zclCommand == 0x03) {
+        const QByteArray chunk = image.mid(offset, 40);
+        device.onResponse(0x05, block(0x010100, quint32(offset), chunk), ++t);
+        offset += chunk.size();
+    }
+    QCOMPARE(device.images(), QList<QByteArray>{image});
+    QCOMPARE(request.zclCommand, quint8(0x06));
+    QCOMPARE(request.payload, char(endStatus) + QByteArray::fromHex("3d1c 0100 00010100"));
+    device.onResponse(0x07, QByteArray::fromHex("3d1c 0100 00010100 00000000 00000000"), ++t);
+
+    if (endStatus == 0) {
+        QCOMPARE(device.state(), SimDevice::eStateRestarting);
+        QCOMPARE(device.stats().refused, 0);
+        return;
+    }
+    // A refused image leaves the device on its old version, asking again.
+    QCOMPARE(device.stats().refused, 1);
+    QCOMPARE(device.stats().restarts, 0);
+    QCOMPARE(device.state(), SimDevice::eStateIdle);
+    QVERIFY(device.takeRequest(t + 5000, request));
+    QCOMPARE(char(request.zclCommand) + request.payload, QByteArray::fromHex("01 00 3d1c 0100 00000100"));
 }
 
 void tst_SimDevice::badBlocksAreAskedAgain_data()

@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include "Publisher.h"
 #include "SimLine.h"
 #include "StickSimulator.h"
 #include "ToolEnd.h"
@@ -155,6 +156,15 @@ QByteArray testImage(int _size)
     for (int i = 0; i < _size; ++i)
         data.append(char(i % 3 == 0 ? 0x7E : (i % 3 == 1 ? 0x7D : i))); // escaping on the way
     return data;
+}
+
+// An OTA upgrade image of _size bytes that a client of _type takes as
+// _version, its payload full of bytes the line escapes.
+QByteArray otaImage(quint16 _type, quint32 _version, int _size)
+{
+    const int header = Publisher::kOtaHeaderLength + Publisher::kSubElementHeaderLength;
+    const QByteArray image = Publisher::otaImage(_type, _version, _size - header);
+    return image.left(header) + testImage(_size - header);
 }
 
 // Serves _image to the client _address until it sends Upgrade End, in blocks
@@ -318,7 +328,7 @@ void tst_StickSimulator::servesAnImageInSmallBlocks()
     QVERIFY(r.start());
     QVERIFY(connectTool(r.tool));
 
-    const QByteArray image = testImage(150);
+    const QByteArray image = otaImage(1, 0x010100, 150);
     const QByteArray query = waitFor(r.tool, [](const QByteArray& _f) { return isIndication(_f, kDevice, 0x01); });
     QVERIFY(r.tool.send(zclReply(query, 0x02, QByteArray::fromHex("00 3d1c 0100 00010100") + le32(150))));
 
@@ -349,7 +359,7 @@ void tst_StickSimulator::stickUpdatesItself()
 
     const QByteArray query = waitFor(r.tool, [](const QByteArray& _f) { return isIndication(_f, 0x1234, 0x01); });
     QCOMPARE(query.mid(23), QByteArray::fromHex("00 3d1c 0600 00000100"));
-    const QByteArray image = testImage(90);
+    const QByteArray image = otaImage(6, 0x010200, 90);
     QVERIFY(r.tool.send(zclReply(query, 0x02, QByteArray::fromHex("00 3d1c 0600 00020100") + le32(90))));
     const QByteArray end = serveImage(r.tool, 0x1234, 6, 0x010200, image);
     QCOMPARE(end.mid(23), QByteArray::fromHex("00 3d1c 0600 00020100"));

@@ -145,34 +145,61 @@ void tst_Tools::signedIndex()
     QVERIFY(writeFile(manifest, "# device type;application;version;file[;sys]\n"
                                 "4;ZLL plug;1.2.7;plug_1.2.7.ota\n"
                                 "\n"
-                                "6;Stick & co;3.1.0;stick.bin;win\n"
+                                "6;Stick & co;3.1.0;fw/stick.bin;win\n"
                                 "4;ZLL plug;1.2.9;plug_1.2.9.ota;linux\n"));
+    // The files lie in the output folder under the names the tool fetches.
     const QString out = m_dir.filePath("site");
-    const Run run = publish({"index", "--key", m_key, "--out", out, manifest});
-    QCOMPARE(run.exitCode, 0);
+    QVERIFY(QDir().mkpath(out));
+    const QMap<QString, QByteArray> files{{"plug_1.2.7.ota", QByteArray(3000, 'a')},
+                                          {"stick.bin", QByteArray("stick")},
+                                          {"plug_1.2.9.ota", QByteArray()}};
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QVERIFY(writeFile(out + "/" + it.key(), it.value()));
+    const auto digest = [&files](const QString& _name) {
+        return QString("%1 %2")
+            .arg(files.value(_name).size())
+            .arg(QString::fromLatin1(QCryptographicHash::hash(files.value(_name), QCryptographicHash::Sha256).toHex()));
+    };
 
-    QCOMPARE(publish({"verify", "--pubkey", m_pubKey, out + "/update.xml"}).exitCode, 0);
+    // Each publication into the folder carries a higher serial than the last.
+    for (int round = 1; round <= 2; ++round) {
+        const Run run = publish({"index", "--key", m_key, "--out", out, manifest});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(publish({"verify", "--pubkey", m_pubKey, out + "/update.xml"}).exitCode, 0);
 
-    // apps / updates (one per type, in order) / update.
-    QXmlStreamReader xml(readFile(out + "/update.xml"));
-    QStringList seen;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement())
-            continue;
-        const QXmlStreamAttributes a = xml.attributes();
-        if (xml.name() == QLatin1String("updates"))
-            seen << QString("updates %1 %2").arg(a.value("devid").toString(), a.value("application").toString());
-        else if (xml.name() == QLatin1String("update"))
-            seen << QString("update %1 %2 %3")
-                        .arg(a.value("version").toString(), a.value("fileName").toString(), a.value("sys").toString());
-        else
-            seen << xml.name().toString();
+        // apps (serial) / updates (one per type, in order) / update.
+        QXmlStreamReader xml(readFile(out + "/update.xml"));
+        QStringList seen;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            const QXmlStreamAttributes a = xml.attributes();
+            if (xml.name() == QLatin1String("apps"))
+                seen << QString("apps %1").arg(a.value("serial").toString());
+            else if (xml.name() == QLatin1String("updates"))
+                seen << QString("updates %1 %2").arg(a.value("devid").toString(), a.value("application").toString());
+            else if (xml.name() == QLatin1String("update"))
+                seen << QString("update %1 %2 %3 %4 %5")
+                            .arg(a.value("version").toString(), a.value("fileName").toString(),
+                                 a.value("sys").toString(), a.value("size").toString(), a.value("sha256").toString());
+            else
+                seen << xml.name().toString();
+        }
+        QVERIFY(!xml.hasError());
+        QCOMPARE(seen, (QStringList{QString("apps %1").arg(round), "updates 4 ZLL plug",
+                                    "update 1.2.7 plug_1.2.7.ota  " + digest("plug_1.2.7.ota"),
+                                    "update 1.2.9 plug_1.2.9.ota linux " + digest("plug_1.2.9.ota"),
+                                    "updates 6 Stick & co", "update 3.1.0 fw/stick.bin win " + digest("stick.bin")}));
     }
-    QVERIFY(!xml.hasError());
-    QCOMPARE(seen,
-             (QStringList{"apps", "updates 4 ZLL plug", "update 1.2.7 plug_1.2.7.ota ",
-                          "update 1.2.9 plug_1.2.9.ota linux", "updates 6 Stick & co", "update 3.1.0 stick.bin win"}));
+
+    // An explicit serial must be above the published one; it is taken as it stands.
+    Run run = publish({"index", "--key", m_key, "--out", out, "--serial", "2", manifest});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("serial 2 is not above 2"), qPrintable(run.err));
+    run = publish({"index", "--key", m_key, "--out", out, "--serial", "2024061501", manifest});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(readFile(out + "/update.xml").contains("<apps serial=\"2024061501\">"));
 }
 
 void tst_Tools::badInput_data()
@@ -191,6 +218,10 @@ void tst_Tools::badInput_data()
         << QStringList{"index"} << QByteArray("4;plug;1.256.0;p.ota\n") << 1 << "line 1: bad version";
     QTest::newRow("manifest line too short")
         << QStringList{"index"} << QByteArray("# header\n4;plug;1.0.0\n") << 1 << "line 2: expected";
+    QTest::newRow("manifest names a file that is not there")
+        << QStringList{"index"} << QByteArray("4;plug;1.0.0;absent.ota\n") << 1 << "cannot read";
+    QTest::newRow("serial that is no number")
+        << QStringList{"index", "--serial", "0x10"} << QByteArray("4;plug;1.0.0;p.ota\n") << 2 << "--serial";
     QTest::newRow("key that is no key") << QStringList{"sign", "--key", "%manifest%", "%manifest%"}
                                         << QByteArray("not a key") << 1 << "cannot load key";
 }
@@ -203,7 +234,7 @@ void tst_Tools::badInput()
     QFETCH(QString, message);
     const QString manifestPath = m_dir.filePath("bad-manifest.txt");
     QVERIFY(writeFile(manifestPath, manifest));
-    if (args == QStringList{"index"})
+    if (args.value(0) == "index")
         args << "--key" << m_key << "--out" << m_dir.filePath("bad-site") << manifestPath;
     args.replaceInStrings("%manifest%", manifestPath);
     const Run run = publish(args);

@@ -1,10 +1,12 @@
 #include "Publisher.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <botan/auto_rng.h>
@@ -103,7 +105,7 @@ bool Publisher::signFile(const QString& _file, QString* _error) const
     return writeFile(signatureFileName(_file), sig, _error);
 }
 
-QByteArray Publisher::indexXml(const QList<IndexEntry>& _entries)
+QByteArray Publisher::indexXml(const QList<IndexEntry>& _entries, quint64 _serial)
 {
     // One updates element per device type, in the order the types first appear.
     QList<quint16> order;
@@ -117,6 +119,8 @@ QByteArray Publisher::indexXml(const QList<IndexEntry>& _entries)
     writer.setAutoFormattingIndent(4);
     writer.writeStartDocument();
     writer.writeStartElement("apps");
+    if (_serial != kNoSerial)
+        writer.writeAttribute("serial", QString::number(_serial));
     for (quint16 devType : order) {
         writer.writeStartElement("updates");
         writer.writeAttribute("devid", QString::number(devType));
@@ -133,6 +137,10 @@ QByteArray Publisher::indexXml(const QList<IndexEntry>& _entries)
             writer.writeAttribute("fileName", entry.fileName);
             if (!entry.sys.isEmpty())
                 writer.writeAttribute("sys", entry.sys);
+            if (entry.size >= 0) {
+                writer.writeAttribute("size", QString::number(entry.size));
+                writer.writeAttribute("sha256", QString::fromLatin1(entry.sha256));
+            }
         }
         writer.writeEndElement();
     }
@@ -141,14 +149,73 @@ QByteArray Publisher::indexXml(const QList<IndexEntry>& _entries)
     return xml;
 }
 
-bool Publisher::writeIndex(const QList<IndexEntry>& _entries, const QString& _outDir, QString* _error) const
+bool Publisher::writeIndex(const QList<IndexEntry>& _entries, const QString& _outDir, QString* _error,
+                           quint64 _serial) const
 {
     if (!QDir().mkpath(_outDir)) {
         setError(_error, QString("cannot create '%1'").arg(_outDir));
         return false;
     }
     const QString path = QDir(_outDir).filePath("update.xml");
-    return writeFile(path, indexXml(_entries), _error) && signFile(path, _error);
+    return writeFile(path, indexXml(_entries, _serial), _error) && signFile(path, _error);
+}
+
+QString Publisher::servedName(const QString& _fileName)
+{
+    QString name = _fileName;
+    name.replace('\\', '/');
+    const QFileInfo info(name.mid(name.lastIndexOf('/') + 1));
+    return info.completeBaseName() + "." + info.suffix();
+}
+
+bool Publisher::bindFiles(QList<IndexEntry>* _entries, const QString& _dir, QString* _error)
+{
+    for (IndexEntry& entry : *_entries) {
+        QFile file(QDir(_dir).filePath(servedName(entry.fileName)));
+        if (!file.open(QIODevice::ReadOnly)) {
+            setError(_error,
+                     QString("cannot read '%1', which the index names as '%2'").arg(file.fileName(), entry.fileName));
+            return false;
+        }
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!hash.addData(&file)) {
+            setError(_error, QString("cannot read '%1': %2").arg(file.fileName(), file.errorString()));
+            return false;
+        }
+        entry.size = file.size();
+        entry.sha256 = hash.result().toHex();
+    }
+    return true;
+}
+
+bool Publisher::publishedSerial(const QString& _dir, quint64* _serial, QString* _error)
+{
+    *_serial = kNoSerial;
+    QFile file(QDir(_dir).filePath("update.xml"));
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(_error, QString("cannot read '%1'").arg(file.fileName()));
+        return false;
+    }
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd() && !xml.isStartElement())
+        xml.readNext();
+    if (xml.hasError() || !xml.isStartElement() || xml.name() != QLatin1String("apps")) {
+        setError(_error, QString("'%1' is no update index; give the serial with --serial").arg(file.fileName()));
+        return false;
+    }
+    const QStringRef text = xml.attributes().value("serial");
+    if (text.isEmpty())
+        return true;
+    bool ok = false;
+    *_serial = text.toULongLong(&ok, 10);
+    if (!ok) {
+        setError(_error, QString("'%1' carries the serial '%2', which is no number; give the serial with --serial")
+                             .arg(file.fileName(), text.toString()));
+        return false;
+    }
+    return true;
 }
 
 bool Publisher::parseManifest(const QByteArray& _text, QList<IndexEntry>* _entries, QString* _error)

@@ -2,6 +2,7 @@
 // writes the signed update index and builds OTA upgrade images.
 
 #include <cstdio>
+#include <limits>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,9 +19,12 @@ const char* const kUsage = "usage:\n"
                            "      writes FILE's signature next to it (same base name, extension sig)\n"
                            "  lumoran-publish verify --pubkey PUB FILE\n"
                            "      checks FILE against its signature file; exit code 0 only when it holds\n"
-                           "  lumoran-publish index --key KEY --out DIR MANIFEST\n"
+                           "  lumoran-publish index --key KEY --out DIR [--serial N] MANIFEST\n"
                            "      writes DIR/update.xml from MANIFEST and signs it; MANIFEST lines are\n"
-                           "      devType;application;version;fileName[;sys]  ('#' starts a comment)\n"
+                           "      devType;application;version;fileName[;sys]  ('#' starts a comment);\n"
+                           "      each file is read from DIR (by its plain name, as the tool fetches it)\n"
+                           "      for its size and SHA-256; the serial is N, or that of the index already\n"
+                           "      in DIR plus one (1 for the first), and must grow\n"
                            "  lumoran-publish image --type T --version X.Y.Z --size N --out FILE [--string TEXT]\n"
                            "      writes a ZigBee OTA upgrade image with N payload bytes\n";
 
@@ -120,21 +124,45 @@ int indexCommand(const QStringList& _args)
     QMap<QString, QString> options;
     QStringList manifests;
     QString problem;
-    if (!parseOptions(_args, {"key", "out"}, &options, &manifests, &problem))
+    if (!parseOptions(_args, {"key", "out", "serial"}, &options, &manifests, &problem))
         return usage(problem);
     if (!options.contains("key") || !options.contains("out") || manifests.size() != 1)
         return usage("index needs --key, --out and one manifest");
+    quint64 requested = Publisher::kNoSerial;
+    if (options.contains("serial")) {
+        bool ok = false;
+        requested = options.value("serial").toULongLong(&ok, 10);
+        if (!ok || requested == Publisher::kNoSerial)
+            return usage("--serial must be a number above 0");
+    }
+    const QString outDir = options.value("out");
     QFile manifest(manifests.first());
     if (!manifest.open(QIODevice::ReadOnly))
         return fail(QString("cannot read manifest '%1'").arg(manifest.fileName()));
     QList<Publisher::IndexEntry> entries;
     if (!Publisher::parseManifest(manifest.readAll(), &entries, &problem))
         return fail(QString("%1: %2").arg(manifest.fileName(), problem));
+    if (!Publisher::bindFiles(&entries, outDir, &problem))
+        return fail(problem);
+    // Tools remember the highest serial they took and refuse a lower one, so
+    // a new publication must carry a higher serial than the one it replaces.
+    quint64 published = Publisher::kNoSerial;
+    if (!Publisher::publishedSerial(outDir, &published, &problem))
+        return fail(problem);
+    if (requested == Publisher::kNoSerial && published == std::numeric_limits<quint64>::max())
+        return fail(QString("the index in '%1' carries the highest serial there is").arg(outDir));
+    const quint64 serial = requested != Publisher::kNoSerial ? requested : published + 1;
+    if (serial <= published)
+        return fail(QString("serial %1 is not above %2, the serial of the index in '%3'")
+                        .arg(serial)
+                        .arg(published)
+                        .arg(outDir));
     Publisher publisher;
     if (!publisher.loadPrivateKey(options.value("key"), &problem) ||
-        !publisher.writeIndex(entries, options.value("out"), &problem))
+        !publisher.writeIndex(entries, outDir, &problem, serial))
         return fail(problem);
-    std::printf("wrote %s/update.xml with %d updates, signed\n", qPrintable(options.value("out")), int(entries.size()));
+    std::printf("wrote %s/update.xml with %d updates, serial %llu, signed\n", qPrintable(outDir), int(entries.size()),
+                static_cast<unsigned long long>(serial));
     return ExitOk;
 }
 

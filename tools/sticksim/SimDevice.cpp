@@ -261,7 +261,34 @@ void SimDevice::onBlockResponse(const QByteArray& _payload, qint64 _nowMs)
     m_images.append(m_image);
     ++m_stats.transfersCompleted;
     event(QString("image complete: %1 bytes sha256 %2").arg(received).arg(QString::fromLatin1(lastImageSha256())));
+    const QString problem = imageProblem();
+    if (!problem.isEmpty()) {
+        // A device does not start an image that is not its own; it says so
+        // with Upgrade End and keeps running what it has.
+        ++m_stats.refused;
+        m_endStatus = eZclInvalidImage;
+        event(QString("image refused: %1; ends with %2").arg(problem, statusName(m_endStatus)));
+    }
     m_dueMs = _nowMs;
+}
+
+QString SimDevice::imageProblem() const
+{
+    // The fields a device reads from the ZCL OTA file header before it
+    // takes an image: identifier, manufacturer code, image type, file version.
+    constexpr int kFieldsEnd = 18;
+    if (m_image.size() < kFieldsEnd)
+        return QString("%1 bytes hold no OTA header").arg(m_image.size());
+    if (u32At(m_image, 0) != kOtaFileIdentifier)
+        return QString("file identifier 0x%1").arg(u32At(m_image, 0), 8, 16, QChar('0'));
+    if (u16At(m_image, 10) != m_config.manufacturer)
+        return QString("manufacturer 0x%1").arg(hex16(u16At(m_image, 10)));
+    if (u16At(m_image, 12) != m_config.imageType)
+        return QString("image type %1").arg(u16At(m_image, 12));
+    if (u32At(m_image, 14) != m_offeredVersion)
+        return QString("file version %1, offered %2")
+            .arg(versionText(u32At(m_image, 14)), versionText(m_offeredVersion));
+    return QString();
 }
 
 void SimDevice::onEndResponse(const QByteArray& _payload, qint64 _nowMs)

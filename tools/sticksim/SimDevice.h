@@ -50,11 +50,13 @@ public:
         int retries = 0;      // requests sent again
         int givenUp = 0;      // transfers the client gave up for lack of answers
         int badResponses = 0; // responses whose fields did not fit the request
+        int refused = 0;      // complete images whose header did not fit the offer
     };
 
     using EventSink = std::function<void(const QString& _text)>;
 
     static constexpr quint32 kMaxImageSize = 16 * 1024 * 1024;
+    static constexpr quint32 kOtaFileIdentifier = 0x0BEEF11E;
 
     SimDevice(const SimClientConfig& _config, bool _isStick, EventSink _sink);
 
@@ -110,6 +112,9 @@ private:
     void goSilent(const QString& _why);
     bool silentTimeReached(qint64 _nowMs) const;
     QByteArray header() const; // manufacturer code and image type
+    // Why the complete image m_image cannot be this client's offered image;
+    // empty when its OTA header fits.
+    QString imageProblem() const;
 
     SimClientConfig m_config;
     bool m_isStick;

@@ -818,6 +818,8 @@ QStringList StickSimulator::summary() const
                     .arg(s.retries)
                     .arg(s.givenUp)
                     .arg(s.badResponses);
+        if (s.refused > 0)
+            line += QString(", images refused %1").arg(s.refused);
         if (client->state() == SimDevice::eStateSilent)
             line += ", silent";
         if (!client->images().isEmpty())
