@@ -3,8 +3,9 @@ import QtQuick.Controls 1.3
 import QtQuick.Layouts 1.1
 import cpp.qml.interface 1.0
 
-// The devices of the network: their count, the device list, and the device
-// update run with its combined progress and remaining time.
+// The devices of the network: their count, the device list, the device
+// update run with its combined progress and remaining time, and the report
+// of the latest run.
 // Part of the main window: reads the bridge `appIf`, the refresh trigger
 // `translate` and `fontpointSize` of the window.
 GroupBox {
@@ -17,6 +18,7 @@ GroupBox {
         flashButton.state = mainWindow.highlightState(CppQmlIf.HighlightDeviceUpdate)
         flashAbortButton.enabled = appIf.boGetVal(CppQmlIf.DeviceAbortButton_ValId)
         combinedProgress.visible = appIf.boGetVal(CppQmlIf.DeviceCombinedProgressVisible_ValId)
+        reportButton.enabled = appIf.boGetVal(CppQmlIf.ReportButton_ValId)
         readDeviceCount()
     }
 
@@ -136,6 +138,16 @@ GroupBox {
                     appIf.qmlAction(CppQmlIf.AbortDeviceUpdate_QmlAction)
                     deviceProgressTimer.stop()
                 }
+            }
+            // The record of the latest device update or stick update, to
+            // print or hand over; there is one once a run has ended.
+            Button {
+                id: reportButton
+                objectName: "reportButton"
+                text: translate + qsTr("Report…")
+                tooltip: translate + qsTr("Open the report of the latest update.")
+                enabled: appIf.boGetVal(CppQmlIf.ReportButton_ValId)
+                onClicked: appIf.qmlAction(CppQmlIf.OpenReport_QmlAction)
             }
             PerMilleBar {
                 id: combinedProgress

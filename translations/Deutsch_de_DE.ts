@@ -27,12 +27,12 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+375"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+377"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. Alle Rechte vorbehalten.</translation>
     </message>
     <message>
-        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+69"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Verbinden Sie einen Lumoran-USB-Stick mit dem Computer.</translation>
     </message>
@@ -153,6 +153,16 @@
         <translation>Warten Sie, bis das Tool aktualisiert ist. Das Tool wird geschlossen und startet von selbst neu.</translation>
     </message>
     <message>
+        <location line="+7"/>
+        <source>The report of the last update could not be written to &lt;i&gt;%1&lt;/i&gt;.</source>
+        <translation>Der Bericht der letzten Aktualisierung konnte nicht in &lt;i&gt;%1&lt;/i&gt; gespeichert werden.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The update itself is not affected. Check that this folder can be written to.</source>
+        <translation>Die Aktualisierung selbst ist davon nicht betroffen. Prüfen Sie, ob in diesen Ordner geschrieben werden kann.</translation>
+    </message>
+    <message>
         <location line="+9"/>
         <source>No connection to update server</source>
         <translation>Keine Verbindung zum Update-Server</translation>
@@ -201,7 +211,7 @@
 <context>
     <name>DevicesBox</name>
     <message>
-        <location filename="../resources/DevicesBox.qml" line="+29"/>
+        <location filename="../resources/DevicesBox.qml" line="+31"/>
         <location line="+38"/>
         <source>Devices</source>
         <translation>Geräte</translation>
@@ -248,6 +258,16 @@
     </message>
     <message>
         <location line="+12"/>
+        <source>Report…</source>
+        <translation>Bericht…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Open the report of the latest update.</source>
+        <translation>Den Bericht der letzten Aktualisierung öffnen.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
         <source>Device update</source>
         <translation>Geräteaktualisierung</translation>
     </message>
@@ -303,32 +323,32 @@
 <context>
     <name>FirmwareUpdateFileModel</name>
     <message>
-        <location filename="../source/common/DeviceType.cpp" line="+11"/>
+        <location filename="../source/common/DeviceType.cpp" line="+12"/>
         <source>ZLL control element</source>
         <translation>ZLL-Bedienelement</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>ZLL wall-mounted transmitter</source>
         <translation>ZLL-Wandsender</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>ZLL intermediate plug</source>
         <translation>ZLL-Zwischenstecker</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>USB stick for Lumoran updates</source>
         <translation>USB-Stick für Lumoran-Updates</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Tool for Lumoran updates</source>
         <translation>Tool für Lumoran-Updates</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+12"/>
         <source>K41z-8xxx</source>
         <translation>K41z-8xxx</translation>
     </message>
@@ -426,37 +446,37 @@
         <translation>V%1</translation>
     </message>
     <message>
-        <location filename="../source/common/ProgressHelper.cpp" line="+31"/>
+        <location filename="../source/common/ProgressHelper.cpp" line="+41"/>
         <source>Verification failed</source>
         <comment>download/update result</comment>
         <translation>Überprüfung fehlgeschlagen</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Authentication failed</source>
         <comment>download/update result</comment>
         <translation>Authentifizierung fehlgeschlagen</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Timeout</source>
         <comment>download/update result</comment>
         <translation>Zeitüberschreitung</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Missing File</source>
         <comment>download/update result</comment>
         <translation>Datei fehlt</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Failed</source>
         <comment>download/update result</comment>
         <translation>Fehlgeschlagen</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="+180"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="+183"/>
         <source>%1s</source>
         <comment>x seconds</comment>
         <translation>%1 s</translation>
@@ -472,6 +492,204 @@
         <source>%1h %2min</source>
         <comment>x hours y minutes</comment>
         <translation>%1 h %2 min</translation>
+    </message>
+</context>
+<context>
+    <name>RunReport</name>
+    <message>
+        <location filename="../source/bridge/ReportContent.cpp" line="+14"/>
+        <source>Updated</source>
+        <translation>Aktualisiert</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Already current</source>
+        <translation>Bereits aktuell</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>No firmware</source>
+        <translation>Keine Firmware</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed: %1</source>
+        <translation>Fehler: %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Interrupted</source>
+        <translation>Unterbrochen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Not reached</source>
+        <translation>Nicht erreicht</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>finished</source>
+        <translation>abgeschlossen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>cancelled</source>
+        <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>tool closed during the run</source>
+        <translation>Tool während des Durchgangs geschlossen</translation>
+    </message>
+    <message>
+        <location filename="../source/bridge/ReportWriter.cpp" line="+93"/>
+        <source>Stick update report</source>
+        <translation>Bericht Stick-Aktualisierung</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Device update report</source>
+        <translation>Bericht Geräteaktualisierung</translation>
+    </message>
+    <message>
+        <location line="+63"/>
+        <source>%1 to %2 (%3)</source>
+        <translation>%1 bis %2 (%3)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>channel %1, stick address %2, network ID %3</source>
+        <translation>Kanal %1, Stick-Adresse %2, Netzwerk-ID %3</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>%1 %2 (%3)</source>
+        <translation>%1 %2 (%3)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>updated %1</source>
+        <translation>aktualisiert %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>already current %1</source>
+        <translation>bereits aktuell %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>failed %1</source>
+        <translation>fehlgeschlagen %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>not reached %1</source>
+        <translation>nicht erreicht %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>no firmware %1</source>
+        <translation>keine Firmware %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Date:</source>
+        <translation>Datum:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Network:</source>
+        <translation>Netzwerk:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Stick firmware:</source>
+        <translation>Stick-Firmware:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Devices:</source>
+        <translation>Geräte:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Firmware offered:</source>
+        <translation>Angebotene Firmware:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Extended address</source>
+        <translation>Erweiterte Adresse</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Before</source>
+        <translation>Vorher</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>After</source>
+        <translation>Nachher</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Attempts</source>
+        <translation>Versuche</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Start</source>
+        <translation>Beginn</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Transfer</source>
+        <translation>Übertragung</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>%1 min %2 s</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>No devices found</source>
+        <translation>Keine Geräte gefunden</translation>
     </message>
 </context>
 <context>
@@ -643,7 +861,7 @@
 <context>
     <name>ZigBeeDeviceModel</name>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="-140"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="-142"/>
         <source>waits for update information...</source>
         <translation>wartet auf Update-Informationen...</translation>
     </message>
@@ -683,13 +901,13 @@
         <translation>unbekannt</translation>
     </message>
     <message>
-        <location line="+110"/>
+        <location line="+112"/>
         <source>%1 since %2</source>
         <comment>no activity since x</comment>
         <translation>%1 seit %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+495"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+505"/>
         <source>less than 1min</source>
         <translation>weniger als 1 min</translation>
     </message>

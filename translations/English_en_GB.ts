@@ -27,12 +27,12 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+375"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+377"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
     <message>
-        <location filename="../source/bridge/HelpTexts.cpp" line="+67"/>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+69"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Connect a Lumoran USB stick with a computer.</translation>
     </message>
@@ -153,6 +153,16 @@
         <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
     </message>
     <message>
+        <location line="+7"/>
+        <source>The report of the last update could not be written to &lt;i&gt;%1&lt;/i&gt;.</source>
+        <translation>The report of the last update could not be written to &lt;i&gt;%1&lt;/i&gt;.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The update itself is not affected. Check that this folder can be written to.</source>
+        <translation>The update itself is not affected. Check that this folder can be written to.</translation>
+    </message>
+    <message>
         <location line="+9"/>
         <source>No connection to update server</source>
         <translation>No connection to update server</translation>
@@ -201,7 +211,7 @@
 <context>
     <name>DevicesBox</name>
     <message>
-        <location filename="../resources/DevicesBox.qml" line="+29"/>
+        <location filename="../resources/DevicesBox.qml" line="+31"/>
         <location line="+38"/>
         <source>Devices</source>
         <translation>Devices</translation>
@@ -248,6 +258,16 @@
     </message>
     <message>
         <location line="+12"/>
+        <source>Report…</source>
+        <translation>Report…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Open the report of the latest update.</source>
+        <translation>Open the report of the latest update.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
         <source>Device update</source>
         <translation>Device update</translation>
     </message>
@@ -303,32 +323,32 @@
 <context>
     <name>FirmwareUpdateFileModel</name>
     <message>
-        <location filename="../source/common/DeviceType.cpp" line="+11"/>
+        <location filename="../source/common/DeviceType.cpp" line="+12"/>
         <source>ZLL control element</source>
         <translation>ZLL control element</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>ZLL wall-mounted transmitter</source>
         <translation>ZLL wall-mounted transmitter</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>ZLL intermediate plug</source>
         <translation>ZLL intermediate plug</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>USB stick for Lumoran updates</source>
         <translation>USB stick for Lumoran updates</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Tool for Lumoran updates</source>
         <translation>Tool for Lumoran updates</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+12"/>
         <source>K41z-8xxx</source>
         <translation>K41z-8xxx</translation>
     </message>
@@ -426,37 +446,37 @@
         <translation>V%1</translation>
     </message>
     <message>
-        <location filename="../source/common/ProgressHelper.cpp" line="+31"/>
+        <location filename="../source/common/ProgressHelper.cpp" line="+41"/>
         <source>Verification failed</source>
         <comment>download/update result</comment>
         <translation>Verification failed</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Authentication failed</source>
         <comment>download/update result</comment>
         <translation>Authentication failed</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Timeout</source>
         <comment>download/update result</comment>
         <translation>Timeout</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Missing File</source>
         <comment>download/update result</comment>
         <translation>Missing File</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Failed</source>
         <comment>download/update result</comment>
         <translation>Failed</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="+180"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="+183"/>
         <source>%1s</source>
         <comment>x seconds</comment>
         <translation>%1s</translation>
@@ -472,6 +492,204 @@
         <source>%1h %2min</source>
         <comment>x hours y minutes</comment>
         <translation>%1h %2min</translation>
+    </message>
+</context>
+<context>
+    <name>RunReport</name>
+    <message>
+        <location filename="../source/bridge/ReportContent.cpp" line="+14"/>
+        <source>Updated</source>
+        <translation>Updated</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Already current</source>
+        <translation>Already current</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>No firmware</source>
+        <translation>No firmware</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Failed: %1</source>
+        <translation>Failed: %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Interrupted</source>
+        <translation>Interrupted</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Not reached</source>
+        <translation>Not reached</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>finished</source>
+        <translation>finished</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>cancelled</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>tool closed during the run</source>
+        <translation>tool closed during the run</translation>
+    </message>
+    <message>
+        <location filename="../source/bridge/ReportWriter.cpp" line="+93"/>
+        <source>Stick update report</source>
+        <translation>Stick update report</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Device update report</source>
+        <translation>Device update report</translation>
+    </message>
+    <message>
+        <location line="+63"/>
+        <source>%1 to %2 (%3)</source>
+        <translation>%1 to %2 (%3)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>channel %1, stick address %2, network ID %3</source>
+        <translation>channel %1, stick address %2, network ID %3</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>%1 %2 (%3)</source>
+        <translation>%1 %2 (%3)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>updated %1</source>
+        <translation>updated %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>already current %1</source>
+        <translation>already current %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>failed %1</source>
+        <translation>failed %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>not reached %1</source>
+        <translation>not reached %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>no firmware %1</source>
+        <translation>no firmware %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Date:</source>
+        <translation>Date:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Network:</source>
+        <translation>Network:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Stick firmware:</source>
+        <translation>Stick firmware:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Devices:</source>
+        <translation>Devices:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Firmware offered:</source>
+        <translation>Firmware offered:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>none</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Address</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Extended address</source>
+        <translation>Extended address</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Before</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>After</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Attempts</source>
+        <translation>Attempts</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>End</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Transfer</source>
+        <translation>Transfer</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>%1 min %2 s</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>No devices found</source>
+        <translation>No devices found</translation>
     </message>
 </context>
 <context>
@@ -643,7 +861,7 @@
 <context>
     <name>ZigBeeDeviceModel</name>
     <message>
-        <location filename="../source/devices/ZigBeeDevice.cpp" line="-140"/>
+        <location filename="../source/devices/ZigBeeDevice.cpp" line="-142"/>
         <source>waits for update information...</source>
         <translation>waits for update information...</translation>
     </message>
@@ -683,13 +901,13 @@
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="+110"/>
+        <location line="+112"/>
         <source>%1 since %2</source>
         <comment>no activity since x</comment>
         <translation>%1 since %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+495"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+505"/>
         <source>less than 1min</source>
         <translation>less than 1min</translation>
     </message>

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +10,6 @@
 #include <QStringListModel>
 #include <QTextStream>
 #include <QTranslator>
-#include <QUrl>
 
 #include "HelpTexts.h"
 #include "LanguageList.h"
@@ -73,6 +71,7 @@ CProg2Gui::~CProg2Gui()
     // The workers go first, while the members they may reach through the
     // bridge (signature verifier, downloader) still exist.
     // Each is unreachable through the bridge before it goes.
+    m_RunReport.toolClosing();
     m_UpdateXmlTimer.stop();
     delete std::exchange(m_StickInterface, nullptr);
     delete std::exchange(zigBeeDeviceModel, nullptr);
@@ -230,6 +229,7 @@ void CProg2Gui::emitRepaintSet()
 
 void CProg2Gui::setSysState(SysState_t _SysState)
 {
+    m_RunReport.sysStateChanging(m_SysState, _SysState);
     if (_SysState != SysStateDeviceUpdate)
         m_networkChangedInRun = false;
     m_SysState = _SysState;
@@ -334,6 +334,8 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
                 nwkState == StickInterface::eNwkStateDiscoveryFailed || nwkState == StickInterface::eNwkStateJoined);
     case ApplUpdateButton_ValId:
         return idle && m_ApplVersion.hasUpdate();
+    case ReportButton_ValId:
+        return m_RunReport.hasReport();
     default:
         LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return false;
@@ -426,6 +428,9 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         break;
     case CommonFileSelector_QmlAction:
         firmwareUpdateFileModel->toggleSelectAll();
+        break;
+    case OpenReport_QmlAction:
+        m_RunReport.openLatest();
         break;
     default:
         LOG(lcBridge, QString("unknown QML action %1").arg(int(_action)));
@@ -641,7 +646,7 @@ void CProg2Gui::updateHelp()
 
 QString CProg2Gui::getHelpText() const
 {
-    return HelpTexts::text(m_HelpId, m_networkChangedInRun);
+    return m_RunReport.helpNotice() + HelpTexts::text(m_HelpId, m_networkChangedInRun);
 }
 
 QString CProg2Gui::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result, UpdateXmlState_t _state)
@@ -673,17 +678,7 @@ QString CProg2Gui::localFileUrl(const QString& _path)
 
 void CProg2Gui::OpenHelp()
 {
-    const QString folder = QDir(applDir() + "/help").absolutePath();
-    const QString shortCut = getLangShortCut(m_lang);
-    const QString path =
-        QString("%1/Help_%2.pdf").arg(folder, shortCut.isEmpty() ? QString(kDefaultShortCut) : shortCut);
-    if (!QFile::exists(path)) {
-        LOG(lcBridge, QString("missing helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, path));
-        return;
-    }
-    const QString url = localFileUrl(path);
-    LOG(lcBridge, QString("oen helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(m_lang, shortCut, url));
-    QDesktopServices::openUrl(QUrl(url));
+    HelpTexts::openManual(QDir(applDir() + "/help").absolutePath(), getLangShortCut(m_lang), m_lang);
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include "botan/BotanWrapper.h"
+#include "bridge/RunReport.h"
 #include "bridge/ToolUpdater.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
@@ -66,6 +67,7 @@ public:
         DoStickUpdate_QmlAction = 6,
         ResetToFN_QmlAction = 10,
         CommonFileSelector_QmlAction = 20,
+        OpenReport_QmlAction = 21,
     };
     Q_ENUM(QmlAction_t)
 
@@ -98,6 +100,7 @@ public:
         StickJoinNewNwButtonEnabled_ValId = 104,
         ApplUpdateButton_ValId = 105,
         HelpBoxTxt_ValId = 1000,
+        ReportButton_ValId = 1001,
     };
     Q_ENUM(ValId_t)
 
@@ -225,6 +228,8 @@ public:
     // and is shown in the window's error dialog.
     void UpdateTool();
     ToolUpdater& toolUpdater() { return m_ToolUpdater; }
+    // The report of every device update run and stick update.
+    RunReport& runReport() { return m_RunReport; }
 
 private:
     void init();
@@ -255,4 +260,5 @@ private:
     bool m_networkChangedInRun = false;
     BotanWrapper m_BotanWrapper;
     ToolUpdater m_ToolUpdater;
+    RunReport m_RunReport{*this};
 };

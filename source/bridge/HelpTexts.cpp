@@ -1,10 +1,12 @@
 #include "HelpTexts.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QTextStream>
 #include <QUrl>
 
 #include "CProg2Gui.h"
+#include "common/log.h"
 #include "link/StickInterface.h"
 
 int HelpTexts::helpIdFor(SystemServices::SysState_t _state, bool _stickConnected, int _nwkState)
@@ -136,6 +138,14 @@ QString HelpTexts::toolUpdate()
            "</tr></table>";
 }
 
+QString HelpTexts::reportNotWritten(const QString& _path)
+{
+    return QString("<table><tr>") + "<td><img src=\"qrc:/pic/help_fail.png\"></td><td>" +
+           tr("The report of the last update could not be written to <i>%1</i>.").arg(_path.toHtmlEscaped()) +
+           "<br><br>" + tr("The update itself is not affected. Check that this folder can be written to.") + "</td>" +
+           "</tr></table>";
+}
+
 QString HelpTexts::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
                                     SystemServices::UpdateXmlState_t _state)
 {
@@ -188,4 +198,16 @@ QString HelpTexts::localFileUrl(const QString& _path)
     if (_path.startsWith('/'))
         return QUrl::fromLocalFile(_path).toString();
     return "file:///" + _path;
+}
+
+void HelpTexts::openManual(const QString& _folder, const QString& _shortCut, const QString& _lang)
+{
+    const QString path = QString("%1/Help_%2.pdf").arg(_folder, _shortCut.isEmpty() ? QString("en_GB") : _shortCut);
+    if (!QFile::exists(path)) {
+        LOG(lcBridge, QString("missing helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(_lang, _shortCut, path));
+        return;
+    }
+    const QString url = localFileUrl(path);
+    LOG(lcBridge, QString("oen helpfile: lang '%1', shortCut '%2', helpFile '%3'").arg(_lang, _shortCut, url));
+    QDesktopServices::openUrl(QUrl(url));
 }

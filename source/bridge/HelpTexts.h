@@ -25,11 +25,19 @@ public:
     static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
                                     SystemServices::UpdateXmlState_t _state);
 
+    // Shown above the help while the latest run report could not be written
+    // to _path.
+    static QString reportNotWritten(const QString& _path);
+
     // The licence of _shortCut in _folder ("licence_<shortCut>.txt"), else
     // the English one; empty when neither can be read.
     static QString licenceText(const QString& _folder, const QString& _shortCut);
     // The URL under which the desktop opens a local file.
     static QString localFileUrl(const QString& _path);
+    // Opens the manual "Help_<shortCut>.pdf" of _folder with the desktop's
+    // viewer (the English one for an empty short cut); a missing manual is
+    // only logged. _lang is the language's name, for the log.
+    static void openManual(const QString& _folder, const QString& _shortCut, const QString& _lang);
 
 private:
     static QString connectStick();

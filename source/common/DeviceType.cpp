@@ -4,22 +4,29 @@
 
 // The known texts belong to the firmware file list's translation context.
 
-QString DeviceType::deviceTypeName(quint16 _devType)
+QString DeviceType::deviceTypeName(quint16 _devType, bool _translated)
 {
+    const char* name = nullptr;
     switch (_devType) {
     case ControlElement:
-        return QCoreApplication::translate("FirmwareUpdateFileModel", "ZLL control element");
+        name = QT_TRANSLATE_NOOP("FirmwareUpdateFileModel", "ZLL control element");
+        break;
     case WallTransmitter:
-        return QCoreApplication::translate("FirmwareUpdateFileModel", "ZLL wall-mounted transmitter");
+        name = QT_TRANSLATE_NOOP("FirmwareUpdateFileModel", "ZLL wall-mounted transmitter");
+        break;
     case IntermediatePlug:
-        return QCoreApplication::translate("FirmwareUpdateFileModel", "ZLL intermediate plug");
+        name = QT_TRANSLATE_NOOP("FirmwareUpdateFileModel", "ZLL intermediate plug");
+        break;
     case UsbStick:
-        return QCoreApplication::translate("FirmwareUpdateFileModel", "USB stick for Lumoran updates");
+        name = QT_TRANSLATE_NOOP("FirmwareUpdateFileModel", "USB stick for Lumoran updates");
+        break;
     case Tool:
-        return QCoreApplication::translate("FirmwareUpdateFileModel", "Tool for Lumoran updates");
+        name = QT_TRANSLATE_NOOP("FirmwareUpdateFileModel", "Tool for Lumoran updates");
+        break;
     default:
         return QString("unknown device %1").arg(_devType);
     }
+    return _translated ? QCoreApplication::translate("FirmwareUpdateFileModel", name) : QString::fromLatin1(name);
 }
 
 QString DeviceType::articleNumber(quint16 _devType)

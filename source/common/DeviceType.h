@@ -15,6 +15,8 @@ public:
         Tool = 9999,
     };
 
-    static QString deviceTypeName(quint16 _devType);
+    // The name in the current language; untranslated (English) for files
+    // that other programs read.
+    static QString deviceTypeName(quint16 _devType, bool _translated = true);
     static QString articleNumber(quint16 _devType);
 };

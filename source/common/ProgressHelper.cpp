@@ -26,20 +26,37 @@ bool ProgressHelper::isDone() const
 
 QString ProgressHelper::resultText() const
 {
-    switch (m_result) {
+    return resultText(m_result, true);
+}
+
+QString ProgressHelper::resultText(_eResult_t _result, bool _translated)
+{
+    struct Source
+    {
+        const char* text;
+        const char* comment;
+    } source{};
+    switch (_result) {
     case eResultVerifFail:
-        return QCoreApplication::translate("QObject", "Verification failed", "download/update result");
+        source = QT_TRANSLATE_NOOP3("QObject", "Verification failed", "download/update result");
+        break;
     case eResultAuthFail:
-        return QCoreApplication::translate("QObject", "Authentication failed", "download/update result");
+        source = QT_TRANSLATE_NOOP3("QObject", "Authentication failed", "download/update result");
+        break;
     case eResultTimeout:
-        return QCoreApplication::translate("QObject", "Timeout", "download/update result");
+        source = QT_TRANSLATE_NOOP3("QObject", "Timeout", "download/update result");
+        break;
     case eResultMissingFile:
-        return QCoreApplication::translate("QObject", "Missing File", "download/update result");
+        source = QT_TRANSLATE_NOOP3("QObject", "Missing File", "download/update result");
+        break;
     case eResultFail:
-        return QCoreApplication::translate("QObject", "Failed", "download/update result");
+        source = QT_TRANSLATE_NOOP3("QObject", "Failed", "download/update result");
+        break;
     default:
         return QString();
     }
+    return _translated ? QCoreApplication::translate("QObject", source.text, source.comment)
+                       : QString::fromLatin1(source.text);
 }
 
 QString ProgressHelper::resultName(_eResult_t _result)

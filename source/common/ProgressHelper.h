@@ -31,6 +31,9 @@ public:
     void setProgress(int _value);
     bool isDone() const;
     QString resultText() const;
+    // The text of a failure result, translated or as the English source;
+    // empty for the others.
+    static QString resultText(_eResult_t _result, bool _translated);
     static QString resultName(_eResult_t _result);
     static bool isFailure(_eResult_t _result);
 

@@ -19,6 +19,7 @@ ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version) : 
 {
     m_devType = _devType;
     m_version = _version;
+    m_run.versionBefore = _version;
 }
 
 int ZigBeeDevice::timeoutOf(eClientState_t _state)
@@ -136,6 +137,8 @@ void ZigBeeDevice::setSelected(bool _selected)
 void ZigBeeDevice::setDone(ProgressHelper::_eResult_t _result)
 {
     m_result = _result;
+    if (_result == eResultSuccess || isFailure(_result))
+        m_run.lastResult = QDateTime::currentDateTimeUtc();
     LOG(lcDevices, QString("dev %1 eResult %2").arg(name(), resultName()));
 }
 

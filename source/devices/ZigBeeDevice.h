@@ -64,6 +64,19 @@ public:
     quint64 m_extAddr = 0;
     QString extAddressText() const;
 
+    // The current run as its report tells it. Cancel, restarts and failures
+    // reset the OTA bookkeeping below; this stays until the next run starts.
+    struct RunRecord
+    {
+        quint32 versionBefore = kNoVersion; // when the run started, or when the device joined it
+        int attempts = 0;                   // images offered
+        QDateTime firstOffer;
+        QDateTime lastResult;    // the latest success or failure
+        QDateTime transferStart; // first block of the latest transfer
+        QDateTime transferEnd;   // its last block; null until served
+    };
+    RunRecord m_run;
+
     ushort shortAddr = 0;
     QDateTime m_updateStart;
     int m_updateDuration = -1;

@@ -304,6 +304,10 @@ void ZigBeeDeviceModel::startTransfer(ushort _shortAddr)
         return;
     setProgress(row, 0);
     setDone(row, ProgressHelper::eResultStart);
+    ZigBeeDevice::RunRecord& run = m_list.at(row)->m_run;
+    ++run.attempts;
+    if (!run.firstOffer.isValid())
+        run.firstOffer = QDateTime::currentDateTimeUtc();
 }
 
 int ZigBeeDeviceModel::recordBlock(ushort _shortAddr, int _perMille, bool _first, bool _last)
@@ -312,11 +316,15 @@ int ZigBeeDeviceModel::recordBlock(ushort _shortAddr, int _perMille, bool _first
     if (!device)
         return -1;
     setProgress(rowOf(_shortAddr), _perMille);
-    if (device->m_result == ProgressHelper::eResultStart && _first)
+    if (device->m_result == ProgressHelper::eResultStart && _first) {
         device->startTiming();
+        device->m_run.transferStart = device->m_updateStart;
+        device->m_run.transferEnd = QDateTime();
+    }
     device->setDone(ProgressHelper::eResultTransfer);
     if (!_last)
         return -1;
+    device->m_run.transferEnd = QDateTime::currentDateTimeUtc();
     device->stopTiming();
     return device->m_updateDuration;
 }
@@ -331,6 +339,8 @@ void ZigBeeDeviceModel::startUpdate(const QDateTime& _now)
 {
     for (int row = 0; row < m_list.size(); ++row) {
         ZigBeeDevice* device = m_list.at(row);
+        device->m_run = ZigBeeDevice::RunRecord();
+        device->m_run.versionBefore = device->m_version;
         if (device->hasUpdate()) {
             device->setProgress(0);
             device->m_failCounter = 0;

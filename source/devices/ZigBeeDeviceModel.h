@@ -54,6 +54,7 @@ public:
     void addZigBeeDevice(unsigned short _shortAddr, unsigned short _devType, unsigned int _version,
                          quint64 _extAddr = 0);
     ZigBeeDevice* findDevice(ushort _shortAddr) const;
+    const ZigBeeDevice* deviceAt(int _row) const { return m_list.value(_row, nullptr); }
     int rowOf(ushort _shortAddr) const;
     void updateActivity(ushort _shortAddr, const QDateTime& _now = QDateTime::currentDateTimeUtc());
     void setClientState(ushort _shortAddr, ZigBeeDevice::eClientState_t _state);

@@ -6,6 +6,7 @@
 #include "FrameCodec.h"
 #include "common/DeviceType.h"
 #include "common/FirmwareCatalog.h"
+#include "common/OtaImageHeader.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/BackupIni.h"
@@ -30,13 +31,27 @@ QString servedFilePath(const FirmwareUpdate& _record)
     return getUpdatePath() + "/" + QFileInfo(_record.m_fileName).fileName();
 }
 
-// Size of a file that can be served, or 0: missing, not a regular file, empty,
-// or too large to describe in the 32-bit image size.
-quint32 servableSize(const QFileInfo& _file)
+// Size of the image that can be served for _record, or 0: its file is
+// missing, no regular file, empty or too large to describe in the 32-bit
+// image size, or it is an OTA upgrade file whose header claims another
+// type, version or size than the record offers it as.
+quint32 servableSize(const FirmwareUpdate& _record)
 {
-    if (!_file.isFile() || _file.size() <= 0 || _file.size() > qint64(0xFFFFFFFFu))
+    const QString path = servedFilePath(_record);
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || info.size() <= 0 || info.size() > qint64(0xFFFFFFFFu) || !file.open(QIODevice::ReadOnly))
         return 0;
-    return quint32(_file.size());
+    QString why;
+    const QByteArray head = file.read(OtaImageHeader::kMandatoryLength);
+    if (OtaImageHeader::check(head, info.size(), _record.m_devType, _record.m_version, &why) ==
+        OtaImageHeader::eCheckWrong) {
+        LOG(lcOta, QString("not the image of type %1, version %2: %3 ('%4')")
+                       .arg(_record.m_devType)
+                       .arg(_record.versionString(), why, path));
+        return 0;
+    }
+    return quint32(info.size());
 }
 
 int perMille(quint64 _done, quint64 _size)
@@ -560,7 +575,7 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
     ZigBeeDeviceModel* model = deviceModel();
     const ushort address = _ind->srcShortAddress;
     const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(QFileInfo(path));
+    const quint32 size = servableSize(_record);
     if (size > 0) {
         model->startTransfer(address);
         _resp.status = ZclSuccessStatus;
@@ -629,7 +644,7 @@ void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_
                                 _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
 {
     const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(QFileInfo(path));
+    const quint32 size = servableSize(_record);
     if (size == 0) {
         // Nothing to serve: the stick update cannot go on.
         LOG(lcOta, QString("missing file or file empty '%1'").arg(path));

@@ -168,7 +168,8 @@ public:
     // The stick's network status: while it is joined, its short address is
     // the one address that speaks for it.
     void setStickNetwork(bool _joined, quint16 _shortAddr);
-    // The stick itself said something: a stick update is not silent.
+    // The stick went on with its update (an OTA request of its own) or
+    // restarted (a connect request): a stick update is not silent.
     void stickHeard();
     // The devices heard so far are gone (another network, or the stick
     // leaves its network): so are the update list and every offer to a device.

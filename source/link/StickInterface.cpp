@@ -189,7 +189,6 @@ void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payloa
     m_nwkChannel = status.channel;
     m_nwkShortAddr = status.shortAddr;
     m_otaServer.setStickNetwork(m_nwkState == eNwkStateJoined, m_nwkShortAddr);
-    m_otaServer.stickHeard();
     if (status.nwkId != m_nwkId) {
         // Another network: the devices heard so far belong to the old one.
         const bool known = m_firstNwkStatusSeen;

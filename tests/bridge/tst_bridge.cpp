@@ -200,7 +200,7 @@ void tst_Bridge::metaObjectInterface()
     QCOMPARE(enumValues("QmlAction_t"),
              enumTable("StartFileDownload_QmlAction=1 StartDeviceUpdate_QmlAction=2 AbortDeviceUpdate_QmlAction=3 "
                        "OpenHelp_QmlAction=4 DoToolUpdate_QmlAction=5 DoStickUpdate_QmlAction=6 "
-                       "ResetToFN_QmlAction=10 CommonFileSelector_QmlAction=20"));
+                       "ResetToFN_QmlAction=10 CommonFileSelector_QmlAction=20 OpenReport_QmlAction=21"));
     QCOMPARE(enumValues("ValId_t"),
              enumTable("StickVersionTxt_ValId=11 StickConnectStateTxt_ValId=12 ConnectedNetworkStatus_ValId=13 "
                        "LangCount_ValId=20 LangIndex_ValId=21 ApplName_ValId=25 ApplVersion_ValId=26 "
@@ -211,7 +211,8 @@ void tst_Bridge::metaObjectInterface()
                        "DeviceCombinedProgressPercent_ValId=71 DeviceCombinedProgressText_ValId=72 "
                        "DeviceCountTxt_ValId=73 DeviceUpdateButton_ValId=100 DeviceAbortButton_ValId=101 "
                        "FileUpdateButton_ValId=102 StickUpdateButtonEnabled_ValId=103 "
-                       "StickJoinNewNwButtonEnabled_ValId=104 ApplUpdateButton_ValId=105 HelpBoxTxt_ValId=1000"));
+                       "StickJoinNewNwButtonEnabled_ValId=104 ApplUpdateButton_ValId=105 HelpBoxTxt_ValId=1000 "
+                       "ReportButton_ValId=1001"));
     QCOMPARE(enumValues("UpdateXmlState_t"), enumTable("eUpdateXmlStateUnknown=0 eUpdateXmlStateOk=1 "
                                                        "eUpdateXmlStateTimeout=2 eUpdateXmlStateWrong=3 "
                                                        "eUpdateXmlStateOutdated=4"));

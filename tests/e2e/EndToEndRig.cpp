@@ -12,6 +12,7 @@
 
 #include "Publisher.h"
 #include "Scenario.h"
+#include "SimWire.h"
 #include "StickSimulator.h"
 #include "UpdateServer.h"
 #include "botan/BotanWrapper.h"
@@ -22,6 +23,7 @@
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 #include "support/StickFrames.h"
+#include "support/TestFiles.h"
 
 namespace {
 // The tool logs every block it serves; a run gives thousands of lines. They
@@ -366,6 +368,44 @@ bool EndToEndRig::allDevicesSucceeded(const QJsonArray& _devices) const
         const ZigBeeDevice* device = model->findDevice(value["shortAddress"].toString().toUShort(nullptr, 16));
         if (!device || device->m_result != ProgressHelper::eResultSuccess)
             return false;
+    }
+    return true;
+}
+
+bool EndToEndRig::reportMatchesNetwork(const QString& _csvPath, const QHash<quint16, QString>& _results,
+                                       QString* _why) const
+{
+    const QList<QStringList> records = parseCsv(readFile(_csvPath));
+    if (records.isEmpty() || records.first().value(0) != "Short address") {
+        *_why = "no report header in '" + _csvPath + "'";
+        return false;
+    }
+    QHash<QString, QStringList> rows;
+    for (int i = 1; i < records.size(); ++i)
+        rows.insert(records.at(i).value(0), records.at(i));
+    if (rows.size() != records.size() - 1 || rows.size() != m_simulator->devices().size()) {
+        *_why = QString("%1 rows for %2 devices").arg(records.size() - 1).arg(m_simulator->devices().size());
+        return false;
+    }
+    for (const SimDevice* device : m_simulator->devices()) {
+        const QString address = QString("%1").arg(device->shortAddress(), 4, 16, QChar('0'));
+        QByteArray extended = SimWire::extendedAddress(device->shortAddress());
+        std::reverse(extended.begin(), extended.end()); // written most significant byte first
+        // The columns: address, extended address, type, type text, before, after, offered, file, result, attempts.
+        const QStringList expected{address,
+                                   QString::fromLatin1(extended.toHex(':').toUpper()),
+                                   QString::number(device->imageType()),
+                                   formatVersion(device->startVersion()),
+                                   formatVersion(device->version()),
+                                   _results.value(device->shortAddress(), "Updated"),
+                                   QString::number(device->stats().transfersStarted)};
+        const QStringList row = rows.value(address);
+        const QStringList actual{row.value(0), row.value(1), row.value(2), row.value(4),
+                                 row.value(5), row.value(8), row.value(9)};
+        if (actual != expected) {
+            *_why = QString("report row '%1', expected '%2'").arg(actual.join(", "), expected.join(", "));
+            return false;
+        }
     }
     return true;
 }

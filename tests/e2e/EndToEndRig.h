@@ -106,6 +106,12 @@ public:
     bool downloadOffered(int _connectMs, int _downloadMs);
     // Every device of _devices (scenario entries) is listed with eResultSuccess.
     bool allDevicesSucceeded(const QJsonArray& _devices) const;
+    // The CSV of a device run's report against the simulated network: one
+    // row per simulated device with its short and extended address, its
+    // type, the version it started with and the one it runs now, the
+    // transfers it took and the result text _results gives for its address
+    // ("Updated" when none is given).
+    bool reportMatchesNetwork(const QString& _csvPath, const QHash<quint16, QString>& _results, QString* _why) const;
 
     CProg2Gui* bridge() const { return m_bridge; }
     StickSimulator* simulator() const { return m_simulator.get(); }

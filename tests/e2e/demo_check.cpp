@@ -2,7 +2,8 @@
 // like the tool (settings under XDG_CONFIG_HOME), it loads the window
 // offscreen, clicks "Download", "Update Stick", "Update Devices" and
 // "Cancel" as each is offered, and exits with 0 once every listed device
-// runs its new firmware. It tells each step on standard output.
+// runs its new firmware and the run's report says so. It tells each step on
+// standard output, and the paths of the report's CSV and PDF.
 
 #include <cstdio>
 
@@ -13,20 +14,45 @@
 #include <QQuickWindow>
 #include <QSettings>
 #include <QTimer>
+#include <QtTest>
 
 #include "WindowDriver.h"
+#include "bridge/CProg2Gui.h"
 #include "common/log.h"
 #include "common/messageHandler.h"
 #include "common/settings.h"
+#include "devices/ZigBeeDeviceModel.h"
+#include "support/TestFiles.h"
 #include "version.h"
 
 namespace {
 constexpr int kRunPictureDelayMs = 4000;
+constexpr int kReportMs = 10000;
 
 void say(const QString& _line)
 {
     std::printf("demo-check: %s\n", qPrintable(_line));
     std::fflush(stdout);
+}
+
+// The device run's report: written, and a row "Updated" for every listed
+// device. Empty when it is so, else what is wrong.
+QString checkReport(CProg2Gui& _tool)
+{
+    const RunReport& report = _tool.runReport();
+    if (!QTest::qWaitFor([&] { return report.latestCsv().endsWith("_devices.csv") && report.hasReport(); }, kReportMs))
+        return "no report of the device run";
+    const QList<QStringList> records = parseCsv(readFile(report.latestCsv()));
+    const int devices = _tool.deviceModel()->rowCount();
+    if (records.size() != devices + 1)
+        return QString("%1 report rows for %2 devices").arg(records.size() - 1).arg(devices);
+    for (int i = 1; i < records.size(); ++i) {
+        if (records.at(i).value(8) != "Updated")
+            return "report row: " + records.at(i).join(", ");
+    }
+    say("report " + report.latestCsv());
+    say("report " + report.latestPdf());
+    return QString();
 }
 } // namespace
 
@@ -88,6 +114,8 @@ int main(int argc, char* argv[])
                                          report, &error)) {
             say("FAILED: " + error);
             picture("failed");
+        } else if (const QString wrong = checkReport(*driver.bridge()); !wrong.isEmpty()) {
+            say("FAILED: " + wrong);
         } else {
             say("every device runs its new firmware");
             result = 0;

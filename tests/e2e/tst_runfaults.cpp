@@ -63,7 +63,9 @@ void tst_RunFaults::runMeetsFault_data()
     QTest::addColumn<QJsonArray>("devices");
     QTest::addColumn<QJsonObject>("faults");
     QTest::addColumn<QJsonObject>("timing");
-    QTest::addColumn<bool>("cutInTransfer"); // cut the line once a transfer is a third through
+    // Once a transfer is a third through: "cut" the line, or the stick
+    // finds itself in another "network".
+    QTest::addColumn<QString>("midTransfer");
     QTest::addColumn<QList<Outcome>>("outcomes");
     QTest::addColumn<int>("connects"); // how often the stick connected
     QTest::addColumn<QString>("logLine");
@@ -73,17 +75,17 @@ void tst_RunFaults::runMeetsFault_data()
 
     QTest::newRow("restart in mid-transfer is retried")
         << QJsonArray{D::device(0x1a2b, 1, "1.0.0", {{"restartAtOffset", 1500}}), D::device(0x4a5b, 4, "1.0.0")}
-        << QJsonObject() << QJsonObject() << false
+        << QJsonObject() << QJsonObject() << QString()
         << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 1, "1.1.0", 2, 1}, plug} << 1
         << "RE-starting update shortAddr 1a2b";
     QTest::newRow("old version after the upgrade, given up after three")
         << QJsonArray{D::device(0x2c3d, 1, "1.0.0", {{"keepOldVersion", true}}), D::device(0x4a5b, 4, "1.0.0")}
-        << QJsonObject() << QJsonObject() << false
+        << QJsonObject() << QJsonObject() << QString()
         << QList<Outcome>{{0x2c3d, ProgressHelper::eResultVerifFail, 3, "1.0.0", 3, 3}, plug} << 1
         << "eClientStateCheckWriteData ShortAddress 2c3d, FailCounter 3: Result eResultVerifFail";
     QTest::newRow("silent in mid-transfer times out")
         << QJsonArray{D::device(0x1a2b, 1, "1.0.0", {{"silentAtOffset", 1500}}), D::device(0x4a5b, 4, "1.0.0")}
-        << QJsonObject() << QJsonObject() << false
+        << QJsonObject() << QJsonObject() << QString()
         << QList<Outcome>{{0x1a2b, ProgressHelper::eResultTimeout, 1, "1.0.0", 1, 0,
                            ZigBeeDevice::eClientStateNoActivity},
                           plug}
@@ -92,7 +94,7 @@ void tst_RunFaults::runMeetsFault_data()
     // transfer goes on where it broke off.
     QTest::newRow("cut link found by the watchdog")
         << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject()
-        << QJsonObject{{"requestRetryMs", 1000}, {"requestMaxRetries", 30}} << true
+        << QJsonObject{{"requestRetryMs", 1000}, {"requestMaxRetries", 30}} << QString("cut")
         << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, plug} << 2 << "m_eState 1";
     QTest::newRow("noisy line") << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x3e4f, 2, "1.0.0"),
                                               D::device(0x4a5b, 4, "1.0.0")}
@@ -100,9 +102,28 @@ void tst_RunFaults::runMeetsFault_data()
                                                {"duplicateShare", 0.03},
                                                {"repeatSeqShare", 0.03},
                                                {"dropReplyShare", 0.03}}
-                                << QJsonObject() << false
+                                << QJsonObject() << QString()
                                 << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, wall, plug} << 1
                                 << "skip frame due to wrong crc";
+    // Each complete image is refused (0x96 invalid image): three failed
+    // attempts, and the run still ends for the others.
+    QTest::newRow("image refused at the end")
+        << QJsonArray{D::device(0x2c3d, 1, "1.0.0", {{"endStatus", 0x96}}), D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << QString()
+        << QList<Outcome>{{0x2c3d, ProgressHelper::eResultVerifFail, 3, "1.0.0", 3, 3}, plug} << 1 << QString();
+    // Offered its own image, it asks for the wall transmitter's: refused each
+    // time, given up after three, and never sent a byte of another image.
+    QTest::newRow("blocks of another type's image")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0", {{"blockImageType", 2}}), D::device(0x3e4f, 2, "1.0.0"),
+                      D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << QString()
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultVerifFail, 3, "1.0.0", 3, 0}, wall, plug} << 1 << QString();
+    // The devices of the old network leave the update list with their rows;
+    // found again in the new one, they are updated.
+    QTest::newRow("another network in mid-transfer")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject() << QJsonObject()
+        << QString("network") << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0", 2, 1}, plug} << 1
+        << QString();
 }
 
 void tst_RunFaults::runMeetsFault()
@@ -110,7 +131,7 @@ void tst_RunFaults::runMeetsFault()
     QFETCH(QJsonArray, devices);
     QFETCH(QJsonObject, faults);
     QFETCH(QJsonObject, timing);
-    QFETCH(bool, cutInTransfer);
+    QFETCH(QString, midTransfer);
     QFETCH(QList<Outcome>, outcomes);
     QFETCH(int, connects);
     QFETCH(QString, logLine);
@@ -135,12 +156,15 @@ void tst_RunFaults::runMeetsFault()
     QObject watchers;
     connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, &watchers,
             [&] { linkStates.append(stick->linkState()); });
-    if (cutInTransfer) {
+    if (!midTransfer.isEmpty()) {
         connect(stick, &StickInterface::frameSent, &watchers, [&] {
             const EndToEndRig::WireReply& last = rig.wire().last();
             if (!cut && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000) {
                 cut = true;
-                sim->cutLink(kLinkCutMs);
+                if (midTransfer == "cut")
+                    sim->cutLink(kLinkCutMs);
+                else
+                    sim->changeNetworkNow();
             }
         });
     }
@@ -187,7 +211,8 @@ void tst_RunFaults::runMeetsFault()
         QVERIFY2(rig.imagesMatchServed(outcome.address, &images, &why), qPrintable(why));
         QVERIFY2(images == outcome.images, qPrintable(name));
     }
-    QVERIFY2(rig.logContains(logLine), qPrintable(logLine));
+    if (!logLine.isEmpty())
+        QVERIFY2(rig.logContains(logLine), qPrintable(logLine));
 
     // The tool answered every repeated request with its first reply.
     QCOMPARE(sim->counters().repeatedRepliesDiffering, 0);
@@ -200,8 +225,9 @@ void tst_RunFaults::runMeetsFault()
 
     QCOMPARE(sim->counters().connects, connects);
     QCOMPARE(stick->linkState(), 1);
-    if (cutInTransfer) {
+    if (!midTransfer.isEmpty())
         QVERIFY(cut);
+    if (midTransfer == "cut") {
         // Lost, searched again, found again.
         QVERIFY2(linkStates.size() >= 3, qPrintable(QString::number(linkStates.size())));
         QCOMPARE(linkStates.mid(0, 3), (QList<int>{2, 0, 1}));
@@ -213,6 +239,16 @@ void tst_RunFaults::runMeetsFault()
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     for (const Outcome& outcome : outcomes)
         QCOMPARE(model->findDevice(outcome.address)->m_result, outcome.result);
+
+    // The report of the cancelled run tells each device's outcome.
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge->runReport().latestCsv().isEmpty(), 5000);
+    QHash<quint16, QString> results;
+    for (const Outcome& outcome : outcomes) {
+        if (outcome.result != ProgressHelper::eResultSuccess)
+            results.insert(outcome.address, "Failed: " + ProgressHelper::resultText(outcome.result, false));
+    }
+    QString why;
+    QVERIFY2(rig.reportMatchesNetwork(bridge->runReport().latestCsv(), results, &why), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(tst_RunFaults)

@@ -1,4 +1,5 @@
 #include <QImage>
+#include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QtTest>
@@ -9,6 +10,7 @@
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "link/StickInterface.h"
+#include "support/TestFiles.h"
 #include "version.h"
 
 namespace {
@@ -18,6 +20,16 @@ QString textOf(const WindowDriver& _driver, const QString& _objectName)
 {
     const QQuickItem* item = _driver.item(_objectName);
     return item ? item->property("text").toString() : QString("(no %1)").arg(_objectName);
+}
+
+// The text of a PDF as pdftotext (poppler-utils) reads it.
+QString pdfText(const QString& _path)
+{
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {_path, "-"});
+    if (!pdftotext.waitForFinished(20000) || pdftotext.exitCode() != 0)
+        return "(pdftotext failed; scripts/install-deps installs poppler-utils)";
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
 }
 } // namespace
 
@@ -101,6 +113,26 @@ void tst_WindowFlow::clicksUpdateEveryDevice()
     QVERIFY2(rig.imagesMatchServed(0x0000, &images, &error), qPrintable(error));
     QCOMPARE(images, 1);
     QCOMPARE(rig.offersInOrder().first(), quint16(0x3e4f)); // the wall transmitter first
+
+    // The stick update and the cancelled device run each left a report.
+    CProg2Gui* tool = m_driver->bridge();
+    QTRY_VERIFY_WITH_TIMEOUT(tool->runReport().latestCsv().endsWith("_devices.csv"), 5000);
+    QVERIFY(m_driver->isEnabled("reportButton"));
+    QVERIFY2(rig.reportMatchesNetwork(tool->runReport().latestCsv(), {}, &error), qPrintable(error));
+    const QDir reports(RunReport::folder());
+    const QStringList stickReports = reports.entryList({"*_stick.csv"}, QDir::Files);
+    QCOMPARE(stickReports.size(), 1);
+    const QList<QStringList> stickRows = parseCsv(readFile(reports.filePath(stickReports.first())));
+    QCOMPARE(stickRows.size(), 2);
+    const QStringList stick = stickRows.at(1);
+    QCOMPARE((QStringList{stick.value(0), stick.value(2), stick.value(4), stick.value(5), stick.value(8)}),
+             (QStringList{"0000", "6", "1.0.0", "1.2.0", "Updated"}));
+    const QString pdf = tool->runReport().latestPdf();
+    QVERIFY(readFile(pdf).startsWith("%PDF-"));
+    QVERIFY2(readFile(pdf).contains("/Subtype /Image"), "no logo in the PDF");
+    const QString text = pdfText(pdf);
+    for (const char* shown : {"channel 15", "4c554d4f52414e31", "cancelled", "updated 3", "Firmware offered"})
+        QVERIFY2(text.contains(shown), qPrintable(QString("'%1' not in the PDF:\n%2").arg(shown, text)));
 
     // A picture of the window, as scripts/demo --check leaves them.
     QTemporaryDir pictures;

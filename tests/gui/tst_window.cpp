@@ -55,7 +55,7 @@ const char* const kNamedControls[] = {
     "flashAbortButton",    "langComboBox",
     "fileTable",           "deviceTable",
     "deviceProgressTimer", "helpTxt",
-    "stickProgress",
+    "stickProgress",       "reportButton",
 };
 
 struct AccessibleNode
@@ -404,6 +404,7 @@ void tst_Window::switchingToGermanChangesTheTexts()
         {"stickJoinNewNwButton", "text", "Join new network", "Neues Netzwerk beitreten"},
         {"flashButton", "text", "Update Devices", "Geräte aktualisieren"},
         {"flashAbortButton", "text", "Cancel", "Abbrechen"},
+        {"reportButton", "text", "Report…", "Bericht…"},
         {"applUpdateButton", "text", "Update Tool", "Tool aktualisieren"},
         {"infoButton", "text", "Info...", "Info..."},
         {"commonFileSelector", "text", "All Files", "Alle Dateien"},

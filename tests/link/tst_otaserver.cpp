@@ -1,6 +1,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include "Publisher.h"
 #include "common/FirmwareCatalog.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
@@ -8,6 +9,7 @@
 #include "link/StickInterface.h"
 #include "support/StickFrames.h"
 #include "support/StickHarness.h"
+#include "support/TestFiles.h"
 
 using namespace StickFrames;
 
@@ -314,6 +316,10 @@ void tst_OtaServer::missingOrEmptyFile_data()
     QTest::newRow("empty") << 0 << "ctl.ota";
     // The path would name the update folder itself.
     QTest::newRow("no file name") << 1000 << "";
+    // An OTA upgrade file claiming another image type, version or size than its row.
+    QTest::newRow("header of another type") << -2 << "ctl.ota";
+    QTest::newRow("header of another version") << -3 << "ctl.ota";
+    QTest::newRow("header of another size") << -4 << "ctl.ota";
 }
 
 void tst_OtaServer::missingOrEmptyFile()
@@ -322,7 +328,13 @@ void tst_OtaServer::missingOrEmptyFile()
     QFETCH(QString, fileName);
     StickHarness harness;
     harness.files->addFirmwareFile(1, "1.2.3", fileName, 0);
-    prepare(harness, fileSize);
+    prepare(harness, qMax(fileSize, -1));
+    if (fileSize < -1) {
+        QByteArray image = Publisher::otaImage(fileSize == -2 ? 2 : 1, fileSize == -3 ? kOld : kNew, 200);
+        if (fileSize == -4)
+            image.chop(1);
+        QVERIFY(writeFile(getUpdatePath() + "/ctl.ota", image));
+    }
     harness.stick->startDeviceUpdate(true);
 
     // One request, one reply.

@@ -200,7 +200,8 @@ void readTiming(const QJsonObject& _object, SimTiming& _timing, QString& _error)
 // Fields shared by devices and the stick; the defaults come from the timing.
 const QStringList kClientKeys{"version",         "manufacturer",   "endpoint",        "maxDataSize",
                               "queryIntervalMs", "firstQueryMs",   "blockIntervalMs", "restartDelayMs",
-                              "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset"};
+                              "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset",
+                              "queryImageType",  "blockImageType", "endStatus"};
 
 void readClient(FieldReader& _r, SimClientConfig& _client)
 {
@@ -217,6 +218,9 @@ void readClient(FieldReader& _r, SimClientConfig& _client)
     _r.boolean("keepOldVersion", _client.keepOldVersion);
     _r.integer("silentAfterMs", 0, kMaxMs, _client.silentAfterMs);
     _r.integer("silentAtOffset", 0, 0x7FFFFFFF, _client.silentAtOffset);
+    _r.integer("queryImageType", 0, 0xFFFF, _client.queryImageType);
+    _r.integer("blockImageType", 0, 0xFFFF, _client.blockImageType);
+    _r.integer("endStatus", 0, 0xFF, _client.endStatus);
 }
 
 void applyTiming(const SimTiming& _timing, SimClientConfig& _client, bool _isStick)

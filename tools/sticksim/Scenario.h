@@ -47,6 +47,12 @@ struct SimClientConfig
     bool keepOldVersion = false; // reports its old version after every upgrade
     qint64 silentAfterMs = -1;   // falls silent for good that long after the start
     qint64 silentAtOffset = -1;  // falls silent for good in mid-transfer
+    // Misbehaviour: the image type it names in its queries, and in its block
+    // and end requests (-1: its own), and the status it ends every complete
+    // transfer with (0: takes a good image).
+    int queryImageType = -1;
+    int blockImageType = -1;
+    int endStatus = 0;
 };
 
 struct SimStickConfig

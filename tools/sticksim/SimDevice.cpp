@@ -80,11 +80,11 @@ void SimDevice::queryNow(qint64 _nowMs)
         m_dueMs = _nowMs;
 }
 
-QByteArray SimDevice::header() const
+QByteArray SimDevice::header(int _imageType) const
 {
     QByteArray out;
     putU16(out, m_config.manufacturer);
-    putU16(out, m_config.imageType);
+    putU16(out, _imageType >= 0 ? quint16(_imageType) : m_config.imageType);
     return out;
 }
 
@@ -110,7 +110,7 @@ bool SimDevice::takeRequest(qint64 _nowMs, SimRequest& _out)
     if (m_state == eStateIdle) {
         _out.zclCommand = eZclQueryNextImageReq;
         _out.payload.append(char(0)); // field control: no hardware version
-        _out.payload.append(header());
+        _out.payload.append(header(m_config.queryImageType));
         putU32(_out.payload, m_version);
         m_awaiting = eAwaitQuery;
         ++m_stats.queries;
@@ -121,13 +121,13 @@ bool SimDevice::takeRequest(qint64 _nowMs, SimRequest& _out)
     if (m_endStatus != eZclSuccess || quint32(m_image.size()) >= m_offeredSize) {
         _out.zclCommand = eZclUpgradeEndReq;
         _out.payload.append(char(m_endStatus));
-        _out.payload.append(header());
+        _out.payload.append(header(m_config.blockImageType));
         putU32(_out.payload, m_offeredVersion);
         m_awaiting = eAwaitEnd;
     } else {
         _out.zclCommand = eZclImageBlockReq;
         _out.payload.append(char(0)); // field control: no node address, no block delay
-        _out.payload.append(header());
+        _out.payload.append(header(m_config.blockImageType));
         putU32(_out.payload, m_offeredVersion);
         putU32(_out.payload, quint32(m_image.size()));
         _out.payload.append(char(m_config.maxDataSize));
@@ -261,12 +261,14 @@ void SimDevice::onBlockResponse(const QByteArray& _payload, qint64 _nowMs)
     m_images.append(m_image);
     ++m_stats.transfersCompleted;
     event(QString("image complete: %1 bytes sha256 %2").arg(received).arg(QString::fromLatin1(lastImageSha256())));
-    const QString problem = imageProblem();
+    QString problem = imageProblem();
+    if (problem.isEmpty() && m_config.endStatus != eZclSuccess)
+        problem = "refuses every image";
     if (!problem.isEmpty()) {
         // A device does not start an image that is not its own; it says so
         // with Upgrade End and keeps running what it has.
         ++m_stats.refused;
-        m_endStatus = eZclInvalidImage;
+        m_endStatus = m_config.endStatus != eZclSuccess ? quint8(m_config.endStatus) : quint8(eZclInvalidImage);
         event(QString("image refused: %1; ends with %2").arg(problem, statusName(m_endStatus)));
     }
     m_dueMs = _nowMs;

@@ -111,7 +111,8 @@ private:
     void restart(quint32 _versionAfter, const QString& _why, qint64 _nowMs);
     void goSilent(const QString& _why);
     bool silentTimeReached(qint64 _nowMs) const;
-    QByteArray header() const; // manufacturer code and image type
+    // Manufacturer code and image type: its own, or another it names on purpose (-1: its own).
+    QByteArray header(int _imageType = -1) const;
     // Why the complete image m_image cannot be this client's offered image;
     // empty when its OTA header fits.
     QString imageProblem() const;

@@ -113,16 +113,8 @@ bool StickSimulator::start(QString& _error)
     }
     for (const qint64 at : faults.stickRestartsAtMs)
         QTimer::singleShot(int(at), Qt::PreciseTimer, this, &StickSimulator::restartNow);
-    if (faults.networkIdChangeAtMs >= 0) {
-        QTimer::singleShot(int(faults.networkIdChangeAtMs), Qt::PreciseTimer, this, [this] {
-            if (!m_running)
-                return;
-            for (char& byte : m_networkId)
-                byte = char(randomBelow(256));
-            event(QString("fault: network id changes to %1").arg(QString::fromLatin1(m_networkId.toHex())));
-            requestNwkStatus();
-        });
-    }
+    if (faults.networkIdChangeAtMs >= 0)
+        QTimer::singleShot(int(faults.networkIdChangeAtMs), Qt::PreciseTimer, this, &StickSimulator::changeNetworkNow);
     if (m_stopAfterMs > 0)
         m_stopTimer.start(int(m_stopAfterMs));
 
@@ -654,6 +646,16 @@ void StickSimulator::restartStick(const QString& _why)
     m_line.setDiscarding(true);
     m_stickTimer.start(delay);
     reschedule();
+}
+
+void StickSimulator::changeNetworkNow()
+{
+    if (!m_running)
+        return;
+    for (char& byte : m_networkId)
+        byte = char(randomBelow(256));
+    event(QString("fault: network id changes to %1").arg(QString::fromLatin1(m_networkId.toHex())));
+    requestNwkStatus();
 }
 
 void StickSimulator::restartNow()

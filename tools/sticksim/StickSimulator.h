@@ -97,6 +97,9 @@ public:
     // line (linePath() changes), as a USB stick plugged in again may get
     // another name, and connects.
     void unplug(qint64 _forMs);
+    // The stick finds itself in a network with another id, as a scenario's
+    // network id change does, and reports it at once.
+    void changeNetworkNow();
 
     QString linePath() const { return m_line.peerPath(); }
     const SimLine& line() const { return m_line; }

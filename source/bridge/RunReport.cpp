@@ -1,0 +1,317 @@
+#include "RunReport.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QSaveFile>
+#include <QTimer>
+#include <QUrl>
+
+#include "CProg2Gui.h"
+#include "HelpTexts.h"
+#include "ReportWriter.h"
+#include "common/DeviceType.h"
+#include "common/log.h"
+#include "common/settings.h"
+#include "content/FirmwareUpdateFileModel.h"
+#include "devices/ZigBeeDeviceModel.h"
+#include "link/StickInterface.h"
+#include "version.h"
+
+namespace {
+// The window's logo; only the application (and the window's tests) carry
+// the pictures, elsewhere the report goes without it.
+QImage logo()
+{
+    return QImage(":/pic/TarnLogo.png");
+}
+
+bool writeAtomically(const QString& _path, const QByteArray& _bytes)
+{
+    QSaveFile file(_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(_bytes) != _bytes.size() || !file.commit()) {
+        LOG(lcBridge, QString("report: can not write '%1': %2").arg(_path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+RunReport::RunReport(CProg2Gui& _bridge) : m_bridge(_bridge)
+{
+    // The reports of earlier sessions can be opened as well.
+    const QString dir = folder();
+    if (dir.isEmpty())
+        return;
+    const QDir reports(dir);
+    const QStringList pdfs = reports.entryList({"*.pdf"}, QDir::Files, QDir::Name);
+    if (!pdfs.isEmpty())
+        m_latestPdf = reports.filePath(pdfs.last());
+    const QStringList csvs = reports.entryList({"*.csv"}, QDir::Files, QDir::Name);
+    if (!csvs.isEmpty())
+        m_latestCsv = reports.filePath(csvs.last());
+}
+
+QString RunReport::folder()
+{
+    if (!getSettings())
+        return QString();
+    return QFileInfo(getUpdatePath()).path() + "/reports";
+}
+
+bool RunReport::hasReport() const
+{
+    return !m_latestPdf.isEmpty() && QFile::exists(m_latestPdf);
+}
+
+void RunReport::openLatest() const
+{
+    if (!hasReport()) {
+        LOG(lcBridge, QString("report: no report to open ('%1')").arg(m_latestPdf));
+        return;
+    }
+    LOG(lcBridge, QString("report: open '%1'").arg(m_latestPdf));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_latestPdf));
+}
+
+QString RunReport::helpNotice() const
+{
+    return m_failure.isEmpty() ? QString() : HelpTexts::reportNotWritten(m_failure);
+}
+
+void RunReport::sysStateChanging(SystemServices::SysState_t _from, SystemServices::SysState_t _to)
+{
+    if (_from == _to)
+        return;
+    if (m_running) {
+        if (m_content.kind == ReportContent::eKindStick && _from == SystemServices::SysStateStickUpdate) {
+            // A cancelled stick update is back to idle; otherwise it has its result.
+            const StickInterface* stick = m_bridge.stickInterface();
+            const bool cancelled = stick && stick->stickUpdateState() == OtaServer::eStickUpdateStateIdle;
+            endRun(cancelled ? ReportContent::eEndCancelled : ReportContent::eEndFinished);
+        } else if (m_content.kind == ReportContent::eKindDevices && _from == SystemServices::SysStateDeviceUpdate) {
+            // A run ends by itself only when nothing is left to update after
+            // the search time; otherwise the user ended it.
+            const ZigBeeDeviceModel* model = m_bridge.deviceModel();
+            const bool done =
+                model && model->isMinTimeElapsed() && !model->hasAny(ZigBeeDeviceModel::eCountTypeToUpdate);
+            endRun(done ? ReportContent::eEndFinished : ReportContent::eEndCancelled);
+        }
+    }
+    if (_to == SystemServices::SysStateDeviceUpdate)
+        beginRun(ReportContent::eKindDevices);
+    else if (_to == SystemServices::SysStateStickUpdate)
+        beginRun(ReportContent::eKindStick);
+}
+
+void RunReport::toolClosing()
+{
+    // The window goes with the bridge: nothing is to be repainted any more.
+    m_closing = true;
+    if (m_running)
+        endRun(ReportContent::eEndToolClosed);
+    writePending();
+}
+
+void RunReport::beginRun(ReportContent::Kind_t _kind)
+{
+    m_running = true;
+    m_content = ReportContent();
+    m_content.kind = _kind;
+    m_content.started = QDateTime::currentDateTimeUtc();
+    m_content.toolVersion = LUMORAN_VERSION_TEXT;
+    noteNetwork();
+    if (_kind == ReportContent::eKindStick) {
+        const StickInterface* stick = m_bridge.stickInterface();
+        m_stickVersionBefore = stick ? stick->stickFirmware().m_version : kNoVersion;
+        m_stickTransferStart = QDateTime();
+        m_stickTransferEnd = QDateTime();
+        if (stick)
+            m_stickConnection = connect(stick, &StickInterface::stickVersionAvailable, this, &RunReport::stickChanged);
+    }
+    LOG(lcBridge, QString("report: %1 begins").arg(_kind == ReportContent::eKindStick ? "stick update" : "device run"));
+}
+
+void RunReport::endRun(ReportContent::End_t _end)
+{
+    m_running = false;
+    disconnect(m_stickConnection);
+    m_content.end = _end;
+    m_content.ended = QDateTime::currentDateTimeUtc();
+    noteNetwork();
+    if (const StickInterface* stick = m_bridge.stickInterface())
+        m_content.stickVersion = stick->stickFirmware().versionString();
+    if (m_content.kind == ReportContent::eKindStick)
+        addStickRow();
+    else
+        addDeviceRows();
+    LOG(lcBridge, QString("report: run ends (%1), %2 rows").arg(int(_end)).arg(m_content.rows.size()));
+    // Written once the event that ended the run has been answered.
+    m_pending.append(m_content);
+    QTimer::singleShot(0, this, &RunReport::writePending);
+}
+
+void RunReport::noteNetwork()
+{
+    // The network as the stick last reported it while joined.
+    const StickInterface* stick = m_bridge.stickInterface();
+    if (!stick || stick->nwkState() != StickInterface::eNwkStateJoined)
+        return;
+    m_content.channel = stick->nwkChannel();
+    m_content.stickAddr = stick->nwkShortAddr();
+    QString id;
+    for (quint8 byte : stick->nwkId())
+        id += QString("%1").arg(byte, 2, 16, QChar('0'));
+    m_content.networkId = id;
+}
+
+void RunReport::addDeviceRows()
+{
+    const ZigBeeDeviceModel* model = m_bridge.deviceModel();
+    const FirmwareUpdateFileModel* files = m_bridge.fileModel();
+    if (!model)
+        return;
+    for (int i = 0; i < model->rowCount(); ++i) {
+        const ZigBeeDevice* device = model->deviceAt(i);
+        ReportContent::Row row;
+        row.shortAddr = device->shortAddr;
+        row.extAddr = device->extAddressText();
+        row.devType = device->m_devType;
+        row.versionBefore = device->m_run.versionBefore;
+        row.versionAfter = device->m_version;
+        if (const FirmwareUpdate* record = files ? files->findByDevType(device->m_devType) : nullptr) {
+            row.versionOffered = record->m_version;
+            row.fileOffered = QFileInfo(record->m_fileName).fileName();
+        }
+        row.attempts = device->m_run.attempts;
+        row.start = device->m_run.firstOffer;
+        row.end = device->m_run.lastResult;
+        if (device->m_result == ProgressHelper::eResultSuccess) {
+            row.outcome = ReportContent::eOutcomeUpdated;
+        } else if (ProgressHelper::isFailure(device->m_result)) {
+            row.outcome = ReportContent::eOutcomeFailed;
+            row.failure = device->m_result;
+        } else if (row.attempts > 0) {
+            row.outcome = ReportContent::eOutcomeInterrupted;
+            row.end = m_content.ended;
+        } else if (device->m_progress >= 0) {
+            row.outcome = ReportContent::eOutcomeNotReached;
+            row.end = QDateTime();
+        } else {
+            row.outcome =
+                row.versionOffered != kNoVersion ? ReportContent::eOutcomeCurrent : ReportContent::eOutcomeNoFirmware;
+            row.end = QDateTime();
+        }
+        if (device->m_run.transferStart.isValid() && device->m_run.transferEnd.isValid())
+            row.transferMs = device->m_run.transferStart.msecsTo(device->m_run.transferEnd);
+        m_content.rows.append(row);
+    }
+}
+
+void RunReport::addStickRow()
+{
+    const StickInterface* stick = m_bridge.stickInterface();
+    const FirmwareUpdateFileModel* files = m_bridge.fileModel();
+    ReportContent::Row row;
+    row.shortAddr = m_content.stickAddr;
+    row.devType = DeviceType::UsbStick;
+    row.versionBefore = m_stickVersionBefore;
+    row.versionAfter = stick ? stick->stickFirmware().m_version : kNoVersion;
+    if (const FirmwareUpdate* record = files ? files->findByDevType(DeviceType::UsbStick) : nullptr) {
+        row.versionOffered = record->m_version;
+        row.fileOffered = QFileInfo(record->m_fileName).fileName();
+    }
+    row.attempts = 1;
+    row.start = m_content.started;
+    row.end = m_content.ended;
+    switch (stick ? stick->stickUpdateState() : OtaServer::eStickUpdateStateUnknown) {
+    case OtaServer::eStickUpdateStateSuccess:
+        row.outcome = ReportContent::eOutcomeUpdated;
+        break;
+    case OtaServer::eStickUpdateStateFail:
+        row.outcome = ReportContent::eOutcomeFailed;
+        row.failure = ProgressHelper::eResultVerifFail;
+        break;
+    case OtaServer::eStickUpdateStateUpToDate:
+        row.outcome = ReportContent::eOutcomeCurrent;
+        break;
+    default:
+        // Cancelled, or the tool closed, before the stick had its result.
+        row.outcome =
+            m_stickTransferStart.isValid() ? ReportContent::eOutcomeInterrupted : ReportContent::eOutcomeNotReached;
+        break;
+    }
+    if (m_stickTransferStart.isValid() && m_stickTransferEnd.isValid())
+        row.transferMs = m_stickTransferStart.msecsTo(m_stickTransferEnd);
+    m_content.rows.append(row);
+}
+
+void RunReport::stickChanged()
+{
+    // The stick's progress and update state move with every block and at
+    // its upgrade end.
+    const StickInterface* stick = m_bridge.stickInterface();
+    if (!stick)
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!m_stickTransferStart.isValid() && stick->stickFirmware().m_progress > 0)
+        m_stickTransferStart = now;
+    if (!m_stickTransferEnd.isValid() && stick->stickUpdateState() == OtaServer::eStickUpdateStateWait)
+        m_stickTransferEnd = now;
+}
+
+void RunReport::writePending()
+{
+    while (!m_pending.isEmpty())
+        write(m_pending.takeFirst());
+}
+
+bool RunReport::write(const ReportContent& _content)
+{
+    const QString dir = folder();
+    if (dir.isEmpty() || !QDir().mkpath(dir)) {
+        LOG(lcBridge, QString("report: can not create the folder '%1'").arg(dir));
+        setFailure(dir.isEmpty() ? QString("reports") : QDir::toNativeSeparators(dir));
+        return false;
+    }
+    // Two runs within one second keep a file each.
+    const QString name = ReportWriter::baseName(_content);
+    QString base = QDir(dir).filePath(name);
+    for (int n = 2; QFile::exists(base + ".csv") || QFile::exists(base + ".pdf"); ++n)
+        base = QDir(dir).filePath(QString("%1_%2").arg(name).arg(n));
+
+    if (!writeAtomically(base + ".csv", ReportWriter::csv(_content))) {
+        setFailure(QDir::toNativeSeparators(base + ".csv"));
+        return false;
+    }
+    m_latestCsv = base + ".csv";
+    // Fonts need a GUI application; a tool without a window writes the CSV only.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        const QByteArray pdf = ReportWriter::pdf(_content, logo());
+        if (pdf.isEmpty() || !writeAtomically(base + ".pdf", pdf)) {
+            setFailure(QDir::toNativeSeparators(base + ".pdf"));
+            return false;
+        }
+        m_latestPdf = base + ".pdf";
+    } else {
+        LOG(lcBridge, "report: no PDF without a GUI application");
+    }
+    LOG(lcBridge, QString("report written: '%1'").arg(base));
+    setFailure(QString());
+    // The report button may now be used.
+    if (!m_closing)
+        emit m_bridge.deviceDataRepaint();
+    return true;
+}
+
+void RunReport::setFailure(const QString& _failure)
+{
+    if (_failure == m_failure)
+        return;
+    m_failure = _failure;
+    if (!m_closing)
+        emit m_bridge.helpBoxHelperChanged(QString());
+}

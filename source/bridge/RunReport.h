@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "ReportContent.h"
+#include "common/SystemServices.h"
+
+class CProg2Gui;
+
+// The report of every device update run and every stick update: the bridge
+// tells it each change of the system state, it notes when a run begins and,
+// when the run ends (by itself, by Cancel or because the tool closes), what
+// became of every device. Each report is written as a CSV and a PDF file
+// into the folder "reports" beside "update" and "temp", atomically; a
+// failure is logged and shown in the help box and never stops anything.
+class RunReport : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RunReport(CProg2Gui& _bridge);
+
+    // Called by the bridge before the state changes from _from to _to.
+    void sysStateChanging(SystemServices::SysState_t _from, SystemServices::SysState_t _to);
+    // The tool closes: a run under way ends now, and every report is written
+    // before the workers go.
+    void toolClosing();
+
+    // The folder of the reports; empty without settings.
+    static QString folder();
+    // The PDF of the latest report, written in this session or found at start.
+    QString latestPdf() const { return m_latestPdf; }
+    QString latestCsv() const { return m_latestCsv; }
+    bool hasReport() const;
+    // Opens the latest PDF with the desktop's viewer.
+    void openLatest() const;
+    // The help box's notice about the latest write that failed; empty when
+    // the latest report was written.
+    QString helpNotice() const;
+
+private:
+    void beginRun(ReportContent::Kind_t _kind);
+    void endRun(ReportContent::End_t _end);
+    void noteNetwork();
+    void addDeviceRows();
+    void addStickRow();
+    void stickChanged();
+    void writePending();
+    bool write(const ReportContent& _content);
+    void setFailure(const QString& _failure);
+
+    CProg2Gui& m_bridge;
+    bool m_running = false;
+    bool m_closing = false;
+    ReportContent m_content;
+    quint32 m_stickVersionBefore = 0;
+    QDateTime m_stickTransferStart;
+    QDateTime m_stickTransferEnd;
+    QMetaObject::Connection m_stickConnection;
+    QList<ReportContent> m_pending;
+    QString m_latestPdf;
+    QString m_latestCsv;
+    QString m_failure; // the folder or file that could not be written
+};
