@@ -372,8 +372,8 @@ bool EndToEndRig::allDevicesSucceeded(const QJsonArray& _devices) const
     return true;
 }
 
-bool EndToEndRig::reportMatchesNetwork(const QString& _csvPath, const QHash<quint16, QString>& _results,
-                                       QString* _why) const
+bool EndToEndRig::reportMatchesNetwork(const QString& _csvPath, const QHash<quint16, QString>& _results, QString* _why,
+                                       const QHash<quint16, int>& _attempts) const
 {
     const QList<QStringList> records = parseCsv(readFile(_csvPath));
     if (records.isEmpty() || records.first().value(0) != "Short address") {
@@ -392,13 +392,14 @@ bool EndToEndRig::reportMatchesNetwork(const QString& _csvPath, const QHash<quin
         QByteArray extended = SimWire::extendedAddress(device->shortAddress());
         std::reverse(extended.begin(), extended.end()); // written most significant byte first
         // The columns: address, extended address, type, type text, before, after, offered, file, result, attempts.
-        const QStringList expected{address,
-                                   QString::fromLatin1(extended.toHex(':').toUpper()),
-                                   QString::number(device->imageType()),
-                                   formatVersion(device->startVersion()),
-                                   formatVersion(device->version()),
-                                   _results.value(device->shortAddress(), "Updated"),
-                                   QString::number(device->stats().transfersStarted)};
+        const QStringList expected{
+            address,
+            QString::fromLatin1(extended.toHex(':').toUpper()),
+            QString::number(device->imageType()),
+            formatVersion(device->startVersion()),
+            formatVersion(device->version()),
+            _results.value(device->shortAddress(), "Updated"),
+            QString::number(_attempts.value(device->shortAddress(), device->stats().transfersStarted))};
         const QStringList row = rows.value(address);
         const QStringList actual{row.value(0), row.value(1), row.value(2), row.value(4),
                                  row.value(5), row.value(8), row.value(9)};

@@ -111,7 +111,9 @@ public:
     // type, the version it started with and the one it runs now, the
     // transfers it took and the result text _results gives for its address
     // ("Updated" when none is given).
-    bool reportMatchesNetwork(const QString& _csvPath, const QHash<quint16, QString>& _results, QString* _why) const;
+    // _attempts: devices whose attempts in the report differ from the images they were offered.
+    bool reportMatchesNetwork(const QString& _csvPath, const QHash<quint16, QString>& _results, QString* _why,
+                              const QHash<quint16, int>& _attempts = {}) const;
 
     CProg2Gui* bridge() const { return m_bridge; }
     StickSimulator* simulator() const { return m_simulator.get(); }
