@@ -86,6 +86,22 @@ void deframerSeeds()
                                    queryNextImage(2, 0x1A2B, 1, 0x00010203), imageBlock(3, 0x1A2B, 1, 0, 40)})
         session += FrameCodec::encode(body);
     write("deframer", "stick-session", chunks({session.left(17), session.mid(17, 40), session.mid(57)}));
+
+    // Around the length limit, in the longest chunks the input allows.
+    const auto pieces = [](const QByteArray& _stream) {
+        QList<QByteArray> result;
+        for (int at = 0; at < _stream.size(); at += 255)
+            result << _stream.mid(at, 255);
+        return result;
+    };
+    QByteArray longest(FrameCodec::kMaxFrameBytes - 2, char(0x55));
+    while (FrameCodec::encode(longest).size() != FrameCodec::kMaxFrameBytes + 2)
+        longest[0] = char(longest.at(0) + 1);
+    write("deframer", "frame-at-limit", chunks(pieces(FrameCodec::encode(longest) + hex("7e01f1e17e"))));
+    write("deframer", "overlong-frame-then-good",
+          chunks(pieces(FrameCodec::encode(longest + hex("7e")) + hex("7e01f1e17e"))));
+    write("deframer", "endless-open-frame",
+          chunks(pieces(hex("7e") + QByteArray(FrameCodec::kMaxFrameBytes + 300, char(0x55)) + hex("7e01f1e17e"))));
 }
 
 // ---------------------------------------------------------------------------

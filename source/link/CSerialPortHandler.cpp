@@ -32,6 +32,7 @@ void CSerialPortHandler::closePort()
 {
     if (m_serialPort.isOpen())
         m_serialPort.close();
+    ++m_portGeneration;
     // A partial frame of the old port must not merge with the next port's bytes.
     m_rxBuffer.clear();
 }
@@ -85,6 +86,9 @@ bool CSerialPortHandler::openPort(QString& portName)
         LOG(lcLink, QString("Error on open serial port %1: '%2'").arg(portName, m_serialPort.errorString()));
         return false;
     }
+    ++m_portGeneration;
+    m_errorsInRow = 0;
+    endErrorSeries();
     return m_serialPort.isOpen();
 }
 
@@ -161,6 +165,12 @@ void CSerialPortHandler::readData()
     const QByteArray chunk = m_serialPort.readAll();
     if (m_eState == eStateConnected)
         m_timer.start(kWatchdogIntervalMs);
+    // The port works: errors before this were passing ones.
+    if (!chunk.isEmpty()) {
+        m_errorsInRow = 0;
+        if (m_errorRepeats > 0)
+            endErrorSeries();
+    }
     m_rxBuffer.feed(chunk, [this](const QByteArray& _body) { emit receivedFrame(_body); });
 }
 
@@ -168,5 +178,67 @@ void CSerialPortHandler::handleError(QSerialPort::SerialPortError _error)
 {
     if (_error == QSerialPort::NoError)
         return;
-    LOG(lcLink, QString("error %1 '%2'").arg(static_cast<int>(_error)).arg(m_serialPort.errorString()));
+    // A line that fails on every call reports the same error thousands of
+    // times a second: the first is logged, the rest are counted.
+    const QString text = m_serialPort.errorString();
+    if (_error == m_lastError && text == m_lastErrorText) {
+        ++m_errorRepeats;
+    } else {
+        endErrorSeries();
+        m_lastError = _error;
+        m_lastErrorText = text;
+        m_errorRepeats = 1;
+        LOG(lcLink, QString("error %1 '%2'").arg(static_cast<int>(_error)).arg(text));
+    }
+
+    // A port that could not be opened is skipped by the search.
+    if (!m_serialPort.isOpen() || m_dropPending)
+        return;
+    ++m_errorsInRow;
+    const bool fatal = _error == QSerialPort::DeviceNotFoundError || _error == QSerialPort::PermissionError ||
+                       _error == QSerialPort::ResourceError || m_errorsInRow >= kErrorsInRowLimit;
+    if (!fatal)
+        return;
+    // Not from within the port's own signal: the port goes on with its work
+    // after the signal returns.
+    m_dropPending = true;
+    QMetaObject::invokeMethod(
+        this, [this, generation = m_portGeneration] { dropPort(generation); }, Qt::QueuedConnection);
+}
+
+void CSerialPortHandler::endErrorSeries()
+{
+    if (m_errorRepeats > 1) {
+        LOG(lcLink, QString("error %1 '%2' %3 times in a row")
+                        .arg(static_cast<int>(m_lastError))
+                        .arg(m_lastErrorText)
+                        .arg(m_errorRepeats));
+    }
+    m_lastError = QSerialPort::NoError;
+    m_lastErrorText.clear();
+    m_errorRepeats = 0;
+}
+
+void CSerialPortHandler::dropPort(quint32 _generation)
+{
+    m_dropPending = false;
+    // The port the error came from is gone already.
+    if (_generation != m_portGeneration || !m_serialPort.isOpen())
+        return;
+    const QString name = currentPortName();
+    const int error = static_cast<int>(m_lastError);
+    endErrorSeries();
+    LOG(lcLink, QString("serial port %1 closed after error %2").arg(name).arg(error));
+    closePort();
+    // The search goes on with the next timer step, not at once: a port that
+    // fails on every call is opened once per search interval at most. After a
+    // connection it starts again from the first port of a new enumeration, as
+    // after a link loss; while searching it moves on to the next port.
+    if (m_eState == eStateConnected) {
+        setStateAndNotify(eStateConnectionLost);
+        m_portIndex = m_serialPortList.size();
+    }
+    if (m_eState != eStateSearching)
+        setStateAndNotify(eStateSearching);
+    m_timer.start(kSearchIntervalMs);
 }

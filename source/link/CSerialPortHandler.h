@@ -26,6 +26,9 @@ public:
 
     static constexpr int kSearchIntervalMs = 3000;
     static constexpr int kWatchdogIntervalMs = 6000;
+    // This many errors in a row on an open port, with nothing read in
+    // between, mean that it no longer works, whatever the errors are.
+    static constexpr int kErrorsInRowLimit = 10;
 
     using PortListFunction = std::function<QStringList()>;
 
@@ -62,6 +65,12 @@ private:
     QStringList enumeratePorts() const;
     void closePort();
     void setStateAndNotify(int _state);
+    // Logs how often the last error was repeated, if more than once, and
+    // starts a new series.
+    void endErrorSeries();
+    // Closes the port after a fatal error and searches again from the next
+    // timer step on.
+    void dropPort(quint32 _generation);
 
     int m_eState = eStateSearching;
     QSerialPort m_serialPort;
@@ -69,6 +78,15 @@ private:
     int m_portIndex = 0;
     FrameDeframer m_rxBuffer;
     QTimer m_timer;
+    // Counts the ports opened and closed, so that a close decided on one
+    // port never hits the next.
+    quint32 m_portGeneration = 0;
+    bool m_dropPending = false;
+    // The current series of identical errors: logged once, then counted.
+    QSerialPort::SerialPortError m_lastError = QSerialPort::NoError;
+    QString m_lastErrorText;
+    int m_errorRepeats = 0;
+    int m_errorsInRow = 0; // on the open port, since it last delivered bytes
 
     static PortListFunction s_portListFunction;
 };

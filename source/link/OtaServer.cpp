@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "FrameCodec.h"
 #include "common/DeviceType.h"
 #include "common/FirmwareCatalog.h"
 #include "common/OtaImageHeader.h"
@@ -338,7 +339,10 @@ bool OtaServer::readRequest(const char* _what, const QByteArray& _payload, _IsdC
 {
     if (_ind.readFrom(_payload) && _req.readFrom(_payload, _IsdCommandIndication_t::kSize))
         return true;
-    LOG(lcOta, QString("WRONG %1: %2 bytes '%3'").arg(_what).arg(_payload.size()).arg(byteArrayToHex(_payload)));
+    LOG(lcOta, QString("WRONG %1: %2 bytes '%3'")
+                   .arg(_what)
+                   .arg(_payload.size())
+                   .arg(byteArrayToHex(_payload, FrameCodec::kMaxLoggedBytes)));
     return false;
 }
 
@@ -398,8 +402,10 @@ void OtaServer::sendZclUpdateEndResp(unsigned char _seq, const _IsdCommandIndica
     // The log shows the whole reply body: command reply, sequence number, ZCL indication.
     QByteArray body;
     body.append(char(0x04)).append(char(_seq)).append(char(0x10)).append(payload);
-    LOG(lcOta, QString("all: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
-    LOG(lcOta, QString("ZCL_OtauUpgradeEndResp_t: %1 bytes '%2'").arg(resp.size()).arg(byteArrayToHex(resp)));
+    LOG(lcOta, QString("all: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body, FrameCodec::kMaxLoggedBytes)));
+    LOG(lcOta, QString("ZCL_OtauUpgradeEndResp_t: %1 bytes '%2'")
+                   .arg(resp.size())
+                   .arg(byteArrayToHex(resp, FrameCodec::kMaxLoggedBytes)));
     emit reply(_seq, payload);
 }
 

@@ -1,5 +1,6 @@
 #include "StickInterface.h"
 
+#include "FrameCodec.h"
 #include "common/log.h"
 #include "devices/ZigBeeDeviceModel.h"
 
@@ -73,7 +74,9 @@ void StickInterface::rxFrame(QByteArray _rFrame)
             rxCmd(_rFrame);
         break;
     default:
-        LOG(lcLink, QString("unknown frame:  %1 bytes '%2'").arg(_rFrame.size()).arg(byteArrayToHex(_rFrame)));
+        LOG(lcLink, QString("unknown frame:  %1 bytes '%2'")
+                        .arg(_rFrame.size())
+                        .arg(byteArrayToHex(_rFrame, FrameCodec::kMaxLoggedBytes)));
         break;
     }
 }
@@ -83,7 +86,9 @@ void StickInterface::sendConnectAccept()
     m_otaServer.stickConnected(isStickUpdateRunning());
     QByteArray body;
     appendU8(body, ConnectAccept);
-    LOG(lcLink, QString("sendConnectAccept: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink, QString("sendConnectAccept: %1 bytes '%2'")
+                    .arg(body.size())
+                    .arg(byteArrayToHex(body, FrameCodec::kMaxLoggedBytes)));
     sendReply(body);
 }
 
@@ -120,7 +125,9 @@ void StickInterface::rxCmd(QByteArray _frame)
         rxZclIndication(seq, payload);
         break;
     default:
-        LOG(lcLink, QString("unknown command: %1 bytes '%2'").arg(_frame.size()).arg(byteArrayToHex(_frame)));
+        LOG(lcLink, QString("unknown command: %1 bytes '%2'")
+                        .arg(_frame.size())
+                        .arg(byteArrayToHex(_frame, FrameCodec::kMaxLoggedBytes)));
         break;
     }
 }
@@ -139,7 +146,8 @@ void StickInterface::sendEmptyReply(unsigned char _seq)
     QByteArray body;
     appendU8(body, CommandReply);
     appendU8(body, _seq);
-    LOG(lcLink, QString("empty reply: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body)));
+    LOG(lcLink,
+        QString("empty reply: %1 bytes '%2'").arg(body.size()).arg(byteArrayToHex(body, FrameCodec::kMaxLoggedBytes)));
     sendReply(body);
 }
 
@@ -163,7 +171,9 @@ void StickInterface::sendReply(QByteArray _body)
 
 void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payload)
 {
-    LOG(lcLink, QString("network status: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
+    LOG(lcLink, QString("network status: %1 bytes '%2'")
+                    .arg(_payload.size())
+                    .arg(byteArrayToHex(_payload, FrameCodec::kMaxLoggedBytes)));
     _NwkStatus_t status;
     if (!status.readFrom(_payload)) {
         LOG(lcLink,
@@ -203,7 +213,9 @@ void StickInterface::rxZclIndication(unsigned char _seq, const QByteArray _paylo
 {
     _IsdCommandIndication_t ind;
     if (!ind.readFrom(_payload)) {
-        LOG(lcLink, QString("WRONG cmd indication: %1 bytes '%2'").arg(_payload.size()).arg(byteArrayToHex(_payload)));
+        LOG(lcLink, QString("WRONG cmd indication: %1 bytes '%2'")
+                        .arg(_payload.size())
+                        .arg(byteArrayToHex(_payload, FrameCodec::kMaxLoggedBytes)));
         return;
     }
     switch (ind.commandId) {

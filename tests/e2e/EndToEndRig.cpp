@@ -263,8 +263,13 @@ bool EndToEndRig::startSimulator(const QJsonObject& _scenario)
         m_error = "simulator: " + error;
         return false;
     }
-    m_settings->settings()->setValue("serial/ports", QStringList{m_simulator->linePath()});
+    pinLine();
     return true;
+}
+
+void EndToEndRig::pinLine()
+{
+    m_settings->settings()->setValue("serial/ports", QStringList{m_simulator->linePath()});
 }
 
 void EndToEndRig::startTool()
@@ -477,6 +482,11 @@ bool EndToEndRig::logContains(const QString& _text) const
             return true;
     }
     return false;
+}
+
+int EndToEndRig::logLineCount() const
+{
+    return s_log.size();
 }
 
 bool EndToEndRig::everyImageSigned(int* _count, QString* _why) const

@@ -81,6 +81,9 @@ public:
     // Replaces the signed index with these records as they stand.
     bool writeIndex(const QList<Publisher::IndexEntry>& _entries, quint64 _serial = Publisher::kNoSerial);
     bool startSimulator(const QJsonObject& _scenario);
+    // Pins the tool's serial port to the simulator's line; again after the
+    // simulated stick was plugged in on a new one.
+    void pinLine();
     // Creates the bridge, which opens the simulator's line.
     void startTool();
     // Deletes the bridge startTool() made, as quitting the tool would.
@@ -135,6 +138,7 @@ public:
     const QList<WireReply>& wire() const { return m_wire; }
     QList<quint16> offersInOrder() const; // query responses with status 0, devices only
     bool logContains(const QString& _text) const;
+    int logLineCount() const;
 
     QString error() const { return m_error; }
 

@@ -5,6 +5,7 @@
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
 
 namespace {
@@ -23,9 +24,56 @@ enum Strike_t
     StrikeCutLink,      // the line goes dead for kLinkCutMs
     StrikeRestartStick, // the stick restarts and connects again
 };
+
+// What a broken stick does to the line.
+enum Hostile_t
+{
+    HostileOpenFrame, // an opening delimiter, then bytes without end
+    HostileBadFrame,  // one huge frame with a bad CRC
+    HostileUnplugged, // pulled out: the tool's port fails on every call
+};
+// At the speed of USB serial a broken stick sends this in seconds.
+constexpr qint64 kRubbishBytes = 32 * 1024 * 1024;
+constexpr int kRubbishMs = 60000;
+constexpr int kUnpluggedMs = 4000;
+// Well within the 6 s link watchdog: the port is closed because of its errors.
+constexpr int kErrorCloseMs = 2000;
+// What the tool may gain in resident memory meanwhile: the heap's own moves.
+constexpr qint64 kResidentSlackKb = 6 * 1024;
+// The link's and the stick's usual lines over the unplugged time and the
+// reconnect; a line per error would be hundreds of thousands.
+constexpr int kMaxLogLinesUnplugged = 500;
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 without one.
+qint64 statusKb(const QByteArray& _field)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(_field + ':'))
+            return line.mid(_field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak (VmHWM) to the current resident size; false where the kernel does not allow it.
+bool resetPeakResident()
+{
+    QFile clearRefs("/proc/self/clear_refs");
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// Freed blocks wait in the sanitizer's quarantine: memory grows with the bytes passed through.
+constexpr bool kResidentMeaningful = false;
+#else
+constexpr bool kResidentMeaningful = true;
+#endif
 } // namespace
 
 Q_DECLARE_METATYPE(Strike_t)
+Q_DECLARE_METATYPE(Hostile_t)
 
 // A device update run over a faulty line to the stick: the tool recovers
 // each time, every device ends with the offered version, and every image a
@@ -38,6 +86,8 @@ private slots:
     void cleanup();
     void everyDeviceUpdatedDespite_data();
     void everyDeviceUpdatedDespite();
+    void brokenStickLeavesToolUsable_data();
+    void brokenStickLeavesToolUsable();
 
 private:
     std::unique_ptr<EndToEndRig> m_rig;
@@ -147,6 +197,85 @@ void tst_LinkFaults::everyDeviceUpdatedDespite()
     bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QVERIFY(bridge->boGetVal(CProg2Gui::DeviceUpdateButton_ValId));
+}
+
+void tst_LinkFaults::brokenStickLeavesToolUsable_data()
+{
+    QTest::addColumn<Hostile_t>("hostile");
+    QTest::newRow("endless open frame") << HostileOpenFrame;
+    QTest::newRow("huge frame with a bad CRC") << HostileBadFrame;
+    QTest::newRow("unplugged: errors on every call") << HostileUnplugged;
+}
+
+// Whatever the stick does to the line, the tool's memory stays flat, and once
+// the stick behaves again its requests are answered.
+void tst_LinkFaults::brokenStickLeavesToolUsable()
+{
+    QFETCH(Hostile_t, hostile);
+
+    EndToEndRig& rig = *m_rig;
+    QVERIFY2(rig.startSimulator(EndToEndRig::scenario(QJsonArray())), qPrintable(rig.error()));
+    rig.startTool();
+    StickInterface* stick = rig.bridge()->stickInterface();
+    const CSerialPortHandler& port = stick->serialPortHandler();
+    StickSimulator* sim = rig.simulator();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+
+    QObject watchers; // ends with this function, before what the watchers use
+    QList<int> states;
+    connect(&port, &CSerialPortHandler::stateChanged, &watchers, [&] { states << port.state(); });
+    const qint64 residentBefore = statusKb("VmRSS");
+    qint64 peak = residentBefore;
+    const bool peakFromKernel = resetPeakResident();
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, &watchers, [&] { peak = qMax(peak, statusKb("VmRSS")); });
+    sampler.start(20);
+    const int logLinesBefore = rig.logLineCount();
+    const StickSimulator::Counters before = sim->counters();
+
+    if (hostile == HostileUnplugged) {
+        sim->unplug(kUnpluggedMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!port.isPortOpen(), kErrorCloseMs);
+        QCOMPARE(states, (QList<int>{CSerialPortHandler::eStateConnectionLost, CSerialPortHandler::eStateSearching}));
+        // Plugged in again on a new line, it is found by the search.
+        QTRY_VERIFY_WITH_TIMEOUT(sim->stickState() == StickSimulator::eStickConnecting, 2 * kUnpluggedMs);
+        rig.pinLine();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
+        QCOMPARE(port.currentPortName(), sim->linePath());
+        const int logLines = rig.logLineCount() - logLinesBefore;
+        QVERIFY2(logLines < kMaxLogLinesUnplugged, qPrintable(QString::number(logLines)));
+    } else {
+        const qint64 written = sim->line().bytesWritten();
+        const QByteArray delimiter(1, char(0x7E));
+        QSignalSpy sent(sim, &StickSimulator::rubbishSent);
+        sim->sendRubbish(delimiter, kRubbishBytes, hostile == HostileBadFrame ? delimiter : QByteArray());
+        // In the event loop: a wait that sleeps between its looks would hold the line back.
+        QVERIFY(sent.wait(kRubbishMs));
+        QVERIFY(sim->line().bytesWritten() - written > kRubbishBytes);
+        // The bytes kept the link alive; nothing had to start again.
+        QVERIFY2(states.isEmpty(), qPrintable(QString::number(states.size())));
+        QCOMPARE(sim->counters().connects, before.connects);
+    }
+
+    // The next requests are answered.
+    const int framesReceived = sim->counters().framesReceived;
+    QTRY_VERIFY_WITH_TIMEOUT(sim->counters().framesReceived >= framesReceived + 2, kConnectMs);
+    QCOMPARE(sim->counters().linkLosses, before.linkLosses);
+    QCOMPARE(stick->linkState(), int(CSerialPortHandler::eStateConnected));
+
+    sampler.stop();
+    if (!kResidentMeaningful)
+        return;
+    const qint64 residentAfter = statusKb("VmRSS");
+    if (peakFromKernel)
+        peak = qMax(peak, statusKb("VmHWM"));
+    const QString figures =
+        QString("resident %1 kB before, %2 kB after, peak %3 kB").arg(residentBefore).arg(residentAfter).arg(peak);
+    QVERIFY2(residentBefore > 0, "no VmRSS in /proc/self/status");
+    QVERIFY2(residentAfter - residentBefore < kResidentSlackKb, qPrintable(figures));
+    QVERIFY2(peak - residentBefore < kResidentSlackKb, qPrintable(figures));
+    if (qEnvironmentVariableIsSet("LUMORAN_E2E_VERBOSE"))
+        qInfo("%s", qPrintable(figures));
 }
 
 QTEST_GUILESS_MAIN(tst_LinkFaults)

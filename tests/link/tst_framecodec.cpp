@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -33,6 +35,12 @@ void tst_FrameCodec::checkValue()
     QCOMPARE(FrameCodec::crc16(QByteArray::fromHex("04 7e")), quint16(0xF2DE));
     // Body plus its CRC (low byte first) leaves the good-frame residue.
     QCOMPARE(FrameCodec::crc16(QByteArray::fromHex("01 f1 e1")), FrameCodec::kGoodResidue);
+    // Over escaped bytes: the same as over what they stand for, a lone escape at the end standing for nothing.
+    for (const char* escaped : {"04 7d 5e de f2", "7d 5d 7d 5e 00 7d", "7d", ""}) {
+        const QByteArray bytes = QByteArray::fromHex(escaped);
+        QCOMPARE(FrameCodec::crc16Escaped(bytes.constData(), bytes.size()),
+                 FrameCodec::crc16(FrameCodec::unescape(bytes.constData(), bytes.size())));
+    }
 }
 
 void tst_FrameCodec::byteUpdateEqualsBitwiseDefinition()
@@ -113,6 +121,44 @@ void tst_FrameCodec::deframe_data()
     QTest::newRow("two frames") << QByteArray::fromHex("7e 01 f1 e1 7e 7e 02 6a d3 7e")
                                 << ByteArrayList{QByteArray::fromHex("01"), QByteArray::fromHex("02")} << QStringList()
                                 << 0;
+
+    // The length limit counts the bytes between the delimiters, escapes
+    // included. An overlong frame gets one line showing its first bytes.
+    const int limit = FrameCodec::kMaxFrameBytes;
+    const int shown = FrameCodec::kMaxLoggedBytes;
+    const auto cutDump = [shown](const QByteArray& _bytes) {
+        return QString("%1 .. (%2 bytes)")
+            .arg(QString::fromLatin1(_bytes.left(shown).toHex(' ').toUpper()))
+            .arg(_bytes.size() - shown);
+    };
+    const auto tooLong = [&](const QByteArray& _between) {
+        return QString("skip frame longer than %1 bytes: '%2'").arg(limit).arg(cutDump(_between));
+    };
+    const QByteArray good = QByteArray::fromHex("7e 01 f1 e1 7e");
+
+    QByteArray longest(limit - 2, char(0x55)); // with a CRC that needs no escape
+    while (FrameCodec::encode(longest).size() != limit + 2)
+        longest[0] = char(longest.at(0) + 1);
+    QTest::newRow("frame at the length limit")
+        << FrameCodec::encode(longest) << ByteArrayList{longest} << QStringList() << 0;
+    // Its closing delimiter opens the next frame, doubled by that frame's own.
+    const QByteArray huge = FrameCodec::encode(QByteArray(limit / 2, char(0x7E)));
+    QTest::newRow("huge frame, then the next")
+        << huge + good << ByteArrayList{QByteArray::fromHex("01")}
+        << QStringList{tooLong(huge.mid(1, huge.size() - 2)), "skip delimiter next to delimiter byte"} << 0;
+    // Rubbish after an opening delimiter ends at the next frame's delimiter.
+    const QByteArray rubbish(3 * limit, char(0x55));
+    QTest::newRow("endless open frame, then the next")
+        << char(0x7E) + rubbish + good << ByteArrayList{QByteArray::fromHex("01")} << QStringList{tooLong(rubbish)}
+        << 0;
+    QTest::newRow("endless open frame") << char(0x7E) + rubbish << ByteArrayList{} << QStringList{tooLong(rubbish)}
+                                        << 0;
+    const QByteArray badBody(500, char(0x55));
+    QTest::newRow("long bad frame, dump cut")
+        << char(0x7E) + badBody + char(0x7E) << ByteArrayList{}
+        << QStringList{QString("skip frame due to wrong crc:  0x%1").arg(FrameCodec::crc16(badBody), 4, 16, QChar('0')),
+                       QString("skiped frame:  500 bytes '%1'").arg(cutDump(badBody))}
+        << 0;
 }
 
 void tst_FrameCodec::deframe()
@@ -138,13 +184,25 @@ void tst_FrameCodec::deframe()
         QCOMPARE(whole.pendingBytes(), pending);
     }
     {
-        // Byte by byte gives the same frames; a partial frame waits for its end.
+        // Byte by byte gives the same frames; a partial frame waits for its
+        // end, and never takes more memory than the longest allowed.
+        LogCapture log;
         FrameDeframer bytewise;
-        QList<QByteArray> chunks;
-        for (char c : stream)
-            chunks.append(QByteArray(1, c));
-        QCOMPARE(deframeAll(chunks, bytewise), frames);
+        ByteArrayList received;
+        int held = 0;
+        for (char c : stream) {
+            bytewise.feed(QByteArray(1, c), [&received](const QByteArray& _body) { received.append(_body); });
+            held = qMax(held, bytewise.heldBytes());
+        }
+        QCOMPARE(received, frames);
         QCOMPARE(bytewise.pendingBytes(), pending);
+        QVERIFY2(held <= FrameCodec::kMaxFrameBytes + 1, qPrintable(QString::number(held)));
+        // One line for an overlong frame, however it arrives.
+        const auto overlong = [](const QStringList& _lines) {
+            return std::count_if(_lines.begin(), _lines.end(),
+                                 [](const QString& _line) { return _line.startsWith("skip frame longer than"); });
+        };
+        QCOMPARE(overlong(log.lines()), overlong(logLines));
     }
     if (pending == 0) {
         FrameDeframer twice;
@@ -211,10 +269,10 @@ void tst_FrameCodec::largeChunkOfManyFrames()
 
 void tst_FrameCodec::longFrameOverManyChunks()
 {
-    // A 3000-byte body full of bytes to escape, arriving 7 bytes at a time,
+    // A 600-byte body full of bytes to escape, arriving 7 bytes at a time,
     // with the next frame starting in the chunk that ends it.
     QByteArray body;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < 600; ++i)
         body.append(i % 3 == 0 ? char(0x7E) : char(i));
     const QByteArray stream = FrameCodec::encode(body) + QByteArray::fromHex("7e 01 f1 e1 7e");
     QList<QByteArray> chunks;
@@ -226,8 +284,8 @@ void tst_FrameCodec::longFrameOverManyChunks()
 
     // A frame left incomplete and then dropped with clear() leaves nothing
     // behind: a short frame after it is found at once.
-    QCOMPARE(deframeAll({stream.left(2000)}, deframer), ByteArrayList{});
-    QCOMPARE(deframer.pendingBytes(), 2000);
+    QCOMPARE(deframeAll({stream.left(500)}, deframer), ByteArrayList{});
+    QCOMPARE(deframer.pendingBytes(), 500);
     deframer.clear();
     QCOMPARE(deframer.pendingBytes(), 0);
     QCOMPARE(deframeAll({QByteArray::fromHex("7e 02 6a d3 7e")}, deframer), ByteArrayList{QByteArray::fromHex("02")});

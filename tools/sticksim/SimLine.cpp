@@ -19,8 +19,9 @@
 namespace {
 constexpr int kPeerCheckMs = 50;
 constexpr qint64 kMs = 1000000;
-constexpr qint64 kBlockedRetryNs = 10 * kMs;
-constexpr qint64 kPacedBlockedRetryNs = kMs;
+// A full pseudo-terminal takes a few KiB at a time: retried every millisecond,
+// a long burst still flows at megabytes per second.
+constexpr qint64 kBlockedRetryNs = kMs;
 // A paced direction hands bytes over in slices of about this long, so that a
 // long burst flows in pieces while a short frame goes at once when it is done.
 constexpr qint64 kSliceNs = 2 * kMs;
@@ -316,7 +317,7 @@ void SimLine::drain()
     if (m_queue.isEmpty())
         m_txNextNs = -1;
     else if (blocked)
-        m_txNextNs = now + (m_baud > 0 ? kPacedBlockedRetryNs : kBlockedRetryNs);
+        m_txNextNs = now + kBlockedRetryNs;
     else
         m_txNextNs = m_txPace.dueAt(qMin<qint64>(m_queue.size(), sliceBytes(m_baud)), m_baud);
     rearm();

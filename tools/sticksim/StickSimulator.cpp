@@ -13,6 +13,9 @@ namespace {
 constexpr int kMaxEvents = 20000; // the newest are kept in a long run
 constexpr int kFirstQuerySpreadMs = 1000;
 constexpr int kConnectLogEvery = 10;
+// Rubbish goes into the line's queue in pieces while less than this waits there.
+constexpr int kRubbishPiece = 16 * 1024;
+constexpr int kRubbishQueued = 32 * 1024;
 
 QString commandName(quint8 _command, const SimDevice* _client)
 {
@@ -63,6 +66,9 @@ StickSimulator::StickSimulator(const Scenario& _scenario, QObject* _parent)
         event(QString("run time of %1 ms is over").arg(m_stopAfterMs));
         stop();
     });
+
+    m_rubbishTimer.setInterval(1);
+    connect(&m_rubbishTimer, &QTimer::timeout, this, &StickSimulator::topUpRubbish);
 
     connect(&m_line, &SimLine::received, this, &StickSimulator::onBytes);
     connect(&m_line, &SimLine::peerClosedChanged, this, [this](bool _closed) {
@@ -124,7 +130,7 @@ void StickSimulator::stop()
     m_running = false;
     m_state = eStickStopped;
     for (QTimer* timer : {&m_connectTimer, &m_replyTimer, &m_resetPollTimer, &m_nwkStatusTimer, &m_discoveryTimer,
-                          &m_stickTimer, &m_scheduleTimer, &m_stopTimer})
+                          &m_stickTimer, &m_scheduleTimer, &m_stopTimer, &m_rubbishTimer})
         timer->stop();
     m_queue.clear();
     m_inFlight.reset();
@@ -674,10 +680,83 @@ void StickSimulator::cutLink(qint64 _forMs)
     m_stickTimer.start(int(_forMs));
 }
 
+void StickSimulator::sendRubbish(const QByteArray& _head, qint64 _fillBytes, const QByteArray& _tail)
+{
+    if (!m_running || m_state == eStickRubbish)
+        return;
+    event(QString("fault: %1 bytes of rubbish").arg(_head.size() + _fillBytes + _tail.size()));
+    m_stateBeforeRubbish = m_state;
+    m_state = eStickRubbish;
+    m_replyTimer.stop();
+    m_rubbishLeft = _fillBytes;
+    m_rubbishTail = _tail;
+    m_line.write(_head);
+    topUpRubbish();
+    m_rubbishTimer.start();
+}
+
+void StickSimulator::topUpRubbish()
+{
+    if (!m_running || m_state != eStickRubbish) {
+        m_rubbishTimer.stop();
+        return;
+    }
+    static const QByteArray piece(kRubbishPiece, char(0x55));
+    while (m_rubbishLeft > 0 && m_line.queuedBytes() < kRubbishQueued) {
+        const int size = int(qMin<qint64>(m_rubbishLeft, kRubbishPiece));
+        m_line.write(size == kRubbishPiece ? piece : piece.left(size));
+        m_rubbishLeft -= size;
+    }
+    if (m_rubbishLeft > 0 || m_line.queuedBytes() > 0)
+        return;
+    if (!m_rubbishTail.isEmpty()) {
+        m_line.write(m_rubbishTail);
+        m_rubbishTail.clear();
+        return;
+    }
+    m_rubbishTimer.stop();
+    m_state = m_stateBeforeRubbish;
+    event("rubbish sent");
+    if (m_state == eStickConnected) {
+        if (m_inFlight) {
+            sendFrame(m_inFlight->body);
+            m_replyTimer.start();
+        } else {
+            pump();
+        }
+    }
+    reschedule();
+    emit rubbishSent();
+}
+
+void StickSimulator::unplug(qint64 _forMs)
+{
+    if (!m_running)
+        return;
+    event(QString("fault: stick unplugged for %1 ms").arg(_forMs));
+    m_connectTimer.stop();
+    loseRequests();
+    m_resetPollTimer.stop();
+    m_nwkStatusTimer.stop();
+    m_rubbishTimer.stop();
+    m_state = eStickUnplugged;
+    m_line.close();
+    m_stickTimer.start(int(_forMs));
+}
+
 void StickSimulator::onStickTimer()
 {
     if (!m_running)
         return;
+    if (m_state == eStickUnplugged) {
+        QString error;
+        if (!m_line.openPty(error)) {
+            event("cannot plug in again: " + error);
+            stop();
+            return;
+        }
+        event(QString("plugged in again on %1").arg(m_line.peerPath()));
+    }
     event(m_state == eStickLinkCut ? "link restored" : "stick is up again");
     m_line.setDiscarding(false);
     m_deframer.clear();

@@ -35,6 +35,8 @@ public:
         eStickConnected,  // command requests
         eStickRestarting, // silent
         eStickLinkCut,    // neither writes nor reads
+        eStickRubbish,    // writes rubbish, its own traffic waits
+        eStickUnplugged,  // its end of the line is closed
     };
 
     enum NwkState_t : quint8
@@ -85,6 +87,16 @@ public:
     // The stick restarts at once, as a scenario's stick restart does: silent
     // for its restart delay, then it connects again.
     void restartNow();
+    // The stick writes _head, _fillBytes bytes that hold no delimiter, then
+    // _tail, as fast as the line takes them; its own traffic waits meanwhile
+    // and then goes on where it stopped (a request in flight goes out again).
+    void sendRubbish(const QByteArray& _head, qint64 _fillBytes, const QByteArray& _tail);
+    bool isSendingRubbish() const { return m_state == eStickRubbish; }
+    // The stick is pulled out: its end of the line closes, so that the tool's
+    // port fails on every call. After _forMs it is plugged in again on a new
+    // line (linePath() changes), as a USB stick plugged in again may get
+    // another name, and connects.
+    void unplug(qint64 _forMs);
     // The stick finds itself in a network with another id, as a scenario's
     // network id change does, and reports it at once.
     void changeNetworkNow();
@@ -109,6 +121,7 @@ signals:
     void eventLogged(const QString& _line); // elapsed seconds, a blank, the event
     void stickConnected();
     void imageCompleted(quint16 _shortAddress, const QByteArray& _sha256Hex);
+    void rubbishSent();
     void finished();
 
 private:
@@ -168,6 +181,7 @@ private:
     void onDiscoveryDone();
     void restartStick(const QString& _why);
     void onStickTimer();
+    void topUpRubbish();
     void checkSettled();
 
     Scenario m_scenario;
@@ -203,6 +217,10 @@ private:
     QTimer m_stickTimer; // end of a restart or of a link cut
     QTimer m_scheduleTimer;
     QTimer m_stopTimer;
+    QTimer m_rubbishTimer;
+    qint64 m_rubbishLeft = 0;
+    QByteArray m_rubbishTail;
+    StickState_t m_stateBeforeRubbish = eStickStopped;
 
     Counters m_counters;
     QStringList m_events;
