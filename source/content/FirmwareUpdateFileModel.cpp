@@ -23,6 +23,8 @@ FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractLis
     CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::downloadProgress, this,
                    &FirmwareUpdateFileModel::progress);
     m_downloader.setStallLimit(kDownloadStallLimitMs);
+    m_downloader.setRateFloor(kDownloadRateFloor, kDownloadRateWindowMs);
+    m_downloader.setTimeLimit(kDownloadTimeLimitMs);
 }
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
