@@ -60,6 +60,11 @@ public:
     // Downloads the next selected row that has an update; the queue calls it
     // again after every file and sets the system state back to idle at its end.
     void StartFileDownload();
+    // The user cancels the download run: the file in flight is given up
+    // (its temporary files removed, the files held and "backup.ini" left as
+    // they are), every row the run would still have fetched is marked as
+    // not downloaded and stays selected, and the system goes back to idle.
+    void cancelDownloads();
     // One record of the update index.
     void updateFirmwareFileData(const UpdateIndex::Record& _record);
     void updateRow(unsigned short _devType);
@@ -96,6 +101,8 @@ public slots:
 
 private:
     int nextDownloadRow() const;
+    // Whether the download run fetches this row.
+    static bool isQueued(const FirmwareUpdate& _fw);
     // The name under which a download named _stored by the index is kept:
     // _stored itself unless a file held now (by a row or in "backup.ini")
     // shares its base name, which the new data file or its signature would
