@@ -132,7 +132,7 @@ GroupBox {
                 id: flashAbortButton
                 objectName: "flashAbortButton"
                 text: translate + qsTr("Cancel")
-                tooltip: translate + qsTr("Cancel update.")
+                tooltip: translate + qsTr("Cancel the running update or download.")
                 enabled: appIf.boGetVal(CppQmlIf.DeviceAbortButton_ValId)
                 onClicked: {
                     appIf.qmlAction(CppQmlIf.AbortDeviceUpdate_QmlAction)

@@ -27,7 +27,7 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+377"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+369"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
@@ -253,8 +253,8 @@
     </message>
     <message>
         <location line="+1"/>
-        <source>Cancel update.</source>
-        <translation>Cancel update.</translation>
+        <source>Cancel the running update or download.</source>
+        <translation>Cancel the running update or download.</translation>
     </message>
     <message>
         <location line="+12"/>
@@ -748,7 +748,7 @@
 <context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+302"/>
+        <location filename="../source/link/StickInterface.cpp" line="+309"/>
         <source>searching stick...</source>
         <translation>searching stick...</translation>
     </message>
@@ -907,7 +907,7 @@
         <translation>%1 since %2</translation>
     </message>
     <message>
-        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+505"/>
+        <location filename="../source/devices/ZigBeeDeviceModel.cpp" line="+504"/>
         <source>less than 1min</source>
         <translation>less than 1min</translation>
     </message>

@@ -311,8 +311,9 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
     case DeviceCombinedProgressVisible_ValId:
         return m_SysState == SysStateDeviceUpdate;
     case DeviceAbortButton_ValId:
-        // Cancel ends whatever update runs.
-        return m_SysState == SysStateDeviceUpdate || m_SysState == SysStateStickUpdate;
+        // Cancel ends whatever update or download runs.
+        return m_SysState == SysStateDeviceUpdate || m_SysState == SysStateStickUpdate ||
+               m_SysState == SysStateUpdateDownload;
     case DeviceUpdateButton_ValId:
         return idle && isStickConnected() && nwkState == StickInterface::eNwkStateJoined;
     case FileUpdateButton_ValId:
@@ -399,7 +400,9 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         m_StickInterface->startDeviceUpdate(true);
         break;
     case AbortDeviceUpdate_QmlAction:
-        if (m_SysState == SysStateStickUpdate)
+        if (m_SysState == SysStateUpdateDownload)
+            firmwareUpdateFileModel->cancelDownloads();
+        else if (m_SysState == SysStateStickUpdate)
             m_StickInterface->otaServer().abortStickUpdate();
         else
             m_StickInterface->startDeviceUpdate(false);

@@ -97,6 +97,25 @@ void AuthFileDownloader::setStallLimit(int _milliseconds)
     m_sigDownloader.setStallLimit(_milliseconds);
 }
 
+void AuthFileDownloader::setRateFloor(int _bytesPerSecond, int _windowMs)
+{
+    m_dataDownloader.setRateFloor(_bytesPerSecond, _windowMs);
+    m_sigDownloader.setRateFloor(_bytesPerSecond, _windowMs);
+}
+
+void AuthFileDownloader::setTimeLimit(int _milliseconds)
+{
+    m_dataDownloader.setTimeLimit(_milliseconds);
+    m_sigDownloader.setTimeLimit(_milliseconds);
+}
+
+void AuthFileDownloader::abort()
+{
+    m_dataDownloader.abort();
+    m_sigDownloader.abort();
+    discardPartFiles();
+}
+
 int AuthFileDownloader::errorCode() const
 {
     return m_dataDownloader.errorCode() != 0 ? m_dataDownloader.errorCode() : m_sigDownloader.errorCode();

@@ -43,8 +43,15 @@ public:
     void setAuthRequired(bool _required) { m_authRequired = _required; }
     // Size limit of each of the two downloads (default FileDownloader::kDefaultMaxSize).
     void setMaxSize(qint64 _maxSize);
-    // See FileDownloader::setStallLimit; applies to both downloads.
+    // See FileDownloader::setStallLimit, setRateFloor and setTimeLimit;
+    // each applies to both downloads.
     void setStallLimit(int _milliseconds);
+    void setRateFloor(int _bytesPerSecond, int _windowMs);
+    void setTimeLimit(int _milliseconds);
+    // Gives up the pair in flight: both transfers are dropped, their
+    // temporary files removed, and no signal follows for it. Final names
+    // are not touched.
+    void abort();
     // What the next data file must be, checked after its signature and before
     // it takes its final name; a file that differs is an authentication
     // failure. Stays until set again.

@@ -8,6 +8,10 @@
 #include "common/settings.h"
 
 namespace {
+// The rate is checked this many times per window, each time over the last
+// whole window.
+constexpr int kRateSteps = 6;
+
 // An empty search text would match every download; it never counts as found.
 bool containsText(const QByteArray& _data, const QByteArray& _text)
 {
@@ -20,6 +24,9 @@ FileDownloader::FileDownloader(qint64 _maxSize, QObject* parent) : QObject(paren
     CONNECT_OR_LOG(lcContent, &m_manager, &QNetworkAccessManager::finished, this, &FileDownloader::fileDownloaded);
     m_stallTimer.setSingleShot(true);
     CONNECT_OR_LOG(lcContent, &m_stallTimer, &QTimer::timeout, this, &FileDownloader::stalled);
+    CONNECT_OR_LOG(lcContent, &m_rateTimer, &QTimer::timeout, this, &FileDownloader::checkRate);
+    m_timeLimitTimer.setSingleShot(true);
+    CONNECT_OR_LOG(lcContent, &m_timeLimitTimer, &QTimer::timeout, this, &FileDownloader::timeLimitReached);
 }
 
 FileDownloader::~FileDownloader() = default;
@@ -36,9 +43,27 @@ void FileDownloader::setUrl(const QUrl& _url)
     start(_url);
 }
 
-void FileDownloader::dropCurrentReply()
+void FileDownloader::setRateFloor(int _bytesPerSecond, int _windowMs)
+{
+    m_rateFloor = qMax(0, _bytesPerSecond);
+    m_rateWindowMs = qMax(0, _windowMs);
+}
+
+bool FileDownloader::isBelowRateFloor(qint64 _bytes, int _windowMs, int _bytesPerSecond)
+{
+    return _bytes * 1000 < qint64(_bytesPerSecond) * _windowMs;
+}
+
+void FileDownloader::stopTimers()
 {
     m_stallTimer.stop();
+    m_rateTimer.stop();
+    m_timeLimitTimer.stop();
+}
+
+void FileDownloader::dropCurrentReply()
+{
+    stopTimers();
     if (!m_pReply)
         return;
     // A reply of an earlier URL must neither report nor write into the
@@ -65,6 +90,12 @@ void FileDownloader::start(const QUrl& _url)
         CONNECT_OR_LOG(lcContent, m_pReply, &QNetworkReply::errorOccurred, this, &FileDownloader::errorSlot);
         if (m_stallLimitMs > 0)
             m_stallTimer.start(m_stallLimitMs);
+        m_bytesReceived = 0;
+        m_rateSamples = {0};
+        if (m_rateFloor > 0 && m_rateWindowMs > 0)
+            m_rateTimer.start(qMax(1, m_rateWindowMs / kRateSteps));
+        if (m_timeLimitMs > 0)
+            m_timeLimitTimer.start(m_timeLimitMs);
         return;
     }
     if (_url.isLocalFile()) {
@@ -131,7 +162,7 @@ void FileDownloader::fileDownloaded(QNetworkReply* _pReply)
         return;
     }
     m_pReply = nullptr;
-    m_stallTimer.stop();
+    stopTimers();
     m_data = _pReply->readAll();
     _pReply->deleteLater();
 
@@ -178,6 +209,8 @@ void FileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
     }
     if (m_pReply && m_stallLimitMs > 0)
         m_stallTimer.start(m_stallLimitMs);
+    if (m_pReply)
+        m_bytesReceived = bytesReceived;
     emit downloadProgress(bytesReceived, bytesTotal);
 }
 
@@ -189,12 +222,53 @@ void FileDownloader::stalled()
     failCurrentReply(QNetworkReply::TimeoutError, QString("no data for %1 ms").arg(m_stallLimitMs));
 }
 
+void FileDownloader::checkRate()
+{
+    if (!m_pReply) {
+        m_rateTimer.stop();
+        return;
+    }
+    m_rateSamples.append(m_bytesReceived);
+    if (m_rateSamples.size() <= kRateSteps)
+        return; // less than a window so far
+    const qint64 inWindow = m_rateSamples.last() - m_rateSamples.takeFirst();
+    if (!isBelowRateFloor(inWindow, m_rateWindowMs, m_rateFloor))
+        return;
+    LOG(lcContent, QString("%1 bytes in %2 ms, below %3 bytes/s: url '%4'")
+                       .arg(inWindow)
+                       .arg(m_rateWindowMs)
+                       .arg(m_rateFloor)
+                       .arg(m_url));
+    failCurrentReply(QNetworkReply::TimeoutError,
+                     QString("less than %1 bytes/s for %2 ms").arg(m_rateFloor).arg(m_rateWindowMs));
+}
+
+void FileDownloader::timeLimitReached()
+{
+    if (!m_pReply)
+        return;
+    LOG(lcContent, QString("not done after %1 ms: url '%2'").arg(m_timeLimitMs).arg(m_url));
+    failCurrentReply(QNetworkReply::TimeoutError, QString("not done after %1 ms").arg(m_timeLimitMs));
+}
+
+void FileDownloader::abort()
+{
+    if (!m_pReply)
+        return;
+    LOG(lcContent, QString("download cancelled: url '%1'").arg(m_url));
+    dropCurrentReply();
+    m_data.clear();
+    m_ok = false;
+    m_errorCode = QNetworkReply::OperationCanceledError;
+    m_errorString = QString("cancelled");
+}
+
 void FileDownloader::failCurrentReply(int _code, const QString& _errorString)
 {
     // The reply is dropped like one of an earlier URL: its bytes are neither
     // kept nor saved. A reply that has all its bytes already would not
     // report its abort, so the error is reported here.
-    m_stallTimer.stop();
+    stopTimers();
     QNetworkReply* reply = m_pReply;
     m_pReply = nullptr;
     reply->disconnect(this);

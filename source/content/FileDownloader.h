@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QObject>
@@ -41,6 +42,24 @@ public:
     // QNetworkReply::TimeoutError; 0 (the default) waits for ever.
     void setStallLimit(int _milliseconds) { m_stallLimitMs = _milliseconds; }
     int stallLimit() const { return m_stallLimitMs; }
+    // A transfer that receives fewer than _bytesPerSecond on average over
+    // _windowMs is given up as QNetworkReply::TimeoutError: a server that
+    // sends a byte now and then restarts the stall limit every time. The
+    // average is taken over the last window, in steps of a sixth of it, so
+    // a transfer that slows down is given up at most a step after a whole
+    // window below the floor. 0 for either (the default) switches it off.
+    void setRateFloor(int _bytesPerSecond, int _windowMs);
+    int rateFloor() const { return m_rateFloor; }
+    int rateWindow() const { return m_rateWindowMs; }
+    // A transfer still running after this long in all is given up as
+    // QNetworkReply::TimeoutError; 0 (the default) sets no limit.
+    void setTimeLimit(int _milliseconds) { m_timeLimitMs = _milliseconds; }
+    int timeLimit() const { return m_timeLimitMs; }
+    // Whether _bytes received over _windowMs fall short of _bytesPerSecond.
+    static bool isBelowRateFloor(qint64 _bytes, int _windowMs, int _bytesPerSecond);
+    // Drops the running transfer and its bytes without a signal: the owner
+    // has given it up and waits for nothing more from this URL.
+    void abort();
     // Whether the bytes of the current URL are in the save file (true when
     // nothing is to be saved).
     bool isSaved() const { return m_saved; }
@@ -72,6 +91,9 @@ private:
     void dropCurrentReply();
     void failCurrentReply(int _code, const QString& _errorString);
     void stalled();
+    void checkRate();
+    void timeLimitReached();
+    void stopTimers();
 
     QString m_url;
     QString m_fileName;
@@ -84,6 +106,13 @@ private:
     qint64 m_maxSize;
     int m_stallLimitMs = 0;
     QTimer m_stallTimer;
+    int m_rateFloor = 0;
+    int m_rateWindowMs = 0;
+    QTimer m_rateTimer;
+    qint64 m_bytesReceived = 0;
+    QList<qint64> m_rateSamples; // bytes received at each step of the last window, oldest first
+    int m_timeLimitMs = 0;
+    QTimer m_timeLimitTimer;
     bool m_saved = true;
     bool m_judgesNotFoundPage = true;
 };

@@ -23,6 +23,8 @@ FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractLis
     CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::downloadProgress, this,
                    &FirmwareUpdateFileModel::progress);
     m_downloader.setStallLimit(kDownloadStallLimitMs);
+    m_downloader.setRateFloor(kDownloadRateFloor, kDownloadRateWindowMs);
+    m_downloader.setTimeLimit(kDownloadTimeLimitMs);
 }
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
@@ -152,13 +154,17 @@ void FirmwareUpdateFileModel::emitRowChanged(int _row)
     emit dataChanged(changed, changed);
 }
 
+bool FirmwareUpdateFileModel::isQueued(const FirmwareUpdate& _fw)
+{
+    if (!_fw.hasUpdate() || !_fw.m_selected || _fw.m_result == ProgressHelper::eResultSuccess)
+        return false;
+    return _fw.m_failCounter < ProgressHelper::kMaxFailures || !ProgressHelper::isFailure(_fw.m_result);
+}
+
 int FirmwareUpdateFileModel::nextDownloadRow() const
 {
     for (int row = 0; row < m_rows.size(); ++row) {
-        const FirmwareUpdate* fw = m_rows.at(row);
-        if (!fw->hasUpdate() || !fw->m_selected || fw->m_result == ProgressHelper::eResultSuccess)
-            continue;
-        if (fw->m_failCounter < ProgressHelper::kMaxFailures || !ProgressHelper::isFailure(fw->m_result))
+        if (isQueued(*m_rows.at(row)))
             return row;
     }
     return -1;
@@ -216,6 +222,26 @@ void FirmwareUpdateFileModel::StartFileDownload()
         emitRowChanged(row);
         return;
     }
+}
+
+void FirmwareUpdateFileModel::cancelDownloads()
+{
+    LOG(lcContent, QString("downloads cancelled, m_ActRow %1").arg(m_ActRow));
+    // The downloader reports nothing more of the pair, so nothing restarts
+    // the queue behind the user's back.
+    m_downloader.abort();
+    m_ActRow = -1;
+    m_activeStoredName.clear();
+    for (int row = 0; row < m_rows.size(); ++row) {
+        FirmwareUpdate* fw = m_rows.at(row);
+        if (!isQueued(*fw))
+            continue;
+        fw->setProgress(-1);
+        fw->setDone(ProgressHelper::eResultUnknown);
+        emitRowChanged(row);
+    }
+    if (theBridge)
+        theBridge->setSysState(SystemServices::SysStateIdle);
 }
 
 QString FirmwareUpdateFileModel::storageName(const QString& _stored, const QString& _sigExt) const

@@ -31,6 +31,19 @@ public:
     // A firmware file whose server sends nothing for this long is given up,
     // so that the queue moves on and the tool leaves the download state.
     static constexpr int kDownloadStallLimitMs = 30000;
+    // A firmware file that comes in slower than this on average over a
+    // minute is given up as well: a server that sends a byte now and then
+    // restarts the stall limit every time. 4 KiB/s lies below the slowest
+    // link that still works (a dial-up modem carries 5 to 7 KB/s), so only
+    // a broken or hostile server falls under it.
+    static constexpr int kDownloadRateFloor = 4096; // bytes per second
+    static constexpr int kDownloadRateWindowMs = 60000;
+    // Whatever its rate shows, no file takes longer in all than the largest
+    // one allowed (FileDownloader::kDefaultMaxSize, 64 MiB) takes at the
+    // floor, plus the first window: 16 444 s, about 4 h 34 min. A transfer
+    // that keeps the floor ends within it, one that does not is given up.
+    static constexpr int kDownloadTimeLimitMs =
+        int(FileDownloader::kDefaultMaxSize / kDownloadRateFloor * 1000 + kDownloadRateWindowMs);
 
     explicit FirmwareUpdateFileModel(QObject* parent = nullptr);
     ~FirmwareUpdateFileModel() override;
@@ -47,6 +60,11 @@ public:
     // Downloads the next selected row that has an update; the queue calls it
     // again after every file and sets the system state back to idle at its end.
     void StartFileDownload();
+    // The user cancels the download run: the file in flight is given up
+    // (its temporary files removed, the files held and "backup.ini" left as
+    // they are), every row the run would still have fetched is marked as
+    // not downloaded and stays selected, and the system goes back to idle.
+    void cancelDownloads();
     // One record of the update index.
     void updateFirmwareFileData(const UpdateIndex::Record& _record);
     void updateRow(unsigned short _devType);
@@ -66,6 +84,10 @@ public:
     static bool offersNewerThan(const FirmwareUpdate& _row, quint32 _version);
     void refreshAll();
     void setDownloadStallLimit(int _milliseconds) { m_downloader.setStallLimit(_milliseconds); }
+    void setDownloadRateFloor(int _bytesPerSecond, int _windowMs)
+    {
+        m_downloader.setRateFloor(_bytesPerSecond, _windowMs);
+    }
 
 signals:
     void selectionChanged();
@@ -79,6 +101,8 @@ public slots:
 
 private:
     int nextDownloadRow() const;
+    // Whether the download run fetches this row.
+    static bool isQueued(const FirmwareUpdate& _fw);
     // The name under which a download named _stored by the index is kept:
     // _stored itself unless a file held now (by a row or in "backup.ini")
     // shares its base name, which the new data file or its signature would

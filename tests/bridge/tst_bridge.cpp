@@ -411,8 +411,9 @@ void tst_Bridge::valueDispatch_data()
     // Cancel ends a stick update too.
     QTest::newRow("stick update") << int(CProg2Gui::SysStateStickUpdate) << 3 << 2 << false << true << true << "010000"
                                   << false << int(CProg2Gui::HighlightNone);
+    // And a download.
     QTest::newRow("file download") << int(CProg2Gui::SysStateUpdateDownload) << 3 << 2 << false << true << true
-                                   << "000000" << false << int(CProg2Gui::HighlightNone);
+                                   << "010000" << false << int(CProg2Gui::HighlightNone);
 }
 
 void tst_Bridge::valueDispatch()

@@ -44,6 +44,8 @@ private slots:
     void baseUrlIsJoinedAsItStands();
     void sizeLimit_data();
     void sizeLimit();
+    void timeLimits_data();
+    void timeLimits();
     void validFileUrlGoesThroughTheNetworkManager();
 
     void verifiedPairTakesFinalNames();
@@ -216,6 +218,59 @@ void tst_Downloaders::sizeLimit()
     } else {
         QCOMPARE(downloader.data().size(), fileSize);
         QCOMPARE(readFile(saved).size(), fileSize);
+    }
+}
+
+void tst_Downloaders::timeLimits_data()
+{
+    // The server sends the file one byte per drip interval; the stall limit
+    // is off, every byte would restart it anyway.
+    QTest::addColumn<int>("dripMs");
+    QTest::addColumn<int>("fileSize");
+    QTest::addColumn<int>("rateFloor"); // bytes per second, 0: none
+    QTest::addColumn<int>("windowMs");
+    QTest::addColumn<int>("timeLimitMs"); // 0: none
+    QTest::addColumn<bool>("aborted");
+    // At most 20 bytes/s where 200 are asked for: given up after the first window.
+    QTest::newRow("below the rate floor") << 50 << 2000 << 200 << 1200 << 0 << true;
+    // At most 100 bytes/s, at least 25 asked for: slow, but it keeps the
+    // floor window after window and arrives.
+    QTest::newRow("slow, above the rate floor") << 10 << 200 << 25 << 500 << 0 << false;
+    QTest::newRow("longer than the time limit") << 10 << 200 << 0 << 0 << 700 << true;
+}
+
+void tst_Downloaders::timeLimits()
+{
+    QFETCH(int, dripMs);
+    QFETCH(int, fileSize);
+    QFETCH(int, rateFloor);
+    QFETCH(int, windowMs);
+    QFETCH(int, timeLimitMs);
+    QFETCH(bool, aborted);
+    QVERIFY(writeFile(m_served->filePath("slow.bin"), firmware(fileSize, 9)));
+    m_server->setFault(UpdateServer::FaultDrip, "slow.bin");
+    m_server->setDripInterval(dripMs);
+
+    FileDownloader downloader;
+    QCOMPARE(downloader.stallLimit(), 0);
+    QSignalSpy downloaded(&downloader, &FileDownloader::downloaded);
+    QSignalSpy error(&downloader, &FileDownloader::error);
+    const QString saved = m_target->filePath("slow.bin");
+    downloader.setFileName(saved);
+    downloader.setRateFloor(rateFloor, windowMs);
+    downloader.setTimeLimit(timeLimitMs);
+    downloader.setUrl(m_server->baseUrl(), "slow", "bin");
+    QVERIFY((aborted ? error : downloaded).wait(kWaitMs));
+
+    QCOMPARE(error.count(), aborted ? 1 : 0);
+    QCOMPARE(downloaded.count(), aborted ? 0 : 1);
+    if (aborted) {
+        QCOMPARE(downloader.errorCode(), int(QNetworkReply::TimeoutError));
+        QVERIFY(downloader.data().isEmpty());
+        QVERIFY(!QFile::exists(saved));
+    } else {
+        QCOMPARE(downloader.errorCode(), int(QNetworkReply::NoError));
+        QCOMPARE(readFile(saved), firmware(fileSize, 9));
     }
 }
 

@@ -19,7 +19,24 @@ constexpr int kRunMs = 30000;
 constexpr int kShortStallLimitMs = 2000;
 // Never answered within the test.
 constexpr int kNoAnswerMs = 10 * 60 * 1000;
+// Stand in for the tool's 4 KiB/s over a minute: the dripping server's
+// byte a second falls under it within seconds.
+constexpr int kShortRateFloor = 100;
+constexpr int kShortRateWindowMs = 2000;
+// A byte every 20 ms: the cancelled file is well under way and far from done.
+constexpr int kFastDripMs = 20;
+// Time for anything of a cancelled run that might still arrive.
+constexpr int kSettleMs = 500;
 constexpr quint16 kFaultyType = 2;
+
+// Every file of _dir with its bytes.
+QMap<QString, QByteArray> folderBytes(const QString& _dir)
+{
+    QMap<QString, QByteArray> bytes;
+    for (const QString& name : QDir(_dir).entryList(QDir::Files))
+        bytes.insert(name, readFile(_dir + "/" + name));
+    return bytes;
+}
 
 bool appendTo(const QString& _path, const QByteArray& _bytes)
 {
@@ -63,6 +80,7 @@ private slots:
     void firmwareFault_data();
     void firmwareFault();
     void olderIndexIsRefused();
+    void cancelledDownload();
 
 private:
     void offerAndHold();
@@ -188,6 +206,9 @@ void tst_ServerFaults::firmwareFault_data()
                                      << ProgressHelper::eResultAuthFail;
     QTest::newRow("endless body") << InjectFault << UpdateServer::FaultEndlessBody << ".ota" << 0 << QByteArray()
                                   << ProgressHelper::eResultFail;
+    // One byte a second: each byte restarts the stall limit, the rate floor ends it.
+    QTest::newRow("dripping") << InjectFault << UpdateServer::FaultDrip << ".ota" << 0 << QByteArray()
+                              << ProgressHelper::eResultFail;
 
     // Signed with the update key, but not what the index offers under that
     // name: the index's size and digest refuse it, the header too where it
@@ -266,6 +287,8 @@ void tst_ServerFaults::firmwareFault()
     FirmwareUpdateFileModel* files = bridge->fileModel();
     if (delayMs == kNoAnswerMs)
         files->setDownloadStallLimit(kShortStallLimitMs);
+    if (fault == UpdateServer::FaultDrip)
+        files->setDownloadRateFloor(kShortRateFloor, kShortRateWindowMs);
     QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kConnectMs);
     QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
 
@@ -368,6 +391,60 @@ void tst_ServerFaults::olderIndexIsRefused()
     QVERIFY2(rig.everyImageSigned(&images, &why), qPrintable(why));
     QVERIFY(images >= 3);
     bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
+}
+
+// The user cancels the download while the first file trickles in, its
+// signature already on disk under its temporary name: nothing of the run
+// stays, the files held and "backup.ini" keep their bytes, the rows show
+// nothing downloaded, and the same button fetches them later.
+void tst_ServerFaults::cancelledDownload()
+{
+    EndToEndRig& rig = *m_rig;
+    offerAndHold();
+    const quint16 first = 1; // the first row of the queue
+    const QString name = QString("type%1_1.1.0").arg(first);
+    rig.server()->setFault(UpdateServer::FaultDrip, name + ".ota");
+    rig.server()->setDripInterval(kFastDripMs);
+    rig.startTool();
+    CProg2Gui* bridge = rig.bridge();
+    FirmwareUpdateFileModel* files = bridge->fileModel();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.isIndexVerified(), kConnectMs);
+    const QMap<QString, QByteArray> before = folderBytes(rig.updatePath());
+    QVERIFY(before.contains("backup.ini"));
+
+    rig.startDownload();
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateUpdateDownload);
+    QVERIFY(bridge->boGetVal(CProg2Gui::DeviceAbortButton_ValId));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(rig.updatePath() + "/" + name + ".sig.part"), kConnectMs);
+    QTRY_VERIFY_WITH_TIMEOUT(files->findByDevType(first)->m_progress > 0, kConnectMs);
+    const QStringList requests = rig.server()->requests();
+    bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+    QVERIFY(!bridge->boGetVal(CProg2Gui::DeviceAbortButton_ValId));
+
+    // Nothing of the run comes back: no further request, no state change.
+    QTest::qWait(kSettleMs);
+    QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
+    QCOMPARE(rig.server()->requests(), requests);
+    QCOMPARE(folderBytes(rig.updatePath()), before);
+    for (quint16 type : {1, 2, 4}) {
+        const FirmwareUpdate* record = files->findByDevType(type);
+        QVERIFY(record);
+        QVERIFY(record->hasUpdate());
+        QCOMPARE(record->m_version, parseVersion("1.0.0"));
+        QCOMPARE(record->m_fileName, QString("held_%1.ota").arg(type));
+        QCOMPARE(record->m_result, ProgressHelper::eResultUnknown);
+        QCOMPARE(record->m_progress, -1);
+        QVERIFY(record->m_selected);
+    }
+    QVERIFY(bridge->boGetVal(CProg2Gui::FileUpdateButton_ValId));
+
+    rig.server()->clearFaults();
+    rig.startDownload();
+    QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kDownloadMs);
+    QVERIFY(rig.holdsOffered());
+    QString why;
+    QVERIFY2(rig.updateFolderHoldsOnlyVerified(&why), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerFaults)

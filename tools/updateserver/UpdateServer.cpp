@@ -197,6 +197,7 @@ void UpdateServer::respond(QTcpSocket* _socket, const QString& _relative, bool _
         startEndless(_socket, _headOnly);
         return;
     case FaultDropMidway:
+    case FaultDrip:
     case FaultNone:
         break;
     }
@@ -211,6 +212,10 @@ void UpdateServer::respond(QTcpSocket* _socket, const QString& _relative, bool _
     }
     const QByteArray body = file.readAll();
     _socket->write(header("200 OK", "application/octet-stream", body.size()));
+    if (!_headOnly && faultFor(_relative) == FaultDrip) {
+        startDrip(_socket, body);
+        return;
+    }
     if (!_headOnly) {
         if (faultFor(_relative) == FaultDropMidway)
             _socket->write(body.left(body.size() / 2)); // then the connection ends short
@@ -235,4 +240,23 @@ void UpdateServer::startEndless(QTcpSocket* _socket, bool _headOnly)
     };
     connect(_socket, &QTcpSocket::bytesWritten, _socket, feed);
     feed();
+}
+
+void UpdateServer::startDrip(QTcpSocket* _socket, const QByteArray& _body)
+{
+    // The timer belongs to the socket and ends with its connection.
+    auto* timer = new QTimer(_socket);
+    connect(timer, &QTimer::timeout, _socket, [_socket, _body, timer, sent = 0]() mutable {
+        if (_socket->state() != QAbstractSocket::ConnectedState) {
+            timer->stop();
+            return;
+        }
+        if (sent >= _body.size()) {
+            timer->stop();
+            _socket->disconnectFromHost();
+            return;
+        }
+        _socket->write(_body.mid(sent++, 1));
+    });
+    timer->start(m_dripIntervalMs);
 }

@@ -12,7 +12,8 @@ class QTcpSocket;
 // A small HTTP/1.1 server that serves one folder on 127.0.0.1, for tests and
 // the demo. Faults can be switched on for every file or for one path: a delay
 // before answering, a 404, the maker's "file not found" page with status 200,
-// a connection dropped halfway through the body, and a body without end.
+// a connection dropped halfway through the body, a body without end, and a
+// body that trickles in one byte at a time.
 class UpdateServer : public QObject
 {
     Q_OBJECT
@@ -24,11 +25,13 @@ public:
         FaultNotFoundPage, // 200 with the maker's "file not found" page
         FaultDropMidway,   // announces the full length, sends half, closes
         FaultEndlessBody,  // 200 without length, never ends
+        FaultDrip,         // announces the full length, sends one byte per drip interval
     };
     Q_ENUM(Fault_t)
 
     static constexpr int kMaxRequestHeader = 16 * 1024;
     static constexpr int kDefaultNotFoundPageSize = 4000;
+    static constexpr int kDefaultDripIntervalMs = 1000;
 
     explicit UpdateServer(const QString& _root, QObject* parent = nullptr);
     ~UpdateServer() override;
@@ -46,6 +49,8 @@ public:
     void setDelay(int _milliseconds, const QString& _path = QString());
     void clearFaults();
     void setNotFoundPageSize(int _size) { m_notFoundPageSize = _size; }
+    // How long FaultDrip waits between two bytes.
+    void setDripInterval(int _milliseconds) { m_dripIntervalMs = _milliseconds; }
 
     // Request targets as received, in order.
     QStringList requests() const { return m_requests; }
@@ -69,6 +74,7 @@ private:
     void sendSimple(QTcpSocket* _socket, const QByteArray& _status, const QByteArray& _contentType,
                     const QByteArray& _body, bool _headOnly);
     void startEndless(QTcpSocket* _socket, bool _headOnly);
+    void startDrip(QTcpSocket* _socket, const QByteArray& _body);
     Fault_t faultFor(const QString& _relative) const;
     int delayFor(const QString& _relative) const;
 
@@ -77,5 +83,6 @@ private:
     QHash<QString, Fault_t> m_faults; // "" = every file
     QHash<QString, int> m_delays;     // "" = every file
     int m_notFoundPageSize = kDefaultNotFoundPageSize;
+    int m_dripIntervalMs = kDefaultDripIntervalMs;
     QStringList m_requests;
 };

@@ -16,6 +16,7 @@ const char* const kUsage = "usage: updateserver --root DIR [--port N] [--fault K
                            "        notfound  200 with the maker's \"file not found\" page\n"
                            "        drop      full length announced, half the body sent, connection closed\n"
                            "        endless   200 with a body that never ends\n"
+                           "        drip      full length announced, then one byte a second\n"
                            "  without :PATH a fault or delay applies to every file\n";
 
 int usage(const QString& _problem)
@@ -29,7 +30,7 @@ bool faultByName(const QString& _name, UpdateServer::Fault_t* _fault)
     static const QHash<QString, UpdateServer::Fault_t> faults{
         {"404", UpdateServer::FaultNotFound404}, {"notfound", UpdateServer::FaultNotFoundPage},
         {"drop", UpdateServer::FaultDropMidway}, {"endless", UpdateServer::FaultEndlessBody},
-        {"none", UpdateServer::FaultNone},
+        {"drip", UpdateServer::FaultDrip},       {"none", UpdateServer::FaultNone},
     };
     if (!faults.contains(_name))
         return false;
