@@ -145,6 +145,9 @@ void CProg2Gui::startUpdateIndexDownload()
     const QString updateUrl = settingsString("update/UpdateUrl");
 
     m_UpdateXmlDownloader.setAuthRequired(true);
+    // The index download ends as a firmware download does: a server that
+    // stalls or drips is given up, and the window shows the error.
+    m_UpdateXmlDownloader.setUsualLimits();
     CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::downloaded, this,
                    &CProg2Gui::processUpdateXml);
     CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::authFailed, this,

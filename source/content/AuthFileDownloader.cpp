@@ -91,6 +91,13 @@ void AuthFileDownloader::setMaxSize(qint64 _maxSize)
     m_sigDownloader.setMaxSize(_maxSize);
 }
 
+void AuthFileDownloader::setUsualLimits()
+{
+    setStallLimit(kStallLimitMs);
+    setRateFloor(kRateFloor, kRateWindowMs);
+    setTimeLimit(kTimeLimitMs);
+}
+
 void AuthFileDownloader::setStallLimit(int _milliseconds)
 {
     m_dataDownloader.setStallLimit(_milliseconds);

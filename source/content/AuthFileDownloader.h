@@ -43,6 +43,25 @@ public:
     void setAuthRequired(bool _required) { m_authRequired = _required; }
     // Size limit of each of the two downloads (default FileDownloader::kDefaultMaxSize).
     void setMaxSize(qint64 _maxSize);
+    // What every download of the tool is held to, so that the download
+    // queue moves on and the tool leaves the download state. A server that
+    // sends nothing for kStallLimitMs is given up.
+    static constexpr int kStallLimitMs = 30000;
+    // So is one that sends slower than kRateFloor on average over a minute:
+    // a server that sends a byte now and then restarts the stall limit every
+    // time. 4 KiB/s lies below the slowest link that still works (a dial-up
+    // modem carries 5 to 7 KB/s), so only a broken or hostile server falls
+    // under it.
+    static constexpr int kRateFloor = 4096; // bytes per second
+    static constexpr int kRateWindowMs = 60000;
+    // Whatever its rate shows, no file takes longer in all than the largest
+    // one allowed (FileDownloader::kDefaultMaxSize, 64 MiB) takes at the
+    // floor, plus the first window: 16 444 s, about 4 h 34 min. A transfer
+    // that keeps the floor ends within it, one that does not is given up.
+    static constexpr int kTimeLimitMs = int(FileDownloader::kDefaultMaxSize / kRateFloor * 1000 + kRateWindowMs);
+    // Holds both downloads to the limits above.
+    void setUsualLimits();
+
     // See FileDownloader::setStallLimit, setRateFloor and setTimeLimit;
     // each applies to both downloads.
     void setStallLimit(int _milliseconds);

@@ -22,9 +22,7 @@ FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractLis
                    &FirmwareUpdateFileModel::processDownloadError);
     CONNECT_OR_LOG(lcContent, &m_downloader, &AuthFileDownloader::downloadProgress, this,
                    &FirmwareUpdateFileModel::progress);
-    m_downloader.setStallLimit(kDownloadStallLimitMs);
-    m_downloader.setRateFloor(kDownloadRateFloor, kDownloadRateWindowMs);
-    m_downloader.setTimeLimit(kDownloadTimeLimitMs);
+    m_downloader.setUsualLimits();
 }
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()

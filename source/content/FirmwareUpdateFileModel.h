@@ -28,23 +28,6 @@ public:
         HasUpdateRole,
     };
 
-    // A firmware file whose server sends nothing for this long is given up,
-    // so that the queue moves on and the tool leaves the download state.
-    static constexpr int kDownloadStallLimitMs = 30000;
-    // A firmware file that comes in slower than this on average over a
-    // minute is given up as well: a server that sends a byte now and then
-    // restarts the stall limit every time. 4 KiB/s lies below the slowest
-    // link that still works (a dial-up modem carries 5 to 7 KB/s), so only
-    // a broken or hostile server falls under it.
-    static constexpr int kDownloadRateFloor = 4096; // bytes per second
-    static constexpr int kDownloadRateWindowMs = 60000;
-    // Whatever its rate shows, no file takes longer in all than the largest
-    // one allowed (FileDownloader::kDefaultMaxSize, 64 MiB) takes at the
-    // floor, plus the first window: 16 444 s, about 4 h 34 min. A transfer
-    // that keeps the floor ends within it, one that does not is given up.
-    static constexpr int kDownloadTimeLimitMs =
-        int(FileDownloader::kDefaultMaxSize / kDownloadRateFloor * 1000 + kDownloadRateWindowMs);
-
     explicit FirmwareUpdateFileModel(QObject* parent = nullptr);
     ~FirmwareUpdateFileModel() override;
 
