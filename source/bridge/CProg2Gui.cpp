@@ -5,11 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStringListModel>
-#include <QTextStream>
-#include <QTranslator>
 
 #include "HelpTexts.h"
 #include "LanguageList.h"
@@ -186,15 +183,18 @@ void CProg2Gui::setStickUpdateInfo(unsigned int _version, QString _fileName)
         m_StickInterface->setStickUpdateInfo(_version, _fileName);
 }
 
+void CProg2Gui::takeStickFirmware(const BackupIni::Entry& _entry)
+{
+    if (_entry.devType != DeviceType::UsbStick || !m_StickInterface)
+        return;
+    m_StickInterface->setStickDevType(DeviceType::UsbStick);
+    m_StickInterface->setStickUpdateInfo(parseVersion(_entry.version), _entry.fileName);
+}
+
 void CProg2Gui::processProductionIni()
 {
-    const QString productionDir =
-        (applDirPath.isEmpty() ? QCoreApplication::applicationDirPath() : applDirPath) + "/device";
-    for (const BackupIni::Entry& entry : BackupIni::processProductionIni(productionDir, LUMORAN_VERSION_TEXT)) {
-        if (entry.devType == DeviceType::UsbStick && m_StickInterface) {
-            m_StickInterface->setStickDevType(DeviceType::UsbStick);
-            m_StickInterface->setStickUpdateInfo(parseVersion(entry.version), entry.fileName);
-        }
+    for (const BackupIni::Entry& entry : BackupIni::processProductionIni(applDir() + "/device", LUMORAN_VERSION_TEXT)) {
+        takeStickFirmware(entry);
         firmwareUpdateFileModel->addFirmwareFile(entry.devType, entry.version, entry.fileName, entry.duration);
     }
 }
@@ -203,10 +203,7 @@ void CProg2Gui::loadBackupIni()
 {
     for (const BackupIni::Entry& entry : BackupIni::entries()) {
         const quint32 version = parseVersion(entry.version);
-        if (entry.devType == DeviceType::UsbStick && m_StickInterface) {
-            m_StickInterface->setStickDevType(DeviceType::UsbStick);
-            m_StickInterface->setStickUpdateInfo(version, entry.fileName);
-        }
+        takeStickFirmware(entry);
         if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version)
             m_ApplVersion.setUpdateInfo(version, entry.fileName);
         firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration);
@@ -496,15 +493,17 @@ void CProg2Gui::processUpdateXml()
 
 void CProg2Gui::processAuthFailed()
 {
-    m_UpdateXmlResult = ProgressHelper::eResultAuthFail;
-    m_UpdateXmlTimer.stop();
-    m_UpdateXmlState = eUpdateXmlStateWrong;
-    emit firmwareDataRepaint();
+    updateXmlFailed(ProgressHelper::eResultAuthFail);
 }
 
 void CProg2Gui::failedUpdateXml()
 {
-    m_UpdateXmlResult = ProgressHelper::eResultFail;
+    updateXmlFailed(ProgressHelper::eResultFail);
+}
+
+void CProg2Gui::updateXmlFailed(ProgressHelper::_eResult_t _result)
+{
+    m_UpdateXmlResult = _result;
     m_UpdateXmlTimer.stop();
     m_UpdateXmlState = eUpdateXmlStateWrong;
     emit firmwareDataRepaint();

@@ -15,11 +15,10 @@
 #include "common/ProgressHelper.h"
 #include "common/SystemServices.h"
 #include "content/AuthFileDownloader.h"
+#include "content/BackupIni.h"
 
 class FirmwareUpdateFileModel;
 class LanguageList;
-class QStringListModel;
-class QTranslator;
 class StickInterface;
 class ZigBeeDeviceModel;
 
@@ -233,6 +232,8 @@ private:
     void initLanguageHandling();
     void createDeviceWorkers();
     void startUpdateIndexDownload();
+    void updateXmlFailed(ProgressHelper::_eResult_t _result);
+    void takeStickFirmware(const BackupIni::Entry& _entry);
     void emitRepaintSet();
     bool isStickConnected() const;
     bool isStickUpdateOffered() const;

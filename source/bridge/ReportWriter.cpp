@@ -1,15 +1,14 @@
 #include "ReportWriter.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QMap>
-#include <QPainter>
 #include <QPdfWriter>
 #include <QStringList>
 #include <QTextDocument>
 #include <QUrl>
 
 #include "common/DeviceType.h"
+#include "common/PagedPrinter.h"
 #include "version.h"
 
 namespace {
@@ -45,20 +44,6 @@ QString cell(const QString& _text, const char* _align = "left", bool _wrap = fal
         .arg(_align, _wrap ? "" : " white-space: nowrap;", _text.toHtmlEscaped());
 }
 
-void drawFooter(QPainter& _painter, const QRectF& _area, const QString& _left, int _page, int _pages)
-{
-    _painter.save();
-    QFont font("DejaVu Sans");
-    font.setPointSizeF(7);
-    _painter.setFont(font);
-    _painter.setPen(QPen(QColor("#aab2bd"), kResolution / 150.0));
-    _painter.drawLine(_area.topLeft(), _area.topRight());
-    _painter.setPen(QColor("#4d5968"));
-    const QRectF textArea = _area.adjusted(0, _area.height() / 3, 0, 0);
-    _painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop, _left);
-    _painter.drawText(textArea, Qt::AlignRight | Qt::AlignTop, QString("%1 / %2").arg(_page).arg(_pages));
-    _painter.restore();
-}
 } // namespace
 
 QString ReportWriter::csvField(const QString& _text)
@@ -237,30 +222,8 @@ QByteArray ReportWriter::pdf(const ReportContent& _content, const QImage& _logo)
             document.addResource(QTextDocument::ImageResource, QUrl(kLogoName), _logo);
         document.setHtml(html(_content, !_logo.isNull()));
 
-        // Laid out for the printer, so that point sizes come out right, with
-        // a strip at the bottom of every page for the footer.
-        document.documentLayout()->setPaintDevice(&writer);
-        document.setDocumentMargin(0);
-        const qreal footerHeight = 7.0 / 25.4 * kResolution;
-        const QSizeF body(writer.width(), writer.height() - footerHeight);
-        document.setPageSize(body);
-
         const QString footer = title(_content) + " – " + _content.started.toLocalTime().toString("yyyy-MM-dd HH:mm");
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return QByteArray();
-        const int pages = document.pageCount();
-        for (int page = 0; page < pages; ++page) {
-            if (page > 0)
-                writer.newPage();
-            const QRectF pageRect(0, page * body.height(), body.width(), body.height());
-            painter.save();
-            painter.translate(0, -pageRect.top());
-            document.drawContents(&painter, pageRect);
-            painter.restore();
-            drawFooter(painter, QRectF(0, body.height(), body.width(), footerHeight), footer, page + 1, pages);
-        }
-        if (!painter.end())
+        if (!PagedPrinter::print(document, writer, footer, 7.0, 7.0))
             return QByteArray();
     }
     return buffer.data();

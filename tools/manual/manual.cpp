@@ -6,15 +6,14 @@
 
 #include <cstdio>
 
-#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 
 #include "ManualDocument.h"
+#include "common/PagedPrinter.h"
 
 namespace {
 
@@ -36,21 +35,6 @@ int fail(const QString& _text)
 {
     std::fprintf(stderr, "lumoran-manual: %s\n", qPrintable(_text));
     return 1;
-}
-
-void drawFooter(QPainter& _painter, const QRectF& _area, const QString& _title, int _page, int _pages)
-{
-    _painter.save();
-    QFont font("DejaVu Sans");
-    font.setPointSizeF(8);
-    _painter.setFont(font);
-    _painter.setPen(QPen(QColor("#aab2bd"), kResolution / 150.0));
-    _painter.drawLine(_area.topLeft(), _area.topRight());
-    _painter.setPen(QColor("#4d5968"));
-    const QRectF textArea = _area.adjusted(0, _area.height() / 3, 0, 0);
-    _painter.drawText(textArea, Qt::AlignLeft | Qt::AlignTop, _title);
-    _painter.drawText(textArea, Qt::AlignRight | Qt::AlignTop, QString("%1 / %2").arg(_page).arg(_pages));
-    _painter.restore();
 }
 
 } // namespace
@@ -115,29 +99,7 @@ int main(int argc, char* argv[])
     writer.setTitle(title);
     writer.setCreator("Vandrel Lumoran Tool");
 
-    // Lay the text out for the printer, so that point sizes come out right,
-    // and keep a strip at the bottom of every page for the footer.
-    document.documentLayout()->setPaintDevice(&writer);
-    document.setDocumentMargin(0);
-    const qreal footerHeight = 10.0 / 25.4 * kResolution;
-    const QSizeF body(writer.width(), writer.height() - footerHeight);
-    document.setPageSize(body);
-
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return fail(QString("cannot write %1").arg(target));
-    const int pages = document.pageCount();
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
-            writer.newPage();
-        const QRectF pageRect(0, page * body.height(), body.width(), body.height());
-        painter.save();
-        painter.translate(0, -pageRect.top());
-        document.drawContents(&painter, pageRect);
-        painter.restore();
-        drawFooter(painter, QRectF(0, body.height(), body.width(), footerHeight), title, page + 1, pages);
-    }
-    if (!painter.end() || !output.commit())
+    if (!PagedPrinter::print(document, writer, title, 10.0, 8.0) || !output.commit())
         return fail(QString("cannot write %1").arg(target));
     return 0;
 }
