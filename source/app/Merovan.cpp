@@ -4,6 +4,7 @@
 #include <QUrl>
 
 #include "bridge/CProg2Gui.h"
+#include "common/TerminationWatcher.h"
 #include "common/log.h"
 #include "common/messageHandler.h"
 #include "common/settings.h"
@@ -16,6 +17,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(LUMORAN_ORGANISATION_NAME);
     QCoreApplication::setOrganizationDomain(LUMORAN_ORGANISATION_DOMAIN);
     QCoreApplication::setApplicationName(LUMORAN_APPLICATION_NAME);
+    // Ended from outside (logout, shutdown, kill), the tool ends as when its
+    // window is closed.
+    new TerminationWatcher(app);
 
     auto* settings = new QSettings;
     setSettings(settings);

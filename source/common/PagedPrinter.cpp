@@ -6,8 +6,8 @@
 #include <QTextDocument>
 
 namespace {
-void drawFooter(QPainter& _painter, const QRectF& _area, const QString& _text, int _page, int _pages,
-                qreal _pointSize, int _resolution)
+void drawFooter(QPainter& _painter, const QRectF& _area, const QString& _text, int _page, int _pages, qreal _pointSize,
+                int _resolution)
 {
     _painter.save();
     QFont font("DejaVu Sans");

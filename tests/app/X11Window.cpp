@@ -34,6 +34,16 @@ Window findWindow(Display* _display, Window _window, const char* _title)
 }
 } // namespace
 
+bool X11Window::exists(const char* _title)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const bool found = findWindow(display, DefaultRootWindow(display), _title) != 0;
+    XCloseDisplay(display);
+    return found;
+}
+
 bool X11Window::requestClose(const char* _title)
 {
     Display* display = XOpenDisplay(nullptr);

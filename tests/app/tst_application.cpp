@@ -1,15 +1,27 @@
+#include <csignal>
+
 #include <QtTest>
 
 #include "X11Window.h"
 
 // Starts the real tool in the X server of xvfb-run with an empty settings
-// folder and closes its window the way a window manager does.
+// folder and ends it the way a window manager closes its window, or the way
+// a logout or `kill` ends it; either way it quits in order.
 class tst_Application : public QObject
 {
     Q_OBJECT
 private slots:
+    void firstStartAndClose_data();
     void firstStartAndClose();
 };
+
+void tst_Application::firstStartAndClose_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("window closed") << 0;
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
 
 void tst_Application::firstStartAndClose()
 {
@@ -34,8 +46,15 @@ void tst_Application::firstStartAndClose()
     const QString iniPath = config.path() + "/Vandrel/Vandrel Lumoran Tool.ini";
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(iniPath), 10000);
 
-    // Closed like a window manager closes it: WM_DELETE_WINDOW.
-    QTRY_VERIFY_WITH_TIMEOUT(X11Window::requestClose("Vandrel Lumoran Tool"), 10000);
+    QFETCH(int, signal);
+    if (signal == 0) {
+        // Closed like a window manager closes it: WM_DELETE_WINDOW.
+        QTRY_VERIFY_WITH_TIMEOUT(X11Window::requestClose("Vandrel Lumoran Tool"), 10000);
+    } else {
+        // Once the window is up, so that the tool runs its event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(X11Window::exists("Vandrel Lumoran Tool"), 10000);
+        QCOMPARE(::kill(pid_t(tool.processId()), signal), 0);
+    }
 
     QVERIFY(tool.waitForFinished(10000));
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
