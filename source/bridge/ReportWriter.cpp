@@ -138,9 +138,9 @@ QString ReportWriter::html(const ReportContent& _content, bool _withLogo)
     html += "</tr></table><p></p>";
 
     // The run, the network and what was offered.
-    const QString when = tr("%1 to %2 (%3)")
-                             .arg(started.toString("yyyy-MM-dd HH:mm:ss"), shortTime(_content.ended, runDate),
-                                  ReportContent::endText(_content.end));
+    const QString when =
+        tr("%1 to %2 (%3)")
+            .arg(started.toString("yyyy-MM-dd HH:mm:ss"), shortTime(_content.ended, runDate), _content.endText());
     const QString network = tr("channel %1, stick address %2, network ID %3")
                                 .arg(_content.channel)
                                 .arg(_content.stickAddr, 4, 16, QChar('0'))

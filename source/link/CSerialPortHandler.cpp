@@ -1,5 +1,6 @@
 #include "CSerialPortHandler.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QSettings>
 
@@ -84,12 +85,85 @@ bool CSerialPortHandler::openPort(QString& portName)
     m_serialPort.clearError();
     if (!m_serialPort.open(QIODevice::ReadWrite)) {
         LOG(lcLink, QString("Error on open serial port %1: '%2'").arg(portName, m_serialPort.errorString()));
+        noteOpenResult(portName, false);
         return false;
     }
+    noteOpenResult(portName, true);
     ++m_portGeneration;
     m_errorsInRow = 0;
     endErrorSeries();
     return m_serialPort.isOpen();
+}
+
+namespace {
+// The device file of a port name: the name itself when it is a path, else
+// the file QSerialPortInfo knows; empty where ports have no file.
+QString portLocation(const QString& _portName)
+{
+    if (QFileInfo(_portName).isAbsolute())
+        return _portName;
+    const QString location = QSerialPortInfo(_portName).systemLocation();
+    return QFileInfo::exists(location) ? location : QString();
+}
+
+bool userHasAccess(const QString& _portName)
+{
+    const QString location = portLocation(_portName);
+    if (location.isEmpty())
+        return true;
+    const QFileInfo file(location);
+    return file.isReadable() && file.isWritable();
+}
+} // namespace
+
+CSerialPortHandler::OpenProblem_t CSerialPortHandler::classifyOpenError(QSerialPort::SerialPortError _error,
+                                                                        bool _userHasAccess)
+{
+    if (_error != QSerialPort::PermissionError)
+        return eOpenProblemNone;
+    return _userHasAccess ? eOpenProblemInUse : eOpenProblemNoAccess;
+}
+
+void CSerialPortHandler::noteOpenResult(const QString& _portName, bool _opened)
+{
+    const OpenProblem_t before = openProblem();
+    const QString portBefore = problemPortLocation();
+    for (int i = m_openProblems.size() - 1; i >= 0; --i) {
+        if (m_openProblems.at(i).first == _portName)
+            m_openProblems.removeAt(i);
+    }
+    const OpenProblem_t problem =
+        _opened ? eOpenProblemNone : classifyOpenError(m_serialPort.error(), userHasAccess(_portName));
+    if (problem != eOpenProblemNone)
+        m_openProblems.append({_portName, problem});
+    // A port that is no longer listed has no problem either.
+    for (int i = m_openProblems.size() - 1; i >= 0; --i) {
+        if (!m_serialPortList.contains(m_openProblems.at(i).first))
+            m_openProblems.removeAt(i);
+    }
+    if (openProblem() != before || problemPortLocation() != portBefore) {
+        LOG(lcLink, QString("port open problem %1 on '%2'").arg(int(openProblem())).arg(problemPortLocation()));
+        emit stateChanged();
+    }
+}
+
+CSerialPortHandler::OpenProblem_t CSerialPortHandler::openProblem() const
+{
+    return m_openProblems.isEmpty() ? eOpenProblemNone : m_openProblems.first().second;
+}
+
+QString CSerialPortHandler::problemPortLocation() const
+{
+    if (m_openProblems.isEmpty())
+        return QString();
+    const QString location = portLocation(m_openProblems.first().first);
+    return location.isEmpty() ? m_openProblems.first().first : location;
+}
+
+QString CSerialPortHandler::problemPortGroup() const
+{
+    const QString location = m_openProblems.isEmpty() ? QString() : portLocation(m_openProblems.first().first);
+    return location.isEmpty() ? QString() : QFileInfo(location).group();
 }
 
 void CSerialPortHandler::setStateAndNotify(int _state)

@@ -3,7 +3,9 @@
 #include <functional>
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QSerialPort>
 #include <QStringList>
 #include <QTimer>
@@ -22,6 +24,14 @@ public:
         eStateConnected = 1,
         eStateConnectionLost = 2,
         eStateError = 3,
+    };
+
+    // Why a port of the search could not be opened.
+    enum OpenProblem_t
+    {
+        eOpenProblemNone = 0,
+        eOpenProblemNoAccess = 1, // the user may not use the port's device
+        eOpenProblemInUse = 2,    // another program holds the port
     };
 
     static constexpr int kSearchIntervalMs = 3000;
@@ -51,6 +61,19 @@ public:
     static QStringList defaultPortList();
     // The ports pinned by the "serial/ports" setting, without empty entries.
     static QStringList pinnedPorts();
+
+    // The problem of a port that failed to open with _error, where the user
+    // may (_userHasAccess) or may not read and write its device file. A
+    // port refused although its file is open to the user is held by another
+    // program (its lock file, or Windows' exclusive access).
+    static OpenProblem_t classifyOpenError(QSerialPort::SerialPortError _error, bool _userHasAccess);
+    // A port of the search that could not be opened, while it stays so; the
+    // first one found. stateChanged() tells when this changes.
+    OpenProblem_t openProblem() const;
+    // That port's device file, and the group that owns it (empty where
+    // there is no such file, as for the COM ports of Windows).
+    QString problemPortLocation() const;
+    QString problemPortGroup() const;
 
 signals:
     void receivedFrame(QByteArray _data);
@@ -87,6 +110,13 @@ private:
     QString m_lastErrorText;
     int m_errorRepeats = 0;
     int m_errorsInRow = 0; // on the open port, since it last delivered bytes
+
+    // Notes how the port failed to open (or that it opened) and tells the
+    // stick when the search's problem changes.
+    void noteOpenResult(const QString& _portName, bool _opened);
+
+    // The ports the search could not open, by name, with their problem.
+    QList<QPair<QString, OpenProblem_t>> m_openProblems;
 
     static PortListFunction s_portListFunction;
 };
