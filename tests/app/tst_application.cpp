@@ -9,8 +9,9 @@
 // Starts the real tool in the X server of xvfb-run with an empty settings
 // folder and ends it the way a window manager closes its window, or the way
 // a logout or `kill` ends it; either way it quits in order. Its window has an
-// icon, and the terminal gets warnings only unless QT_LOGGING_RULES asks for
-// more. --help and --version answer without a window.
+// icon, it opens in the system's language, and the terminal gets warnings
+// only unless QT_LOGGING_RULES asks for more. --help and --version answer
+// without a window.
 class tst_Application : public QObject
 {
     Q_OBJECT
@@ -27,12 +28,19 @@ void tst_Application::firstStartAndClose_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("loggingRules");
     QTest::addColumn<bool>("debugShown");
-    QTest::newRow("window closed") << 0 << QStringList() << QString() << false;
-    QTest::newRow("SIGTERM") << int(SIGTERM) << QStringList() << QString() << false;
-    QTest::newRow("SIGINT") << int(SIGINT) << QStringList() << QString() << false;
+    QTest::addColumn<QString>("systemLocale"); // LANG
+    QTest::addColumn<QString>("language");     // chosen at the first start
+    QTest::newRow("window closed") << 0 << QStringList() << QString() << false << "en_GB.UTF-8"
+                                   << "English";
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QStringList() << QString() << false << "de_DE.UTF-8"
+                             << "Deutsch";
+    QTest::newRow("SIGINT") << int(SIGINT) << QStringList() << QString() << false << "de_AT.UTF-8"
+                            << "Deutsch";
     // The self-update restarts the tool so.
-    QTest::newRow("restarted by its update") << 0 << QStringList{"/UPDATE"} << QString() << false;
-    QTest::newRow("debug lines asked for") << 0 << QStringList() << QString("lumoran.app.debug=true") << true;
+    QTest::newRow("restarted by its update") << 0 << QStringList{"/UPDATE"} << QString() << false << "fr_FR.UTF-8"
+                                             << "English";
+    QTest::newRow("debug lines asked for") << 0 << QStringList() << QString("lumoran.app.debug=true") << true << "C"
+                                           << "English";
 }
 
 void tst_Application::firstStartAndClose()
@@ -43,6 +51,8 @@ void tst_Application::firstStartAndClose()
     QFETCH(QStringList, arguments);
     QFETCH(QString, loggingRules);
     QFETCH(bool, debugShown);
+    QFETCH(QString, systemLocale);
+    QFETCH(QString, language);
     QTemporaryDir config;
     QVERIFY(config.isValid());
 
@@ -54,6 +64,9 @@ void tst_Application::firstStartAndClose()
     // Every line the tool writes to the terminal begins with its type.
     env.insert("QT_MESSAGE_PATTERN", "%{type} %{category}: %{message}");
     env.remove("QT_LOGGING_RULES");
+    env.remove("LC_ALL");
+    env.remove("LC_MESSAGES");
+    env.insert("LANG", systemLocale);
     if (!loggingRules.isEmpty())
         env.insert("QT_LOGGING_RULES", loggingRules);
     // Mesa's software OpenGL driver is loaded and unloaded at run time; its
@@ -87,6 +100,8 @@ void tst_Application::firstStartAndClose()
     QVERIFY(ini.contains("applWinSettings/fontpointSize"));
     QCOMPARE(ini.value("applWinSettings/fontpointSize").toDouble(), 8.0);
     QVERIFY(ini.contains("serial/ports"));
+    // With nothing saved, the window opened in the system's language.
+    QCOMPARE(ini.value("applSettings/lang").toString(), language);
 
     const QStringList lines = QString::fromLocal8Bit(tool.readAllStandardError()).split('\n');
     int debugLines = 0;
