@@ -50,12 +50,20 @@ Window {
             Accessible.role: Accessible.StaticText
             Accessible.name: text
         }
-        // Selectable, so that the path can be copied into a file manager.
-        TextField {
+        // Whole and selectable, so that the path can be copied into a file
+        // manager.
+        TextEdit {
             id: pathField
             objectName: "fileProblemPath"
             Layout.fillWidth: true
             readOnly: true
+            selectByMouse: true
+            selectByKeyboard: true
+            activeFocusOnTab: true
+            wrapMode: TextEdit.WrapAnywhere
+            color: systemPalette.windowText
+            selectionColor: systemPalette.highlight
+            selectedTextColor: systemPalette.highlightedText
             text: dialog.path
             Accessible.name: translate + qsTr("File")
         }
