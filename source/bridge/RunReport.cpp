@@ -160,13 +160,10 @@ QString RunReport::writeInterim()
 {
     if (!isDeviceRunUnderWay())
         return QString();
+    noteNetwork();
     ReportContent content = m_content;
     content.end = ReportContent::eEndInterim;
     content.ended = QDateTime::currentDateTimeUtc();
-    noteNetwork();
-    content.channel = m_content.channel;
-    content.stickAddr = m_content.stickAddr;
-    content.networkId = m_content.networkId;
     if (const StickInterface* stick = m_bridge.stickInterface())
         content.stickVersion = stick->stickFirmware().versionString();
     addDeviceRows(content);
