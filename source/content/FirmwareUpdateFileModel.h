@@ -53,8 +53,13 @@ public:
     void updateRow(unsigned short _devType);
     FirmwareUpdate* findByDevType(quint16 _devType) const override;
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
-    // A file already held in the update folder.
-    void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
+    // A file already held in the update folder, with what it was when it was
+    // verified; a file without a digest is not served.
+    void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration,
+                      const HeldFileDigest& _digest = HeldFileDigest());
+    QString intactFilePath(quint16 _devType) override;
+    // The record of a row, in the order of the rows; null outside them.
+    FirmwareUpdate* recordAt(int _row) const { return m_rows.value(_row, nullptr); }
     // 0 no row with an update selected, 2 all of them, 1 some.
     int selectionState() const;
     void toggleSelectAll();

@@ -1,4 +1,5 @@
 #include <QAccessible>
+#include <QCryptographicHash>
 #include <QApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -539,6 +540,8 @@ void tst_Window::stickUpdateProgress()
     image.write(QByteArray(100, 'S'));
     image.close();
     bridge->fileModel()->addFirmwareFile(DeviceType::UsbStick, "2.0.0", "stick.ota", 0);
+    bridge->fileModel()->findByDevType(DeviceType::UsbStick)->m_fileDigest =
+        HeldFileDigest(100, QCryptographicHash::hash(QByteArray(100, 'S'), QCryptographicHash::Sha256).toHex());
     bridge->stickInterface()->setStickUpdateInfo(0x020000, "stick.ota");
     // The stick reports its present version, older than the file.
     QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x1a2b, 6, 0x010000)).isEmpty());
