@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-HeldFileDigest::HeldFileDigest(qint64 _size, const QByteArray& _sha256) : m_size(_size), m_sha256(_sha256) {}
+HeldFileDigest::HeldFileDigest(qint64 _size, const QByteArray& _sha256) : m_size(_size), m_sha256(_sha256)
+{}
 
 bool HeldFileDigest::matches(const QString& _path, QString* _why, bool* _fresh) const
 {
@@ -42,7 +43,8 @@ bool HeldFileDigest::matches(const QString& _path, QString* _why, bool* _fresh) 
         } else {
             const QByteArray sha256 = hash.result().toHex();
             if (sha256 != m_sha256)
-                why = QString("SHA-256 %1, %2 on record").arg(QString::fromLatin1(sha256), QString::fromLatin1(m_sha256));
+                why =
+                    QString("SHA-256 %1, %2 on record").arg(QString::fromLatin1(sha256), QString::fromLatin1(m_sha256));
         }
     }
     m_looked = true;

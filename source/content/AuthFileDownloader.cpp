@@ -20,8 +20,8 @@ namespace {
 bool writeWhole(const QString& _path, const QByteArray& _bytes)
 {
     QFile file(_path);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                         file.write(_bytes) == _bytes.size() && file.flush();
+    const bool written =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size() && file.flush();
     const QString error = file.errorString();
     file.close();
     if (!written)

@@ -84,8 +84,8 @@ void BackupIni::preProcessBackupIni()
             QByteArray bytes;
             QString why;
             if (UpdateFolder::isPlainFileName(file) &&
-                SignedFile::read(UpdateFolder::filePath(file), UpdateFolder::filePath(UpdateFolder::signatureName(file)),
-                                 &bytes, &why)) {
+                SignedFile::read(UpdateFolder::filePath(file),
+                                 UpdateFolder::filePath(UpdateFolder::signatureName(file)), &bytes, &why)) {
                 backup.setValue(group + "/size", bytes.size());
                 backup.setValue(group + "/sha256", sha256Hex(bytes));
                 LOG(lcContent, QString("held file '%1' verified against its signature").arg(file));

@@ -661,12 +661,12 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
         return;
     }
     if (decision.updateOver) {
-        LOG(lcOta, QString("QueryNextImageRequest %1: Stick: currentFirmwareVersion %2, updateVersion %3, "
-                           "boHasUpdate %4")
-                       .arg(m_eStickUpdateState == eStickUpdateStateWait ? "eStickUpdateStateWait"
-                                                                         : "nothing newer to offer",
-                            versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
-                            boolText(m_stickFirmware.hasUpdate())));
+        LOG(lcOta,
+            QString("QueryNextImageRequest %1: Stick: currentFirmwareVersion %2, updateVersion %3, "
+                    "boHasUpdate %4")
+                .arg(m_eStickUpdateState == eStickUpdateStateWait ? "eStickUpdateStateWait" : "nothing newer to offer",
+                     versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
+                     boolText(m_stickFirmware.hasUpdate())));
         // The stick update is over: the help box moves on from "wait".
         endStickUpdate(decision.newState);
     } else {
@@ -819,8 +819,9 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     const bool opened = !intactPath.isEmpty() && file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const qint64 fileSize = opened ? file.size() : 0;
     if (fileSize <= 0 || fileSize != qint64(offer.imageSize)) {
-        const QString why =
-            intactPath.isEmpty() ? QString("not the file on record") : opened ? QString("size changed") : file.errorString();
+        const QString why = intactPath.isEmpty() ? QString("not the file on record")
+                            : opened             ? QString("size changed")
+                                                 : file.errorString();
         LOG(lcOta, QString("file error %1 name %2").arg(why, path));
         if (isStick) {
             failStickUpdate("the stick image cannot be read");

@@ -67,10 +67,10 @@ public:
     // server knows about it.
     struct DeviceQuery
     {
-        bool inRun = false;        // a device update run is active
-        bool typeMatches = true;   // it asks for the image type of its record
-        bool checkPending = false; // it ended a transfer and has restarted since
-        int progress = -1;         // per mille of the last transfer
+        bool inRun = false;                   // a device update run is active
+        bool typeMatches = true;              // it asks for the image type of its record
+        bool checkPending = false;            // it ended a transfer and has restarted since
+        int progress = -1;                    // per mille of the last transfer
         quint32 reportedVersion = kNoVersion; // in this request
         quint32 fileVersion = kNoVersion;     // of the file held for its type
         int failCounter = 0;
@@ -92,11 +92,11 @@ public:
         };
         enum Step_t
         {
-            eStepNone,    // answer with the status: ask again later, or nothing for you
-            eStepStart,   // start its update: it joins the update list
-            eStepRestart, // it asked again in the middle of its transfer: offer once more
-            eStepGiveUp,  // it asked again once too often: given up, off the list
-            eStepLeave,   // it asked again in mid-transfer running the file or a newer one: off the list
+            eStepNone,      // answer with the status: ask again later, or nothing for you
+            eStepStart,     // start its update: it joins the update list
+            eStepRestart,   // it asked again in the middle of its transfer: offer once more
+            eStepGiveUp,    // it asked again once too often: given up, off the list
+            eStepLeave,     // it asked again in mid-transfer running the file or a newer one: off the list
             eStepWrongType, // it asked for another image type than its record's: one more failed attempt
         };
         Check_t check = eCheckNone;

@@ -138,8 +138,9 @@ void tst_BackupIni::pruneMissingFiles()
     QCOMPARE(backup.value("1/ver").toString(), QString("1.0.0"));
     // From now on its digest stands for it.
     QCOMPARE(backup.value("1/size").toInt(), 8);
-    QCOMPARE(backup.value("1/sha256").toByteArray(), QCryptographicHash::hash("firmware", QCryptographicHash::Sha256).toHex());
-    for (const QString& group : {"2", "5", "7"}) {
+    QCOMPARE(backup.value("1/sha256").toByteArray(),
+             QCryptographicHash::hash("firmware", QCryptographicHash::Sha256).toHex());
+    for (const QString group : {"2", "5", "7"}) {
         QVERIFY2(!backup.contains(group + "/ver"), qPrintable(group));
         QVERIFY2(!backup.contains(group + "/file"), qPrintable(group));
         QVERIFY2(!backup.contains(group + "/sha256"), qPrintable(group));
@@ -159,7 +160,7 @@ void tst_BackupIni::pruneMissingFiles()
 
 void tst_BackupIni::productionImport_data()
 {
-    QTest::addColumn<QString>("backupVer"); // "absent": the type is not in backup.ini
+    QTest::addColumn<QString>("backupVer");     // "absent": the type is not in backup.ini
     QTest::addColumn<QString>("productionVer"); // followed by " unsigned": shipped without its signature
     QTest::addColumn<bool>("keepOld");
     QTest::addColumn<bool>("copied");
@@ -180,7 +181,7 @@ void tst_BackupIni::productionImport_data()
     QTest::newRow("type not in backup") << "absent"
                                         << "2.1.0" << false << true << 600;
     QTest::newRow("newer production without its signature") << "2.0.5"
-                                                             << "2.1.0 unsigned" << false << false << 250;
+                                                            << "2.1.0 unsigned" << false << false << 250;
 }
 
 void tst_BackupIni::productionImport()

@@ -33,8 +33,9 @@ QByteArray readFile(const QString& _path)
 // The private folders of self-updates under the temp folder.
 QStringList privateFolders()
 {
-    return QDir(getTempPath()).entryList({QString("%1*").arg(ToolUpdater::kPrivateFolderPrefix)},
-                                         QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(getTempPath())
+        .entryList({QString("%1*").arg(ToolUpdater::kPrivateFolderPrefix)},
+                   QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 QByteArray sha256Hex(const QByteArray& _bytes)

@@ -278,8 +278,8 @@ void tst_RunFaults::runMeetsFault()
     // Once the search time is over, the run ends by itself when nobody is
     // left to update: every device updated, given up, or without an update.
     const bool nobodyLeft = std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& _outcome) {
-        return _outcome.result == ProgressHelper::eResultSuccess ||
-               _outcome.result == ProgressHelper::eResultUnknown || _outcome.failCounter >= ProgressHelper::kMaxFailures;
+        return _outcome.result == ProgressHelper::eResultSuccess || _outcome.result == ProgressHelper::eResultUnknown ||
+               _outcome.failCounter >= ProgressHelper::kMaxFailures;
     });
     model->supervise(model->startTime().addSecs(ZigBeeDeviceModel::kMinSearchSeconds));
     QCOMPARE(bridge->SysState() == CProg2Gui::SysStateIdle, nobodyLeft);

@@ -1,6 +1,6 @@
 #include <QAccessible>
-#include <QCryptographicHash>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QToolTip>
@@ -14,6 +14,7 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
+#include "support/DevelopmentSigner.h"
 #include "support/StickFrames.h"
 
 // The real window on its real bridge: what it shows follows the bridge, and
@@ -250,12 +251,12 @@ void tst_Window::buttonsFollowTheBridge()
 // the moment the window appears, before any repaint signal.
 void tst_Window::pendingToolUpdateBlinksFromTheStart()
 {
+    if (!DevelopmentSigner::embeddedKeyIsDevelopmentKey())
+        QSKIP("this build embeds a release key; a package signed with the development key cannot verify");
     WindowHarness harness({});
     QVERIFY(QDir().mkpath(getUpdatePath()));
-    QFile package(getUpdatePath() + "/tool_130.bin");
-    QVERIFY(package.open(QIODevice::WriteOnly));
-    package.write("new tool");
-    package.close();
+    // Offered only with its signature.
+    QVERIFY(DevelopmentSigner().writeFile(getUpdatePath(), "tool_130.bin", "new tool"));
     {
         QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
         backup.setValue("devices/known_devices", QStringList{"9999"});

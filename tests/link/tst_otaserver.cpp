@@ -84,19 +84,17 @@ void tst_OtaServer::queryDecisions_data()
     QTest::newRow("wall transmitter first")
         << "run - - wall awake - - - - 0" << int(D::eCheckNone) << int(D::eStepStart);
     // Each request naming another image type is a failed attempt, up to the third.
-    QTest::newRow("asks for another type") << "run - - - - type - - - 0" << int(D::eCheckNone)
-                                           << int(D::eStepWrongType);
+    QTest::newRow("asks for another type")
+        << "run - - - - type - - - 0" << int(D::eCheckNone) << int(D::eStepWrongType);
     QTest::newRow("a wall transmitter asks for another type")
         << "run list - wall - type - - - 2" << int(D::eCheckNone) << int(D::eStepWrongType);
     QTest::newRow("another type after three failures")
         << "run - - - - type - - - 3" << int(D::eCheckNone) << int(D::eStepNone);
-    QTest::newRow("another type outside a run") << "- - - - - type - - - 0" << int(D::eCheckNone)
-                                                << int(D::eStepNone);
+    QTest::newRow("another type outside a run") << "- - - - - type - - - 0" << int(D::eCheckNone) << int(D::eStepNone);
     // Only what is newer than the version in the request is offered.
-    QTest::newRow("reports a newer version") << "run - - - - - - - newer 0" << int(D::eCheckNone)
-                                             << int(D::eStepNone);
-    QTest::newRow("reports the file's version") << "run - - - - - - - file 0" << int(D::eCheckNone)
-                                                << int(D::eStepNone);
+    QTest::newRow("reports a newer version") << "run - - - - - - - newer 0" << int(D::eCheckNone) << int(D::eStepNone);
+    QTest::newRow("reports the file's version")
+        << "run - - - - - - - file 0" << int(D::eCheckNone) << int(D::eStepNone);
     QTest::newRow("in transfer, reports the file's version")
         << "run list - - - - - - file 1" << int(D::eCheckNone) << int(D::eStepLeave);
     QTest::newRow("three failures") << "run - - - - - - - - 3" << int(D::eCheckNone) << int(D::eStepNone);
@@ -355,7 +353,8 @@ void tst_OtaServer::missingOrEmptyFile()
         if (fileSize == -4)
             image.chop(1);
         QVERIFY(writeFile(getUpdatePath() + "/ctl.ota", image));
-        harness.files->findByDevType(1)->m_fileDigest = HeldFileDigest(image.size(), QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+        harness.files->findByDevType(1)->m_fileDigest =
+            HeldFileDigest(image.size(), QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
     } else if (fileSize <= -5) {
         QByteArray image = StickHarness::imageBytes(1000);
         image[500] = char(image.at(500) ^ 1);

@@ -198,11 +198,10 @@ void readTiming(const QJsonObject& _object, SimTiming& _timing, QString& _error)
 }
 
 // Fields shared by devices and the stick; the defaults come from the timing.
-const QStringList kClientKeys{"version",         "manufacturer",   "endpoint",        "maxDataSize",
-                              "queryIntervalMs", "firstQueryMs",   "blockIntervalMs", "restartDelayMs",
-                              "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset",
-                              "queryImageType",  "blockImageType", "endStatus",       "newVersion",
-                              "newVersionAtMs"};
+const QStringList kClientKeys{
+    "version",         "manufacturer",   "endpoint",        "maxDataSize",    "queryIntervalMs", "firstQueryMs",
+    "blockIntervalMs", "restartDelayMs", "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset",
+    "queryImageType",  "blockImageType", "endStatus",       "newVersion",     "newVersionAtMs"};
 
 void readClient(FieldReader& _r, SimClientConfig& _client)
 {

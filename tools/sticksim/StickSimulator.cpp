@@ -834,8 +834,9 @@ QStringList StickSimulator::summary() const
                  .arg(c.resends)
                  .arg(c.ignoredReplies)
                  .arg(c.unknownFrames);
-    lines << QString("faults: corrupted %1, duplicated %2, repeated seqs %3 (replies differing %4), dropped replies %5, "
-                     "repeated while deaf %6")
+    lines << QString(
+                 "faults: corrupted %1, duplicated %2, repeated seqs %3 (replies differing %4), dropped replies %5, "
+                 "repeated while deaf %6")
                  .arg(c.corrupted)
                  .arg(c.duplicated)
                  .arg(c.repeatedSeqs)
