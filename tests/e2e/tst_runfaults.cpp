@@ -3,12 +3,15 @@
 #include <QtTest>
 
 #include "EndToEndRig.h"
+#include "Publisher.h"
 #include "StickSimulator.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
+#include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 #include "support/StickFrames.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kConnectMs = 10000;
@@ -70,7 +73,9 @@ void tst_RunFaults::runMeetsFault_data()
     // through: "cut" the line, or the stick finds itself in another "network". Or, at a device's answer before the
     // run, after which the run starts at once: it runs a "newer" version
     // than the one offered, or names an "other type" in its queries (the
-    // device's address follows the word).
+    // device's address follows the word). Or, right before the run, the file
+    // held for a type is swapped ("swap held" and the type) for an image
+    // whose OTA header fits its row, unsigned.
     QTest::addColumn<QString>("midTransfer");
     QTest::addColumn<QList<Outcome>>("outcomes");
     QTest::addColumn<int>("connects"); // how often the stick connected
@@ -139,6 +144,12 @@ void tst_RunFaults::runMeetsFault_data()
                           {0x3e4f, ProgressHelper::eResultFail, 3, "1.0.0", 0, 0},
                           plug}
         << 1 << QString();
+    // Swapped after its download: the file is not the one on record, so it is
+    // not offered; the device is given up at once and receives nothing.
+    QTest::newRow("held file swapped for an unsigned image")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject() << QJsonObject()
+        << QString("swap held 1")
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultMissingFile, 3, "1.0.0", 0, 0}, plug} << 1 << QString();
     // The devices of the old network leave the update list with their rows;
     // found again in the new one, they are updated. The wall transmitter goes
     // first in either network, so the network changes before the plug's turn.
@@ -179,6 +190,13 @@ void tst_RunFaults::runMeetsFault()
     connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, &watchers,
             [&] { linkStates.append(stick->linkState()); });
     const bool beforeRun = midTransfer.startsWith("newer ") || midTransfer.startsWith("other type ");
+    if (midTransfer.startsWith("swap held ")) {
+        const FirmwareUpdate* record = bridge->fileModel()->findByDevType(midTransfer.section(' ', -1).toUShort());
+        const QString held = rig.updatePath() + "/" + record->m_fileName;
+        QVERIFY(writeFile(held, Publisher::otaImage(record->m_devType, record->m_version, 3000, "swapped")));
+        QVERIFY(QFile::remove(rig.updatePath() + "/" + QFileInfo(held).completeBaseName() + ".sig"));
+        cut = true;
+    }
     if (beforeRun) {
         // At an answer that offers it nothing; it asks again only a query
         // interval later, in the run.
@@ -256,6 +274,10 @@ void tst_RunFaults::runMeetsFault()
     }
     if (!logLine.isEmpty())
         QVERIFY2(rig.logContains(logLine), qPrintable(logLine));
+    // The swapped file's row shows it as missing.
+    if (midTransfer.startsWith("swap held "))
+        QCOMPARE(bridge->fileModel()->findByDevType(midTransfer.section(' ', -1).toUShort())->m_result,
+                 ProgressHelper::eResultMissingFile);
 
     // The tool answered every repeated request with its first reply.
     QCOMPARE(sim->counters().repeatedRepliesDiffering, 0);
