@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 class FirmwareUpdate;
+class QFile;
 
 // What the device records and the OTA server need from the firmware file
 // list: the record held for a device type and whether a client can be
@@ -22,6 +23,9 @@ public:
     // start); empty when there is none or it has changed since, which the
     // file's row then shows. Cheap while the file stays as it was.
     virtual QString intactFilePath(quint16 _devType) = 0;
+    // The same judgement for _open, the held file of _devType opened for
+    // serving: its attributes are read from the open file.
+    virtual bool isIntact(quint16 _devType, QFile& _open) = 0;
 };
 
 // The one firmware file list of the process; null until the bridge created it.

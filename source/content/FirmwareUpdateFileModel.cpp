@@ -495,22 +495,39 @@ QString FirmwareUpdateFileModel::intactFilePath(quint16 _devType)
     QString why;
     bool fresh = false;
     const bool intact = fw->m_fileDigest.matches(path, &why, &fresh);
-    if (!fresh)
-        return intact ? path : QString();
+    return noteVerdict(*fw, path, intact, fresh, why) ? path : QString();
+}
+
+bool FirmwareUpdateFileModel::isIntact(quint16 _devType, QFile& _open)
+{
+    FirmwareUpdate* fw = findByDevType(_devType);
+    if (!fw || fw->m_fileName.isEmpty())
+        return false;
+    QString why;
+    bool fresh = false;
+    const bool intact = fw->m_fileDigest.matches(_open, &why, &fresh);
+    return noteVerdict(*fw, _open.fileName(), intact, fresh, why);
+}
+
+bool FirmwareUpdateFileModel::noteVerdict(FirmwareUpdate& _fw, const QString& _path, bool _intact, bool _fresh,
+                                          const QString& _why)
+{
+    if (!_fresh)
+        return _intact;
     // Said once per change of the file; the row shows a file that is gone
     // as missing, and no longer once it is back as it was.
-    const int row = m_rows.indexOf(fw);
-    if (intact) {
-        if (fw->m_result == ProgressHelper::eResultMissingFile) {
-            fw->setDone(ProgressHelper::eResultUnknown);
+    const int row = m_rows.indexOf(&_fw);
+    if (_intact) {
+        if (_fw.m_result == ProgressHelper::eResultMissingFile) {
+            _fw.setDone(ProgressHelper::eResultUnknown);
             emitRowChanged(row);
         }
-        return path;
+        return true;
     }
-    LOG(lcContent, QString("held file '%1' of devType %2 is not served: %3").arg(path).arg(_devType).arg(why));
-    fw->setDone(ProgressHelper::eResultMissingFile);
+    LOG(lcContent, QString("held file '%1' of devType %2 is not served: %3").arg(_path).arg(_fw.m_devType).arg(_why));
+    _fw.setDone(ProgressHelper::eResultMissingFile);
     emitRowChanged(row);
-    return QString();
+    return false;
 }
 
 int FirmwareUpdateFileModel::selectionState() const

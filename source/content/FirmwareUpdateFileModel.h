@@ -58,6 +58,7 @@ public:
     void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration,
                       const HeldFileDigest& _digest = HeldFileDigest());
     QString intactFilePath(quint16 _devType) override;
+    bool isIntact(quint16 _devType, QFile& _open) override;
     // The record of a row, in the order of the rows; null outside them.
     FirmwareUpdate* recordAt(int _row) const { return m_rows.value(_row, nullptr); }
     // 0 no row with an update selected, 2 all of them, 1 some.
@@ -104,6 +105,8 @@ private:
     void finishActiveRow();
     void logWithoutRow() const;
     void emitRowChanged(int _row);
+    // Logs a fresh verdict on a held file and shows it in its row; returns _intact.
+    bool noteVerdict(FirmwareUpdate& _fw, const QString& _path, bool _intact, bool _fresh, const QString& _why);
 
     QList<FirmwareUpdate*> m_rows;
     AuthFileDownloader m_downloader;

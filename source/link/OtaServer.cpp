@@ -808,20 +808,19 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     resp.dataSize = 0;
     const bool isStick = _req.imageType == kStickImageType;
 
-    // A file that is no longer the one on record is not served; as long as
-    // it is unchanged that costs no hashing.
-    const QString intactPath = intactFilePath(_record);
-    const QString path = intactPath.isEmpty() ? servedFilePath(_record) : intactPath;
+    const QString path = servedFilePath(_record);
     // Unbuffered: a buffered read would fetch far more than one block. The
     // size comes from the open file; opening refuses a directory. A file that
-    // is no longer the one offered is not served either.
+    // is no longer the one offered, or no longer the one on record, is not
+    // served either; as long as it is unchanged the latter costs no hashing.
     QFile file(path);
-    const bool opened = !intactPath.isEmpty() && file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const qint64 fileSize = opened ? file.size() : 0;
-    if (fileSize <= 0 || fileSize != qint64(offer.imageSize)) {
-        const QString why = intactPath.isEmpty() ? QString("not the file on record")
-                            : opened             ? QString("size changed")
-                                                 : file.errorString();
+    const bool intact = opened && theFileModel && theFileModel->isIntact(_record.m_devType, file);
+    if (fileSize <= 0 || fileSize != qint64(offer.imageSize) || !intact) {
+        const QString why = !opened                               ? file.errorString()
+                            : fileSize != qint64(offer.imageSize) ? QString("size changed")
+                                                                  : QString("not the file on record");
         LOG(lcOta, QString("file error %1 name %2").arg(why, path));
         if (isStick) {
             failStickUpdate("the stick image cannot be read");
