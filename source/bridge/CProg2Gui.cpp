@@ -91,9 +91,8 @@ void CProg2Gui::init()
         removeEmptyLockFile(getSettings()->fileName());
     removeEmptyLockFile(BackupIni::path());
 
-    // A script left by the last self-update has done its work.
-    if (QFile::exists(ToolUpdater::getUpdateStarterPath()))
-        QFile::remove(ToolUpdater::getUpdateStarterPath());
+    // What the last self-update left has done its work.
+    ToolUpdater::removeLeftovers();
 
     m_Languages = new LanguageList(this);
     initLanguageHandling();
@@ -208,9 +207,17 @@ void CProg2Gui::loadBackupIni()
     for (const BackupIni::Entry& entry : BackupIni::entries()) {
         const quint32 version = parseVersion(entry.version);
         takeStickFirmware(entry);
-        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version)
-            m_ApplVersion.setUpdateInfo(version, entry.fileName);
-        firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration);
+        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version) {
+            // Only a package the update key signed is offered.
+            QByteArray package;
+            QString why;
+            if (ToolUpdater::checkPackage(entry.fileName, &package, &why))
+                m_ApplVersion.setUpdateInfo(version, entry.fileName);
+            else
+                LOG(lcBridge, QString("tool package '%1' is not offered: %2").arg(entry.fileName, why));
+        }
+        firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration,
+                                              HeldFileDigest(entry.size, entry.sha256));
     }
 }
 

@@ -48,10 +48,15 @@ QString cell(const QString& _text, const char* _align = "left", bool _wrap = fal
 
 QString ReportWriter::csvField(const QString& _text)
 {
-    if (!_text.contains(QLatin1Char(',')) && !_text.contains(QLatin1Char('"')) && !_text.contains(QLatin1Char('\n')) &&
-        !_text.contains(QLatin1Char('\r')))
-        return _text;
-    QString quoted = _text;
+    // A spreadsheet takes a field that begins like a formula for one and
+    // evaluates it; a leading apostrophe makes it text there. A file name
+    // from the update index may begin so.
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    const QString text = !_text.isEmpty() && kFormulaStarts.contains(_text.at(0)) ? "'" + _text : _text;
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

@@ -15,6 +15,9 @@ CSerialPortHandler::CSerialPortHandler(QObject* parent) : QObject(parent)
     CONNECT_OR_LOG(lcLink, &m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired);
     CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::readyRead, this, &CSerialPortHandler::readData);
     CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::errorOccurred, this, &CSerialPortHandler::handleError);
+    CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::bytesWritten, this, [this] { outputTaken(); });
+    m_drainTimer.setSingleShot(true);
+    CONNECT_OR_LOG(lcLink, &m_drainTimer, &QTimer::timeout, this, [this] { outputStalled(); });
 
     m_serialPortList = enumeratePorts();
     m_portIndex = 0;
@@ -36,6 +39,8 @@ void CSerialPortHandler::closePort()
     ++m_portGeneration;
     // A partial frame of the old port must not merge with the next port's bytes.
     m_rxBuffer.clear();
+    m_drainTimer.stop();
+    m_repliesNotQueued = 0;
 }
 
 void CSerialPortHandler::setPortListFunction(PortListFunction _function)
@@ -204,7 +209,41 @@ void CSerialPortHandler::sendFrame(QByteArray body)
     // its request once the link is back.
     if (!m_serialPort.isOpen())
         return;
-    m_serialPort.write(FrameCodec::encode(body));
+    const QByteArray frame = FrameCodec::encode(body);
+    if (m_serialPort.bytesToWrite() + frame.size() > kMaxPendingOutput) {
+        if (m_repliesNotQueued++ == 0) {
+            LOG(lcLink, QString("output held up: %1 bytes wait for the port; replies are not queued")
+                            .arg(m_serialPort.bytesToWrite()));
+            m_drainTimer.start(kWatchdogIntervalMs);
+        }
+        return;
+    }
+    m_serialPort.write(frame);
+}
+
+void CSerialPortHandler::outputTaken()
+{
+    if (m_repliesNotQueued == 0)
+        return;
+    if (m_serialPort.bytesToWrite() >= kMaxPendingOutput) {
+        m_drainTimer.start(kWatchdogIntervalMs);
+        return;
+    }
+    LOG(lcLink, QString("output flows again: %1 replies were not queued").arg(m_repliesNotQueued));
+    m_repliesNotQueued = 0;
+    m_drainTimer.stop();
+}
+
+void CSerialPortHandler::outputStalled()
+{
+    if (!m_serialPort.isOpen())
+        return;
+    LOG(lcLink, QString("serial port %1 closed: %2 bytes not taken for %3 ms, %4 replies not queued")
+                    .arg(currentPortName())
+                    .arg(m_serialPort.bytesToWrite())
+                    .arg(kWatchdogIntervalMs)
+                    .arg(m_repliesNotQueued));
+    closeAndSearchAgain();
 }
 
 void CSerialPortHandler::timerExpired()
@@ -303,6 +342,11 @@ void CSerialPortHandler::dropPort(quint32 _generation)
     const int error = static_cast<int>(m_lastError);
     endErrorSeries();
     LOG(lcLink, QString("serial port %1 closed after error %2").arg(name).arg(error));
+    closeAndSearchAgain();
+}
+
+void CSerialPortHandler::closeAndSearchAgain()
+{
     closePort();
     // The search goes on with the next timer step, not at once: a port that
     // fails on every call is opened once per search interval at most. After a

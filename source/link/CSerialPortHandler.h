@@ -39,6 +39,12 @@ public:
     // This many errors in a row on an open port, with nothing read in
     // between, mean that it no longer works, whatever the errors are.
     static constexpr int kErrorsInRowLimit = 10;
+    // At most this many bytes wait to be written to the port, a few frames'
+    // worth: a stick that asks and asks but does not read must not make them
+    // pile up. A reply that would go beyond is not queued; when nothing is
+    // written for the watchdog's period while they wait, the port is closed
+    // and searched for again.
+    static constexpr qint64 kMaxPendingOutput = 4096;
 
     using PortListFunction = std::function<QStringList()>;
 
@@ -54,6 +60,8 @@ public:
     // The name (or path) the open port was opened with; empty while none is open.
     QString currentPortName() const { return m_serialPort.isOpen() ? m_serialPortList.value(m_portIndex) : QString(); }
     bool isPortOpen() const { return m_serialPort.isOpen(); }
+    // Bytes written to the open port and not yet taken by it.
+    qint64 pendingOutput() const { return m_serialPort.isOpen() ? m_serialPort.bytesToWrite() : 0; }
 
     // The ports searched when the "serial/ports" setting is empty; by default
     // the names of QSerialPortInfo::availablePorts(). Replaceable for tests.
@@ -94,6 +102,10 @@ private:
     // Closes the port after a fatal error and searches again from the next
     // timer step on.
     void dropPort(quint32 _generation);
+    void closeAndSearchAgain();
+    // The port took bytes: a held-up output may flow again.
+    void outputTaken();
+    void outputStalled();
 
     int m_eState = eStateSearching;
     QSerialPort m_serialPort;
@@ -110,6 +122,10 @@ private:
     QString m_lastErrorText;
     int m_errorRepeats = 0;
     int m_errorsInRow = 0; // on the open port, since it last delivered bytes
+    // Replies not queued since the output reached kMaxPendingOutput; the
+    // timer runs while any are, and restarts whenever the port takes bytes.
+    int m_repliesNotQueued = 0;
+    QTimer m_drainTimer;
 
     // Notes how the port failed to open (or that it opened) and tells the
     // stick when the search's problem changes.

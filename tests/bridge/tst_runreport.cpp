@@ -108,6 +108,21 @@ void tst_RunReport::csvField_data()
                                      << "\"a\rb\"";
     QTest::newRow("everything") << "x,\"y\"\r\nz"
                                 << "\"x,\"\"y\"\"\r\nz\"";
+    // What a spreadsheet would evaluate is written as text.
+    QTest::newRow("formula") << "=SUM(1,2)"
+                             << "\"'=SUM(1,2)\"";
+    QTest::newRow("plus") << "+1"
+                          << "'+1";
+    QTest::newRow("minus") << "-2+3"
+                           << "'-2+3";
+    QTest::newRow("at") << "@cmd"
+                        << "'@cmd";
+    QTest::newRow("leading tab") << "\t=1"
+                                 << "'\t=1";
+    QTest::newRow("leading carriage return") << "\r=1"
+                                             << "\"'\r=1\"";
+    QTest::newRow("sign inside") << "a=b-c"
+                                 << "a=b-c";
 }
 
 void tst_RunReport::csvField()
@@ -116,8 +131,11 @@ void tst_RunReport::csvField()
     QFETCH(QString, field);
     QCOMPARE(ReportWriter::csvField(text), field);
     // And the test's own reader, which the end-to-end tests use, reads it back.
-    if (!text.isEmpty())
-        QCOMPARE(parseCsv((field + ",x\r\n").toUtf8()), QList<QStringList>{(QStringList{text, "x"})});
+    if (!text.isEmpty()) {
+        const QList<QStringList> read = parseCsv((field + ",x\r\n").toUtf8());
+        const QString cell = field.startsWith('\'') || field.startsWith("\"'") ? "'" + text : text;
+        QCOMPARE(read, QList<QStringList>{(QStringList{cell, "x"})});
+    }
 }
 
 void tst_RunReport::csvOfARun()

@@ -8,6 +8,7 @@
 #include "common/settings.h"
 #include "content/BackupIni.h"
 #include "link/CSerialPortHandler.h"
+#include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
 
@@ -27,6 +28,19 @@ QByteArray readFile(const QString& _path)
 {
     QFile file(_path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The private folders of self-updates under the temp folder.
+QStringList privateFolders()
+{
+    return QDir(getTempPath())
+        .entryList({QString("%1*").arg(ToolUpdater::kPrivateFolderPrefix)},
+                   QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QByteArray sha256Hex(const QByteArray& _bytes)
+{
+    return QCryptographicHash::hash(_bytes, QCryptographicHash::Sha256).toHex();
 }
 } // namespace
 
@@ -55,10 +69,14 @@ private:
 
     std::unique_ptr<TestSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_dir;
+    DevelopmentSigner m_signer;
 };
 
 void tst_SelfUpdate::initTestCase()
 {
+    if (!DevelopmentSigner::embeddedKeyIsDevelopmentKey())
+        QSKIP("this build embeds a release key; packages signed with the development key cannot verify");
+    QVERIFY(m_signer.isValid());
     CSerialPortHandler::setPortListFunction([] { return QStringList(); });
 }
 
@@ -183,32 +201,61 @@ void tst_SelfUpdate::posixScript()
 void tst_SelfUpdate::pendingToolFromBackup_data()
 {
     QTest::addColumn<QString>("held");
+    QTest::addColumn<QString>("package"); // "signed", "unsigned", "other record": signed, other digest on record
     QTest::addColumn<bool>("pending");
-    QTest::newRow("newer package held") << "1.3.0" << true;
-    QTest::newRow("same version held") << "1.2.0" << false;
+    QTest::newRow("newer package held") << "1.3.0"
+                                        << "signed" << true;
+    QTest::newRow("same version held") << "1.2.0"
+                                       << "signed" << false;
+    // "backup.ini" names a file that no signature covers.
+    QTest::newRow("unsigned package held") << "9.9.9"
+                                           << "unsigned" << false;
+    QTest::newRow("signed, not the bytes on record") << "1.3.0"
+                                                     << "other record" << false;
 }
 
 void tst_SelfUpdate::pendingToolFromBackup()
 {
     QFETCH(QString, held);
+    QFETCH(QString, package);
     QFETCH(bool, pending);
-    QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
+    const QString ran = m_dir->path() + "/package ran";
+    const QByteArray bytes = QString("#!/bin/sh\necho ran > '%1'\n").arg(ran).toUtf8();
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "tool.run", bytes, package != "unsigned"));
     {
         QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
         backup.setValue("devices/known_devices", QStringList{"9999"});
         backup.setValue("9999/id", 9999);
         backup.setValue("9999/ver", held);
         backup.setValue("9999/file", "tool.run");
+        const QByteArray recorded = package == "other record" ? bytes + "more" : bytes;
+        backup.setValue("9999/size", recorded.size());
+        backup.setValue("9999/sha256", sha256Hex(recorded));
     }
     auto bridge = makeBridge();
     QCOMPARE(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId), pending);
     QCOMPARE(bridge->isHighlightState(CProg2Gui::HighlightApplication), pending);
-    QCOMPARE(bridge->getText(CProg2Gui::ApplVersion_ValId).contains("V1.3.0"), pending);
+    QCOMPARE(bridge->applVersion().hasUpdate(), pending);
+    if (pending)
+        QVERIFY(bridge->getText(CProg2Gui::ApplVersion_ValId).contains("V" + held));
 
     // Never while something else runs.
     bridge->setSysState(CProg2Gui::SysStateUpdateDownload);
     QVERIFY(!bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
     QVERIFY(!bridge->isHighlightState(CProg2Gui::HighlightApplication));
+    if (pending)
+        return;
+
+    // Pressed all the same: an error dialog, and nothing is started.
+    bridge->setSysState(CProg2Gui::SysStateIdle);
+    QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
+    QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
+    bridge->qmlAction(CProg2Gui::DoToolUpdate_QmlAction);
+    QCOMPARE(quit.count(), 0);
+    QCOMPARE(error.count(), 1);
+    QCOMPARE(privateFolders(), QStringList());
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(ran));
 }
 
 void tst_SelfUpdate::runsScriptAfterToolEnded()
@@ -216,9 +263,12 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     // The "new tool" notes that it ran; the stand-in for the tool notes its
     // arguments. The package's name holds what a shell would act on.
     const QString ran = m_dir->path() + "/new tool ran";
+    const QString evilRan = m_dir->path() + "/other bytes ran";
     const QString restarted = m_dir->path() + "/restarted with";
     const QString newTool = QString::fromUtf8("new tool's $(x) `y` & 100%; Zoë 1.3.0.run");
-    QVERIFY(writeFile(getUpdatePath() + "/" + newTool, QString("#!/bin/sh\necho done > '%1'\n").arg(ran).toUtf8()));
+    const QByteArray package = QString("#!/bin/sh\necho done > '%1'\n").arg(ran).toUtf8();
+    QVERIFY(m_signer.writeFile(getUpdatePath(), newTool, package));
+    QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", newTool, package.size(), sha256Hex(package)));
     const QString restart = m_dir->path() + "/restart.sh";
     QVERIFY(writeFile(restart, QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(restarted).toUtf8(), true));
     // The script waits for this stand-in as it would for the tool's own process.
@@ -229,7 +279,6 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     auto bridge = makeBridge();
     bridge->toolUpdater().setRestartProgram(restart);
     bridge->toolUpdater().setWaitPid(oldTool.processId());
-    bridge->setApplUpdateInfo(0x010300, newTool);
     QVERIFY(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
     QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
     QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
@@ -238,13 +287,26 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
 
     QCOMPARE(quit.count(), 1);
     QCOMPARE(error.count(), 0);
-    QCOMPARE(readFile(ToolUpdater::getUpdateStarterPath()),
-             ToolUpdater::posixUpdateScript(getUpdatePath() + "/" + newTool, restart, oldTool.processId()).toUtf8());
+    // The script and the copy it runs lie in a fresh folder that only this user may enter.
+    const QStringList folders = privateFolders();
+    QCOMPARE(folders.size(), 1);
+    const QString folder = getTempPath() + "/" + folders.first();
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFileInfo(folder).permissions() & (owner | others), owner);
+    QCOMPARE(bridge->toolUpdater().scriptPath(), folder + "/" + ToolUpdater::kScriptName);
+    QCOMPARE(readFile(folder + "/" + newTool), package);
+    QCOMPARE(readFile(bridge->toolUpdater().scriptPath()),
+             ToolUpdater::posixUpdateScript(folder + "/" + newTool, restart, oldTool.processId()).toUtf8());
+    QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
     QVERIFY(log.contains(QString("ver 1.3.0, file \"%1/%2\" %3").arg(getUpdatePath(), newTool, restart)));
     // The state is not touched; the script runs on its own.
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
 
-    // Nothing is replaced while the old tool runs.
+    // Nothing is replaced while the old tool runs; what is written over the
+    // package in the update folder now is not what runs.
+    QVERIFY(writeFile(getUpdatePath() + "/" + newTool, QString("#!/bin/sh\necho evil > '%1'\n").arg(evilRan).toUtf8()));
     QTest::qWait(1500);
     QCOMPARE(oldTool.state(), QProcess::Running);
     QVERIFY(!QFile::exists(ran));
@@ -252,22 +314,25 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     oldTool.kill();
     QVERIFY(oldTool.waitForFinished());
     QTRY_COMPARE_WITH_TIMEOUT(readFile(restarted), QByteArray("/UPDATE\n"), kWaitMs);
-    QCOMPARE(readFile(ran), QByteArray("done\n")); // the new file ran first
+    QCOMPARE(readFile(ran), QByteArray("done\n")); // the checked package ran first
+    QVERIFY(!QFile::exists(evilRan));
 
-    // The next start clears the script away.
+    // The next start clears the folder away.
     bridge.reset();
-    QVERIFY(QFile::exists(ToolUpdater::getUpdateStarterPath()));
+    QVERIFY(QFile::exists(folder));
     makeBridge();
-    QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
+    QCOMPARE(privateFolders(), QStringList());
 }
 
 void tst_SelfUpdate::failedUpdateKeepsToolRunning_data()
 {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("script path is a folder") << "folder";
-    QTest::newRow("update folder read-only") << "read-only";
+    QTest::newRow("temp folder is a file") << "temp file";
+    QTest::newRow("temp folder read-only") << "read-only";
     QTest::newRow("package gone") << "no package";
     QTest::newRow("package changed since its download") << "changed package";
+    QTest::newRow("package without signature") << "unsigned";
+    QTest::newRow("signature of other bytes") << "other signature";
 }
 
 void tst_SelfUpdate::failedUpdateKeepsToolRunning()
@@ -276,39 +341,42 @@ void tst_SelfUpdate::failedUpdateKeepsToolRunning()
     const QString restarted = m_dir->path() + "/restarted";
     const QString restart = m_dir->path() + "/restart.sh";
     QVERIFY(writeFile(restart, QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(restarted).toUtf8(), true));
+    const QByteArray package = "#!/bin/sh\n";
     if (obstacle != "no package")
-        QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
+        QVERIFY(m_signer.writeFile(getUpdatePath(), "tool.run", package, obstacle != "unsigned"));
+    if (obstacle == "other signature")
+        QVERIFY(writeFile(getUpdatePath() + "/tool.sig", m_signer.signature(package + "more")));
     if (obstacle == "changed package") {
         const QByteArray verified = "#!/bin/sh\necho verified\n";
-        QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", "tool.run", verified.size(),
-                                        QCryptographicHash::hash(verified, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", "tool.run", verified.size(), sha256Hex(verified)));
     }
 
     auto bridge = makeBridge();
     bridge->toolUpdater().setRestartProgram(restart);
     bridge->setApplUpdateInfo(0x010300, "tool.run");
-    const QString scriptPath = ToolUpdater::getUpdateStarterPath();
-    if (obstacle == "folder") {
-        QVERIFY(QDir().mkpath(scriptPath));
+    if (obstacle == "temp file") {
+        QVERIFY(QDir(getTempPath()).removeRecursively());
+        QVERIFY(writeFile(getTempPath(), "in the way"));
     } else if (obstacle == "read-only") {
         if (geteuid() == 0)
             QSKIP("root writes into read-only folders");
-        QVERIFY(QFile::setPermissions(getUpdatePath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(getTempPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
     QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
     QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
     bridge->qmlAction(CProg2Gui::DoToolUpdate_QmlAction);
-    QFile::setPermissions(getUpdatePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (obstacle == "temp file")
+        QVERIFY(QFile::remove(getTempPath()));
+    QFile::setPermissions(getTempPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    // The tool stays, says so in its error dialog and can try again.
+    // The tool stays, says so in its error dialog and can try again; nothing is left behind.
     QCOMPARE(quit.count(), 0);
     QCOMPARE(error.count(), 1);
     QVERIFY(!error.first().first().toString().isEmpty());
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QVERIFY(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
-    QCOMPARE(QFileInfo(scriptPath).isDir(), obstacle == "folder");
-    QVERIFY(!QFileInfo(scriptPath).isFile());
-    QCOMPARE(QDir(getUpdatePath()).entryList({"updateStarter*"}, QDir::Files), QStringList()); // no part file
+    QCOMPARE(privateFolders(), QStringList());
+    QCOMPARE(QDir(getUpdatePath()).entryList({"updateStarter*"}, QDir::Files), QStringList());
     QTest::qWait(200);
     QVERIFY(!QFile::exists(restarted));
 }

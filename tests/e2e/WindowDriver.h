@@ -39,7 +39,8 @@ public:
     // new firmware, and "Cancel". False with the step that failed.
     using Report = std::function<void(const QString& _line)>;
     bool runUpdateFlow(int _devices, int _stepTimeoutMs, const Report& _report, QString* _error);
-    // Every listed device updated: success and the version of its firmware file.
+    // Every listed device updated (success and the version of its firmware
+    // file) or, running a newer version than that file, left as it is.
     bool allDevicesUpdated() const;
 
 private:

@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScopeGuard>
@@ -17,6 +18,7 @@
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
+#include "support/DevelopmentSigner.h"
 #include "support/StickFrames.h"
 
 // The real window on its real bridge: what it shows follows the bridge, and
@@ -277,12 +279,12 @@ void tst_Window::buttonsFollowTheBridge()
 // the moment the window appears, before any repaint signal.
 void tst_Window::pendingToolUpdateBlinksFromTheStart()
 {
+    if (!DevelopmentSigner::embeddedKeyIsDevelopmentKey())
+        QSKIP("this build embeds a release key; a package signed with the development key cannot verify");
     WindowHarness harness({});
     QVERIFY(QDir().mkpath(getUpdatePath()));
-    QFile package(getUpdatePath() + "/tool_130.bin");
-    QVERIFY(package.open(QIODevice::WriteOnly));
-    package.write("new tool");
-    package.close();
+    // Offered only with its signature.
+    QVERIFY(DevelopmentSigner().writeFile(getUpdatePath(), "tool_130.bin", "new tool"));
     {
         QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
         backup.setValue("devices/known_devices", QStringList{"9999"});
@@ -567,6 +569,8 @@ void tst_Window::stickUpdateProgress()
     image.write(QByteArray(100, 'S'));
     image.close();
     bridge->fileModel()->addFirmwareFile(DeviceType::UsbStick, "2.0.0", "stick.ota", 0);
+    bridge->fileModel()->findByDevType(DeviceType::UsbStick)->m_fileDigest =
+        HeldFileDigest(100, QCryptographicHash::hash(QByteArray(100, 'S'), QCryptographicHash::Sha256).toHex());
     bridge->stickInterface()->setStickUpdateInfo(0x020000, "stick.ota");
     // The stick reports its present version, older than the file.
     QVERIFY(!harness.sendToStick(StickFrames::queryNextImage(2, 0x1a2b, 6, 0x010000)).isEmpty());

@@ -189,9 +189,24 @@ void SimLine::setDiscarding(bool _discarding)
     }
 }
 
+void SimLine::setReading(bool _reading)
+{
+    if (_reading == m_reading)
+        return;
+    m_reading = _reading;
+    if (_reading && m_fd >= 0) {
+        if (isatty(m_fd))
+            tcflush(m_fd, TCIFLUSH);
+        m_bytesDropped += m_rxQueue.size();
+        m_rxQueue.clear();
+    }
+    if (m_notifier)
+        m_notifier->setEnabled(_reading && !m_peerClosed);
+}
+
 void SimLine::onReadable()
 {
-    if (m_fd < 0)
+    if (m_fd < 0 || !m_reading)
         return;
     QByteArray chunk;
     bool hungUp = false;
@@ -271,7 +286,7 @@ void SimLine::checkPeer()
     m_peerClosed = false;
     emit peerClosedChanged(false);
     if (m_notifier)
-        m_notifier->setEnabled(true);
+        m_notifier->setEnabled(m_reading);
     onReadable();
 }
 
