@@ -72,6 +72,10 @@ GroupBox {
             Text {
                 id: serverErrorTxt
                 objectName: "serverErrorTxt"
+                // Its unwrapped width up to half the box, measured apart
+                // from the text itself: a wrapped text's own implicit width
+                // follows the width it is given, and the layout would chase it.
+                Layout.preferredWidth: Math.min(Math.ceil(serverErrorMetrics.advanceWidth) + 1, filesBox.width / 2)
                 Layout.maximumWidth: filesBox.width / 2
                 font.pointSize: fontpointSize
                 color: systemPalette.text
@@ -80,6 +84,11 @@ GroupBox {
                 Accessible.role: Accessible.StaticText
                 Accessible.name: text
                 text: appIf.getText(CppQmlIf.ServerErrorTxt_ValId)
+                TextMetrics {
+                    id: serverErrorMetrics
+                    font: serverErrorTxt.font
+                    text: serverErrorTxt.text
+                }
             }
         }
 

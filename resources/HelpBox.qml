@@ -21,6 +21,18 @@ GroupBox {
     // The height that shows the whole help without scrolling, at the present
     // width: the window gives the box this much when it can.
     readonly property real neededHeight: Math.ceil(helpTxt.contentHeight) + height - helpScroll.height
+    // The height asked of the window's layout, given _room. It follows
+    // neededHeight once the layout has settled, not while it lays out: while
+    // the box is resized, its height and its scroll view's height change one
+    // after the other and neededHeight is briefly off, which would set the
+    // layout going again from inside its own pass.
+    property real room: 0
+    property real wantedHeight: 190
+    function updateWantedHeight() {
+        wantedHeight = Math.max(190, Math.min(neededHeight, room))
+    }
+    onNeededHeightChanged: Qt.callLater(updateWantedHeight)
+    onRoomChanged: Qt.callLater(updateWantedHeight)
 
     // Help with pictures can be taller than the box: it scrolls.
     ScrollView {

@@ -286,12 +286,12 @@ ApplicationWindow {
         // lower than 190, where the help scrolls instead.
         HelpBox {
             id: helpBox
-            readonly property real room: parent.height - parent.spacing - toolBox.implicitHeight
+            room: parent.height - parent.spacing - toolBox.implicitHeight
                                          - stickBox.implicitHeight - filesBox.heightForRows(5)
                                          - 2 * leftColumn.spacing
             Layout.fillWidth: true
             Layout.minimumHeight: 190
-            Layout.preferredHeight: Math.max(190, Math.min(neededHeight, room))
+            Layout.preferredHeight: wantedHeight
             Layout.maximumHeight: Layout.preferredHeight
         }
     }
