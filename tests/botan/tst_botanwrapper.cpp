@@ -9,7 +9,6 @@
 #include <botan/pubkey.h>
 #include <botan/rsa.h>
 #include <botan/x509_key.h>
-#include <unistd.h>
 
 #include "botan/BotanWrapper.h"
 #include "support/DevelopmentSigner.h"

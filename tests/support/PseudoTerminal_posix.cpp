@@ -1,5 +1,3 @@
-#include "PseudoTerminal.h"
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -8,6 +6,13 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "PseudoTerminal.h"
+
+bool PseudoTerminal::isAvailable()
+{
+    return true;
+}
 
 PseudoTerminal::PseudoTerminal()
 {
