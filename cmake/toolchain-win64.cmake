@@ -51,3 +51,6 @@ set(LUMORAN_MINGW_RUNTIME_DIRS /usr/lib/gcc/${LUMORAN_MINGW}/12-posix /usr/${LUM
 
 # try_compile projects read this file again without the cache.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LUMORAN_WIN_SDK)
+
+# ctest runs the tests under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows/wine-run)
