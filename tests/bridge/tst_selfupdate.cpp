@@ -48,6 +48,7 @@ private slots:
     void posixScript();
     void pendingToolFromBackup_data();
     void pendingToolFromBackup();
+    void runsScriptAfterToolEnded_data();
     void runsScriptAfterToolEnded();
     void failedUpdateKeepsToolRunning_data();
     void failedUpdateKeepsToolRunning();
@@ -214,16 +215,30 @@ void tst_SelfUpdate::pendingToolFromBackup()
     QVERIFY(!bridge->isHighlightState(CProg2Gui::HighlightApplication));
 }
 
+void tst_SelfUpdate::runsScriptAfterToolEnded_data()
+{
+    // The package's name holds what a shell or the command interpreter would
+    // act on, or characters beyond ASCII (a user's profile folder may).
+    QTest::addColumn<QString>("newTool");
+    QTest::addColumn<bool>("ascii");
+#ifdef Q_OS_WIN
+    const QString extension = ".exe";
+#else
+    const QString extension = ".run";
+#endif
+    QTest::newRow("shell characters") << QString("new tool's $(x) `y` & 100%; (a) ^1.3.0!") + extension << true;
+    QTest::newRow("beyond ASCII") << QString::fromUtf8("Zoë Ørsted 工具 1.3.0") + extension << false;
+}
+
 void tst_SelfUpdate::runsScriptAfterToolEnded()
 {
+    QFETCH(QString, newTool);
+    QFETCH(bool, ascii);
     // Copies of a stand-in program play the new tool and the tool that is
-    // started again; each notes that it ran, with its arguments. The
-    // package's name holds what a shell or the command interpreter would act on.
+    // started again; each notes that it ran, with its arguments.
 #ifdef Q_OS_WIN
-    const QString newTool = QString::fromUtf8("new tool's $(x) `y` & 100%; (Zoë) ^1.3.0!.exe");
     const QString restart = m_dir->path() + "/restart.exe";
 #else
-    const QString newTool = QString::fromUtf8("new tool's $(x) `y` & 100%; Zoë 1.3.0.run");
     const QString restart = m_dir->path() + "/restart";
 #endif
     QVERIFY(QFile::copy(LUMORAN_STANDIN, getUpdatePath() + "/" + newTool));
@@ -277,6 +292,8 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     oldTool.kill();
     QVERIFY(oldTool.waitForFinished());
     QTRY_COMPARE_WITH_TIMEOUT(readFile(restarted), QByteArray("ran /UPDATE\n"), kWaitMs);
+    if (runsUnderWine() && !ascii)
+        QEXPECT_FAIL("", "Wine 8.0's cmd reads the script in its own code page whatever chcp says", Continue);
     QCOMPARE(readFile(ran), QByteArray("ran\n")); // the new file ran first, without arguments
 
     // The next start clears the script away.
