@@ -1,7 +1,8 @@
+#include "UpdateScriptStarter.h"
+
 #include <QProcess>
 #include <QStringList>
 
-#include "UpdateScriptStarter.h"
 #include "common/log.h"
 
 bool UpdateScriptStarter::start(const QString& _scriptPath)

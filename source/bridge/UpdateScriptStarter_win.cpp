@@ -1,9 +1,10 @@
+#include "UpdateScriptStarter.h"
+
 #include <QDir>
 
 #include <qt_windows.h>
 #include <shellapi.h>
 
-#include "UpdateScriptStarter.h"
 #include "common/log.h"
 
 bool UpdateScriptStarter::start(const QString& _scriptPath)

@@ -1,3 +1,5 @@
+#include "TerminationWatcher.h"
+
 #include <csignal>
 
 #include <QCoreApplication>
@@ -6,7 +8,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "TerminationWatcher.h"
 #include "common/log.h"
 
 namespace {

@@ -1,3 +1,5 @@
+#include "TerminationWatcher.h"
+
 #include <atomic>
 
 #include <QCoreApplication>
@@ -5,7 +7,6 @@
 
 #include <qt_windows.h>
 
-#include "TerminationWatcher.h"
 #include "common/log.h"
 
 namespace {

@@ -1,3 +1,5 @@
+#include "PseudoTerminal.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -6,8 +8,6 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include "PseudoTerminal.h"
 
 bool PseudoTerminal::isAvailable()
 {

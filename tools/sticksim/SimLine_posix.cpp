@@ -1,3 +1,5 @@
+#include "SimLine.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -6,8 +8,6 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include "SimLine.h"
 #ifdef __linux__
 #include <sys/timerfd.h>
 #endif

@@ -1,6 +1,6 @@
-#include <QSerialPort>
-
 #include "SimLine.h"
+
+#include <QSerialPort>
 
 namespace {
 // What the port may hold unsent before the line counts as full: the pacing

@@ -1,11 +1,11 @@
+#include "StopSignal.h"
+
 #include <csignal>
 
 #include <QSocketNotifier>
 
 #include <fcntl.h>
 #include <unistd.h>
-
-#include "StopSignal.h"
 
 namespace {
 int s_pipe[2] = {-1, -1};

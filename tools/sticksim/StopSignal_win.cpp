@@ -1,10 +1,10 @@
+#include "StopSignal.h"
+
 #include <atomic>
 
 #include <QMetaObject>
 
 #include <qt_windows.h>
-
-#include "StopSignal.h"
 
 namespace {
 StopSignal* s_watcher = nullptr;
