@@ -5,6 +5,7 @@
 // holds 1, 10, 100 or 1000 devices; the measured device sorts last, so every
 // lookup of it walks the whole list. The budgets hold for every size.
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -138,6 +139,9 @@ struct Setup
         bridge = new CProg2Gui;
         stick = bridge->stickInterface();
         bridge->fileModel()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
+        // The image written above, as verified.
+        bridge->fileModel()->findByDevType(1)->m_fileDigest = HeldFileDigest(
+            kImageSize, QCryptographicHash::hash(QByteArray(kImageSize, 'i'), QCryptographicHash::Sha256).toHex());
         stick->rxFrame(QByteArray(1, char(0x01)));
         line.drain();
     }

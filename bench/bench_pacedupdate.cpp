@@ -13,6 +13,7 @@
 // moments. The tool's and the simulator's own work both count against the
 // line, as does every wake-up of the event loop.
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -139,6 +140,8 @@ void BM_PacedUpdate(benchmark::State& state)
         s_watch = &watch;
         auto* bridge = new CProg2Gui;
         bridge->fileModel()->addFirmwareFile(1, "1.1.0", "ctl.ota", 300);
+        bridge->fileModel()->findByDevType(1)->m_fileDigest =
+            HeldFileDigest(firmware.size(), QCryptographicHash::hash(firmware, QCryptographicHash::Sha256).toHex());
         StickInterface* stick = bridge->stickInterface();
         ZigBeeDeviceModel* model = bridge->deviceModel();
         bool completed = false;

@@ -71,6 +71,42 @@ bool BotanWrapper::loadPublicKey(const char* _data, int _length)
     }
 }
 
+bool BotanWrapper::loadEmbeddedKey()
+{
+    initKeyResource();
+    QFile keyFile(":rsa/key_pub.pem");
+    if (!keyFile.open(QIODevice::ReadOnly)) {
+        print(__LINE__, "BotanWrapper::loadEmbeddedKey", "no key resource");
+        return false;
+    }
+    const QByteArray key = keyFile.readAll();
+    return loadPublicKey(key.constData(), key.size());
+}
+
+bool BotanWrapper::verify(const QByteArray& _data, const QByteArray& _signature)
+{
+    static const char* const kFunction = "BotanWrapper::verify";
+    try {
+        if (!m_publicKey) {
+            print(__LINE__, kFunction, "no public key loaded");
+            return false;
+        }
+        if (_signature.size() > int(kBufferSize)) {
+            // A larger text cannot be a signature of our keys.
+            print(__LINE__, kFunction, "signature too large");
+            return false;
+        }
+        Botan::PK_Verifier verifier(*m_publicKey, "EMSA4(SHA-256)", Botan::IEEE_1363);
+        verifier.update(reinterpret_cast<const uint8_t*>(_data.constData()), static_cast<size_t>(_data.size()));
+        const Botan::secure_vector<uint8_t> signature =
+            Botan::base64_decode(_signature.constData(), static_cast<size_t>(_signature.size()), true);
+        return verifier.check_signature(signature.data(), signature.size());
+    } catch (const std::exception& e) {
+        print(__LINE__, kFunction, std::string("Exception caught: ") + e.what());
+        return false;
+    }
+}
+
 bool BotanWrapper::verifySigFile(const char* _dataFile, const char* _sigFile)
 {
     return verifySigFile(QString::fromUtf8(_dataFile), QString::fromUtf8(_sigFile));

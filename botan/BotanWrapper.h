@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 
+#include <QByteArray>
 #include <QString>
 
 #include <botan/pk_keys.h>
@@ -37,6 +38,12 @@ public:
     bool verifySigFile(const QString& _dataFile, const QString& _sigFile);
     // The same with UTF-8 encoded paths (as QString::toUtf8 gives them).
     bool verifySigFile(const char* _dataFile, const char* _sigFile);
+    // True only when _signature (the text of a signature file) is a valid
+    // signature of _data: the bytes checked are the bytes the caller then
+    // uses, not a file that could change in between.
+    bool verify(const QByteArray& _data, const QByteArray& _signature);
+    // Loads the compiled-in public key (":rsa/key_pub.pem").
+    bool loadEmbeddedKey();
 
     // Registers the compiled-in public key as the resource ":rsa/key_pub.pem".
     static void initKeyResource();

@@ -6,12 +6,13 @@
 // Input: the text of backup.ini, the separator line below, the text of
 // production.ini (no separator: production.ini is empty). Each input gets a
 // fresh folder with the same firmware files: two held in the update folder,
-// four shipped next to production.ini.
+// four shipped next to production.ini, each with its signature by the
+// development key (data/inifiles), so that the start-up checks pass them.
 //
 // Whatever the files say, the tool may change nothing outside the update
 // folder (besides its own settings and temp folder), never touches the
 // shipped files, and may only add files to the update folder that are exact
-// copies of shipped files under their own names.
+// copies of shipped files or their signatures under their own names.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -57,6 +59,18 @@ const FirmwareFile kShipped[] = {
     {"tool_1.3.0.zip", "shipped tool package"},
 };
 
+QString signatureName(const QString& _fileName)
+{
+    return QFileInfo(_fileName).completeBaseName() + ".sig";
+}
+
+// The development key's signature of a held or shipped file.
+QByteArray signature(const QString& _fileName)
+{
+    QFile file(QString(LUMORAN_FUZZ_DATA_DIR) + "/inifiles/" + signatureName(_fileName));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Every file below _root by its path relative to _root, with its content.
 QMap<QString, QByteArray> snapshot(const QString& _root)
 {
@@ -81,8 +95,10 @@ void checkChanges(const QMap<QString, QByteArray>& _before, const QMap<QString, 
                   const QString& _updateDir, const QString& _settingsFile, const QString& _tempDir)
 {
     QMap<QString, QByteArray> shipped;
-    for (const FirmwareFile& file : kShipped)
+    for (const FirmwareFile& file : kShipped) {
         shipped.insert(file.name, file.content);
+        shipped.insert(signatureName(file.name), signature(file.name));
+    }
 
     for (auto it = _after.cbegin(); it != _after.cend(); ++it) {
         const QString& path = it.key();
@@ -130,10 +146,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
     const QString productionDir = applDirPath + "/device";
     const QString updateDir = getUpdatePath();
     FUZZ_CHECK(QDir().mkpath(productionDir) && QDir().mkpath(updateDir));
-    for (const FirmwareFile& file : kHeld)
+    for (const FirmwareFile& file : kHeld) {
         FUZZ_CHECK(FuzzEnvironment::writeFile(updateDir + "/" + file.name, file.content));
-    for (const FirmwareFile& file : kShipped)
+        FUZZ_CHECK(FuzzEnvironment::writeFile(updateDir + "/" + signatureName(file.name), signature(file.name)));
+    }
+    for (const FirmwareFile& file : kShipped) {
         FUZZ_CHECK(FuzzEnvironment::writeFile(productionDir + "/" + file.name, file.content));
+        FUZZ_CHECK(FuzzEnvironment::writeFile(productionDir + "/" + signatureName(file.name), signature(file.name)));
+    }
     FUZZ_CHECK(FuzzEnvironment::writeFile(updateDir + "/backup.ini", backupText));
     FUZZ_CHECK(FuzzEnvironment::writeFile(productionDir + "/production.ini", productionText));
 

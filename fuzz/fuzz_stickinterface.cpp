@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -254,7 +255,9 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
         if (!FuzzEnvironment::writeFile(getUpdatePath() + "/" + image.fileName, bytes))
             FuzzEnvironment::fail("cannot write an image");
         s_imageBytes.insert(image.devType, bytes);
-        s_services->files()->setKnownFile(image.devType, "2.0.0", image.fileName, 300);
+        s_services->files()->setKnownFile(
+            image.devType, "2.0.0", image.fileName, 300,
+            HeldFileDigest(bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
     }
     return 0;
 }

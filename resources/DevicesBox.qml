@@ -7,7 +7,7 @@ import cpp.qml.interface 1.0
 // update run with its combined progress and remaining time, and the report
 // of the latest run.
 // Part of the main window: reads the bridge `appIf`, the refresh trigger
-// `translate` and `fontpointSize` of the window.
+// `translate`, `fontpointSize` and the palette of the window.
 GroupBox {
     id: deviceBox
     objectName: "deviceBox"
@@ -55,6 +55,7 @@ GroupBox {
             objectName: "deviceCountTxt"
             Layout.alignment: Qt.AlignRight
             font.pointSize: fontpointSize
+            color: systemPalette.text
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             text: appIf.getText(CppQmlIf.DeviceCountTxt_ValId)
@@ -67,16 +68,21 @@ GroupBox {
             Layout.fillHeight: true
             model: appIf.zigBeeDeviceModel
             Accessible.name: translate + qsTr("Devices")
+            accessibleTitles: ({4: translate + qsTr("Result")})
 
             TableViewColumn {
+                id: typeColumn
                 role: "devType"
                 title: translate + qsTr("Type")
-                width: deviceTable.columnWidth(190, title)
+                // The rest of the width: the table never scrolls sideways.
+                width: deviceTable.stretchWidth(150, title,
+                                                addressColumn.width + versionColumn.width + progressColumn.width + 26)
                 movable: false
                 resizable: false
                 delegate: TextCell {}
             }
             TableViewColumn {
+                id: addressColumn
                 role: "name"
                 title: translate + qsTr("Address")
                 width: deviceTable.columnWidth(60, title)
@@ -89,6 +95,7 @@ GroupBox {
                 }
             }
             TableViewColumn {
+                id: versionColumn
                 role: "version"
                 title: translate + qsTr("Version")
                 width: deviceTable.columnWidth(125, title)
@@ -97,6 +104,7 @@ GroupBox {
                 delegate: RichTextCell {}
             }
             TableViewColumn {
+                id: progressColumn
                 role: "progress"
                 title: translate + qsTr("Progress")
                 width: deviceTable.columnWidth(65, title)
@@ -128,7 +136,7 @@ GroupBox {
                     deviceProgressTimer.start()
                 }
             }
-            Button {
+            PushButton {
                 id: flashAbortButton
                 objectName: "flashAbortButton"
                 text: translate + qsTr("Cancel")
@@ -139,9 +147,12 @@ GroupBox {
                     deviceProgressTimer.stop()
                 }
             }
+            Item {
+                Layout.fillWidth: true
+            }
             // The record of the latest device update or stick update, to
-            // print or hand over; there is one once a run has ended.
-            Button {
+            // print or hand over; during a device run, the run so far.
+            PushButton {
                 id: reportButton
                 objectName: "reportButton"
                 text: translate + qsTr("Report…")
@@ -149,16 +160,20 @@ GroupBox {
                 enabled: appIf.boGetVal(CppQmlIf.ReportButton_ValId)
                 onClicked: appIf.qmlAction(CppQmlIf.OpenReport_QmlAction)
             }
-            PerMilleBar {
-                id: combinedProgress
-                objectName: "combinedProgress"
-                textObjectName: "combinedProgressTxt"
-                Layout.fillWidth: true
-                accessibleName: translate + qsTr("Device update")
-                value: appIf.iGetVal(CppQmlIf.DeviceCombinedProgressPercent_ValId)
-                text: appIf.getText(CppQmlIf.DeviceCombinedProgressText_ValId)
-                visible: appIf.boGetVal(CppQmlIf.DeviceCombinedProgressVisible_ValId)
-            }
+        }
+
+        // Below the buttons and as wide as the box, so that the run's figures
+        // fit in every language.
+        PerMilleBar {
+            id: combinedProgress
+            objectName: "combinedProgress"
+            textObjectName: "combinedProgressTxt"
+            Layout.fillWidth: true
+            Layout.minimumWidth: implicitWidth
+            accessibleName: translate + qsTr("Device update")
+            value: appIf.iGetVal(CppQmlIf.DeviceCombinedProgressPercent_ValId)
+            text: appIf.getText(CppQmlIf.DeviceCombinedProgressText_ValId)
+            visible: appIf.boGetVal(CppQmlIf.DeviceCombinedProgressVisible_ValId)
         }
     }
 }

@@ -5,8 +5,10 @@ import cpp.qml.interface 1.0
 
 // The firmware files: the selection of every file with an update, the update
 // server's status, the file list and the download of the selected files.
+// In the list, Space selects or deselects the current row; the arrow keys
+// move between rows.
 // Part of the main window: reads the bridge `appIf`, the refresh trigger
-// `translate`, `fontpointSize` and plainText() of the window.
+// `translate`, `fontpointSize`, its palette and plainText().
 GroupBox {
     id: filesBox
     objectName: "filesBox"
@@ -29,6 +31,23 @@ GroupBox {
         serverErrorTxt.text = appIf.getText(CppQmlIf.ServerErrorTxt_ValId)
     }
 
+    // Selects or deselects a row for the download, if it has an update and
+    // no download runs.
+    function toggleRow(row) {
+        if (row < 0 || appIf.SysState() === CppQmlIf.SysStateUpdateDownload)
+            return
+        var entry = fileTable.model.get(row)
+        if (entry.hasUpdate)
+            fileTable.model.setSelectable(row, !entry.selected)
+    }
+
+    // The "All Files" box, clicked or toggled by a screen reader.
+    function toggleAll() {
+        if (appIf.SysState() !== CppQmlIf.SysStateUpdateDownload)
+            appIf.qmlAction(CppQmlIf.CommonFileSelector_QmlAction)
+        commonFileSelector.checkedState = appIf.iGetVal(CppQmlIf.FirmwareSelectState_ValId)
+    }
+
     implicitWidth: 0 // see HelpBox.qml
     title: translate + qsTr("Files")
 
@@ -43,11 +62,9 @@ GroupBox {
                 text: translate + qsTr("All Files")
                 partiallyCheckedEnabled: true
                 checkedState: appIf.iGetVal(CppQmlIf.FirmwareSelectState_ValId)
-                onClicked: {
-                    if (appIf.SysState() !== CppQmlIf.SysStateUpdateDownload)
-                        appIf.qmlAction(CppQmlIf.CommonFileSelector_QmlAction)
-                    checkedState = appIf.iGetVal(CppQmlIf.FirmwareSelectState_ValId)
-                }
+                onClicked: filesBox.toggleAll()
+                Accessible.onToggleAction: filesBox.toggleAll()
+                Accessible.onPressAction: filesBox.toggleAll()
             }
             Item {
                 Layout.fillWidth: true
@@ -55,7 +72,11 @@ GroupBox {
             Text {
                 id: serverErrorTxt
                 objectName: "serverErrorTxt"
+                Layout.maximumWidth: filesBox.width / 2
                 font.pointSize: fontpointSize
+                color: systemPalette.text
+                horizontalAlignment: Text.AlignRight
+                wrapMode: Text.WordWrap
                 Accessible.role: Accessible.StaticText
                 Accessible.name: text
                 text: appIf.getText(CppQmlIf.ServerErrorTxt_ValId)
@@ -69,6 +90,8 @@ GroupBox {
             Layout.fillHeight: true
             model: appIf.firmwareUpdateFileModel
             Accessible.name: translate + qsTr("Firmware files")
+            accessibleTitles: ({0: translate + qsTr("Selected"), 4: translate + qsTr("Result")})
+            Keys.onSpacePressed: filesBox.toggleRow(currentRow)
 
             TableViewColumn {
                 role: "imgSource"
@@ -80,17 +103,13 @@ GroupBox {
                     objectName: "fileSelectCell"
                     property int row: styleData.row
 
-                    function toggle() {
-                        if (appIf.SysState() === CppQmlIf.SysStateUpdateDownload)
-                            return
-                        var entry = fileTable.model.get(styleData.row)
-                        if (entry.hasUpdate)
-                            fileTable.model.setSelectable(styleData.row, !entry.selected)
-                    }
-
                     Image {
                         objectName: "fileSelectImage"
                         anchors.centerIn: parent
+                        width: 20
+                        height: 20
+                        sourceSize.width: 20
+                        sourceSize.height: 20
                         source: styleData.value !== undefined ? styleData.value : ""
                         // A check box to a screen reader, which can also toggle it.
                         Accessible.role: Accessible.CheckBox
@@ -98,24 +117,30 @@ GroupBox {
                         Accessible.checkable: model ? model.hasUpdate : false
                         Accessible.checked: model ? model.hasUpdate && model.selected : false
                         Accessible.description: model ? plainText(model.name) : ""
-                        Accessible.onPressAction: selectCell.toggle()
-                        Accessible.onToggleAction: selectCell.toggle()
+                        Accessible.onPressAction: filesBox.toggleRow(selectCell.row)
+                        Accessible.onToggleAction: filesBox.toggleRow(selectCell.row)
                     }
                     MouseArea {
                         anchors.fill: parent
-                        onClicked: selectCell.toggle()
+                        onClicked: {
+                            fileTable.currentRow = selectCell.row
+                            filesBox.toggleRow(selectCell.row)
+                        }
                     }
                 }
             }
             TableViewColumn {
+                id: nameColumn
                 role: "name"
                 title: translate + qsTr("Device")
-                width: fileTable.columnWidth(190, title)
+                // The rest of the width: the table never scrolls sideways.
+                width: fileTable.stretchWidth(150, title, 26 + versionColumn.width + progressColumn.width + 26)
                 movable: false
                 resizable: false
                 delegate: TextCell {}
             }
             TableViewColumn {
+                id: versionColumn
                 role: "version"
                 title: translate + qsTr("Version")
                 width: fileTable.columnWidth(125, title)
@@ -124,6 +149,7 @@ GroupBox {
                 delegate: RichTextCell {}
             }
             TableViewColumn {
+                id: progressColumn
                 role: "progress"
                 title: translate + qsTr("Progress")
                 width: fileTable.columnWidth(65, title)

@@ -3,8 +3,10 @@ import QtQuick.Controls 1.3
 import cpp.qml.interface 1.0
 
 // The help: what to do next, as the bridge explains it for the current state.
+// The keyboard reaches it with Tab; the arrow keys, Page Up, Page Down, Home
+// and End scroll a help taller than the box.
 // Part of the main window: reads the bridge `appIf`, the refresh triggers
-// `translate` and `helpChanged` and plainText() of the window.
+// `translate` and `helpChanged`, its palette and plainText().
 GroupBox {
     id: helpBox
     objectName: "helpBox"
@@ -27,6 +29,30 @@ GroupBox {
         anchors.fill: parent
         frameVisible: false
         horizontalScrollBarPolicy: Qt.ScrollBarAlwaysOff
+        activeFocusOnTab: true
+
+        // By this much, or to a side; never past the help's ends.
+        function scrollBy(delta) {
+            var flick = flickableItem
+            var bottom = Math.max(0, flick.contentHeight - flick.height)
+            flick.contentY = Math.max(0, Math.min(bottom, flick.contentY + delta))
+        }
+        readonly property real lineStep: Math.ceil(helpTxt.font.pixelSize > 0 ? helpTxt.font.pixelSize * 1.5 : 20)
+        Keys.onUpPressed: scrollBy(-lineStep)
+        Keys.onDownPressed: scrollBy(lineStep)
+        Keys.onPressed: {
+            if (event.key === Qt.Key_PageUp)
+                scrollBy(-viewport.height)
+            else if (event.key === Qt.Key_PageDown)
+                scrollBy(viewport.height)
+            else if (event.key === Qt.Key_Home)
+                scrollBy(-flickableItem.contentHeight)
+            else if (event.key === Qt.Key_End)
+                scrollBy(flickableItem.contentHeight)
+            else
+                return
+            event.accepted = true
+        }
 
         Text {
             id: helpTxt
@@ -34,9 +60,18 @@ GroupBox {
             width: helpScroll.viewport.width
             wrapMode: Text.WordWrap
             textFormat: Text.RichText
+            color: systemPalette.text
             text: translate + helpChanged + appIf.getText(CppQmlIf.HelpBoxTxt_ValId)
             Accessible.role: Accessible.StaticText
             Accessible.name: plainText(text)
         }
+    }
+    // Where the keyboard is.
+    Rectangle {
+        anchors.fill: helpScroll
+        color: "transparent"
+        border.width: 2
+        border.color: systemPalette.highlight
+        visible: helpScroll.activeFocus
     }
 }

@@ -1,4 +1,4 @@
-import QtQuick 2.4
+import QtQuick 2.5
 import QtQuick.Controls 1.3
 import QtQuick.Controls.Styles 1.3
 import QtQuick.Dialogs 1.2
@@ -14,7 +14,8 @@ import cpp.qml.interface 1.0
 // a file of its own (ToolBox, StickBox, FilesBox, DevicesBox, HelpBox); they
 // reach the bridge `appIf`, the refresh triggers, the window's look (point
 // size, colours) and its texts for screen readers (plainText, pictureName)
-// through the window's scope.
+// through the window's scope. The keyboard reaches every control with Tab;
+// F1 opens the manual.
 ApplicationWindow {
     id: mainWindow
     objectName: "mainWindow"
@@ -27,9 +28,21 @@ ApplicationWindow {
 
     property real fontpointSize: 8.0
     property int columnTextMargin: 3
-    property color progressBarColor: "#C0FF42"
-    property color progressBarBorderColor: "gray"
+    // The colours of texts and backgrounds come from the system palette. The
+    // status colours (progress, versions) have a variant for dark palettes,
+    // so that they keep their contrast on either.
+    readonly property bool darkPalette: systemPalette.window.hslLightness < 0.5
+    property color progressBarColor: darkPalette ? "#4d7c0f" : "#C0FF42"
+    property color progressBarBorderColor: systemPalette.mid
+    readonly property color statusBlue: darkPalette ? "#8ab4f8" : "#1a56b0"
+    readonly property color statusGreen: darkPalette ? "#7dd87d" : "#1b7a2b"
+    readonly property color statusRed: darkPalette ? "#ff8a80" : "#c62828"
+    readonly property color dimTextColor: Qt.rgba(0.6 * systemPalette.text.r + 0.4 * systemPalette.window.r,
+                                                  0.6 * systemPalette.text.g + 0.4 * systemPalette.window.g,
+                                                  0.6 * systemPalette.text.b + 0.4 * systemPalette.window.b, 1)
     property string errorMessage: qsTr("No error!")
+    // The control that last had the keyboard focus (see passFocusOn).
+    property Item lastFocusControl: null
 
     // The repaint handlers work on finished controls only; until then the
     // initial bindings have read every value.
@@ -39,6 +52,42 @@ ApplicationWindow {
         return value | 0
     }
 
+    // The bridge's rich texts name their colours (black, grey, blue, green,
+    // red); these become the palette's text colours and the status colours.
+    function themed(rich) {
+        var colours = {
+            "black": systemPalette.text,
+            "grey": dimTextColor,
+            "gray": dimTextColor,
+            "blue": statusBlue,
+            "green": statusGreen,
+            "red": statusRed
+        }
+        return String(rich).replace(/color="(black|grey|gray|blue|green|red)"/g, function(all, name) {
+            return 'color="' + String(colours[name]) + '"'
+        })
+    }
+
+    // A control disabled while it has the keyboard focus hands the focus to
+    // the next control of the tab chain.
+    function passFocusOn(control) {
+        if (control.enabled)
+            return
+        var focused = mainWindow.activeFocusItem
+        var hadFocus = control.activeFocus
+                || (lastFocusControl === control && (!focused || !focused.activeFocusOnTab))
+        if (!hadFocus)
+            return
+        var next = control.nextItemInFocusChain(true)
+        if (next && next !== control)
+            next.forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    onActiveFocusItemChanged: {
+        if (activeFocusItem && activeFocusItem.activeFocusOnTab)
+            lastFocusControl = activeFocusItem
+    }
+
     function highlightState(highlight) {
         return appIf.isHighlightState(highlight) ? "highlighted" : "normal"
     }
@@ -46,7 +95,7 @@ ApplicationWindow {
     // What a picture of the bridge's texts and tables says, for a screen
     // reader; empty for pictures that only decorate.
     function pictureName(url) {
-        var name = String(url).replace(/^.*\//, "")
+        var name = String(url).replace(/^.*\//, "").replace("@2x.png", ".png")
         if (name === "checkmark.png")
             return translate + qsTr("Updated")
         if (name === "error.png")
@@ -126,6 +175,11 @@ ApplicationWindow {
 
         onDisplayErrorWindow: {
             console.log("onDisplayErrorWindow: " + value)
+            // A document that did not open comes with its path.
+            if (value !== null && typeof value === "object" && value.path !== undefined) {
+                fileProblemDialog.showFile(value.text, value.path)
+                return
+            }
             mainWindow.errorMessage = value
             errorDialog.open()
         }
@@ -140,6 +194,17 @@ ApplicationWindow {
         property alias fontpointSize: mainWindow.fontpointSize
     }
 
+    SystemPalette {
+        id: systemPalette
+        colorGroup: SystemPalette.Active
+    }
+
+    // The manual, from anywhere in the window.
+    Shortcut {
+        sequence: StandardKey.HelpContents
+        onActivated: appIf.qmlAction(CppQmlIf.OpenHelp_QmlAction)
+    }
+
     toolBar: ToolBar {
         Accessible.name: translate + qsTr("Language and manual")
         RowLayout {
@@ -150,7 +215,8 @@ ApplicationWindow {
             ComboBox {
                 id: langComboBox
                 objectName: "langComboBox"
-                Layout.preferredWidth: 150
+                Layout.preferredWidth: Math.max(150, implicitWidth)
+                Accessible.name: translate + qsTr("Language")
                 model: appIf.langListModel
                 textRole: "display"
                 enabled: appIf.iGetVal(CppQmlIf.LangCount_ValId) > 0
@@ -166,7 +232,10 @@ ApplicationWindow {
                 iconSource: "qrc:/pic/question.png"
                 tooltip: translate + qsTr("Show manual")
                 Accessible.name: tooltip
+                activeFocusOnTab: true
                 onClicked: appIf.qmlAction(CppQmlIf.OpenHelp_QmlAction)
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
             }
         }
     }
@@ -229,6 +298,10 @@ ApplicationWindow {
 
     AboutDialog {
         id: aboutDialog
+    }
+
+    FileProblemDialog {
+        id: fileProblemDialog
     }
 
     MessageDialog {

@@ -39,7 +39,7 @@ GroupBox {
                 id: stickStatusTxt
                 objectName: "stickStatusTxt"
                 label: stickStatusLabel.text
-                text: translate + refreshStick + appIf.getText(CppQmlIf.StickConnectStateTxt_ValId)
+                value: translate + refreshStick + appIf.getText(CppQmlIf.StickConnectStateTxt_ValId)
             }
             Label {
                 id: stickVersionLabel
@@ -50,7 +50,7 @@ GroupBox {
                 id: stickVersionTxt
                 objectName: "stickVersionTxt"
                 label: stickVersionLabel.text
-                text: translate + refreshStick + appIf.getText(CppQmlIf.StickVersionTxt_ValId)
+                value: translate + refreshStick + appIf.getText(CppQmlIf.StickVersionTxt_ValId)
             }
             Label {
                 id: stickNetworkLabel
@@ -61,12 +61,13 @@ GroupBox {
                 id: stickNetworkTxt
                 objectName: "stickNetworkTxt"
                 label: stickNetworkLabel.text
-                text: translate + refreshStick + appIf.getText(CppQmlIf.ConnectedNetworkStatus_ValId)
+                value: translate + refreshStick + appIf.getText(CppQmlIf.ConnectedNetworkStatus_ValId)
             }
         }
 
         RowLayout {
-            Button {
+            Layout.fillWidth: true
+            PushButton {
                 id: stickJoinNewNwButton
                 objectName: "stickJoinNewNwButton"
                 Layout.preferredWidth: Math.max(170, implicitWidth)
@@ -89,7 +90,10 @@ GroupBox {
                 id: stickProgress
                 objectName: "stickProgress"
                 textObjectName: "stickProgressTxt"
-                Layout.preferredWidth: 100
+                // 100 wide where the row has room, narrower with long button texts.
+                Layout.fillWidth: true
+                Layout.maximumWidth: 100
+                Layout.minimumWidth: implicitWidth
                 accessibleName: translate + qsTr("Stick update")
                 value: appIf.iGetVal(CppQmlIf.StickUpdateProgress_ValId)
                 visible: appIf.boGetVal(CppQmlIf.StickUpdateProgressVisible_ValId)
@@ -103,6 +107,7 @@ GroupBox {
                 sourceSize.height: 20
                 source: appIf.getText(CppQmlIf.StickUpdateDoneImg_ValId)
                 visible: source != ""
+                Accessible.ignored: !visible
                 Accessible.role: Accessible.Graphic
                 Accessible.name: translate + qsTr("Stick update:") + " " + pictureName(source)
             }

@@ -4,7 +4,7 @@ import QtQuick.Controls.Private 1.0
 // A table cell with a text of at most two lines (styled text: a second line
 // in grey under the name), optionally with a tooltip.
 // Part of the main window's tables: reads the row's styleData and the
-// window's point size, margin and plainText().
+// window's point size, margin, palette, themed() and plainText().
 Item {
     id: cell
 
@@ -18,11 +18,12 @@ Item {
         anchors.leftMargin: columnTextMargin
         verticalAlignment: Text.AlignVCenter
         font.pointSize: fontpointSize
+        color: systemPalette.text
         textFormat: Text.StyledText
         wrapMode: Text.WordWrap
         maximumLineCount: 2
         elide: Text.ElideRight
-        text: styleData.value !== undefined ? styleData.value : ""
+        text: styleData.value !== undefined ? themed(styleData.value) : ""
         Accessible.role: Accessible.Cell
         Accessible.name: plainText(text)
         Accessible.description: cell.tooltip

@@ -18,7 +18,7 @@ GroupBox {
     function repaint() {
         applUpdateButton.enabled = appIf.boGetVal(CppQmlIf.ApplUpdateButton_ValId)
         applUpdateButton.state = mainWindow.highlightState(CppQmlIf.HighlightApplication)
-        applVersionTxt.text = Qt.binding(function() {
+        applVersionTxt.value = Qt.binding(function() {
             return translate + appIf.getText(CppQmlIf.ApplVersion_ValId)
         })
     }
@@ -40,11 +40,11 @@ GroupBox {
                 id: applVersionTxt
                 objectName: "applVersionTxt"
                 label: applVersionLabel.text
-                text: translate + appIf.getText(CppQmlIf.ApplVersion_ValId)
+                value: translate + appIf.getText(CppQmlIf.ApplVersion_ValId)
             }
             RowLayout {
                 Layout.columnSpan: 2
-                Button {
+                PushButton {
                     id: infoButton
                     objectName: "infoButton"
                     text: translate + qsTr("Info...")
@@ -66,8 +66,7 @@ GroupBox {
         Item {
             Layout.fillWidth: true
         }
-        Image {
-            source: "qrc:/pic/TarnLogo.png"
+        Logo {
             Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
         }
     }

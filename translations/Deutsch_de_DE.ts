@@ -4,22 +4,22 @@
 <context>
     <name>AboutDialog</name>
     <message>
-        <location filename="../resources/AboutDialog.qml" line="+13"/>
+        <location filename="../resources/AboutDialog.qml" line="+15"/>
         <source>Program Information</source>
         <translation>Programminformationen</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+50"/>
         <source>Version: </source>
         <translation>Version: </translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+18"/>
         <source>Licence information:</source>
         <translation>Lizenzinformationen:</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+16"/>
         <source>Close</source>
         <translation>Schließen</translation>
     </message>
@@ -27,12 +27,37 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+369"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+374"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. Alle Rechte vorbehalten.</translation>
     </message>
     <message>
-        <location filename="../source/bridge/HelpTexts.cpp" line="+69"/>
+        <location line="+59"/>
+        <source>The report of the running update could not be opened.</source>
+        <translation>Der Bericht der laufenden Aktualisierung konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The report could not be opened.</source>
+        <translation>Der Bericht konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <location line="+213"/>
+        <source>The manual could not be opened.</source>
+        <translation>Die Anleitung konnte nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>No program for PDF files was found.</source>
+        <translation>Es wurde kein Programm für PDF-Dateien gefunden.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The file is missing.</source>
+        <translation>Die Datei fehlt.</translation>
+    </message>
+    <message>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+74"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Verbinden Sie einen Lumoran-USB-Stick mit dem Computer.</translation>
     </message>
@@ -53,12 +78,12 @@
     </message>
     <message>
         <location line="+0"/>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Proceed as follows:</source>
         <translation>Gehen Sie dabei so vor:</translation>
     </message>
     <message>
-        <location line="-24"/>
+        <location line="-23"/>
         <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
         <translation>Drücken Sie an einem Bedienelement beide Tasten der oberen Wippe und halten Sie sie gedrückt, um das Netzwerk zu öffnen.</translation>
     </message>
@@ -78,7 +103,7 @@
         <translation>- Die Status-LEDs der oberen Wippe blinken. Das Netzwerk ist jetzt 2 Minuten lang offen.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</source>
         <translation>Der Lumoran-USB-Stick und die ZLL-Bedienelemente verständigen sich per Funk. Die Reichweite hängt von den baulichen Gegebenheiten ab.</translation>
     </message>
@@ -108,12 +133,12 @@
         <translation>Drücken Sie kurz beide Tasten der oberen Wippe.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</source>
         <translation>Klicken Sie auf &lt;em&gt;„Geräte aktualisieren“&lt;/em&gt;.</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>The update can be started even if all devices are not yet displayed.</source>
         <translation>Die Aktualisierung kann beginnen, auch wenn noch nicht alle Geräte angezeigt werden.</translation>
     </message>
@@ -153,7 +178,33 @@
         <translation>Warten Sie, bis das Tool aktualisiert ist. Das Tool wird geschlossen und startet von selbst neu.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+9"/>
+        <source>Another program is using the port %1 of the USB stick.</source>
+        <translation>Ein anderes Programm verwendet den Anschluss %1 des USB-Sticks.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Close the other program (a terminal program, another copy of this tool). The tool connects to the stick as soon as the port is free.</source>
+        <translation>Schließen Sie das andere Programm (ein Terminalprogramm, ein weiteres Exemplar dieses Tools). Das Tool verbindet sich mit dem Stick, sobald der Anschluss frei ist.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <location line="+6"/>
+        <source>You may not use the port %1 of the USB stick.</source>
+        <translation>Sie dürfen den Anschluss %1 des USB-Sticks nicht verwenden.</translation>
+    </message>
+    <message>
+        <location line="-5"/>
+        <source>The port belongs to the group &lt;i&gt;%1&lt;/i&gt;. Add your user to this group with the following command in a terminal, then log out and log in again:</source>
+        <translation>Der Anschluss gehört der Gruppe &lt;i&gt;%1&lt;/i&gt;. Fügen Sie Ihren Benutzer mit dem folgenden Befehl in einem Terminal dieser Gruppe hinzu, melden Sie sich dann ab und wieder an:</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Ask the administrator of this computer for read and write access to the port.</source>
+        <translation>Bitten Sie den Administrator dieses Computers um Lese- und Schreibrechte für den Anschluss.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>The report of the last update could not be written to &lt;i&gt;%1&lt;/i&gt;.</source>
         <translation>Der Bericht der letzten Aktualisierung konnte nicht in &lt;i&gt;%1&lt;/i&gt; gespeichert werden.</translation>
     </message>
@@ -212,27 +263,32 @@
     <name>DevicesBox</name>
     <message>
         <location filename="../resources/DevicesBox.qml" line="+31"/>
-        <location line="+38"/>
+        <location line="+39"/>
         <source>Devices</source>
         <translation>Geräte</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+1"/>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <location line="+5"/>
         <source>Type</source>
         <translation>Typ</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+11"/>
         <source>Address</source>
         <translation>Adresse</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+13"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Progress</source>
         <translation>Fortschritt</translation>
     </message>
@@ -257,7 +313,7 @@
         <translation>Laufende Aktualisierung oder laufendes Herunterladen abbrechen.</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Report…</source>
         <translation>Bericht…</translation>
     </message>
@@ -267,15 +323,43 @@
         <translation>Den Bericht der letzten Aktualisierung öffnen.</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+14"/>
         <source>Device update</source>
         <translation>Geräteaktualisierung</translation>
     </message>
 </context>
 <context>
+    <name>FileProblemDialog</name>
+    <message>
+        <location filename="../resources/FileProblemDialog.qml" line="+15"/>
+        <source>Error Message</source>
+        <translation>Fehlermeldung</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Open Folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show the folder that holds the file.</source>
+        <translation>Den Ordner zeigen, in dem die Datei liegt.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
     <name>FilesBox</name>
     <message>
-        <location filename="../resources/FilesBox.qml" line="+33"/>
+        <location filename="../resources/FilesBox.qml" line="+52"/>
         <source>Files</source>
         <translation>Dateien</translation>
     </message>
@@ -285,27 +369,37 @@
         <translation>Alle Dateien</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+30"/>
         <source>Firmware files</source>
         <translation>Firmware-Dateien</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+1"/>
+        <source>Selected</source>
+        <translation>Ausgewählt</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <location line="+23"/>
         <source>Select for download</source>
         <translation>Zum Herunterladen auswählen</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+19"/>
         <source>Device</source>
         <translation>Gerät</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+10"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Progress</source>
         <translation>Fortschritt</translation>
     </message>
@@ -376,7 +470,7 @@
 <context>
     <name>HelpBox</name>
     <message>
-        <location filename="../resources/HelpBox.qml" line="+12"/>
+        <location filename="../resources/HelpBox.qml" line="+14"/>
         <source>Help</source>
         <translation>Hilfe</translation>
     </message>
@@ -384,12 +478,12 @@
 <context>
     <name>Merovan</name>
     <message>
-        <location filename="../resources/Merovan.qml" line="+32"/>
+        <location filename="../resources/Merovan.qml" line="+43"/>
         <source>No error!</source>
         <translation>Kein Fehler!</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+57"/>
         <source>Updated</source>
         <translation>Aktualisiert</translation>
     </message>
@@ -414,17 +508,22 @@
         <translation>Hinweis:</translation>
     </message>
     <message>
-        <location line="+85"/>
+        <location line="+101"/>
         <source>Language and manual</source>
         <translation>Sprache und Handbuch</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+10"/>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <location line="+14"/>
         <source>Show manual</source>
         <translation>Handbuch anzeigen</translation>
     </message>
     <message>
-        <location line="+70"/>
+        <location line="+77"/>
         <source>Error Message</source>
         <translation>Fehlermeldung</translation>
     </message>
@@ -440,7 +539,7 @@
 <context>
     <name>QObject</name>
     <message>
-        <location filename="../source/common/common.cpp" line="+32"/>
+        <location filename="../source/common/common.cpp" line="+36"/>
         <source>V%1</source>
         <comment>prefixes the number with version shortcut</comment>
         <translation>V%1</translation>
@@ -522,27 +621,50 @@
         <translation>Unterbrochen</translation>
     </message>
     <message>
+        <location line="+2"/>
+        <source>In progress</source>
+        <translation>Läuft</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Waiting</source>
+        <translation>Wartet</translation>
+    </message>
+    <message>
         <location line="+4"/>
         <source>Not reached</source>
         <translation>Nicht erreicht</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>finished</source>
-        <translation>abgeschlossen</translation>
+        <location line="+30"/>
+        <source>all devices updated</source>
+        <translation>alle Geräte aktualisiert</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+2"/>
+        <source>ended by the user with %n device(s) not updated</source>
+        <translation>
+            <numerusform>vom Benutzer beendet, %n Gerät nicht aktualisiert</numerusform>
+            <numerusform>vom Benutzer beendet, %n Geräte nicht aktualisiert</numerusform>
+        </translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>cancelled</source>
-        <translation>abgebrochen</translation>
+        <source>the tool was closed</source>
+        <translation>das Tool wurde geschlossen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>under way, interim report</source>
+        <translation>läuft noch, Zwischenbericht</translation>
     </message>
     <message>
         <location line="+4"/>
-        <source>tool closed during the run</source>
-        <translation>Tool während des Durchgangs geschlossen</translation>
+        <source>ended by itself</source>
+        <translation>von selbst beendet</translation>
     </message>
     <message>
-        <location filename="../source/bridge/ReportWriter.cpp" line="+93"/>
+        <location filename="../source/bridge/ReportWriter.cpp" line="+78"/>
         <source>Stick update report</source>
         <translation>Bericht Stick-Aktualisierung</translation>
     </message>
@@ -552,12 +674,12 @@
         <translation>Bericht Geräteaktualisierung</translation>
     </message>
     <message>
-        <location line="+63"/>
+        <location line="+64"/>
         <source>%1 to %2 (%3)</source>
         <translation>%1 bis %2 (%3)</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>channel %1, stick address %2, network ID %3</source>
         <translation>Kanal %1, Stick-Adresse %2, Netzwerk-ID %3</translation>
     </message>
@@ -715,7 +837,7 @@
         <translation>Netzwerk:</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+17"/>
         <source>Join new network</source>
         <translation>Neues Netzwerk beitreten</translation>
     </message>
@@ -735,12 +857,12 @@
         <translation>Neue Firmware-Version des Sticks installieren.</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+13"/>
         <source>Stick update</source>
         <translation>Stick-Aktualisierung</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>Stick update:</source>
         <translation>Stick-Aktualisierung:</translation>
     </message>
@@ -748,7 +870,17 @@
 <context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+309"/>
+        <location filename="../source/link/StickInterface.cpp" line="+311"/>
+        <source>no access</source>
+        <translation>kein Zugriff</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>in use</source>
+        <translation>belegt</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>searching stick...</source>
         <translation>Stick wird gesucht...</translation>
     </message>
@@ -770,13 +902,13 @@
     <message>
         <location line="+2"/>
         <location line="+7"/>
-        <location line="+13"/>
+        <location line="+15"/>
         <location line="+10"/>
         <source>unknown</source>
         <translation>unbekannt</translation>
     </message>
     <message>
-        <location line="-20"/>
+        <location line="-22"/>
         <source>disconnected</source>
         <translation>nicht verbunden</translation>
     </message>
@@ -796,7 +928,19 @@
         <translation>beigetreten</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+1"/>
+        <source>Ch</source>
+        <comment>radio channel, short</comment>
+        <translation>Kanal</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Addr</source>
+        <comment>network address, short</comment>
+        <translation>Adr.</translation>
+    </message>
+    <message>
+        <location line="+16"/>
         <source>Verification failed</source>
         <comment>stick update result</comment>
         <translation>Überprüfung fehlgeschlagen</translation>

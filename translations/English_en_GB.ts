@@ -4,22 +4,22 @@
 <context>
     <name>AboutDialog</name>
     <message>
-        <location filename="../resources/AboutDialog.qml" line="+13"/>
+        <location filename="../resources/AboutDialog.qml" line="+15"/>
         <source>Program Information</source>
         <translation>Program Information</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+50"/>
         <source>Version: </source>
         <translation>Version: </translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+18"/>
         <source>Licence information:</source>
         <translation>Licence information:</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+16"/>
         <source>Close</source>
         <translation>Close</translation>
     </message>
@@ -27,12 +27,37 @@
 <context>
     <name>CProg2Gui</name>
     <message>
-        <location filename="../source/bridge/CProg2Gui.cpp" line="+369"/>
+        <location filename="../source/bridge/CProg2Gui.cpp" line="+374"/>
         <source>© 2026 Vandrel. All rights reserved.</source>
         <translation>© 2026 Vandrel. All rights reserved.</translation>
     </message>
     <message>
-        <location filename="../source/bridge/HelpTexts.cpp" line="+69"/>
+        <location line="+59"/>
+        <source>The report of the running update could not be opened.</source>
+        <translation>The report of the running update could not be opened.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The report could not be opened.</source>
+        <translation>The report could not be opened.</translation>
+    </message>
+    <message>
+        <location line="+213"/>
+        <source>The manual could not be opened.</source>
+        <translation>The manual could not be opened.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>No program for PDF files was found.</source>
+        <translation>No program for PDF files was found.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The file is missing.</source>
+        <translation>The file is missing.</translation>
+    </message>
+    <message>
+        <location filename="../source/bridge/HelpTexts.cpp" line="+74"/>
         <source>Connect a Lumoran USB stick with a computer.</source>
         <translation>Connect a Lumoran USB stick with a computer.</translation>
     </message>
@@ -53,12 +78,12 @@
     </message>
     <message>
         <location line="+0"/>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Proceed as follows:</source>
         <translation>Proceed as follows:</translation>
     </message>
     <message>
-        <location line="-24"/>
+        <location line="-23"/>
         <source>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</source>
         <translation>Press both buttons of the top rocker on a control element and keep it pressed to open the network.</translation>
     </message>
@@ -78,7 +103,7 @@
         <translation>- The status LEDs of the top rocker flash. The network is now open for 2 minutes.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</source>
         <translation>The Lumoran USB stick and the ZLL control elements communicate wirelessly. The transmission range depends on the structural conditions.</translation>
     </message>
@@ -108,12 +133,12 @@
         <translation>Briefly press both buttons of the top rocker.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</source>
         <translation>Actuate the &lt;em&gt;&quot;Update Devices&quot;&lt;/em&gt; button.</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>The update can be started even if all devices are not yet displayed.</source>
         <translation>The update can be started even if all devices are not yet displayed.</translation>
     </message>
@@ -153,7 +178,33 @@
         <translation>Wait until the tool is updated. The tool will be closed and restarted automatically.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+9"/>
+        <source>Another program is using the port %1 of the USB stick.</source>
+        <translation>Another program is using the port %1 of the USB stick.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Close the other program (a terminal program, another copy of this tool). The tool connects to the stick as soon as the port is free.</source>
+        <translation>Close the other program (a terminal program, another copy of this tool). The tool connects to the stick as soon as the port is free.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <location line="+6"/>
+        <source>You may not use the port %1 of the USB stick.</source>
+        <translation>You may not use the port %1 of the USB stick.</translation>
+    </message>
+    <message>
+        <location line="-5"/>
+        <source>The port belongs to the group &lt;i&gt;%1&lt;/i&gt;. Add your user to this group with the following command in a terminal, then log out and log in again:</source>
+        <translation>The port belongs to the group &lt;i&gt;%1&lt;/i&gt;. Add your user to this group with the following command in a terminal, then log out and log in again:</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Ask the administrator of this computer for read and write access to the port.</source>
+        <translation>Ask the administrator of this computer for read and write access to the port.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>The report of the last update could not be written to &lt;i&gt;%1&lt;/i&gt;.</source>
         <translation>The report of the last update could not be written to &lt;i&gt;%1&lt;/i&gt;.</translation>
     </message>
@@ -212,27 +263,32 @@
     <name>DevicesBox</name>
     <message>
         <location filename="../resources/DevicesBox.qml" line="+31"/>
-        <location line="+38"/>
+        <location line="+39"/>
         <source>Devices</source>
         <translation>Devices</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+1"/>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <location line="+5"/>
         <source>Type</source>
         <translation>Type</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+11"/>
         <source>Address</source>
         <translation>Address</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+13"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Progress</source>
         <translation>Progress</translation>
     </message>
@@ -257,7 +313,7 @@
         <translation>Cancel the running update or download.</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Report…</source>
         <translation>Report…</translation>
     </message>
@@ -267,15 +323,43 @@
         <translation>Open the report of the latest update.</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+14"/>
         <source>Device update</source>
         <translation>Device update</translation>
     </message>
 </context>
 <context>
+    <name>FileProblemDialog</name>
+    <message>
+        <location filename="../resources/FileProblemDialog.qml" line="+15"/>
+        <source>Error Message</source>
+        <translation>Error Message</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Open Folder</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show the folder that holds the file.</source>
+        <translation>Show the folder that holds the file.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
     <name>FilesBox</name>
     <message>
-        <location filename="../resources/FilesBox.qml" line="+33"/>
+        <location filename="../resources/FilesBox.qml" line="+52"/>
         <source>Files</source>
         <translation>Files</translation>
     </message>
@@ -285,27 +369,37 @@
         <translation>All Files</translation>
     </message>
     <message>
-        <location line="+28"/>
+        <location line="+30"/>
         <source>Firmware files</source>
         <translation>Firmware files</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+1"/>
+        <source>Selected</source>
+        <translation>Selected</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <location line="+23"/>
         <source>Select for download</source>
         <translation>Select for download</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+19"/>
         <source>Device</source>
         <translation>Device</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+10"/>
         <source>Version</source>
         <translation>Version</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Progress</source>
         <translation>Progress</translation>
     </message>
@@ -376,7 +470,7 @@
 <context>
     <name>HelpBox</name>
     <message>
-        <location filename="../resources/HelpBox.qml" line="+12"/>
+        <location filename="../resources/HelpBox.qml" line="+14"/>
         <source>Help</source>
         <translation>Help</translation>
     </message>
@@ -384,12 +478,12 @@
 <context>
     <name>Merovan</name>
     <message>
-        <location filename="../resources/Merovan.qml" line="+32"/>
+        <location filename="../resources/Merovan.qml" line="+43"/>
         <source>No error!</source>
         <translation>No error!</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+57"/>
         <source>Updated</source>
         <translation>Updated</translation>
     </message>
@@ -414,17 +508,22 @@
         <translation>Note:</translation>
     </message>
     <message>
-        <location line="+85"/>
+        <location line="+101"/>
         <source>Language and manual</source>
         <translation>Language and manual</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+10"/>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <location line="+14"/>
         <source>Show manual</source>
         <translation>Show manual</translation>
     </message>
     <message>
-        <location line="+70"/>
+        <location line="+77"/>
         <source>Error Message</source>
         <translation>Error Message</translation>
     </message>
@@ -440,7 +539,7 @@
 <context>
     <name>QObject</name>
     <message>
-        <location filename="../source/common/common.cpp" line="+32"/>
+        <location filename="../source/common/common.cpp" line="+36"/>
         <source>V%1</source>
         <comment>prefixes the number with version shortcut</comment>
         <translation>V%1</translation>
@@ -522,27 +621,50 @@
         <translation>Interrupted</translation>
     </message>
     <message>
+        <location line="+2"/>
+        <source>In progress</source>
+        <translation>In progress</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Waiting</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
         <location line="+4"/>
         <source>Not reached</source>
         <translation>Not reached</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>finished</source>
-        <translation>finished</translation>
+        <location line="+30"/>
+        <source>all devices updated</source>
+        <translation>all devices updated</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+2"/>
+        <source>ended by the user with %n device(s) not updated</source>
+        <translation>
+            <numerusform>ended by the user with %n device not updated</numerusform>
+            <numerusform>ended by the user with %n devices not updated</numerusform>
+        </translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>cancelled</source>
-        <translation>cancelled</translation>
+        <source>the tool was closed</source>
+        <translation>the tool was closed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>under way, interim report</source>
+        <translation>under way, interim report</translation>
     </message>
     <message>
         <location line="+4"/>
-        <source>tool closed during the run</source>
-        <translation>tool closed during the run</translation>
+        <source>ended by itself</source>
+        <translation>ended by itself</translation>
     </message>
     <message>
-        <location filename="../source/bridge/ReportWriter.cpp" line="+93"/>
+        <location filename="../source/bridge/ReportWriter.cpp" line="+78"/>
         <source>Stick update report</source>
         <translation>Stick update report</translation>
     </message>
@@ -552,12 +674,12 @@
         <translation>Device update report</translation>
     </message>
     <message>
-        <location line="+63"/>
+        <location line="+64"/>
         <source>%1 to %2 (%3)</source>
         <translation>%1 to %2 (%3)</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>channel %1, stick address %2, network ID %3</source>
         <translation>channel %1, stick address %2, network ID %3</translation>
     </message>
@@ -715,7 +837,7 @@
         <translation>Network:</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+17"/>
         <source>Join new network</source>
         <translation>Join new network</translation>
     </message>
@@ -735,12 +857,12 @@
         <translation>Install the new stick firmware version.</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+13"/>
         <source>Stick update</source>
         <translation>Stick update</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>Stick update:</source>
         <translation>Stick update:</translation>
     </message>
@@ -748,7 +870,17 @@
 <context>
     <name>StickInterface</name>
     <message>
-        <location filename="../source/link/StickInterface.cpp" line="+309"/>
+        <location filename="../source/link/StickInterface.cpp" line="+311"/>
+        <source>no access</source>
+        <translation>no access</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>in use</source>
+        <translation>in use</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>searching stick...</source>
         <translation>searching stick...</translation>
     </message>
@@ -770,13 +902,13 @@
     <message>
         <location line="+2"/>
         <location line="+7"/>
-        <location line="+13"/>
+        <location line="+15"/>
         <location line="+10"/>
         <source>unknown</source>
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="-20"/>
+        <location line="-22"/>
         <source>disconnected</source>
         <translation>disconnected</translation>
     </message>
@@ -796,7 +928,19 @@
         <translation>joined</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+1"/>
+        <source>Ch</source>
+        <comment>radio channel, short</comment>
+        <translation>Ch</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Addr</source>
+        <comment>network address, short</comment>
+        <translation>Addr</translation>
+    </message>
+    <message>
+        <location line="+16"/>
         <source>Verification failed</source>
         <comment>stick update result</comment>
         <translation>Verification failed</translation>

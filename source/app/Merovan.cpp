@@ -1,18 +1,50 @@
+#include <cstdio>
+#include <cstring>
+
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QQmlApplicationEngine>
 #include <QSettings>
 #include <QUrl>
 
-#include "bridge/CProg2Gui.h"
+#include "WindowEnvironment.h"
 #include "common/TerminationWatcher.h"
 #include "common/log.h"
 #include "common/messageHandler.h"
 #include "common/settings.h"
 #include "version.h"
 
+namespace {
+// --help and --version are answered before anything else, without a
+// display; every other argument is left to Qt and the tool ("/UPDATE").
+bool answeredOnTheCommandLine(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s %s\n", LUMORAN_APPLICATION_NAME, LUMORAN_VERSION_TEXT);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: %s [--help] [--version]\n\n"
+                        "%s %s updates the firmware of ZigBee Light Link devices over the air\n"
+                        "through a Lumoran USB stick. It opens its window; everything is done there.\n\n"
+                        "  --help     print this text and exit\n"
+                        "  --version  print the version and exit\n",
+                        argv[0], LUMORAN_APPLICATION_NAME, LUMORAN_VERSION_TEXT);
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    if (answeredOnTheCommandLine(argc, argv))
+        return 0;
+
     QSettings::setDefaultFormat(QSettings::IniFormat);
+    WindowEnvironment::prepareProcess();
     auto* app = new QApplication(argc, argv);
     QCoreApplication::setOrganizationName(LUMORAN_ORGANISATION_NAME);
     QCoreApplication::setOrganizationDomain(LUMORAN_ORGANISATION_DOMAIN);
@@ -28,6 +60,10 @@ int main(int argc, char* argv[])
     if (settings->value("applSettings/uselogfile", false).toBool()) {
         qSetMessagePattern(kLogMessagePattern);
         qInstallMessageHandler(messageHandler);
+    } else {
+        // The terminal gets warnings and worse; QT_LOGGING_RULES, which
+        // overrides these rules, can ask for more.
+        QLoggingCategory::setFilterRules("*.debug=false\n*.info=false");
     }
     LOG(lcApp, "\n");
     LOG(lcApp, "start logging");
@@ -35,7 +71,7 @@ int main(int argc, char* argv[])
     const double fontPointSize = settings->value("applWinSettings/fontpointSize", 8.0).toDouble();
     settings->setValue("applWinSettings/fontpointSize", fontPointSize);
 
-    qmlRegisterType<CProg2Gui>("cpp.qml.interface", 1, 0, "CppQmlIf");
+    WindowEnvironment::prepareApplication();
 
     auto* engine = new QQmlApplicationEngine;
     engine->load(QUrl("qrc:/Merovan.qml"));

@@ -5,9 +5,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
 #include <QStringListModel>
+#include <QUrl>
 
+#include "DocumentOpener.h"
 #include "HelpTexts.h"
 #include "LanguageList.h"
 #include "SettingsDefaults.h"
@@ -87,9 +91,8 @@ void CProg2Gui::init()
         removeEmptyLockFile(getSettings()->fileName());
     removeEmptyLockFile(BackupIni::path());
 
-    // A script left by the last self-update has done its work.
-    if (QFile::exists(ToolUpdater::getUpdateStarterPath()))
-        QFile::remove(ToolUpdater::getUpdateStarterPath());
+    // What the last self-update left has done its work.
+    ToolUpdater::removeLeftovers();
 
     m_Languages = new LanguageList(this);
     initLanguageHandling();
@@ -204,9 +207,17 @@ void CProg2Gui::loadBackupIni()
     for (const BackupIni::Entry& entry : BackupIni::entries()) {
         const quint32 version = parseVersion(entry.version);
         takeStickFirmware(entry);
-        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version)
-            m_ApplVersion.setUpdateInfo(version, entry.fileName);
-        firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration);
+        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version) {
+            // Only a package the update key signed is offered.
+            QByteArray package;
+            QString why;
+            if (ToolUpdater::checkPackage(entry.fileName, &package, &why))
+                m_ApplVersion.setUpdateInfo(version, entry.fileName);
+            else
+                LOG(lcBridge, QString("tool package '%1' is not offered: %2").arg(entry.fileName, why));
+        }
+        firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration,
+                                              HeldFileDigest(entry.size, entry.sha256));
     }
 }
 
@@ -327,7 +338,8 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
     case ApplUpdateButton_ValId:
         return idle && m_ApplVersion.hasUpdate();
     case ReportButton_ValId:
-        return m_RunReport.hasReport();
+        // During a device run the report tells the run so far.
+        return m_RunReport.isDeviceRunUnderWay() || m_RunReport.hasReport();
     default:
         LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return false;
@@ -424,7 +436,14 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         firmwareUpdateFileModel->toggleSelectAll();
         break;
     case OpenReport_QmlAction:
-        m_RunReport.openLatest();
+        if (m_RunReport.isDeviceRunUnderWay())
+            openDocument(m_RunReport.writeInterim(), tr("The report of the running update could not be opened."));
+        else if (m_RunReport.hasReport())
+            openDocument(m_RunReport.latestPdf(), tr("The report could not be opened."));
+        break;
+    case OpenFolder_QmlAction:
+        if (!m_unopenedDocument.isEmpty())
+            DocumentOpener::open(QUrl::fromLocalFile(QFileInfo(m_unopenedDocument).absolutePath()));
         break;
     default:
         LOG(lcBridge, QString("unknown QML action %1").arg(int(_action)));
@@ -568,9 +587,9 @@ void CProg2Gui::setInitCompleted(bool arg)
         QSettings* settings = getSettings();
         const QString saved = settings ? settings->value("applSettings/lang", QString()).toString() : QString();
         if (!m_Languages->names().isEmpty()) {
-            // A saved language that is gone is replaced by the first one found.
-            const int index = qMax(0, m_Languages->names().indexOf(saved));
-            setLang(m_Languages->names().at(index));
+            // A saved choice wins; without one (or when its translation is
+            // gone) the language of the system, else English.
+            setLang(m_Languages->names().contains(saved) ? saved : m_Languages->nameForLocale(QLocale::system()));
         }
         emit deviceDataRepaint();
     }
@@ -583,7 +602,9 @@ void CProg2Gui::setInitCompleted(bool arg)
 void CProg2Gui::updateHelp()
 {
     const int nwkState = m_StickInterface ? m_StickInterface->nwkState() : StickInterface::eNwkStateUnknown;
-    m_HelpId = HelpTexts::helpIdFor(m_SysState, isStickConnected(), nwkState);
+    const int openProblem =
+        m_StickInterface ? m_StickInterface->serialPortHandler().openProblem() : CSerialPortHandler::eOpenProblemNone;
+    m_HelpId = HelpTexts::helpIdFor(m_SysState, isStickConnected(), nwkState, openProblem);
     if (m_HelpId == HelpNone)
         LOG(lcBridge, QString("wrong sys state: %1").arg(int(m_SysState)));
     emit helpBoxHelperChanged(QString());
@@ -591,6 +612,12 @@ void CProg2Gui::updateHelp()
 
 QString CProg2Gui::getHelpText() const
 {
+    if ((m_HelpId == HelpPortNoAccess || m_HelpId == HelpPortInUse) && m_StickInterface) {
+        const CSerialPortHandler& port = m_StickInterface->serialPortHandler();
+        const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
+        return m_RunReport.helpNotice() +
+               HelpTexts::portProblem(m_HelpId, port.problemPortLocation(), port.problemPortGroup(), user);
+    }
     return m_RunReport.helpNotice() + HelpTexts::text(m_HelpId, m_networkChangedInRun);
 }
 
@@ -623,7 +650,24 @@ QString CProg2Gui::localFileUrl(const QString& _path)
 
 void CProg2Gui::OpenHelp()
 {
-    HelpTexts::openManual(QDir(applDir() + "/help").absolutePath(), getLangShortCut(m_lang), m_lang);
+    const QString path =
+        HelpTexts::manualPath(QDir(applDir() + "/help").absolutePath(), getLangShortCut(m_lang), m_lang);
+    openDocument(path, tr("The manual could not be opened."));
+}
+
+void CProg2Gui::openDocument(const QString& _path, const QString& _problem)
+{
+    if (_path.isEmpty())
+        return;
+    // Where no program opens PDF files the user can still find the file.
+    if (QFile::exists(_path) && DocumentOpener::open(QUrl::fromLocalFile(_path))) {
+        m_unopenedDocument.clear();
+        return;
+    }
+    m_unopenedDocument = _path;
+    const QString problem = QFile::exists(_path) ? _problem + " " + tr("No program for PDF files was found.")
+                                                 : _problem + " " + tr("The file is missing.");
+    emit displayErrorWindow(QVariantMap{{"text", problem}, {"path", QDir::toNativeSeparators(_path)}});
 }
 
 // ---------------------------------------------------------------------------

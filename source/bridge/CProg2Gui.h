@@ -67,6 +67,8 @@ public:
         ResetToFN_QmlAction = 10,
         CommonFileSelector_QmlAction = 20,
         OpenReport_QmlAction = 21,
+        // The folder of the document that no program opened.
+        OpenFolder_QmlAction = 22,
     };
     Q_ENUM(QmlAction_t)
 
@@ -114,6 +116,8 @@ public:
         HelpStickUpdate = 1005,
         HelpDeviceUpdate = 1006,
         HelpToolUpdate = 1007,
+        HelpPortNoAccess = 1008,
+        HelpPortInUse = 1009,
     };
 
     static constexpr int kUpdateXmlTimeoutMs = 5000;
@@ -210,6 +214,12 @@ public:
     QString getHelpText() const;
     QString getServerErrorText() const;
     void OpenHelp();
+    // Opens a document with the desktop's program; when there is none, or
+    // the file is missing, the window's error dialog shows _problem with the
+    // file's path and offers its folder (OpenFolder_QmlAction).
+    void openDocument(const QString& _path, const QString& _problem);
+    // The document the desktop could not open, empty when all went well.
+    QString unopenedDocument() const { return m_unopenedDocument; }
     // The status line for a downloader error code, an index result and an index state.
     static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result, UpdateXmlState_t _state);
     // The URL under which the desktop opens a local file.
@@ -217,6 +227,7 @@ public:
 
     // Languages: the short cut (such as de_DE) of a display name.
     QString getLangShortCut(QString _name) const;
+    const LanguageList& languages() const { return *m_Languages; }
 
     // The tool's self-update: writes the update script and starts it; the
     // tool quits once the script runs. A failure leaves the tool as it was
@@ -255,6 +266,7 @@ private:
     QTimer m_UpdateXmlTimer;
     int m_HelpId = HelpNone;
     bool m_networkChangedInRun = false;
+    QString m_unopenedDocument;
     BotanWrapper m_BotanWrapper;
     ToolUpdater m_ToolUpdater;
     RunReport m_RunReport{*this};

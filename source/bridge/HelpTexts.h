@@ -16,10 +16,17 @@ class HelpTexts
 public:
     // The help for a system state, the stick's link and its network state
     // (CProg2Gui::HelpId_t); HelpNone for a state that has none.
-    static int helpIdFor(SystemServices::SysState_t _state, bool _stickConnected, int _nwkState);
+    // Without a stick, a port the search could not open
+    // (CSerialPortHandler::OpenProblem_t) has a help of its own.
+    static int helpIdFor(SystemServices::SysState_t _state, bool _stickConnected, int _nwkState, int _openProblem = 0);
     // The rich text of a help id; empty for HelpNone. _networkChanged: the
     // stick joined another network during the running device update.
     static QString text(int _helpId, bool _networkChanged = false);
+
+    // What to do about a port that may not be opened (HelpPortNoAccess) or
+    // that another program holds (HelpPortInUse): _port its device file,
+    // _group the group that owns it (empty when unknown), _user the user.
+    static QString portProblem(int _helpId, const QString& _port, const QString& _group, const QString& _user);
 
     // The server status line for a downloader error code, an index result and an index state.
     static QString serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result,
@@ -34,10 +41,10 @@ public:
     static QString licenceText(const QString& _folder, const QString& _shortCut);
     // The URL under which the desktop opens a local file.
     static QString localFileUrl(const QString& _path);
-    // Opens the manual "Help_<shortCut>.pdf" of _folder with the desktop's
-    // viewer (the English one for an empty short cut); a missing manual is
-    // only logged. _lang is the language's name, for the log.
-    static void openManual(const QString& _folder, const QString& _shortCut, const QString& _lang);
+    // The manual "Help_<shortCut>.pdf" of _folder (the English one for an
+    // empty short cut), also when it is missing, which is logged. _lang is
+    // the language's name, for the log.
+    static QString manualPath(const QString& _folder, const QString& _shortCut, const QString& _lang);
 
 private:
     static QString connectStick();

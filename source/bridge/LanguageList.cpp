@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLocale>
 #include <QStringListModel>
 #include <QTranslator>
 
@@ -38,19 +39,51 @@ void LanguageList::load(const QString& _folder)
     m_model->setStringList(m_names);
 }
 
+namespace {
+// "<name>_<language>_<COUNTRY>.qm" gives "<language>_<COUNTRY>"; empty for other names.
+QString fileShortCut(const QString& _file)
+{
+    const QStringList parts = _file.split('_');
+    if (parts.size() < 3)
+        return QString();
+    QString last = parts.last();
+    const int suffix = last.indexOf(".qm");
+    if (suffix >= 0)
+        last.truncate(suffix);
+    return parts.at(parts.size() - 2) + "_" + last;
+}
+} // namespace
+
 QString LanguageList::shortCut(const QString& _name) const
 {
     for (const QString& file : m_files) {
-        const QStringList parts = file.split('_');
-        if (parts.size() < 3 || parts.first() != _name)
-            continue;
-        QString last = parts.last();
-        const int suffix = last.indexOf(".qm");
-        if (suffix >= 0)
-            last.truncate(suffix);
-        return parts.at(parts.size() - 2) + "_" + last;
+        if (file.split('_').first() == _name && file.split('_').size() >= 3)
+            return fileShortCut(file);
     }
     return QString();
+}
+
+QString LanguageList::nameForLocale(const QLocale& _locale) const
+{
+    int sameLanguage = -1;
+    int english = -1;
+    for (int i = 0; i < m_names.size(); ++i) {
+        const QString cut = fileShortCut(m_files.at(i));
+        if (cut.isEmpty())
+            continue;
+        const QLocale locale(cut);
+        if (locale.language() == _locale.language()) {
+            if (locale.country() == _locale.country())
+                return m_names.at(i);
+            if (sameLanguage < 0)
+                sameLanguage = i;
+        }
+        if (locale.language() == QLocale::English && english < 0)
+            english = i;
+    }
+    if (sameLanguage >= 0)
+        return m_names.at(sameLanguage);
+    return m_names.value(english >= 0 ? english : 0);
 }
 
 bool LanguageList::install(const QString& _name)

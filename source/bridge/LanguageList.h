@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QLocale;
 class QStringListModel;
 class QTranslator;
 
@@ -25,6 +26,10 @@ public:
     QStringListModel* model() const { return m_model; }
     // The short cut (such as de_DE) of a display name; empty when unknown.
     QString shortCut(const QString& _name) const;
+    // The language for a locale: the first whose short cut has the locale's
+    // language, preferring one that has its country too; else the first
+    // English one; else the first found. Empty without languages.
+    QString nameForLocale(const QLocale& _locale) const;
     // Installs the translator of _name in place of the current one. False,
     // with none installed, when _name is not in the list.
     bool install(const QString& _name);

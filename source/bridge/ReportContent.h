@@ -29,6 +29,18 @@ public:
         eEndFinished,   // by itself
         eEndCancelled,  // the user clicked Cancel
         eEndToolClosed, // the tool was closed during the run
+        eEndInterim,    // it has not: a report of the run so far
+    };
+
+    // What the report says of the run's end, from how it ended and what
+    // became of the devices.
+    enum Ending_t
+    {
+        eEndingAllUpdated, // every device that was to get firmware has it
+        eEndingByUser,     // Cancel, with devices not updated
+        eEndingByItself,   // the run's time was up, with devices not updated
+        eEndingToolClosed, // the tool was closed, with devices not updated
+        eEndingUnderWay,   // an interim report
     };
 
     enum Outcome_t
@@ -39,6 +51,8 @@ public:
         eOutcomeFailed,      // its latest attempt failed (see failure)
         eOutcomeInterrupted, // a transfer had begun; the run ended before its result
         eOutcomeNotReached,  // waited for its turn when the run ended
+        eOutcomeInProgress,  // interim report: its transfer or restart is under way
+        eOutcomeWaiting,     // interim report: waits for its turn
     };
 
     struct Row
@@ -61,10 +75,15 @@ public:
     // The result of a row: translated for the printed report, in English
     // for the CSV file ("Updated", "Failed: Timeout", ...).
     static QString outcomeText(const Row& _row, bool _translated);
-    // How the run ended, in the current language.
-    static QString endText(End_t _end);
-    // Rows of that outcome; not reached counts the interrupted ones as well.
+    // Rows of that outcome; not reached counts the interrupted ones as well,
+    // and in an interim report those in progress and waiting.
     int count(Outcome_t _outcome) const;
+    // The devices that were to get firmware and have not: failed,
+    // interrupted or not reached.
+    int notUpdated() const;
+    Ending_t ending() const;
+    // The ending in the current language.
+    QString endText() const;
 
     Kind_t kind = eKindDevices;
     End_t end = eEndFinished;

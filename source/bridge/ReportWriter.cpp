@@ -48,10 +48,15 @@ QString cell(const QString& _text, const char* _align = "left", bool _wrap = fal
 
 QString ReportWriter::csvField(const QString& _text)
 {
-    if (!_text.contains(QLatin1Char(',')) && !_text.contains(QLatin1Char('"')) && !_text.contains(QLatin1Char('\n')) &&
-        !_text.contains(QLatin1Char('\r')))
-        return _text;
-    QString quoted = _text;
+    // A spreadsheet takes a field that begins like a formula for one and
+    // evaluates it; a leading apostrophe makes it text there. A file name
+    // from the update index may begin so.
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    const QString text = !_text.isEmpty() && kFormulaStarts.contains(_text.at(0)) ? "'" + _text : _text;
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
@@ -138,9 +143,9 @@ QString ReportWriter::html(const ReportContent& _content, bool _withLogo)
     html += "</tr></table><p></p>";
 
     // The run, the network and what was offered.
-    const QString when = tr("%1 to %2 (%3)")
-                             .arg(started.toString("yyyy-MM-dd HH:mm:ss"), shortTime(_content.ended, runDate),
-                                  ReportContent::endText(_content.end));
+    const QString when =
+        tr("%1 to %2 (%3)")
+            .arg(started.toString("yyyy-MM-dd HH:mm:ss"), shortTime(_content.ended, runDate), _content.endText());
     const QString network = tr("channel %1, stick address %2, network ID %3")
                                 .arg(_content.channel)
                                 .arg(_content.stickAddr, 4, 16, QChar('0'))

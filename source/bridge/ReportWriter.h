@@ -27,7 +27,9 @@ public:
     static QString html(const ReportContent& _content, bool _withLogo);
 
     // One CSV field: in double quotes, its quotes doubled, when it holds a
-    // comma, a double quote or a line break; otherwise as it stands.
+    // comma, a double quote or a line break; otherwise as it stands. A field
+    // that begins with '=', '+', '-', '@', a tab or a carriage return gets a
+    // leading apostrophe, so that a spreadsheet shows it as text.
     static QString csvField(const QString& _text);
     // ISO 8601 in local time with its offset ("2026-03-01T10:15:30+01:00");
     // empty for a null time.

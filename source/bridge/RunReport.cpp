@@ -1,6 +1,5 @@
 #include "RunReport.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +7,6 @@
 #include <QImage>
 #include <QSaveFile>
 #include <QTimer>
-#include <QUrl>
 
 #include "CProg2Gui.h"
 #include "HelpTexts.h"
@@ -65,16 +63,6 @@ QString RunReport::folder()
 bool RunReport::hasReport() const
 {
     return !m_latestPdf.isEmpty() && QFile::exists(m_latestPdf);
-}
-
-void RunReport::openLatest() const
-{
-    if (!hasReport()) {
-        LOG(lcBridge, QString("report: no report to open ('%1')").arg(m_latestPdf));
-        return;
-    }
-    LOG(lcBridge, QString("report: open '%1'").arg(m_latestPdf));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(m_latestPdf));
 }
 
 QString RunReport::helpNotice() const
@@ -147,7 +135,7 @@ void RunReport::endRun(ReportContent::End_t _end)
     if (m_content.kind == ReportContent::eKindStick)
         addStickRow();
     else
-        addDeviceRows();
+        addDeviceRows(m_content);
     LOG(lcBridge, QString("report: run ends (%1), %2 rows").arg(int(_end)).arg(m_content.rows.size()));
     // Written once the event that ended the run has been answered.
     m_pending.append(m_content);
@@ -168,12 +156,46 @@ void RunReport::noteNetwork()
     m_content.networkId = id;
 }
 
-void RunReport::addDeviceRows()
+QString RunReport::writeInterim()
+{
+    if (!isDeviceRunUnderWay())
+        return QString();
+    noteNetwork();
+    ReportContent content = m_content;
+    content.end = ReportContent::eEndInterim;
+    content.ended = QDateTime::currentDateTimeUtc();
+    if (const StickInterface* stick = m_bridge.stickInterface())
+        content.stickVersion = stick->stickFirmware().versionString();
+    addDeviceRows(content);
+
+    const QString dir = folder();
+    if (dir.isEmpty() || !QDir().mkpath(dir)) {
+        LOG(lcBridge, QString("report: can not create the folder '%1'").arg(dir));
+        return QString();
+    }
+    m_interimBase = QDir(dir).filePath(ReportWriter::baseName(content) + "_interim");
+    if (!writeFiles(content, m_interimBase) || !QFile::exists(m_interimBase + ".pdf"))
+        return QString();
+    LOG(lcBridge, QString("report: interim report written: '%1'").arg(m_interimBase));
+    return m_interimBase + ".pdf";
+}
+
+void RunReport::removeInterim()
+{
+    if (m_interimBase.isEmpty())
+        return;
+    QFile::remove(m_interimBase + ".csv");
+    QFile::remove(m_interimBase + ".pdf");
+    m_interimBase.clear();
+}
+
+void RunReport::addDeviceRows(ReportContent& _content) const
 {
     const ZigBeeDeviceModel* model = m_bridge.deviceModel();
     const FirmwareUpdateFileModel* files = m_bridge.fileModel();
     if (!model)
         return;
+    const bool interim = _content.end == ReportContent::eEndInterim;
     for (int i = 0; i < model->rowCount(); ++i) {
         const ZigBeeDevice* device = model->deviceAt(i);
         ReportContent::Row row;
@@ -195,10 +217,10 @@ void RunReport::addDeviceRows()
             row.outcome = ReportContent::eOutcomeFailed;
             row.failure = device->m_result;
         } else if (row.attempts > 0) {
-            row.outcome = ReportContent::eOutcomeInterrupted;
-            row.end = m_content.ended;
+            row.outcome = interim ? ReportContent::eOutcomeInProgress : ReportContent::eOutcomeInterrupted;
+            row.end = interim ? QDateTime() : _content.ended;
         } else if (device->m_progress >= 0) {
-            row.outcome = ReportContent::eOutcomeNotReached;
+            row.outcome = interim ? ReportContent::eOutcomeWaiting : ReportContent::eOutcomeNotReached;
             row.end = QDateTime();
         } else {
             row.outcome =
@@ -207,7 +229,7 @@ void RunReport::addDeviceRows()
         }
         if (device->m_run.transferStart.isValid() && device->m_run.transferEnd.isValid())
             row.transferMs = device->m_run.transferStart.msecsTo(device->m_run.transferEnd);
-        m_content.rows.append(row);
+        _content.rows.append(row);
     }
 }
 
@@ -283,27 +305,37 @@ bool RunReport::write(const ReportContent& _content)
     for (int n = 2; QFile::exists(base + ".csv") || QFile::exists(base + ".pdf"); ++n)
         base = QDir(dir).filePath(QString("%1_%2").arg(name).arg(n));
 
-    if (!writeAtomically(base + ".csv", ReportWriter::csv(_content))) {
-        setFailure(QDir::toNativeSeparators(base + ".csv"));
+    if (!writeFiles(_content, base))
         return false;
-    }
     m_latestCsv = base + ".csv";
-    // Fonts need a GUI application; a tool without a window writes the CSV only.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        const QByteArray pdf = ReportWriter::pdf(_content, logo());
-        if (pdf.isEmpty() || !writeAtomically(base + ".pdf", pdf)) {
-            setFailure(QDir::toNativeSeparators(base + ".pdf"));
-            return false;
-        }
+    if (QFile::exists(base + ".pdf"))
         m_latestPdf = base + ".pdf";
-    } else {
-        LOG(lcBridge, "report: no PDF without a GUI application");
-    }
     LOG(lcBridge, QString("report written: '%1'").arg(base));
+    // The final report replaces the run's interim one.
+    removeInterim();
     setFailure(QString());
     // The report button may now be used.
     if (!m_closing)
         emit m_bridge.deviceDataRepaint();
+    return true;
+}
+
+bool RunReport::writeFiles(const ReportContent& _content, const QString& _base)
+{
+    if (!writeAtomically(_base + ".csv", ReportWriter::csv(_content))) {
+        setFailure(QDir::toNativeSeparators(_base + ".csv"));
+        return false;
+    }
+    // Fonts need a GUI application; a tool without a window writes the CSV only.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        LOG(lcBridge, "report: no PDF without a GUI application");
+        return true;
+    }
+    const QByteArray pdf = ReportWriter::pdf(_content, logo());
+    if (pdf.isEmpty() || !writeAtomically(_base + ".pdf", pdf)) {
+        setFailure(QDir::toNativeSeparators(_base + ".pdf"));
+        return false;
+    }
     return true;
 }
 

@@ -34,8 +34,13 @@ public:
     QString latestPdf() const { return m_latestPdf; }
     QString latestCsv() const { return m_latestCsv; }
     bool hasReport() const;
-    // Opens the latest PDF with the desktop's viewer.
-    void openLatest() const;
+    // A device update run is under way: its interim report can be written.
+    bool isDeviceRunUnderWay() const { return m_running && m_content.kind == ReportContent::eKindDevices; }
+    // Writes the report of the device run so far (CSV and PDF, replacing the
+    // run's earlier interim report) and returns the PDF's path; empty when no
+    // device run is under way or the report could not be written. The run's
+    // final report replaces the interim one.
+    QString writeInterim();
     // The help box's notice about the latest write that failed; empty when
     // the latest report was written.
     QString helpNotice() const;
@@ -44,11 +49,14 @@ private:
     void beginRun(ReportContent::Kind_t _kind);
     void endRun(ReportContent::End_t _end);
     void noteNetwork();
-    void addDeviceRows();
+    void addDeviceRows(ReportContent& _content) const;
     void addStickRow();
     void stickChanged();
     void writePending();
     bool write(const ReportContent& _content);
+    // Writes both files under _base (without extension); false on a failure.
+    bool writeFiles(const ReportContent& _content, const QString& _base);
+    void removeInterim();
     void setFailure(const QString& _failure);
 
     CProg2Gui& m_bridge;
@@ -62,5 +70,6 @@ private:
     QList<ReportContent> m_pending;
     QString m_latestPdf;
     QString m_latestCsv;
-    QString m_failure; // the folder or file that could not be written
+    QString m_failure;     // the folder or file that could not be written
+    QString m_interimBase; // the run's interim report, without extension
 };

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "UpdateScriptStarter.h"
 #include "common/DeviceType.h"
@@ -15,6 +16,7 @@
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/BackupIni.h"
+#include "content/SignedFile.h"
 #include "content/UpdateFolder.h"
 
 namespace {
@@ -30,7 +32,34 @@ QString systemTool(const char* _name)
 
 QString ToolUpdater::getUpdateStarterPath()
 {
-    return QString("%1/updateStarter.cmd").arg(getUpdatePath());
+    return QString("%1/%2").arg(getUpdatePath(), kScriptName);
+}
+
+void ToolUpdater::removeLeftovers()
+{
+    if (QFile::exists(getUpdateStarterPath()))
+        QFile::remove(getUpdateStarterPath());
+    const QDir temp(getTempPath());
+    const QStringList folders =
+        temp.entryList({QString("%1*").arg(kPrivateFolderPrefix)}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : folders) {
+        // A script still running (Windows keeps its file open) is tried again next time.
+        if (!QDir(temp.filePath(name)).removeRecursively())
+            LOG(lcBridge, QString("can not remove '%1' yet").arg(temp.filePath(name)));
+    }
+}
+
+QString ToolUpdater::makePrivateFolder()
+{
+    if (!QDir().mkpath(getTempPath()))
+        return QString();
+    // mkdtemp: a new folder of a random name, 0700.
+    QTemporaryDir folder(QString("%1/%2XXXXXX").arg(getTempPath(), kPrivateFolderPrefix));
+    if (!folder.isValid())
+        return QString();
+    folder.setAutoRemove(false);
+    QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return folder.path();
 }
 
 QString ToolUpdater::cmdQuoted(const QString& _path)
@@ -114,6 +143,7 @@ bool ToolUpdater::fail(const QString& _logText, const QString& _userText)
 bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
 {
     m_errorText.clear();
+    m_scriptPath.clear();
     const QString fileName = _applVersion.m_update.fileName;
     const QString newFile = QString("%1/%2").arg(getUpdatePath(), fileName);
     const QString quotedNewFile = QDir::toNativeSeparators("\"" + newFile + "\"");
@@ -123,69 +153,83 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     const QString notStarted =
         tr("The tool update could not be started. The tool keeps running in its current version.");
     // Without the package the script would only start the old tool again.
-    if (!UpdateFolder::isPlainFileName(fileName) || !QFileInfo(newFile).isFile())
+    if (fileName.isEmpty() || !UpdateFolder::isPlainFileName(fileName) || !QFileInfo(newFile).isFile())
         return fail(QString("missing tool package '%1'").arg(newFile),
                     tr("The new version of the tool is missing. Download it again."));
-    // The package was held against its signature and the index when it was
-    // downloaded; what the script runs must still be those bytes.
+    // Nothing runs that the update key has not signed.
+    QByteArray package;
     QString why;
-    if (!matchesRecord(fileName, &why))
-        return fail(QString("tool package '%1' is not the one downloaded: %2").arg(newFile, why),
+    if (!checkPackage(fileName, &package, &why))
+        return fail(QString("tool package '%1' is not started: %2").arg(newFile, why),
                     tr("The new version of the tool differs from the one downloaded. Download it again."));
 
+    // The script runs a copy of the bytes just checked, in a folder only
+    // this user can write; nothing written into the update folder from now
+    // on reaches it.
+    const QString folder = makePrivateFolder();
+    const QString copy = QString("%1/%2").arg(folder, fileName);
+    const QString scriptPath = QString("%1/%2").arg(folder, kScriptName);
+    auto giveUp = [this, &folder](const QString& _logText, const QString& _userText) {
+        if (!folder.isEmpty())
+            QDir(folder).removeRecursively();
+        return fail(_logText, _userText);
+    };
+    const QString cannotPrepare = tr("The tool update could not be prepared: the folder %1 cannot be written. The "
+                                     "tool keeps running in its current version.")
+                                      .arg(QDir::toNativeSeparators(getTempPath()));
+    QSaveFile copyFile(copy);
+    if (folder.isEmpty() || !copyFile.open(QIODevice::WriteOnly) || copyFile.write(package) != package.size() ||
+        !copyFile.commit() ||
+        !QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        return giveUp(QString("can not write '%1': %2").arg(copy, copyFile.errorString()), cannotPrepare);
+    }
+
 #ifdef Q_OS_WIN
-    const QString text = windowsUpdateScript(newFile, applFilePath, waitPid());
+    const QString text = windowsUpdateScript(copy, applFilePath, waitPid());
 #else
-    const QString text = posixUpdateScript(newFile, applFilePath, waitPid());
+    const QString text = posixUpdateScript(copy, applFilePath, waitPid());
 #endif
     if (text.isEmpty())
-        return fail(QString("can not quote '%1' or '%2' for the script").arg(newFile, applFilePath), notStarted);
+        return giveUp(QString("can not quote '%1' or '%2' for the script").arg(copy, applFilePath), notStarted);
 
-    // All or nothing: a script cut short must not run, and an old one must
-    // not run in its place.
-    const QString scriptPath = getUpdateStarterPath();
+    // All or nothing: a script cut short must not run.
     const QByteArray bytes = text.toUtf8();
     QSaveFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly) || script.write(bytes) != bytes.size() || !script.commit()) {
-        return fail(QString("can not write '%1': %2").arg(scriptPath, script.errorString()),
-                    tr("The tool update could not be prepared: the folder %1 cannot be written. The tool keeps "
-                       "running in its current version.")
-                        .arg(QDir::toNativeSeparators(getUpdatePath())));
-    }
+    if (!script.open(QIODevice::WriteOnly) || script.write(bytes) != bytes.size() || !script.commit())
+        return giveUp(QString("can not write '%1': %2").arg(scriptPath, script.errorString()), cannotPrepare);
 
-    if (!startUpdateScript(scriptPath)) {
-        QFile::remove(scriptPath);
-        return fail(QString("can not start '%1'").arg(scriptPath), notStarted);
-    }
+    if (!startUpdateScript(scriptPath))
+        return giveUp(QString("can not start '%1'").arg(scriptPath), notStarted);
+    m_scriptPath = scriptPath;
     return true;
 }
 
-bool ToolUpdater::matchesRecord(const QString& _fileName, QString* _why)
+bool ToolUpdater::checkPackage(const QString& _fileName, QByteArray* _bytes, QString* _why)
 {
+    if (!UpdateFolder::isPlainFileName(_fileName)) {
+        *_why = "no plain file name";
+        return false;
+    }
+    QByteArray bytes;
+    if (!SignedFile::read(UpdateFolder::filePath(_fileName),
+                          UpdateFolder::filePath(UpdateFolder::signatureName(_fileName)), &bytes, _why))
+        return false;
     const QList<BackupIni::Entry> entries = BackupIni::entries();
     const auto entry = std::find_if(entries.begin(), entries.end(), [&_fileName](const BackupIni::Entry& _entry) {
         return _entry.devType == DeviceType::Tool && _entry.fileName == _fileName;
     });
-    if (entry == entries.end() || entry->size < 0) {
-        LOG(lcBridge, QString("no size and sha256 on record for tool package '%1': signature checked at download only")
-                          .arg(_fileName));
-        return true;
+    if (entry != entries.end() && entry->size >= 0) {
+        const QByteArray sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+        if (bytes.size() != entry->size || sha256 != entry->sha256) {
+            *_why = QString("%1 bytes with SHA-256 %2, %3 bytes with SHA-256 %4 on record")
+                        .arg(bytes.size())
+                        .arg(QString::fromLatin1(sha256))
+                        .arg(entry->size)
+                        .arg(QString::fromLatin1(entry->sha256));
+            return false;
+        }
     }
-    QFile file(UpdateFolder::filePath(_fileName));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
-        *_why = "cannot be read";
-        return false;
-    }
-    const QByteArray sha256 = hash.result().toHex();
-    if (file.size() != entry->size || sha256 != entry->sha256) {
-        *_why = QString("%1 bytes with SHA-256 %2, %3 bytes with SHA-256 %4 on record")
-                    .arg(file.size())
-                    .arg(QString::fromLatin1(sha256))
-                    .arg(entry->size)
-                    .arg(QString::fromLatin1(entry->sha256));
-        return false;
-    }
+    *_bytes = bytes;
     return true;
 }
 

@@ -5,10 +5,14 @@
 
 class FileVersionInfo;
 
-// The tool's self-update. A click on "Update Tool" writes a small script into
-// the update folder and starts it as a process of its own; the tool then
-// quits. The script waits until the tool's process has ended, runs the
-// downloaded package and starts the tool again with "/UPDATE".
+// The tool's self-update. A click on "Update Tool" checks the downloaded
+// package against its signature again, copies the bytes it checked into a
+// fresh folder of its own under the temp folder (mode 0700 where the system
+// has modes), writes a small script beside them and starts it as a process of
+// its own; the tool then quits. The script waits until the tool's process has
+// ended, runs that copy and starts the tool again with "/UPDATE". Nothing in
+// the update folder is run or read by the script, so a file written there
+// after the check changes nothing. The next start removes the folder.
 //
 // On Windows the script is a ".cmd" file for the command interpreter, started
 // through the shell; elsewhere a POSIX shell script run by /bin/sh. Both are
@@ -22,8 +26,16 @@ class ToolUpdater
     Q_DECLARE_TR_FUNCTIONS(ToolUpdater)
 
 public:
-    // "updateStarter.cmd" in the update folder, whatever the system.
+    // The script's name, whatever the system: "updateStarter.cmd".
+    static constexpr const char* kScriptName = "updateStarter.cmd";
+    // Where the tool's versions before the private folder left their script:
+    // "updateStarter.cmd" in the update folder. Removed at start.
     static QString getUpdateStarterPath();
+    // The private folders are named this followed by random characters.
+    static constexpr const char* kPrivateFolderPrefix = "toolupdate-";
+    // Removes what the last self-update left: the script in the update folder
+    // and every private folder with its copy and script.
+    static void removeLeftovers();
 
     // The script for the Windows command interpreter, with CR LF line ends:
     // code page UTF-8, delayed expansion off, wait while process _pid runs,
@@ -52,24 +64,30 @@ public:
     qint64 waitPid() const;
     void setWaitPid(qint64 _pid) { m_waitPid = _pid; }
 
-    // Writes the script for the pending update of _applVersion and starts
-    // it. True when the script runs: the tool is to quit now. On false
-    // nothing was started, the tool goes on as before and errorText() says
-    // what went wrong, for the user.
+    // Checks the pending update of _applVersion, copies it, writes the script
+    // and starts it. True when the script runs: the tool is to quit now. On
+    // false nothing was started, nothing is left in the temp folder, the tool
+    // goes on as before and errorText() says what went wrong, for the user.
     bool updateTool(const FileVersionInfo& _applVersion);
     QString errorText() const { return m_errorText; }
+    // The script the last successful updateTool() started.
+    QString scriptPath() const { return m_scriptPath; }
 
     // Starts the script as a process that outlives the tool.
     bool startUpdateScript(const QString& _scriptPath);
-    // Whether the package _fileName in the update folder has the size and
-    // SHA-256 "backup.ini" recorded when it was verified at its download;
-    // true, with a log line, when none are on record. _why says what differs.
-    static bool matchesRecord(const QString& _fileName, QString* _why);
+    // Whether the package _fileName in the update folder may be run: its
+    // signature (beside it) holds under the compiled-in key and, where
+    // "backup.ini" recorded a size and SHA-256 for it, its bytes are those.
+    // True with the bytes checked in _bytes; _why says why not.
+    static bool checkPackage(const QString& _fileName, QByteArray* _bytes, QString* _why);
 
 private:
     bool fail(const QString& _logText, const QString& _userText);
+    // A fresh folder only this user can enter; empty when none can be made.
+    static QString makePrivateFolder();
 
     QString m_restartProgram;
     qint64 m_waitPid = 0;
     QString m_errorText;
+    QString m_scriptPath;
 };

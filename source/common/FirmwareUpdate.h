@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileVersionInfo.h"
+#include "HeldFileDigest.h"
 #include "ProgressHelper.h"
 
 // One row of the firmware file list, and the stick's own update record.
@@ -18,4 +19,7 @@ public:
     bool updateDuration(int _seconds);
 
     int m_duration = -1; // average seconds to update one device of this type
+    // What the held file (m_fileName) was when it was verified; a file
+    // without one on record is not served.
+    HeldFileDigest m_fileDigest;
 };

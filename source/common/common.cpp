@@ -1,6 +1,10 @@
 #include "common.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QImageReader>
+#include <QSize>
 #include <QStringList>
 
 QString formatVersion(quint32 _version)
@@ -32,14 +36,34 @@ QString versionPrefixed(const QString& _versionText)
     return QCoreApplication::translate("QObject", "V%1", "prefixes the number with version shortcut").arg(_versionText);
 }
 
+QString pictureHtml(const QString& _name, const QString& _end)
+{
+    // Read once per picture: the help is built again on every change.
+    static QHash<QString, QSize> s_sizes;
+    auto known = s_sizes.find(_name);
+    if (known == s_sizes.end()) {
+        QSize size = QImageReader(QString(":/pic/%1.png").arg(_name)).size();
+        if (!QFile::exists(QString(":/pic/%1@2x.png").arg(_name)))
+            size = QSize();
+        known = s_sizes.insert(_name, size);
+    }
+    if (!known->isValid())
+        return QString("<img src=\"qrc:/pic/%1.png\"%2").arg(_name, _end);
+    return QString("<img src=\"qrc:/pic/%1@2x.png\" width=\"%2\" height=\"%3\"%4")
+        .arg(_name)
+        .arg(known->width())
+        .arg(known->height())
+        .arg(_end);
+}
+
 QString versionChangeHtml(const QString& _current, const QString& _colourCurrent, const QString& _update,
                           const QString& _colourUpdate, const QString& _colourTail, const QString& _tail)
 {
     if (_update.isEmpty())
         return versionPrefixed(_current);
-    return QString("<font color=\"%1\">%2</font><img src=\"qrc:/pic/update_arrow.png\"/>"
-                   "<font color=\"%3\">%4</font><font color=\"%5\">%6</font>")
-        .arg(_colourCurrent, versionPrefixed(_current), _colourUpdate, versionPrefixed(_update), _colourTail, _tail);
+    return QString("<font color=\"%1\">%2</font>%7<font color=\"%3\">%4</font><font color=\"%5\">%6</font>")
+        .arg(_colourCurrent, versionPrefixed(_current), _colourUpdate, versionPrefixed(_update), _colourTail, _tail,
+             pictureHtml("update_arrow", "/>"));
 }
 
 QString xmlAttribute(const QString& _line, const QString& _name)

@@ -15,6 +15,20 @@
 #include "common/log.h"
 
 namespace {
+// Writes _bytes as the whole of _path; a full disk or a read-only folder is
+// a failure, logged, not a short file.
+bool writeWhole(const QString& _path, const QByteArray& _bytes)
+{
+    QFile file(_path);
+    const bool written =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(_bytes) == _bytes.size() && file.flush();
+    const QString error = file.errorString();
+    file.close();
+    if (!written)
+        LOG(lcContent, QString("can not write '%1': %2").arg(_path, error));
+    return written;
+}
+
 QString partName(const QString& _fileName)
 {
     return _fileName.isEmpty() ? QString() : _fileName + AuthFileDownloader::kPartSuffix;
@@ -59,15 +73,9 @@ AuthFileDownloader::~AuthFileDownloader() = default;
 void AuthFileDownloader::setFileName(const QString& _dir, const QString& _name, const QString& _ext,
                                      const QString& _sigExt)
 {
+    // The downloads stay in memory: what is checked there is what is written.
     m_dataFileName = _dir + "/" + _name + "." + _ext;
-    m_dataDownloader.setFileName(partName(m_dataFileName));
-    if (m_authRequired) {
-        m_sigFileName = _dir + "/" + _name + "." + _sigExt;
-        m_sigDownloader.setFileName(partName(m_sigFileName));
-    } else {
-        m_sigFileName.clear();
-        m_sigDownloader.setFileName(QString());
-    }
+    m_sigFileName = m_authRequired ? _dir + "/" + _name + "." + _sigExt : QString();
 }
 
 void AuthFileDownloader::setUrl(const QString& _base, const QString& _name, const QString& _ext, const QString& _sigExt)
@@ -147,33 +155,36 @@ void AuthFileDownloader::progress(qint64 bytesReceived, qint64 bytesTotal)
 
 void AuthFileDownloader::discardPartFiles()
 {
-    removeIfPresent(m_dataDownloader.fileName());
-    removeIfPresent(m_sigDownloader.fileName());
-}
-
-bool AuthFileDownloader::isSaved() const
-{
-    if (m_dataDownloader.isSaved() && (!m_authRequired || m_sigDownloader.isSaved()))
-        return true;
-    LOG(lcContent, QString("could not store '%1'").arg(m_dataFileName));
-    return false;
+    removeIfPresent(partName(m_dataFileName));
+    removeIfPresent(partName(m_sigFileName));
 }
 
 bool AuthFileDownloader::storeVerified(bool _withSignature)
 {
-    struct Move
+    // The bytes that were checked are written under a temporary name and
+    // moved to the final one; nothing is read back from the disk.
+    struct Store
     {
-        QString from;
         QString to;
+        QByteArray bytes;
     };
-    QList<Move> moves{{m_dataDownloader.fileName(), m_dataFileName}};
+    QList<Store> stores{{m_dataFileName, m_dataDownloader.data()}};
     if (_withSignature)
-        moves.append({m_sigDownloader.fileName(), m_sigFileName});
-    for (const Move& move : moves) {
-        if (move.from.isEmpty())
+        stores.append({m_sigFileName, m_sigDownloader.data()});
+    for (const Store& store : stores) {
+        if (store.to.isEmpty())
             continue;
-        if (!replaceFile(move.from, move.to)) {
-            LOG(lcContent, QString("could not store '%1'").arg(move.to));
+        if (!writeWhole(partName(store.to), store.bytes)) {
+            LOG(lcContent, QString("could not store '%1'").arg(store.to));
+            discardPartFiles();
+            return false;
+        }
+    }
+    for (const Store& store : stores) {
+        if (store.to.isEmpty())
+            continue;
+        if (!replaceFile(partName(store.to), store.to)) {
+            LOG(lcContent, QString("could not store '%1'").arg(store.to));
             discardPartFiles();
             return false;
         }
@@ -183,18 +194,12 @@ bool AuthFileDownloader::storeVerified(bool _withSignature)
 
 bool AuthFileDownloader::verify()
 {
-    QFile keyFile(":rsa/key_pub.pem");
-    if (!keyFile.open(QIODevice::ReadOnly)) {
-        LOG(lcContent, "loadPublicKey failed");
-        return false;
-    }
-    const QByteArray key = keyFile.readAll();
     BotanWrapper* wrapper = theBridge ? &theBridge->botanWrapper() : nullptr;
-    if (!wrapper || !wrapper->loadPublicKey(key.constData(), key.size())) {
+    if (!wrapper || !wrapper->loadEmbeddedKey()) {
         LOG(lcContent, "loadPublicKey failed");
         return false;
     }
-    if (!wrapper->verifySigFile(m_dataDownloader.fileName(), m_sigDownloader.fileName())) {
+    if (!wrapper->verify(m_dataDownloader.data(), m_sigDownloader.data())) {
         LOG(lcContent, "auth failed");
         return false;
     }
@@ -203,22 +208,15 @@ bool AuthFileDownloader::verify()
 
 bool AuthFileDownloader::isExpectedFile()
 {
-    // The file on disk is what takes the final name, so that is what is
-    // measured, not the bytes in memory.
-    QFile file(m_dataDownloader.fileName());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || !file.seek(0)) {
-        LOG(lcContent, QString("can not read '%1'").arg(file.fileName()));
-        return false;
-    }
-    const QByteArray head = file.read(OtaImageHeader::kMandatoryLength);
-    m_checkedSize = file.size();
-    m_checkedSha256 = hash.result().toHex();
+    const QByteArray data = m_dataDownloader.data();
+    m_checkedSize = data.size();
+    m_checkedSha256 = QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
     if (!m_expected.isSet())
         return true;
     if (!m_expected.hasDigest())
         LOG(lcContent, QString("the index gives no size and sha256 for '%1': signature only").arg(url()));
-    const QString why = m_expected.mismatch(head, m_checkedSize, m_checkedSha256);
+    const QString why =
+        m_expected.mismatch(data.left(OtaImageHeader::kMandatoryLength), m_checkedSize, m_checkedSha256);
     if (why.isEmpty())
         return true;
     LOG(lcContent, QString("'%1' is not the file the index offers: %2").arg(url(), why));
@@ -246,8 +244,7 @@ void AuthFileDownloader::checkUpdateAuth()
                 discardPartFiles();
             return;
         }
-        if (!isSaved() || !storeVerified(false)) {
-            discardPartFiles();
+        if (!storeVerified(false)) {
             emit error();
             return;
         }
@@ -276,14 +273,6 @@ void AuthFileDownloader::checkUpdateAuth()
         discardPartFiles();
         return;
     }
-    // Bytes that did not reach the disk are not judged either: the check
-    // would fail and blame the signature for a full disk.
-    if (!isSaved()) {
-        discardPartFiles();
-        emit error();
-        return;
-    }
-
     if (!verify()) {
         if (takeNotFoundPage()) {
             discardPartFiles();

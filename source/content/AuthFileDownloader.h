@@ -13,11 +13,13 @@
 // it). Only a pair that fails its signature can be the server's "file not
 // found" page.
 //
-// Both files are written under temporary names (final name + ".part") in
-// the target folder and checked there; only a verified pair is moved to the
-// final names. Failures remove the temporary files and leave every final
-// file untouched, so a file that is already served is never replaced by
-// unverified bytes.
+// Both files are kept in memory and checked there; only a verified pair is
+// written, under temporary names (final name + ".part") in the target folder,
+// and then moved to the final names. So the bytes the owner parses, stores
+// and serves are the bytes that were checked: nothing is read back from a
+// file that could have changed in between. Failures remove the temporary
+// files and leave every final file untouched, so a file that is already
+// served is never replaced by unverified bytes.
 class AuthFileDownloader : public QObject
 {
     Q_OBJECT
@@ -94,7 +96,6 @@ private:
     bool verify();
     bool isExpectedFile();
     bool takeNotFoundPage();
-    bool isSaved() const;
     bool storeVerified(bool _withSignature);
     void discardPartFiles();
 

@@ -1,15 +1,34 @@
 #include "BackupIni.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
+#include "SignedFile.h"
 #include "UpdateFolder.h"
 #include "common/DeviceType.h"
 #include "common/common.h"
 #include "common/log.h"
 #include "common/settings.h"
+
+namespace {
+QByteArray sha256Hex(const QByteArray& _bytes)
+{
+    return QCryptographicHash::hash(_bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// A size and a SHA-256 of 64 lower-case hex digits: anything else matches no file.
+bool hasDigest(const QSettings& _backup, const QString& _group)
+{
+    bool sizeOk = false;
+    const qint64 size = _backup.value(_group + "/size").toLongLong(&sizeOk);
+    static const QRegularExpression kHexDigest("^[0-9a-f]{64}$");
+    return sizeOk && size >= 0 && kHexDigest.match(_backup.value(_group + "/sha256").toString()).hasMatch();
+}
+} // namespace
 
 QString BackupIni::path()
 {
@@ -56,11 +75,28 @@ void BackupIni::preProcessBackupIni()
     const QStringList groups = readKnownDevices(backup);
     for (const QString& group : groups) {
         const QString file = backup.value(group + "/file").toString();
-        if (!file.isEmpty() && QFileInfo(getUpdatePath() + "/" + file).isFile())
-            continue;
-        if (file.isEmpty() && !backup.contains(group + "/ver"))
+        if (!file.isEmpty() && QFileInfo(getUpdatePath() + "/" + file).isFile()) {
+            if (hasDigest(backup, group))
+                continue;
+            // A file held without a digest (shipped, or held from before
+            // digests were recorded) is checked against its signature once;
+            // from then on its digest stands for it.
+            QByteArray bytes;
+            QString why;
+            if (UpdateFolder::isPlainFileName(file) &&
+                SignedFile::read(UpdateFolder::filePath(file),
+                                 UpdateFolder::filePath(UpdateFolder::signatureName(file)), &bytes, &why)) {
+                backup.setValue(group + "/size", bytes.size());
+                backup.setValue(group + "/sha256", sha256Hex(bytes));
+                LOG(lcContent, QString("held file '%1' verified against its signature").arg(file));
+                continue;
+            }
+            LOG(lcContent, QString("held file '%1' is not used: %2").arg(file, why.isEmpty() ? "no plain name" : why));
+        } else if (file.isEmpty() && !backup.contains(group + "/ver")) {
             continue; // pruned before
-        LOG(lcContent, QString("missing file: '%1'").arg(file));
+        } else {
+            LOG(lcContent, QString("missing file: '%1'").arg(file));
+        }
         backup.remove(group + "/ver");
         backup.remove(group + "/file");
         backup.remove(group + "/size");
@@ -103,20 +139,31 @@ QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _producti
         if (found && !older)
             continue;
 
-        if (!copyFirmwareFile(_productionDir, getUpdatePath(), entry.fileName, backup.value(group + "/file").toString(),
-                              keepOld))
-            continue;
-        // A shipped file that is missing is not recorded as held.
-        if (!QFileInfo(getUpdatePath() + "/" + entry.fileName).isFile()) {
+        // A shipped file is held only when its signature, shipped beside it,
+        // holds; its digest then stands for it, as for a download.
+        QByteArray shipped;
+        QString why;
+        if (!QFileInfo(_productionDir + "/" + entry.fileName).isFile()) {
             LOG(lcContent, QString("missing file: '%1'").arg(entry.fileName));
             continue;
         }
+        if (!UpdateFolder::isPlainFileName(entry.fileName) ||
+            !SignedFile::read(_productionDir + "/" + entry.fileName,
+                              _productionDir + "/" + UpdateFolder::signatureName(entry.fileName), &shipped, &why)) {
+            LOG(lcContent, QString("shipped file '%1' is not used: %2").arg(entry.fileName, why));
+            continue;
+        }
+        if (!copyFirmwareFile(_productionDir, getUpdatePath(), entry.fileName, backup.value(group + "/file").toString(),
+                              keepOld))
+            continue;
+        const QString signature = UpdateFolder::signatureName(entry.fileName);
+        if (!QFile::exists(UpdateFolder::filePath(signature)))
+            QFile::copy(_productionDir + "/" + signature, UpdateFolder::filePath(signature));
         backup.setValue(group + "/id", entry.devType);
         backup.setValue(group + "/ver", entry.version);
         backup.setValue(group + "/file", entry.fileName);
-        // A shipped file was never checked against a digest.
-        backup.remove(group + "/size");
-        backup.remove(group + "/sha256");
+        backup.setValue(group + "/size", shipped.size());
+        backup.setValue(group + "/sha256", sha256Hex(shipped));
         if (!found)
             backup.setValue(group + "/duration", entry.duration);
         const QString typeName = QString::number(entry.devType);
@@ -149,9 +196,15 @@ bool BackupIni::copyFirmwareFile(const QString& _sourceDir, const QString& _targ
             LOG(lcContent, QString("not a plain file name: '%1'").arg(_oldFile));
             return true;
         }
-        const QString old = QString("%1/%2").arg(_targetDir, _oldFile);
-        if (QFile::exists(old))
-            QFile::remove(old);
+        // The old file's signature goes with it, unless the new file's has that name.
+        QStringList old{_oldFile};
+        if (UpdateFolder::signatureName(_oldFile) != UpdateFolder::signatureName(_file))
+            old.append(UpdateFolder::signatureName(_oldFile));
+        for (const QString& name : old) {
+            const QString oldPath = QString("%1/%2").arg(_targetDir, name);
+            if (QFile::exists(oldPath))
+                QFile::remove(oldPath);
+        }
     }
     return true;
 }
@@ -166,10 +219,8 @@ QList<BackupIni::Entry> BackupIni::entries()
         entry.version = backup.value(group + "/ver").toString();
         entry.fileName = backup.value(group + "/file").toString();
         entry.duration = backup.value(group + "/duration", 0).toInt();
-        bool sizeOk = false;
-        const qint64 size = backup.value(group + "/size").toLongLong(&sizeOk);
-        if (sizeOk && size >= 0) {
-            entry.size = size;
+        if (hasDigest(backup, group)) {
+            entry.size = backup.value(group + "/size").toLongLong();
             entry.sha256 = backup.value(group + "/sha256").toByteArray();
         }
         all.append(entry);
@@ -226,13 +277,30 @@ bool BackupIni::registerFile(quint16 _devType, const QString& _version, const QS
     }
     if (wasKnown && !backup.value("devices/keep_old", false).toBool()) {
         // Only a plain name inside the update folder is ever deleted.
+        // Its signature goes with it, unless the new file's has that name.
         if (!oldFile.isEmpty() && oldFile != _storedName && UpdateFolder::storedFileName(oldFile) == oldFile) {
-            const QString oldPath = UpdateFolder::filePath(oldFile);
-            if (QFile::exists(oldPath))
-                QFile::remove(oldPath);
+            if (UpdateFolder::signatureName(oldFile) == UpdateFolder::signatureName(_storedName))
+                QFile::remove(UpdateFolder::filePath(oldFile));
+            else
+                UpdateFolder::removeWithSignature(oldFile);
         }
     }
     return true;
+}
+
+quint64 BackupIni::indexSerial()
+{
+    QSettings backup(path(), QSettings::IniFormat);
+    bool ok = false;
+    const quint64 serial = backup.value(kIndexSerialKey).toULongLong(&ok);
+    return ok ? serial : 0;
+}
+
+bool BackupIni::setIndexSerial(quint64 _serial)
+{
+    QSettings backup(path(), QSettings::IniFormat);
+    backup.setValue(kIndexSerialKey, _serial);
+    return sync(backup);
 }
 
 void BackupIni::recordDuration(quint16 _devType, int _seconds)

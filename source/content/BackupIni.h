@@ -23,8 +23,8 @@ public:
         QString fileName;
         int duration = 0;
         // Size and SHA-256 (lower-case hex) of the file as verified at its
-        // download; -1 and empty for a file that came otherwise (shipped
-        // with the tool, or held from before digests were recorded).
+        // download, or against its signature at start; -1 and empty only
+        // before the start-up steps ran.
         qint64 size = -1;
         QByteArray sha256;
     };
@@ -40,12 +40,16 @@ public:
     // the file; removes what interrupted downloads left.
     static void initBackupIni();
     // A group whose file has gone loses its version and file; it stays known
-    // with its id and measured duration.
+    // with its id and measured duration. So does one whose file has no
+    // digest on record and fails its signature (the signature file beside
+    // it, checked with the compiled-in key); one that passes gets the
+    // digest of the bytes checked.
     static void preProcessBackupIni();
-    // Copies what _productionDir ships and is newer than what is held into
-    // the update folder and records it. Returns every entry of
-    // production.ini for the file list, in file order; the tool's own entry
-    // carries _toolVersion.
+    // Copies what _productionDir ships, is newer than what is held and
+    // passes its signature (shipped beside it) into the update folder, with
+    // the signature, and records it with the digest of the bytes checked.
+    // Returns every entry of production.ini for the file list, in file
+    // order; the tool's own entry carries _toolVersion.
     static QList<Entry> processProductionIni(const QString& _productionDir, const QString& _toolVersion);
     // Copies _sourceDir/_file to _targetDir unless it is there already; a
     // copy replaces _oldFile unless _keepOld. False when a copy failed or
@@ -64,6 +68,13 @@ public:
                              const QByteArray& _sha256);
     // The average update duration of _devType.
     static void recordDuration(quint16 _devType, int _seconds);
+
+    // The highest update index serial accepted, kept here as well as in the
+    // settings: deleting either file alone does not let an older index in.
+    static constexpr const char* kIndexSerialKey = "index/highest_serial";
+    // 0 when there is none (or no number).
+    static quint64 indexSerial();
+    static bool setIndexSerial(quint64 _serial);
 
     // Writes _backup to disk; false, with a log line, when that failed and the
     // file on disk keeps what it held before.

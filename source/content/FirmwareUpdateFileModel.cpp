@@ -335,6 +335,7 @@ void FirmwareUpdateFileModel::processUpdateFile()
                 theBridge->setStickUpdateInfo(fw->updateVersion(), stored);
             fw->applyUpdateInfo();
             fw->m_fileName = stored;
+            fw->m_fileDigest = HeldFileDigest(m_downloader.storedSize(), m_downloader.storedSha256());
             fw->setDone(ProgressHelper::eResultSuccess);
             emit versionChanged(fw->m_devType);
             if (fw->m_devType == DeviceType::Tool && theBridge)
@@ -466,20 +467,67 @@ void FirmwareUpdateFileModel::addFirmwareFile(quint16 _devType, const QString& _
 }
 
 void FirmwareUpdateFileModel::setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName,
-                                           int _duration)
+                                           int _duration, const HeldFileDigest& _digest)
 {
     FirmwareUpdate* fw = findByDevType(_devType);
     if (!fw) {
         addFirmwareFile(_devType, _versionText, _fileName, _duration);
+        if (FirmwareUpdate* added = findByDevType(_devType))
+            added->m_fileDigest = _digest;
         return;
     }
     const quint32 known = parseVersion(_versionText);
     if (known != kNoVersion && (fw->m_update.version == kNoVersion || fw->m_update.version < known)) {
         fw->m_fileName = _fileName;
+        fw->m_fileDigest = _digest;
         fw->setVersion(known);
         fw->m_duration = _duration;
         emitRowChanged(m_rows.indexOf(fw));
     }
+}
+
+QString FirmwareUpdateFileModel::intactFilePath(quint16 _devType)
+{
+    FirmwareUpdate* fw = findByDevType(_devType);
+    if (!fw || fw->m_fileName.isEmpty())
+        return QString();
+    const QString path = UpdateFolder::filePath(QFileInfo(fw->m_fileName).fileName());
+    QString why;
+    bool fresh = false;
+    const bool intact = fw->m_fileDigest.matches(path, &why, &fresh);
+    return noteVerdict(*fw, path, intact, fresh, why) ? path : QString();
+}
+
+bool FirmwareUpdateFileModel::isIntact(quint16 _devType, QFile& _open)
+{
+    FirmwareUpdate* fw = findByDevType(_devType);
+    if (!fw || fw->m_fileName.isEmpty())
+        return false;
+    QString why;
+    bool fresh = false;
+    const bool intact = fw->m_fileDigest.matches(_open, &why, &fresh);
+    return noteVerdict(*fw, _open.fileName(), intact, fresh, why);
+}
+
+bool FirmwareUpdateFileModel::noteVerdict(FirmwareUpdate& _fw, const QString& _path, bool _intact, bool _fresh,
+                                          const QString& _why)
+{
+    if (!_fresh)
+        return _intact;
+    // Said once per change of the file; the row shows a file that is gone
+    // as missing, and no longer once it is back as it was.
+    const int row = m_rows.indexOf(&_fw);
+    if (_intact) {
+        if (_fw.m_result == ProgressHelper::eResultMissingFile) {
+            _fw.setDone(ProgressHelper::eResultUnknown);
+            emitRowChanged(row);
+        }
+        return true;
+    }
+    LOG(lcContent, QString("held file '%1' of devType %2 is not served: %3").arg(_path).arg(_fw.m_devType).arg(_why));
+    _fw.setDone(ProgressHelper::eResultMissingFile);
+    emitRowChanged(row);
+    return false;
 }
 
 int FirmwareUpdateFileModel::selectionState() const

@@ -53,8 +53,14 @@ public:
     void updateRow(unsigned short _devType);
     FirmwareUpdate* findByDevType(quint16 _devType) const override;
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
-    // A file already held in the update folder.
-    void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
+    // A file already held in the update folder, with what it was when it was
+    // verified; a file without a digest is not served.
+    void setKnownFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration,
+                      const HeldFileDigest& _digest = HeldFileDigest());
+    QString intactFilePath(quint16 _devType) override;
+    bool isIntact(quint16 _devType, QFile& _open) override;
+    // The record of a row, in the order of the rows; null outside them.
+    FirmwareUpdate* recordAt(int _row) const { return m_rows.value(_row, nullptr); }
     // 0 no row with an update selected, 2 all of them, 1 some.
     int selectionState() const;
     void toggleSelectAll();
@@ -99,6 +105,8 @@ private:
     void finishActiveRow();
     void logWithoutRow() const;
     void emitRowChanged(int _row);
+    // Logs a fresh verdict on a held file and shows it in its row; returns _intact.
+    bool noteVerdict(FirmwareUpdate& _fw, const QString& _path, bool _intact, bool _fresh, const QString& _why);
 
     QList<FirmwareUpdate*> m_rows;
     AuthFileDownloader m_downloader;

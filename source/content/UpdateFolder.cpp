@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 
 #include "AuthFileDownloader.h"
 #include "common/log.h"
@@ -42,12 +43,37 @@ QString UpdateFolder::storedFileName(const QString& _fileName)
     if (!isPlainFileName(plain) || plain.endsWith('.') || plain.endsWith(' '))
         return QString();
     const QFileInfo info(plain);
-    const QString stored = info.completeBaseName() + "." + info.suffix();
-    for (const QChar c : stored) {
-        if (c != '.')
-            return stored;
+    if (info.suffix().isEmpty() || info.completeBaseName().isEmpty())
+        return QString();
+    // The tool's own files, and names that stand for another file (its
+    // signature, a download under way). Windows does not tell case apart.
+    const QString lower = plain.toLower();
+    const QString suffix = info.suffix().toLower();
+    if (lower.startsWith("backup.ini") || lower.startsWith("updatestarter.cmd") ||
+        suffix == signatureSuffix().toLower() || QString(".%1").arg(suffix) == AuthFileDownloader::kPartSuffix)
+        return QString();
+    return info.completeBaseName() + "." + info.suffix();
+}
+
+QString UpdateFolder::signatureSuffix()
+{
+    QSettings* settings = getSettings();
+    const QString suffix = settings ? settings->value("update/UpdateSigExt").toString() : QString();
+    return suffix.isEmpty() ? QStringLiteral("sig") : suffix;
+}
+
+QString UpdateFolder::signatureName(const QString& _plainName)
+{
+    return QFileInfo(_plainName).completeBaseName() + "." + signatureSuffix();
+}
+
+void UpdateFolder::removeWithSignature(const QString& _plainName)
+{
+    for (const QString& name : {_plainName, signatureName(_plainName)}) {
+        const QString path = filePath(name);
+        if (QFile::exists(path) && !QFile::remove(path))
+            LOG(lcContent, QString("can not remove '%1'").arg(path));
     }
-    return QString();
 }
 
 QString UpdateFolder::filePath(const QString& _plainName)

@@ -8,6 +8,7 @@
 #include <QXmlFormatter>
 #include <QXmlQuery>
 
+#include "BackupIni.h"
 #include "common/SystemServices.h"
 #include "common/common.h"
 #include "common/log.h"
@@ -47,29 +48,46 @@ QString UpdateIndex::stateText(SystemServices::UpdateXmlState_t _state)
 
 quint64 UpdateIndex::acceptedSerial()
 {
+    quint64 serial = BackupIni::indexSerial();
     QSettings* settings = getSettings();
-    if (!settings || !settings->contains(kIndexSerialKey))
-        return kNoSerial;
-    bool ok = false;
-    const quint64 serial = settings->value(kIndexSerialKey).toULongLong(&ok);
-    if (!ok)
-        LOG(lcContent, QString("'%1' holds no number: no index serial accepted yet").arg(kIndexSerialKey));
-    return ok ? serial : kNoSerial;
+    if (settings && settings->contains(kIndexSerialKey)) {
+        bool ok = false;
+        const quint64 kept = settings->value(kIndexSerialKey).toULongLong(&ok);
+        if (!ok)
+            LOG(lcContent, QString("'%1' holds no number").arg(kIndexSerialKey));
+        else
+            serial = qMax(serial, kept);
+    }
+    return serial;
 }
 
 bool UpdateIndex::acceptSerial(quint64 _serial)
 {
     const quint64 accepted = acceptedSerial();
-    if (_serial != kNoSerial && _serial < accepted) {
+    keepSerial(accepted);
+    if (accepted != kNoSerial && _serial == kNoSerial) {
+        LOG(lcContent, QString("index without serial after serial %1 was accepted: index refused").arg(accepted));
+        return false;
+    }
+    if (_serial < accepted) {
         LOG(lcContent,
             QString("index serial %1 is below %2, the highest accepted: index refused").arg(_serial).arg(accepted));
         return false;
     }
-    if (_serial > accepted) {
-        if (QSettings* settings = getSettings())
-            settings->setValue(kIndexSerialKey, _serial);
-    }
+    keepSerial(_serial);
     return true;
+}
+
+void UpdateIndex::keepSerial(quint64 _serial)
+{
+    if (_serial == kNoSerial)
+        return;
+    // Both places hold the highest, whichever of them had lost it.
+    QSettings* settings = getSettings();
+    if (settings && settings->value(kIndexSerialKey).toULongLong() != _serial)
+        settings->setValue(kIndexSerialKey, _serial);
+    if (BackupIni::indexSerial() != _serial)
+        BackupIni::setIndexSerial(_serial);
 }
 
 void UpdateIndex::initQueryResource()

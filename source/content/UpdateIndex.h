@@ -55,21 +55,25 @@ public:
     // The log name of where the fetch of the index stands.
     static QString stateText(SystemServices::UpdateXmlState_t _state);
 
-    // The highest serial of an update index the tool has accepted, kept in the settings.
+    // The highest serial of an update index the tool has accepted, kept in
+    // the settings and beside "backup.ini" (BackupIni::kIndexSerialKey).
     static constexpr const char* kIndexSerialKey = "update/IndexSerial";
-    // The value under kIndexSerialKey; kNoSerial when there is none.
+    // The higher of the two; kNoSerial when neither holds one.
     static quint64 acceptedSerial();
     // A signed index stays signed for ever: an older one served again would
-    // offer files the newer one has withdrawn. False, with a log line, for a
-    // serial below the highest accepted; otherwise a higher serial becomes
-    // the highest accepted. An index without a serial makes no claim and is
-    // taken as it is.
+    // offer files the newer one has withdrawn. Once a serial has been
+    // accepted, an index without one is such an older index too. False, with
+    // a log line, for those; otherwise a higher serial becomes the highest
+    // accepted in both places. Until any serial was accepted, an index
+    // without one is taken as it is.
     static bool acceptSerial(quint64 _serial);
 
     // Registers the query resource of the static core library.
     static void initQueryResource();
 
 private:
+    // Writes _serial to both places that keep the highest one, where it is not there.
+    static void keepSerial(quint64 _serial);
     // The serial of the text before the first record, which holds the
     // query's "index" element; false when it is there but no number above 0.
     static bool parseSerial(const QString& _head, quint64* _serial);

@@ -262,6 +262,24 @@ void ZigBeeDeviceModel::setDone(int _row, ProgressHelper::_eResult_t _val)
     emit deviceDataRepaint();
 }
 
+void ZigBeeDeviceModel::reportVersion(ushort _shortAddr, quint32 _version)
+{
+    ZigBeeDevice* device = findDevice(_shortAddr);
+    if (!device || device->m_version == _version)
+        return;
+    LOG(lcDevices,
+        QString("dev %1 reports version 0x%2, was 0x%3").arg(device->name(), hex6(_version), hex6(device->m_version)));
+    device->m_version = _version;
+    if (isInRun() && device->m_run.attempts == 0 && device->m_result == ProgressHelper::eResultUnknown) {
+        if (!device->hasUpdate() && device->m_progress == 0)
+            device->setProgress(-1);
+        else if (device->hasUpdate() && device->m_progress < 0)
+            device->setProgress(0);
+    }
+    refreshRowAt(rowOf(_shortAddr));
+    emit deviceDataRepaint();
+}
+
 void ZigBeeDeviceModel::verifyUpdate(ushort _shortAddr, quint32 _version, bool _success)
 {
     ZigBeeDevice* device = findDevice(_shortAddr);

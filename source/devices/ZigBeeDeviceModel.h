@@ -63,6 +63,10 @@ public:
     void refreshAll();
     void setDone(int _row, ProgressHelper::_eResult_t _val);
 
+    // The version a device reports in its latest Query Next Image: what it
+    // runs now, whatever it ran before. During a run a device that has not
+    // started yet takes part only while its file is newer.
+    void reportVersion(ushort _shortAddr, quint32 _version);
     // The steps of a device's update, by short address; an unknown address changes nothing.
     // The device restarted after a transfer and reports _version: the update worked or it counts as a failure.
     void verifyUpdate(ushort _shortAddr, quint32 _version, bool _success);

@@ -1,5 +1,6 @@
 #include "CSerialPortHandler.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QSettings>
 
@@ -14,6 +15,9 @@ CSerialPortHandler::CSerialPortHandler(QObject* parent) : QObject(parent)
     CONNECT_OR_LOG(lcLink, &m_timer, &QTimer::timeout, this, &CSerialPortHandler::timerExpired);
     CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::readyRead, this, &CSerialPortHandler::readData);
     CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::errorOccurred, this, &CSerialPortHandler::handleError);
+    CONNECT_OR_LOG(lcLink, &m_serialPort, &QSerialPort::bytesWritten, this, [this] { outputTaken(); });
+    m_drainTimer.setSingleShot(true);
+    CONNECT_OR_LOG(lcLink, &m_drainTimer, &QTimer::timeout, this, [this] { outputStalled(); });
 
     m_serialPortList = enumeratePorts();
     m_portIndex = 0;
@@ -35,6 +39,8 @@ void CSerialPortHandler::closePort()
     ++m_portGeneration;
     // A partial frame of the old port must not merge with the next port's bytes.
     m_rxBuffer.clear();
+    m_drainTimer.stop();
+    m_repliesNotQueued = 0;
 }
 
 void CSerialPortHandler::setPortListFunction(PortListFunction _function)
@@ -84,12 +90,85 @@ bool CSerialPortHandler::openPort(QString& portName)
     m_serialPort.clearError();
     if (!m_serialPort.open(QIODevice::ReadWrite)) {
         LOG(lcLink, QString("Error on open serial port %1: '%2'").arg(portName, m_serialPort.errorString()));
+        noteOpenResult(portName, false);
         return false;
     }
+    noteOpenResult(portName, true);
     ++m_portGeneration;
     m_errorsInRow = 0;
     endErrorSeries();
     return m_serialPort.isOpen();
+}
+
+namespace {
+// The device file of a port name: the name itself when it is a path, else
+// the file QSerialPortInfo knows; empty where ports have no file.
+QString portLocation(const QString& _portName)
+{
+    if (QFileInfo(_portName).isAbsolute())
+        return _portName;
+    const QString location = QSerialPortInfo(_portName).systemLocation();
+    return QFileInfo::exists(location) ? location : QString();
+}
+
+bool userHasAccess(const QString& _portName)
+{
+    const QString location = portLocation(_portName);
+    if (location.isEmpty())
+        return true;
+    const QFileInfo file(location);
+    return file.isReadable() && file.isWritable();
+}
+} // namespace
+
+CSerialPortHandler::OpenProblem_t CSerialPortHandler::classifyOpenError(QSerialPort::SerialPortError _error,
+                                                                        bool _userHasAccess)
+{
+    if (_error != QSerialPort::PermissionError)
+        return eOpenProblemNone;
+    return _userHasAccess ? eOpenProblemInUse : eOpenProblemNoAccess;
+}
+
+void CSerialPortHandler::noteOpenResult(const QString& _portName, bool _opened)
+{
+    const OpenProblem_t before = openProblem();
+    const QString portBefore = problemPortLocation();
+    for (int i = m_openProblems.size() - 1; i >= 0; --i) {
+        if (m_openProblems.at(i).first == _portName)
+            m_openProblems.removeAt(i);
+    }
+    const OpenProblem_t problem =
+        _opened ? eOpenProblemNone : classifyOpenError(m_serialPort.error(), userHasAccess(_portName));
+    if (problem != eOpenProblemNone)
+        m_openProblems.append({_portName, problem});
+    // A port that is no longer listed has no problem either.
+    for (int i = m_openProblems.size() - 1; i >= 0; --i) {
+        if (!m_serialPortList.contains(m_openProblems.at(i).first))
+            m_openProblems.removeAt(i);
+    }
+    if (openProblem() != before || problemPortLocation() != portBefore) {
+        LOG(lcLink, QString("port open problem %1 on '%2'").arg(int(openProblem())).arg(problemPortLocation()));
+        emit stateChanged();
+    }
+}
+
+CSerialPortHandler::OpenProblem_t CSerialPortHandler::openProblem() const
+{
+    return m_openProblems.isEmpty() ? eOpenProblemNone : m_openProblems.first().second;
+}
+
+QString CSerialPortHandler::problemPortLocation() const
+{
+    if (m_openProblems.isEmpty())
+        return QString();
+    const QString location = portLocation(m_openProblems.first().first);
+    return location.isEmpty() ? m_openProblems.first().first : location;
+}
+
+QString CSerialPortHandler::problemPortGroup() const
+{
+    const QString location = m_openProblems.isEmpty() ? QString() : portLocation(m_openProblems.first().first);
+    return location.isEmpty() ? QString() : QFileInfo(location).group();
 }
 
 void CSerialPortHandler::setStateAndNotify(int _state)
@@ -130,7 +209,41 @@ void CSerialPortHandler::sendFrame(QByteArray body)
     // its request once the link is back.
     if (!m_serialPort.isOpen())
         return;
-    m_serialPort.write(FrameCodec::encode(body));
+    const QByteArray frame = FrameCodec::encode(body);
+    if (m_serialPort.bytesToWrite() + frame.size() > kMaxPendingOutput) {
+        if (m_repliesNotQueued++ == 0) {
+            LOG(lcLink, QString("output held up: %1 bytes wait for the port; replies are not queued")
+                            .arg(m_serialPort.bytesToWrite()));
+            m_drainTimer.start(kWatchdogIntervalMs);
+        }
+        return;
+    }
+    m_serialPort.write(frame);
+}
+
+void CSerialPortHandler::outputTaken()
+{
+    if (m_repliesNotQueued == 0)
+        return;
+    if (m_serialPort.bytesToWrite() >= kMaxPendingOutput) {
+        m_drainTimer.start(kWatchdogIntervalMs);
+        return;
+    }
+    LOG(lcLink, QString("output flows again: %1 replies were not queued").arg(m_repliesNotQueued));
+    m_repliesNotQueued = 0;
+    m_drainTimer.stop();
+}
+
+void CSerialPortHandler::outputStalled()
+{
+    if (!m_serialPort.isOpen())
+        return;
+    LOG(lcLink, QString("serial port %1 closed: %2 bytes not taken for %3 ms, %4 replies not queued")
+                    .arg(currentPortName())
+                    .arg(m_serialPort.bytesToWrite())
+                    .arg(kWatchdogIntervalMs)
+                    .arg(m_repliesNotQueued));
+    closeAndSearchAgain();
 }
 
 void CSerialPortHandler::timerExpired()
@@ -229,6 +342,11 @@ void CSerialPortHandler::dropPort(quint32 _generation)
     const int error = static_cast<int>(m_lastError);
     endErrorSeries();
     LOG(lcLink, QString("serial port %1 closed after error %2").arg(name).arg(error));
+    closeAndSearchAgain();
+}
+
+void CSerialPortHandler::closeAndSearchAgain()
+{
     closePort();
     // The search goes on with the next timer step, not at once: a port that
     // fails on every call is opened once per search interval at most. After a

@@ -14,7 +14,7 @@ QString dump(const char* _data, int _size)
 QString skippedFrameText(const char* _escaped, int _size)
 {
     const QByteArray frame = FrameCodec::unescape(_escaped, _size);
-    return QString("skiped frame:  %1 bytes '%2'").arg(frame.size()).arg(dump(frame.constData(), frame.size()));
+    return QString("skipped frame:  %1 bytes '%2'").arg(frame.size()).arg(dump(frame.constData(), frame.size()));
 }
 } // namespace
 

@@ -31,13 +31,21 @@ QString servedFilePath(const FirmwareUpdate& _record)
     return getUpdatePath() + "/" + QFileInfo(_record.m_fileName).fileName();
 }
 
+// The path of _record's file while it is the file on record, else empty.
+QString intactFilePath(const FirmwareUpdate& _record)
+{
+    return theFileModel ? theFileModel->intactFilePath(_record.m_devType) : QString();
+}
+
 // Size of the image that can be served for _record, or 0: its file is
-// missing, no regular file, empty or too large to describe in the 32-bit
-// image size, or it is an OTA upgrade file whose header claims another
-// type, version or size than the record offers it as.
+// missing, no longer the file on record, no regular file, empty or too large
+// to describe in the 32-bit image size, or it is an OTA upgrade file whose
+// header claims another type, version or size than the record offers it as.
 quint32 servableSize(const FirmwareUpdate& _record)
 {
-    const QString path = servedFilePath(_record);
+    const QString path = intactFilePath(_record);
+    if (path.isEmpty())
+        return 0;
     const QFileInfo info(path);
     QFile file(path);
     if (!info.isFile() || info.size() <= 0 || info.size() > qint64(0xFFFFFFFFu) || !file.open(QIODevice::ReadOnly))
@@ -111,27 +119,37 @@ void OtaServer::setStickUpdateState(int _state)
 OtaServer::QueryDecision OtaServer::decideQuery(const DeviceQuery& _query)
 {
     QueryDecision decision;
-    // A device that asks for another type than its record's gets nothing.
-    if (!_query.inRun || !_query.typeMatches)
+    if (!_query.inRun)
         return decision;
+    // A device that asks for another type than its record's gets nothing;
+    // each such request is a failed attempt, so that it cannot hold the run
+    // (or, as a wall transmitter, every other device) for ever.
+    if (!_query.typeMatches) {
+        if (_query.failCounter < ProgressHelper::kMaxFailures)
+            decision.step = QueryDecision::eStepWrongType;
+        return decision;
+    }
 
     int failCounter = _query.failCounter;
-    quint32 deviceVersion = _query.deviceVersion;
     if (_query.checkPending) {
         // The device ended its transfer and restarted: does it run the offered image?
         const bool success = _query.progress == 1000 && _query.fileVersion == _query.reportedVersion;
         decision.check = success ? QueryDecision::eCheckSuccess : QueryDecision::eCheckFailure;
-        deviceVersion = _query.reportedVersion;
         if (!success)
             ++failCounter;
     }
 
-    const bool hasUpdate = _query.fileVersion != kNoVersion && _query.fileVersion > deviceVersion;
+    // Only a file newer than the version the device reports in this very
+    // request is offered: what it ran before does not matter.
+    const bool newer = _query.fileVersion != kNoVersion && _query.fileVersion > _query.reportedVersion;
     if (_query.inUpdateList) {
         // Asked again in the middle of its transfer, e.g. after a restart.
-        decision.step =
-            failCounter + 1 < ProgressHelper::kMaxFailures ? QueryDecision::eStepRestart : QueryDecision::eStepGiveUp;
-    } else if (hasUpdate && failCounter < ProgressHelper::kMaxFailures && _query.updateListEmpty &&
+        if (!newer)
+            decision.step = QueryDecision::eStepLeave;
+        else
+            decision.step = failCounter + 1 < ProgressHelper::kMaxFailures ? QueryDecision::eStepRestart
+                                                                           : QueryDecision::eStepGiveUp;
+    } else if (newer && failCounter < ProgressHelper::kMaxFailures && _query.updateListEmpty &&
                (_query.wallTransmitter || !(_query.wallTransmitterAwake && _query.wallTransmitterAwake()))) {
         decision.step = QueryDecision::eStepStart;
     }
@@ -165,13 +183,21 @@ OtaServer::BlockVerdict_t OtaServer::decideBlock(const BlockRequest& _request)
     return eBlockServe;
 }
 
-OtaServer::StickQueryDecision OtaServer::decideStickQuery(int _state, bool _hasRecord, bool _stillHasUpdate)
+OtaServer::StickQueryDecision OtaServer::decideStickQuery(int _state, bool _hasRecord, bool _recordNewer,
+                                                          bool _stillHasUpdate)
 {
     StickQueryDecision decision;
     decision.newState = _state;
     switch (_state) {
     case eStickUpdateStateTransfer:
-        decision.offer = _hasRecord;
+        // Only a file newer than the version the stick reports now is
+        // offered; a stick that runs it or a newer one already is done.
+        if (_hasRecord && _recordNewer) {
+            decision.offer = true;
+        } else if (_hasRecord) {
+            decision.newState = eStickUpdateStateUpToDate;
+            decision.updateOver = true;
+        }
         break;
     case eStickUpdateStateWait:
         decision.newState = _stillHasUpdate ? eStickUpdateStateFail : eStickUpdateStateSuccess;
@@ -486,7 +512,6 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     query.typeMatches = _req->imageType == _device->m_devType;
     query.checkPending = _device->m_clientState == ZigBeeDevice::eClientStateCheckWriteData;
     query.progress = _device->m_progress;
-    query.deviceVersion = _device->m_version;
     query.reportedVersion = reportedVersion;
     query.fileVersion = _device->updateVersion();
     query.failCounter = _device->m_failCounter;
@@ -495,6 +520,11 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     query.wallTransmitter = _device->isWallTransmitter();
     query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
     const QueryDecision decision = decideQuery(query);
+    // The version in the request is what the device runs now; a version
+    // named with another type's image says nothing about its own.
+    const quint32 storedVersion = _device->m_version;
+    if (query.typeMatches)
+        model->reportVersion(address, reportedVersion);
 
     if (query.inRun) {
         LOG(lcOta, QString("dev ShortAddress %1, listSize %2, contain %3, Batt %4, done %5, active %6, devVer %7, "
@@ -505,7 +535,7 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
                             boolText(_device->m_clientState != ZigBeeDevice::eClientStateNoActivity),
                             hex(reportedVersion, 4), hex(query.fileVersion, 4), _device->clientStateName())
                        .arg(query.failCounter));
-        applyQueryDecision(decision, address, reportedVersion);
+        applyQueryDecision(decision, address, reportedVersion, storedVersion, _req->imageType);
         checkUpdateStop();
     }
 
@@ -533,14 +563,15 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     sendZclQueryNextImageResp(_seq, _ind, resp);
 }
 
-void OtaServer::applyQueryDecision(const QueryDecision& _decision, ushort _address, quint32 _reportedVersion)
+void OtaServer::applyQueryDecision(const QueryDecision& _decision, ushort _address, quint32 _reportedVersion,
+                                   quint32 _storedVersion, quint16 _imageType)
 {
     ZigBeeDeviceModel* model = deviceModel();
+    ZigBeeDevice* device = model->findDevice(_address);
     if (_decision.check != QueryDecision::eCheckNone) {
         const bool success = _decision.check == QueryDecision::eCheckSuccess;
-        const ZigBeeDevice* device = model->findDevice(_address);
         LOG(lcOta, QString("ver from dev %1, update %2 ver %3; success %4")
-                       .arg(hex(_reportedVersion, 4), hex(device->updateVersion(), 4), hex(device->m_version, 4))
+                       .arg(hex(_reportedVersion, 4), hex(device->updateVersion(), 4), hex(_storedVersion, 4))
                        .arg(success ? 1 : 0));
         model->verifyUpdate(_address, _reportedVersion, success);
         LOG(lcOta, QString("eClientStateCheckWriteData ShortAddress %1, FailCounter %2: Result %3")
@@ -557,7 +588,21 @@ void OtaServer::applyQueryDecision(const QueryDecision& _decision, ushort _addre
         LOG(lcOta, QString("RE-starting update shortAddr %1").arg(hex(_address, 4)));
         model->countFailure(_address, ProgressHelper::eResultVerifFail);
         // Given up: it must not keep the other devices waiting.
-        m_updateList.removeOne(_address);
+        removeFromUpdateList(_address);
+        break;
+    case QueryDecision::eStepLeave:
+        LOG(lcOta, QString("shortAddr %1 reports %2 in mid-transfer: nothing newer to offer, off the update list")
+                       .arg(hex(_address, 4), hex(_reportedVersion, 4)));
+        removeFromUpdateList(_address);
+        break;
+    case QueryDecision::eStepWrongType:
+        LOG(lcOta, QString("device %1 of type %2 asks for image type %3: failed attempt %4")
+                       .arg(hex(_address, 4))
+                       .arg(device->m_devType)
+                       .arg(_imageType)
+                       .arg(device->m_failCounter + 1));
+        model->countFailure(_address, ProgressHelper::eResultFail);
+        removeFromUpdateList(_address);
         break;
     case QueryDecision::eStepStart:
         LOG(lcOta, QString("starting update shortAddr %1").arg(hex(_address, 4)));
@@ -608,17 +653,20 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
     resp.imageType = _req->imageType;
 
     const FirmwareUpdate* record = recordOf(kStickImageType);
+    const bool recordNewer = record && record->m_version != kNoVersion && record->m_version > reportedVersion;
     const StickQueryDecision decision =
-        decideStickQuery(m_eStickUpdateState, record != nullptr, m_stickFirmware.hasUpdate());
+        decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
     if (decision.offer) {
         offerStickImage(_seq, _ind, resp, *record);
         return;
     }
     if (decision.updateOver) {
-        LOG(lcOta, QString("QueryNextImageRequest eStickUpdateStateWait: Stick: currentFirmwareVersion %1, "
-                           "updateVersion %2, boHasUpdate %3")
-                       .arg(versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
-                            boolText(m_stickFirmware.hasUpdate())));
+        LOG(lcOta,
+            QString("QueryNextImageRequest %1: Stick: currentFirmwareVersion %2, updateVersion %3, "
+                    "boHasUpdate %4")
+                .arg(m_eStickUpdateState == eStickUpdateStateWait ? "eStickUpdateStateWait" : "nothing newer to offer",
+                     versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
+                     boolText(m_stickFirmware.hasUpdate())));
         // The stick update is over: the help box moves on from "wait".
         endStickUpdate(decision.newState);
     } else {
@@ -763,12 +811,17 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     const QString path = servedFilePath(_record);
     // Unbuffered: a buffered read would fetch far more than one block. The
     // size comes from the open file; opening refuses a directory. A file that
-    // is no longer the one offered is not served either.
+    // is no longer the one offered, or no longer the one on record, is not
+    // served either; as long as it is unchanged the latter costs no hashing.
     QFile file(path);
     const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const qint64 fileSize = opened ? file.size() : 0;
-    if (fileSize <= 0 || fileSize != qint64(offer.imageSize)) {
-        LOG(lcOta, QString("file error %1 name %2").arg(opened ? QString("size changed") : file.errorString(), path));
+    const bool intact = opened && theFileModel && theFileModel->isIntact(_record.m_devType, file);
+    if (fileSize <= 0 || fileSize != qint64(offer.imageSize) || !intact) {
+        const QString why = !opened                               ? file.errorString()
+                            : fileSize != qint64(offer.imageSize) ? QString("size changed")
+                                                                  : QString("not the file on record");
+        LOG(lcOta, QString("file error %1 name %2").arg(why, path));
         if (isStick) {
             failStickUpdate("the stick image cannot be read");
         } else {

@@ -67,13 +67,12 @@ public:
     // server knows about it.
     struct DeviceQuery
     {
-        bool inRun = false;        // a device update run is active
-        bool typeMatches = true;   // it asks for the image type of its record
-        bool checkPending = false; // it ended a transfer and has restarted since
-        int progress = -1;         // per mille of the last transfer
-        quint32 deviceVersion = kNoVersion;
-        quint32 reportedVersion = kNoVersion;
-        quint32 fileVersion = kNoVersion; // of the file held for its type
+        bool inRun = false;                   // a device update run is active
+        bool typeMatches = true;              // it asks for the image type of its record
+        bool checkPending = false;            // it ended a transfer and has restarted since
+        int progress = -1;                    // per mille of the last transfer
+        quint32 reportedVersion = kNoVersion; // in this request
+        quint32 fileVersion = kNoVersion;     // of the file held for its type
         int failCounter = 0;
         bool inUpdateList = false;
         bool updateListEmpty = true;
@@ -93,10 +92,12 @@ public:
         };
         enum Step_t
         {
-            eStepNone,    // answer with the status: ask again later, or nothing for you
-            eStepStart,   // start its update: it joins the update list
-            eStepRestart, // it asked again in the middle of its transfer: offer once more
-            eStepGiveUp,  // it asked again once too often: given up, off the list
+            eStepNone,      // answer with the status: ask again later, or nothing for you
+            eStepStart,     // start its update: it joins the update list
+            eStepRestart,   // it asked again in the middle of its transfer: offer once more
+            eStepGiveUp,    // it asked again once too often: given up, off the list
+            eStepLeave,     // it asked again in mid-transfer running the file or a newer one: off the list
+            eStepWrongType, // it asked for another image type than its record's: one more failed attempt
         };
         Check_t check = eCheckNone;
         Step_t step = eStepNone;
@@ -143,7 +144,8 @@ public:
         bool offer = false;      // its image is offered (a stick update is transferring)
         bool updateOver = false; // it has restarted after its update: the system goes idle
     };
-    static StickQueryDecision decideStickQuery(int _state, bool _hasRecord, bool _stillHasUpdate);
+    // _recordNewer: the stick's record holds a newer version than the stick reports.
+    static StickQueryDecision decideStickQuery(int _state, bool _hasRecord, bool _recordNewer, bool _stillHasUpdate);
 
     explicit OtaServer(QObject* parent = nullptr);
 
@@ -204,7 +206,8 @@ private:
                                      const _ZCL_OtauQueryNextImageReq_t* _req, ZigBeeDevice* _device);
     // Acts on a decision for a device during a run; the offer (start or
     // restart) is made by the caller.
-    void applyQueryDecision(const QueryDecision& _decision, ushort _address, quint32 _reportedVersion);
+    void applyQueryDecision(const QueryDecision& _decision, ushort _address, quint32 _reportedVersion,
+                            quint32 _storedVersion, quint16 _imageType);
     void offerImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
                     const FirmwareUpdate& _record);
     // What a successful Query Next Image Response offers _address, and what its blocks must ask for.

@@ -306,6 +306,11 @@ QString StickInterface::connectStateText() const
 {
     switch (m_serialPortHandler.state()) {
     case CSerialPortHandler::eStateSearching:
+        // A port that may not be opened is no missing stick.
+        if (m_serialPortHandler.openProblem() == CSerialPortHandler::eOpenProblemNoAccess)
+            return tr("no access");
+        if (m_serialPortHandler.openProblem() == CSerialPortHandler::eOpenProblemInUse)
+            return tr("in use");
         return tr("searching stick...");
     case CSerialPortHandler::eStateConnected:
         return tr("connected");
@@ -330,8 +335,10 @@ QString StickInterface::networkStatusText() const
     case eNwkStateDiscoveryFailed:
         return tr("discovery failed");
     case eNwkStateJoined:
-        return tr("joined") + QString(" <font color=\"grey\">( Ch: %9 | Addr: %10 )</font>")
+        return tr("joined") + QString(" <font color=\"grey\">( %1: %2 | %3: %4 )</font>")
+                                  .arg(tr("Ch", "radio channel, short"))
                                   .arg(m_nwkChannel)
+                                  .arg(tr("Addr", "network address, short"))
                                   .arg(m_nwkShortAddr, 4, 16, QChar('0'));
     default:
         return tr("unknown");

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -63,4 +64,38 @@ bool X11Window::requestClose(const char* _title)
     }
     XCloseDisplay(display);
     return window != 0;
+}
+
+std::vector<int> X11Window::iconEdges(const char* _title)
+{
+    std::vector<int> edges;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return edges;
+    const Window window = findWindow(display, DefaultRootWindow(display), _title);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (window &&
+        XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0, 1L << 24, False,
+                           XA_CARDINAL, &type, &format, &count, &remaining, &data) == Success &&
+        data && format == 32) {
+        // Width, height, then width × height pixels, for every icon; Xlib
+        // hands 32-bit items over as longs.
+        const auto* items = reinterpret_cast<const unsigned long*>(data);
+        for (unsigned long i = 0; i + 2 <= count;) {
+            const unsigned long width = items[i];
+            const unsigned long height = items[i + 1];
+            if (width == 0 || height == 0 || i + 2 + width * height > count)
+                break;
+            edges.push_back(int(width));
+            i += 2 + width * height;
+        }
+    }
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return edges;
 }

@@ -7,6 +7,7 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "content/UpdateFolder.h"
 #include "link/StickInterface.h"
+#include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
 #include "support/TestFiles.h"
 #include "support/TestSettings.h"
@@ -46,6 +47,7 @@ class tst_BackupIni : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -73,7 +75,15 @@ private:
     std::unique_ptr<TestSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_app;
     QString m_savedApplDirPath;
+    DevelopmentSigner m_signer;
 };
+
+void tst_BackupIni::initTestCase()
+{
+    if (!DevelopmentSigner::embeddedKeyIsDevelopmentKey())
+        QSKIP("this build embeds a release key; files signed with the development key cannot verify");
+    QVERIFY(m_signer.isValid());
+}
 
 void tst_BackupIni::init()
 {
@@ -106,21 +116,38 @@ void tst_BackupIni::firstStartWritesBackupKeys()
 
 void tst_BackupIni::pruneMissingFiles()
 {
-    QVERIFY(writeFile(getUpdatePath() + "/here.ota", "firmware"));
+    // Held from before digests were recorded: a signed file, one that no
+    // signature covers, one whose signature is of other bytes.
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "here.ota", "firmware"));
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "unsigned.ota", "firmware", false));
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "other.ota", "firmware"));
+    QVERIFY(writeFile(getUpdatePath() + "/other.ota", "other firmware"));
     writeIni(backupPath(),
-             {{"1", 1, "1.0.0", "here.ota", 120}, {"2", 2, "2.0.0", "gone.ota", 240}, {"4", 4, "-", "", 360}},
-             {"1", "2", "4"});
+             {{"1", 1, "1.0.0", "here.ota", 120},
+              {"2", 2, "2.0.0", "gone.ota", 240},
+              {"4", 4, "-", "", 360},
+              {"5", 5, "1.0.0", "unsigned.ota", 480},
+              {"7", 7, "1.0.0", "other.ota", 600}},
+             {"1", "2", "4", "5", "7"});
     LogCapture log;
     CProg2Gui bridge;
 
     QSettings backup(backupPath(), QSettings::IniFormat);
-    QCOMPARE(backup.value("devices/known_devices").toStringList(), (QStringList{"1", "2", "4"}));
+    QCOMPARE(backup.value("devices/known_devices").toStringList(), (QStringList{"1", "2", "4", "5", "7"}));
     QCOMPARE(backup.value("1/file").toString(), QString("here.ota"));
     QCOMPARE(backup.value("1/ver").toString(), QString("1.0.0"));
-    QVERIFY(!backup.contains("2/ver"));
-    QVERIFY(!backup.contains("2/file"));
+    // From now on its digest stands for it.
+    QCOMPARE(backup.value("1/size").toInt(), 8);
+    QCOMPARE(backup.value("1/sha256").toByteArray(),
+             QCryptographicHash::hash("firmware", QCryptographicHash::Sha256).toHex());
+    for (const QString group : {"2", "5", "7"}) {
+        QVERIFY2(!backup.contains(group + "/ver"), qPrintable(group));
+        QVERIFY2(!backup.contains(group + "/file"), qPrintable(group));
+        QVERIFY2(!backup.contains(group + "/sha256"), qPrintable(group));
+    }
     QCOMPARE(backup.value("2/id").toInt(), 2);
     QCOMPARE(backup.value("2/duration").toInt(), 240);
+    QCOMPARE(bridge.fileModel()->findByDevType(5)->m_version, kNoVersion);
     QCOMPARE(log.count("missing file: 'gone.ota'"), 1);
     QCOMPARE(log.count("missing file: ''"), 0); // a group pruned before stays quiet
 
@@ -133,8 +160,8 @@ void tst_BackupIni::pruneMissingFiles()
 
 void tst_BackupIni::productionImport_data()
 {
-    QTest::addColumn<QString>("backupVer"); // "absent": the type is not in backup.ini
-    QTest::addColumn<QString>("productionVer");
+    QTest::addColumn<QString>("backupVer");     // "absent": the type is not in backup.ini
+    QTest::addColumn<QString>("productionVer"); // followed by " unsigned": shipped without its signature
     QTest::addColumn<bool>("keepOld");
     QTest::addColumn<bool>("copied");
     QTest::addColumn<int>("duration");
@@ -153,6 +180,8 @@ void tst_BackupIni::productionImport_data()
                                                               << "2.1.0" << false << true << 600;
     QTest::newRow("type not in backup") << "absent"
                                         << "2.1.0" << false << true << 600;
+    QTest::newRow("newer production without its signature") << "2.0.5"
+                                                            << "2.1.0 unsigned" << false << false << 250;
 }
 
 void tst_BackupIni::productionImport()
@@ -163,13 +192,14 @@ void tst_BackupIni::productionImport()
     QFETCH(bool, copied);
     QFETCH(int, duration);
 
-    QVERIFY(writeFile(getUpdatePath() + "/old.ota", "old firmware"));
-    QVERIFY(writeFile(getUpdatePath() + "/old.sig", "old signature"));
+    const bool shippedSigned = !productionVer.endsWith(" unsigned");
+    productionVer = productionVer.section(' ', 0, 0);
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "old.ota", "old firmware"));
     if (backupVer == "absent")
         writeIni(backupPath(), {{"6", 6, "1.0.0", "old.ota", 50}}, {"6"}, keepOld);
     else
         writeIni(backupPath(), {{"4", 4, backupVer.isEmpty() ? "-" : backupVer, "old.ota", 250}}, {"4"}, keepOld);
-    QVERIFY(writeFile(productionDir() + "/plug.ota", "shipped firmware"));
+    QVERIFY(m_signer.writeFile(productionDir(), "plug.ota", "shipped firmware", shippedSigned));
     writeIni(productionDir() + "/production.ini", {{"4", 4, productionVer, "plug.ota", 600}}, {"4"});
     const QByteArray backupBefore = readFile(backupPath());
 
@@ -181,18 +211,24 @@ void tst_BackupIni::productionImport()
         QCOMPARE(backup.value("4/ver").toString(), backupVer);
         QCOMPARE(backup.value("4/file").toString(), QString("old.ota"));
         QVERIFY(QFile::exists(getUpdatePath() + "/old.ota"));
+        QVERIFY(!QFile::exists(getUpdatePath() + "/plug.sig"));
         return;
     }
     QCOMPARE(readFile(getUpdatePath() + "/plug.ota"), QByteArray("shipped firmware"));
+    // With its signature, and recorded with the digest of what was checked.
+    QCOMPARE(readFile(getUpdatePath() + "/plug.sig"), readFile(productionDir() + "/plug.sig"));
+    QCOMPARE(backup.value("4/size").toInt(), 16);
+    QCOMPARE(backup.value("4/sha256").toByteArray(),
+             QCryptographicHash::hash("shipped firmware", QCryptographicHash::Sha256).toHex());
     QCOMPARE(backup.value("4/id").toInt(), 4);
     QCOMPARE(backup.value("4/ver").toString(), productionVer);
     QCOMPARE(backup.value("4/file").toString(), QString("plug.ota"));
     QCOMPARE(backup.value("4/duration").toInt(), duration); // a measured average stays
     QVERIFY(backup.value("devices/known_devices").toStringList().contains("4"));
     if (backupVer != "absent") {
-        // The replaced data file goes unless keep_old; its signature stays.
+        // The replaced file goes with its signature unless keep_old.
         QCOMPARE(QFile::exists(getUpdatePath() + "/old.ota"), keepOld);
-        QVERIFY(QFile::exists(getUpdatePath() + "/old.sig"));
+        QCOMPARE(QFile::exists(getUpdatePath() + "/old.sig"), keepOld);
     }
     QCOMPARE(bridge.fileModel()->findByDevType(4)->versionString(), productionVer);
     QVERIFY(backupBefore != readFile(backupPath()));
@@ -200,7 +236,7 @@ void tst_BackupIni::productionImport()
 
 void tst_BackupIni::productionSpecialEntries()
 {
-    QVERIFY(writeFile(productionDir() + "/tool.zip", "tool package"));
+    QVERIFY(m_signer.writeFile(productionDir(), "tool.zip", "tool package"));
     writeIni(productionDir() + "/production.ini",
              {{"9999", 9999, "9.9.9", "tool.zip", 0},
               {"1", 1, "1.5.0", "", 300},                // no file: listed, never copied or recorded
@@ -380,7 +416,7 @@ void tst_BackupIni::loadAnnouncesStickAndTool()
     QFETCH(QString, toolVer);
     QFETCH(bool, toolUpdate);
     for (const char* file : {"stick.bin", "tool.zip", "ce.ota"})
-        QVERIFY(writeFile(getUpdatePath() + "/" + file, "x"));
+        QVERIFY(m_signer.writeFile(getUpdatePath(), file, "x"));
     writeIni(
         backupPath(),
         {{"6", 6, "3.0.0", "stick.bin", 90}, {"9999", 9999, toolVer, "tool.zip", 0}, {"1", 1, "1.4.0", "ce.ota", -1}},
@@ -435,7 +471,7 @@ void tst_BackupIni::updateDurationOfExtremeAverages()
     QFETCH(int, average);
     writeIni(backupPath(), {{"4", 4, "1.0.0", "plug.ota", -1}}, {"4"});
     QSettings(backupPath(), QSettings::IniFormat).setValue("4/duration", stored);
-    QVERIFY(writeFile(getUpdatePath() + "/plug.ota", "firmware"));
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "plug.ota", "firmware"));
     CProg2Gui bridge;
     FirmwareUpdate* record = bridge.fileModel()->findByDevType(4);
     QVERIFY(record);

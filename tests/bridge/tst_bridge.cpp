@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "bridge/CProg2Gui.h"
+#include "bridge/HelpTexts.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "content/UpdateIndex.h"
@@ -200,7 +201,8 @@ void tst_Bridge::metaObjectInterface()
     QCOMPARE(enumValues("QmlAction_t"),
              enumTable("StartFileDownload_QmlAction=1 StartDeviceUpdate_QmlAction=2 AbortDeviceUpdate_QmlAction=3 "
                        "OpenHelp_QmlAction=4 DoToolUpdate_QmlAction=5 DoStickUpdate_QmlAction=6 "
-                       "ResetToFN_QmlAction=10 CommonFileSelector_QmlAction=20 OpenReport_QmlAction=21"));
+                       "ResetToFN_QmlAction=10 CommonFileSelector_QmlAction=20 OpenReport_QmlAction=21 "
+                       "OpenFolder_QmlAction=22"));
     QCOMPARE(enumValues("ValId_t"),
              enumTable("StickVersionTxt_ValId=11 StickConnectStateTxt_ValId=12 ConnectedNetworkStatus_ValId=13 "
                        "LangCount_ValId=20 LangIndex_ValId=21 ApplName_ValId=25 ApplVersion_ValId=26 "
@@ -656,6 +658,25 @@ void tst_Bridge::helpTexts()
     QVERIFY(connect.contains("Connect a Lumoran USB stick with a computer."));
     QVERIFY(connect.contains("<img src=\"qrc:/pic/help_stick.png\">"));
     QVERIFY(connect.contains("Actuate the <em>\"Download\"</em> button."));
+
+    // A port the user may not use: the command that lets them, with the
+    // port's group and the user; one held by another program: the port.
+    const QString denied = HelpTexts::portProblem(CProg2Gui::HelpPortNoAccess, "/dev/ttyUSB0", "dialout", "alice");
+    QVERIFY(denied.contains("<tt>sudo usermod -a -G dialout alice</tt>"));
+    QVERIFY(denied.contains("/dev/ttyUSB0"));
+    QVERIFY(!HelpTexts::portProblem(CProg2Gui::HelpPortNoAccess, "COM3", "", "alice").contains("usermod"));
+    const QString held = HelpTexts::portProblem(CProg2Gui::HelpPortInUse, "/dev/ttyUSB0", "dialout", "alice");
+    QVERIFY(held.contains("/dev/ttyUSB0"));
+    QVERIFY(!held.contains("usermod"));
+    for (const int problem :
+         {int(CSerialPortHandler::eOpenProblemNoAccess), int(CSerialPortHandler::eOpenProblemInUse)}) {
+        const int expected =
+            problem == CSerialPortHandler::eOpenProblemInUse ? CProg2Gui::HelpPortInUse : CProg2Gui::HelpPortNoAccess;
+        QCOMPARE(HelpTexts::helpIdFor(CProg2Gui::SysStateIdle, false, -1, problem), expected);
+        // A connected stick needs no port any more.
+        QCOMPARE(HelpTexts::helpIdFor(CProg2Gui::SysStateIdle, true, StickInterface::eNwkStateJoined, problem),
+                 int(CProg2Gui::HelpReadyForUpdate));
+    }
 
     harness.connectStick();
     harness.exchange(nwkStatus(StickInterface::eNwkStateDiscoveryFailed));

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "bridge/CProg2Gui.h"
+#include "bridge/LanguageList.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "link/CSerialPortHandler.h"
@@ -52,6 +53,8 @@ private slots:
     void namesAndShortCuts();
     void restoreSavedLanguage_data();
     void restoreSavedLanguage();
+    void languageOfTheSystem_data();
+    void languageOfTheSystem();
     void unknownLanguage();
     void sameDisplayName();
     void noTranslations();
@@ -174,8 +177,9 @@ void tst_Languages::restoreSavedLanguage()
     QCOMPARE(completed.count(), 1);
     QCOMPARE(devices.count(), 1);
 
-    // Otherwise the first language the folder delivered.
-    const QString expected = present ? saved : bridge.getLang(0);
+    // Otherwise the system's language, else English.
+    const QString expected = present ? saved : bridge.languages().nameForLocale(QLocale::system());
+    QVERIFY(!expected.isEmpty());
     QCOMPARE(bridge.lang(), expected);
     QCOMPARE(bridge.iGetVal(CProg2Gui::LangIndex_ValId), bridge.getLang(0) == expected ? 0 : 1);
     QCOMPARE(m_settings->settings()->value("applSettings/lang").toString(), expected);
@@ -183,6 +187,42 @@ void tst_Languages::restoreSavedLanguage()
 
     bridge.setInitCompleted(true);
     QCOMPARE(completed.count(), 1);
+}
+
+void tst_Languages::languageOfTheSystem_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("expected");
+    const QStringList both{"English_en_GB.qm", "Deutsch_de_DE.qm"};
+    QTest::newRow("German of Germany") << both << "de_DE"
+                                       << "Deutsch";
+    QTest::newRow("German of Austria: the language") << both << "de_AT"
+                                                     << "Deutsch";
+    QTest::newRow("American English") << both << "en_US"
+                                      << "English";
+    QTest::newRow("French: English") << both << "fr_FR"
+                                     << "English";
+    QTest::newRow("C locale: English") << both << "C"
+                                       << "English";
+    QTest::newRow("no English: the first") << QStringList{"Deutsch_de_DE.qm"} << "fr_FR"
+                                           << "Deutsch";
+}
+
+// Which language a first start chooses, for the system's locale.
+void tst_Languages::languageOfTheSystem()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, locale);
+    QFETCH(QString, expected);
+    QList<QPair<QString, QString>> copies;
+    for (const QString& file : files)
+        copies.append({file, file});
+    installTranslations(copies);
+    LanguageList languages;
+    languages.load(translationDir());
+    const QString name = languages.nameForLocale(QLocale(locale));
+    QCOMPARE(name, expected);
 }
 
 void tst_Languages::unknownLanguage()

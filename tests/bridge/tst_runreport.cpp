@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTranslator>
 #include <QtTest>
 
 #include "bridge/CProg2Gui.h"
+#include "bridge/DocumentOpener.h"
 #include "bridge/ReportWriter.h"
 #include "bridge/RunReport.h"
 #include "common/settings.h"
@@ -72,6 +74,8 @@ private slots:
     void csvOfARun();
     void pdfPages_data();
     void pdfPages();
+    void ending_data();
+    void ending();
     void reportsOfTheBridge();
     void writeFailureIsShownAndTheRunGoesOn();
 };
@@ -105,6 +109,21 @@ void tst_RunReport::csvField_data()
                                      << "\"a\rb\"";
     QTest::newRow("everything") << "x,\"y\"\r\nz"
                                 << "\"x,\"\"y\"\"\r\nz\"";
+    // What a spreadsheet would evaluate is written as text.
+    QTest::newRow("formula") << "=SUM(1,2)"
+                             << "\"'=SUM(1,2)\"";
+    QTest::newRow("plus") << "+1"
+                          << "'+1";
+    QTest::newRow("minus") << "-2+3"
+                           << "'-2+3";
+    QTest::newRow("at") << "@cmd"
+                        << "'@cmd";
+    QTest::newRow("leading tab") << "\t=1"
+                                 << "'\t=1";
+    QTest::newRow("leading carriage return") << "\r=1"
+                                             << "\"'\r=1\"";
+    QTest::newRow("sign inside") << "a=b-c"
+                                 << "a=b-c";
 }
 
 void tst_RunReport::csvField()
@@ -113,8 +132,11 @@ void tst_RunReport::csvField()
     QFETCH(QString, field);
     QCOMPARE(ReportWriter::csvField(text), field);
     // And the test's own reader, which the end-to-end tests use, reads it back.
-    if (!text.isEmpty())
-        QCOMPARE(parseCsv((field + ",x\r\n").toUtf8()), QList<QStringList>{(QStringList{text, "x"})});
+    if (!text.isEmpty()) {
+        const QList<QStringList> read = parseCsv((field + ",x\r\n").toUtf8());
+        const QString cell = field.startsWith('\'') || field.startsWith("\"'") ? "'" + text : text;
+        QCOMPARE(read, QList<QStringList>{(QStringList{cell, "x"})});
+    }
 }
 
 void tst_RunReport::csvOfARun()
@@ -217,6 +239,52 @@ void tst_RunReport::pdfPages()
     QVERIFY(pdf.contains("/Subtype /Image"));
 }
 
+void tst_RunReport::ending_data()
+{
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QList<int>>("outcomes");
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<int>("notUpdated");
+    const int updated = ReportContent::eOutcomeUpdated;
+    const int current = ReportContent::eOutcomeCurrent;
+    const int failed = ReportContent::eOutcomeFailed;
+    const int notReached = ReportContent::eOutcomeNotReached;
+    const int interrupted = ReportContent::eOutcomeInterrupted;
+    QTest::newRow("every device updated, then Cancel")
+        << int(ReportContent::eEndCancelled) << QList<int>{updated, updated, current}
+        << int(ReportContent::eEndingAllUpdated) << 0;
+    QTest::newRow("Cancel with devices left")
+        << int(ReportContent::eEndCancelled) << QList<int>{updated, notReached, interrupted}
+        << int(ReportContent::eEndingByUser) << 2;
+    QTest::newRow("Cancel before any device")
+        << int(ReportContent::eEndCancelled) << QList<int>{} << int(ReportContent::eEndingByUser) << 0;
+    QTest::newRow("time up with a failure")
+        << int(ReportContent::eEndFinished) << QList<int>{updated, failed} << int(ReportContent::eEndingByItself) << 1;
+    QTest::newRow("time up, every device updated")
+        << int(ReportContent::eEndFinished) << QList<int>{updated} << int(ReportContent::eEndingAllUpdated) << 0;
+    QTest::newRow("closed with a device left") << int(ReportContent::eEndToolClosed) << QList<int>{updated, notReached}
+                                               << int(ReportContent::eEndingToolClosed) << 1;
+    QTest::newRow("closed after the last device")
+        << int(ReportContent::eEndToolClosed) << QList<int>{updated} << int(ReportContent::eEndingAllUpdated) << 0;
+    QTest::newRow("interim") << int(ReportContent::eEndInterim) << QList<int>{updated}
+                             << int(ReportContent::eEndingUnderWay) << 0;
+}
+
+// What the report says of a run's end: truthful about the devices.
+void tst_RunReport::ending()
+{
+    QFETCH(int, end);
+    QFETCH(QList<int>, outcomes);
+    QFETCH(int, ending);
+    QFETCH(int, notUpdated);
+    ReportContent content;
+    content.end = ReportContent::End_t(end);
+    for (int outcome : outcomes)
+        content.rows.append(row(1, 1, ReportContent::Outcome_t(outcome), "1.0.0", "1.0.0", 1));
+    QCOMPARE(int(content.ending()), ending);
+    QCOMPARE(content.notUpdated(), notUpdated);
+}
+
 void tst_RunReport::reportsOfTheBridge()
 {
     Tool tool;
@@ -226,9 +294,43 @@ void tst_RunReport::reportsOfTheBridge()
     bridge->deviceModel()->addZigBeeDevice(0x1a2b, 1, parseVersion("1.0.0"), 0x025ecafe00001a2bULL);
     bridge->deviceModel()->addZigBeeDevice(0x4a5b, 4, parseVersion("1.0.0"));
 
-    // Cancelled before any device was reached.
+    // During a run the report is the run so far, written when asked for.
+    QList<QUrl> opened;
+    bool opens = true;
+    DocumentOpener::setOpenFunction([&](const QUrl& _url) {
+        opened.append(_url);
+        return opens;
+    });
+    const auto restore = qScopeGuard([] { DocumentOpener::setOpenFunction(nullptr); });
     bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+    QVERIFY(bridge->boGetVal(CProg2Gui::ReportButton_ValId));
+    bridge->qmlAction(CProg2Gui::OpenReport_QmlAction);
+    QCOMPARE(opened.size(), 1);
+    const QString interim = opened.last().toLocalFile();
+    QVERIFY2(interim.endsWith("_devices_interim.pdf"), qPrintable(interim));
+    QVERIFY(readFile(interim).startsWith("%PDF-"));
+    QString interimCsv = interim;
+    interimCsv.replace(".pdf", ".csv");
+    const QList<QStringList> soFar = parseCsv(readFile(interimCsv));
+    QCOMPARE(soFar.size(), 3);
+    QCOMPARE(soFar.at(1).at(8), QString("Waiting"));
+
+    // Where no program opens PDF files, the window is given the file and
+    // can open its folder.
+    opens = false;
+    QSignalSpy errors(bridge, &CProg2Gui::displayErrorWindow);
+    bridge->qmlAction(CProg2Gui::OpenReport_QmlAction);
+    QCOMPARE(errors.count(), 1);
+    const QVariantMap shown = errors.first().at(0).value<QVariant>().toMap();
+    QCOMPARE(shown.value("path").toString(), QDir::toNativeSeparators(interim));
+    QVERIFY(!shown.value("text").toString().isEmpty());
+    bridge->qmlAction(CProg2Gui::OpenFolder_QmlAction);
+    QCOMPARE(opened.last().toLocalFile(), QFileInfo(interim).absolutePath());
+    opens = true;
+
+    // Cancelled before any device was reached; the final report replaces the interim one.
     bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
+    QTRY_VERIFY(!QFile::exists(interim));
     QTRY_VERIFY(bridge->boGetVal(CProg2Gui::ReportButton_ValId));
     const QString pdf = bridge->runReport().latestPdf();
     QVERIFY2(pdf.endsWith("_devices.pdf"), qPrintable(pdf));

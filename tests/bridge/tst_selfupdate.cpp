@@ -10,6 +10,7 @@
 #include "common/settings.h"
 #include "content/BackupIni.h"
 #include "link/CSerialPortHandler.h"
+#include "support/DevelopmentSigner.h"
 #include "support/Emulator.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
@@ -30,6 +31,19 @@ QByteArray readFile(const QString& _path)
 {
     QFile file(_path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The private folders of self-updates under the temp folder.
+QStringList privateFolders()
+{
+    return QDir(getTempPath())
+        .entryList({QString("%1*").arg(ToolUpdater::kPrivateFolderPrefix)},
+                   QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QByteArray sha256Hex(const QByteArray& _bytes)
+{
+    return QCryptographicHash::hash(_bytes, QCryptographicHash::Sha256).toHex();
 }
 } // namespace
 
@@ -59,10 +73,14 @@ private:
 
     std::unique_ptr<TestSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_dir;
+    DevelopmentSigner m_signer;
 };
 
 void tst_SelfUpdate::initTestCase()
 {
+    if (!DevelopmentSigner::embeddedKeyIsDevelopmentKey())
+        QSKIP("this build embeds a release key; packages signed with the development key cannot verify");
+    QVERIFY(m_signer.isValid());
     CSerialPortHandler::setPortListFunction([] { return QStringList(); });
 }
 
@@ -187,32 +205,61 @@ void tst_SelfUpdate::posixScript()
 void tst_SelfUpdate::pendingToolFromBackup_data()
 {
     QTest::addColumn<QString>("held");
+    QTest::addColumn<QString>("package"); // "signed", "unsigned", "other record": signed, other digest on record
     QTest::addColumn<bool>("pending");
-    QTest::newRow("newer package held") << "1.3.0" << true;
-    QTest::newRow("same version held") << "1.2.0" << false;
+    QTest::newRow("newer package held") << "1.3.0"
+                                        << "signed" << true;
+    QTest::newRow("same version held") << "1.2.0"
+                                       << "signed" << false;
+    // "backup.ini" names a file that no signature covers.
+    QTest::newRow("unsigned package held") << "9.9.9"
+                                           << "unsigned" << false;
+    QTest::newRow("signed, not the bytes on record") << "1.3.0"
+                                                     << "other record" << false;
 }
 
 void tst_SelfUpdate::pendingToolFromBackup()
 {
     QFETCH(QString, held);
+    QFETCH(QString, package);
     QFETCH(bool, pending);
-    QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
+    const QString ran = m_dir->path() + "/package ran";
+    const QByteArray bytes = QString("#!/bin/sh\necho ran > '%1'\n").arg(ran).toUtf8();
+    QVERIFY(m_signer.writeFile(getUpdatePath(), "tool.run", bytes, package != "unsigned"));
     {
         QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
         backup.setValue("devices/known_devices", QStringList{"9999"});
         backup.setValue("9999/id", 9999);
         backup.setValue("9999/ver", held);
         backup.setValue("9999/file", "tool.run");
+        const QByteArray recorded = package == "other record" ? bytes + "more" : bytes;
+        backup.setValue("9999/size", recorded.size());
+        backup.setValue("9999/sha256", sha256Hex(recorded));
     }
     auto bridge = makeBridge();
     QCOMPARE(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId), pending);
     QCOMPARE(bridge->isHighlightState(CProg2Gui::HighlightApplication), pending);
-    QCOMPARE(bridge->getText(CProg2Gui::ApplVersion_ValId).contains("V1.3.0"), pending);
+    QCOMPARE(bridge->applVersion().hasUpdate(), pending);
+    if (pending)
+        QVERIFY(bridge->getText(CProg2Gui::ApplVersion_ValId).contains("V" + held));
 
     // Never while something else runs.
     bridge->setSysState(CProg2Gui::SysStateUpdateDownload);
     QVERIFY(!bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
     QVERIFY(!bridge->isHighlightState(CProg2Gui::HighlightApplication));
+    if (pending)
+        return;
+
+    // Pressed all the same: an error dialog, and nothing is started.
+    bridge->setSysState(CProg2Gui::SysStateIdle);
+    QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
+    QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
+    bridge->qmlAction(CProg2Gui::DoToolUpdate_QmlAction);
+    QCOMPARE(quit.count(), 0);
+    QCOMPARE(error.count(), 1);
+    QCOMPARE(privateFolders(), QStringList());
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(ran));
 }
 
 void tst_SelfUpdate::runsScriptAfterToolEnded_data()
@@ -235,15 +282,18 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     QFETCH(QString, newTool);
     QFETCH(bool, ascii);
     // Copies of a stand-in program play the new tool and the tool that is
-    // started again; each notes that it ran, with its arguments.
+    // started again; each notes that it ran, with its arguments, beside
+    // itself. The package is signed and on record as a download leaves it.
 #ifdef Q_OS_WIN
     const QString restart = m_dir->path() + "/restart.exe";
 #else
     const QString restart = m_dir->path() + "/restart";
 #endif
-    QVERIFY(QFile::copy(LUMORAN_STANDIN, getUpdatePath() + "/" + newTool));
+    const QByteArray package = readFile(LUMORAN_STANDIN);
+    QVERIFY(!package.isEmpty());
+    QVERIFY(m_signer.writeFile(getUpdatePath(), newTool, package));
+    QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", newTool, package.size(), sha256Hex(package)));
     QVERIFY(QFile::copy(LUMORAN_STANDIN, restart));
-    const QString ran = getUpdatePath() + "/" + newTool + ".ran";
     const QString restarted = restart + ".ran";
     // The script waits for this stand-in as it would for the tool's own process.
     QProcess oldTool;
@@ -253,7 +303,6 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     auto bridge = makeBridge();
     bridge->toolUpdater().setRestartProgram(restart);
     bridge->toolUpdater().setWaitPid(oldTool.processId());
-    bridge->setApplUpdateInfo(0x010300, newTool);
     QVERIFY(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
     QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
     QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
@@ -262,14 +311,26 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
 
     QCOMPARE(quit.count(), 1);
     QCOMPARE(error.count(), 0);
-#ifdef Q_OS_WIN
-    const QString script =
-        ToolUpdater::windowsUpdateScript(getUpdatePath() + "/" + newTool, restart, oldTool.processId());
-#else
-    const QString script =
-        ToolUpdater::posixUpdateScript(getUpdatePath() + "/" + newTool, restart, oldTool.processId());
+    // The script and the copy it runs lie in a fresh folder that only this user may enter.
+    const QStringList folders = privateFolders();
+    QCOMPARE(folders.size(), 1);
+    const QString folder = getTempPath() + "/" + folders.first();
+    const QString copy = folder + "/" + newTool;
+#ifndef Q_OS_WIN
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFileInfo(folder).permissions() & (owner | others), owner);
 #endif
-    QCOMPARE(readFile(ToolUpdater::getUpdateStarterPath()), script.toUtf8());
+    QCOMPARE(bridge->toolUpdater().scriptPath(), folder + "/" + ToolUpdater::kScriptName);
+    QCOMPARE(readFile(copy), package);
+#ifdef Q_OS_WIN
+    const QString script = ToolUpdater::windowsUpdateScript(copy, restart, oldTool.processId());
+#else
+    const QString script = ToolUpdater::posixUpdateScript(copy, restart, oldTool.processId());
+#endif
+    QCOMPARE(readFile(bridge->toolUpdater().scriptPath()), script.toUtf8());
+    QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
     // The log line passes through the local 8-bit encoding, which on
     // Windows need not hold every character of a path.
     const QString logLine =
@@ -278,9 +339,9 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     // The state is not touched; the script runs on its own.
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
 
-    // Nothing is replaced while the old tool runs.
-    // Wine's tasklist lists no process, so there the script goes on at once;
-    // once it is through, the check below fails for that reason alone.
+    // Nothing is replaced while the old tool runs. Wine's tasklist lists no
+    // process, so there the script goes on at once; once it is through, the
+    // check below fails for that reason alone.
     if (runsUnderWine())
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(restarted), kWaitMs);
     else
@@ -288,28 +349,33 @@ void tst_SelfUpdate::runsScriptAfterToolEnded()
     QCOMPARE(oldTool.state(), QProcess::Running);
     if (runsUnderWine())
         QEXPECT_FAIL("", "Wine 8.0's tasklist lists no processes: the script does not wait for the tool", Continue);
-    QVERIFY(!QFile::exists(ran) && !QFile::exists(restarted));
+    QVERIFY(!QFile::exists(copy + ".ran") && !QFile::exists(restarted));
     oldTool.kill();
     QVERIFY(oldTool.waitForFinished());
     QTRY_COMPARE_WITH_TIMEOUT(readFile(restarted), QByteArray("ran /UPDATE\n"), kWaitMs);
     if (runsUnderWine() && !ascii)
         QEXPECT_FAIL("", "Wine 8.0's cmd reads the script in its own code page whatever chcp says", Continue);
-    QCOMPARE(readFile(ran), QByteArray("ran\n")); // the new file ran first, without arguments
+    // The checked copy ran first, without arguments; the package in the
+    // update folder, which anybody could have written over meanwhile, did not.
+    QCOMPARE(readFile(copy + ".ran"), QByteArray("ran\n"));
+    QVERIFY(!QFile::exists(getUpdatePath() + "/" + newTool + ".ran"));
 
-    // The next start clears the script away.
+    // The next start clears the folder away.
     bridge.reset();
-    QVERIFY(QFile::exists(ToolUpdater::getUpdateStarterPath()));
+    QVERIFY(QFile::exists(folder));
     makeBridge();
-    QVERIFY(!QFile::exists(ToolUpdater::getUpdateStarterPath()));
+    QCOMPARE(privateFolders(), QStringList());
 }
 
 void tst_SelfUpdate::failedUpdateKeepsToolRunning_data()
 {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("script path is a folder") << "folder";
-    QTest::newRow("update folder read-only") << "read-only";
+    QTest::newRow("temp folder is a file") << "temp file";
+    QTest::newRow("temp folder read-only") << "read-only";
     QTest::newRow("package gone") << "no package";
     QTest::newRow("package changed since its download") << "changed package";
+    QTest::newRow("package without signature") << "unsigned";
+    QTest::newRow("signature of other bytes") << "other signature";
 }
 
 void tst_SelfUpdate::failedUpdateKeepsToolRunning()
@@ -318,20 +384,22 @@ void tst_SelfUpdate::failedUpdateKeepsToolRunning()
     const QString restarted = m_dir->path() + "/restarted";
     const QString restart = m_dir->path() + "/restart.sh";
     QVERIFY(writeFile(restart, QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(restarted).toUtf8(), true));
+    const QByteArray package = "#!/bin/sh\n";
     if (obstacle != "no package")
-        QVERIFY(writeFile(getUpdatePath() + "/tool.run", "#!/bin/sh\n"));
+        QVERIFY(m_signer.writeFile(getUpdatePath(), "tool.run", package, obstacle != "unsigned"));
+    if (obstacle == "other signature")
+        QVERIFY(writeFile(getUpdatePath() + "/tool.sig", m_signer.signature(package + "more")));
     if (obstacle == "changed package") {
         const QByteArray verified = "#!/bin/sh\necho verified\n";
-        QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", "tool.run", verified.size(),
-                                        QCryptographicHash::hash(verified, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(BackupIni::registerFile(DeviceType::Tool, "1.3.0", "tool.run", verified.size(), sha256Hex(verified)));
     }
 
     auto bridge = makeBridge();
     bridge->toolUpdater().setRestartProgram(restart);
     bridge->setApplUpdateInfo(0x010300, "tool.run");
-    const QString scriptPath = ToolUpdater::getUpdateStarterPath();
-    if (obstacle == "folder") {
-        QVERIFY(QDir().mkpath(scriptPath));
+    if (obstacle == "temp file") {
+        QVERIFY(QDir(getTempPath()).removeRecursively());
+        QVERIFY(writeFile(getTempPath(), "in the way"));
     } else if (obstacle == "read-only") {
 #ifdef Q_OS_WIN
         QSKIP("a folder's read-only attribute keeps no files out on Windows");
@@ -339,22 +407,23 @@ void tst_SelfUpdate::failedUpdateKeepsToolRunning()
         if (geteuid() == 0)
             QSKIP("root writes into read-only folders");
 #endif
-        QVERIFY(QFile::setPermissions(getUpdatePath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(QFile::setPermissions(getTempPath(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
     QSignalSpy quit(bridge.get(), &CProg2Gui::quitApplication);
     QSignalSpy error(bridge.get(), &CProg2Gui::displayErrorWindow);
     bridge->qmlAction(CProg2Gui::DoToolUpdate_QmlAction);
-    QFile::setPermissions(getUpdatePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (obstacle == "temp file")
+        QVERIFY(QFile::remove(getTempPath()));
+    QFile::setPermissions(getTempPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    // The tool stays, says so in its error dialog and can try again.
+    // The tool stays, says so in its error dialog and can try again; nothing is left behind.
     QCOMPARE(quit.count(), 0);
     QCOMPARE(error.count(), 1);
     QVERIFY(!error.first().first().toString().isEmpty());
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QVERIFY(bridge->boGetVal(CProg2Gui::ApplUpdateButton_ValId));
-    QCOMPARE(QFileInfo(scriptPath).isDir(), obstacle == "folder");
-    QVERIFY(!QFileInfo(scriptPath).isFile());
-    QCOMPARE(QDir(getUpdatePath()).entryList({"updateStarter*"}, QDir::Files), QStringList()); // no part file
+    QCOMPARE(privateFolders(), QStringList());
+    QCOMPARE(QDir(getUpdatePath()).entryList({"updateStarter*"}, QDir::Files), QStringList());
     QTest::qWait(200);
     QVERIFY(!QFile::exists(restarted));
 }

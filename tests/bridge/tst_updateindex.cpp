@@ -6,7 +6,9 @@
 #include "bridge/CProg2Gui.h"
 #include "common/DeviceType.h"
 #include "common/settings.h"
+#include "content/BackupIni.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "content/UpdateIndex.h"
 #include "link/CSerialPortHandler.h"
 #include "support/DevelopmentSigner.h"
 #include "support/LogCapture.h"
@@ -141,70 +143,87 @@ void tst_UpdateIndex::goodIndex()
 void tst_UpdateIndex::outcomes_data()
 {
     QTest::addColumn<QString>("served"); // "none", "refused", "tampered" or the index text
+    // The highest serial accepted before the start, in the settings and
+    // beside "backup.ini" ("backup.ini 5": there only); empty: none yet.
+    QTest::addColumn<QString>("before");
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("logged");
-    QTest::addColumn<qulonglong>("serialAfter"); // the highest serial accepted, 5 before the start
+    QTest::addColumn<qulonglong>("serialAfter"); // in both places
 
     const int wrong = CProg2Gui::eUpdateXmlStateWrong;
     const int ok = CProg2Gui::eUpdateXmlStateOk;
-    const qulonglong before = 5;
-    QTest::newRow("not on the server") << "none" << wrong << int(ProgressHelper::eResultFail)
-                                       << "Update information not available on server"
-                                       << "" << before;
-    QTest::newRow("no server listening") << "refused" << wrong << int(ProgressHelper::eResultFail)
-                                         << "Error during downloading update information"
-                                         << "" << before;
-    QTest::newRow("wrong signature") << "tampered" << wrong << int(ProgressHelper::eResultAuthFail)
+    const int outdated = CProg2Gui::eUpdateXmlStateOutdated;
+    const int success = ProgressHelper::eResultSuccess;
+    const int fail = ProgressHelper::eResultFail;
+    const QString contacted = "Update server contacted";
+    const QString plugIndex = "<updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>";
+    QTest::newRow("not on the server") << "none"
+                                       << "5" << wrong << fail << "Update information not available on server"
+                                       << "" << 5ull;
+    QTest::newRow("no server listening") << "refused"
+                                         << "5" << wrong << fail << "Error during downloading update information"
+                                         << "" << 5ull;
+    QTest::newRow("wrong signature") << "tampered"
+                                     << "5" << wrong << int(ProgressHelper::eResultAuthFail)
                                      << "Could not authentificate update information"
-                                     << "" << before;
-    QTest::newRow("not XML") << "<apps><updates devid=\"4\"" << wrong << int(ProgressHelper::eResultFail)
-                             << "Update information not valid on server"
-                             << "can NOT evaluate query" << before;
-    QTest::newRow("empty apps") << "<apps/>" << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-                                << "any device updates: no" << before;
+                                     << "" << 5ull;
+    QTest::newRow("not XML") << "<apps><updates devid=\"4\""
+                             << "" << wrong << fail << "Update information not valid on server"
+                             << "can NOT evaluate query" << 0ull;
+    QTest::newRow("empty apps") << "<apps/>"
+                                << "" << ok << success << contacted << "any device updates: no" << 0ull;
     QTest::newRow("update without devid")
         << "<apps><updates application=\"plug\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
-        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-        << "any device updates: no" << before;
+        << "" << ok << success << contacted << "any device updates: no" << 0ull;
     QTest::newRow("another platform only")
         << "<apps><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\" sys=\"mac\"/></updates></apps>"
-        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-        << "any device updates: no" << before;
-    // The index's serial against the highest one accepted before; an index
-    // without one is taken as it is (the rows above).
+        << "" << ok << success << contacted << "any device updates: no" << 0ull;
+    // The index's serial against the highest one accepted before.
     QTest::newRow("serial below the one accepted")
-        << "<apps serial=\"4\"><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
-        << int(CProg2Gui::eUpdateXmlStateOutdated) << int(ProgressHelper::eResultFail) << "Update information outdated"
-        << "" << before;
-    QTest::newRow("serial accepted before")
-        << "<apps serial=\"5\"/>" << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-        << "" << before;
-    QTest::newRow("higher serial") << "<apps serial=\"18446744073709551615\"/>" << ok
-                                   << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-                                   << "" << qulonglong(18446744073709551615ull);
+        << "<apps serial=\"4\">" + plugIndex << "5" << outdated << fail << "Update information outdated"
+        << "" << 5ull;
+    QTest::newRow("no serial after one was accepted")
+        << "<apps>" + plugIndex << "5" << outdated << fail << "Update information outdated"
+        << "" << 5ull;
+    QTest::newRow("settings lost, serial beside backup.ini")
+        << "<apps serial=\"4\">" + plugIndex << "backup.ini 5" << outdated << fail << "Update information outdated"
+        << "" << 5ull;
+    QTest::newRow("serial accepted before") << "<apps serial=\"5\"/>"
+                                            << "5" << ok << success << contacted << "" << 5ull;
+    QTest::newRow("first serial") << "<apps serial=\"3\"/>"
+                                  << "" << ok << success << contacted << "" << 3ull;
+    QTest::newRow("higher serial") << "<apps serial=\"18446744073709551615\"/>"
+                                   << "backup.ini 5" << ok << success << contacted << ""
+                                   << qulonglong(18446744073709551615ull);
     QTest::newRow("serial that is no number")
-        << "<apps serial=\"5a\"><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\"/></updates></apps>"
-        << wrong << int(ProgressHelper::eResultFail) << "Update information not valid on server"
-        << "" << before;
+        << "<apps serial=\"5a\">" + plugIndex << "5" << wrong << fail << "Update information not valid on server"
+        << "" << 5ull;
     QTest::newRow("record with a malformed digest")
-        << "<apps><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\" size=\"12\" "
+        << "<apps serial=\"5\"><updates devid=\"4\"><update version=\"1.0.0\" fileName=\"plug.bin\" size=\"12\" "
            "sha256=\"abc\"/></updates></apps>"
-        << ok << int(ProgressHelper::eResultSuccess) << "Update server contacted"
-        << "" << before;
+        << "5" << ok << success << contacted << "" << 5ull;
 }
 
 void tst_UpdateIndex::outcomes()
 {
     QFETCH(QString, served);
+    QFETCH(QString, before);
     QFETCH(int, state);
     QFETCH(int, result);
     QFETCH(QString, text);
     QFETCH(QString, logged);
     QFETCH(qulonglong, serialAfter);
 
-    m_settings->settings()->setValue("update/IndexSerial", 5);
+    const QString backupPath = getUpdatePath() + "/backup.ini";
+    if (!before.isEmpty()) {
+        QVERIFY(QDir().mkpath(getUpdatePath()));
+        QSettings backup(backupPath, QSettings::IniFormat);
+        backup.setValue(BackupIni::kIndexSerialKey, before.section(' ', -1).toULongLong());
+        if (!before.startsWith("backup.ini"))
+            m_settings->settings()->setValue(UpdateIndex::kIndexSerialKey, before.toULongLong());
+    }
     if (served == "refused") {
         // A port that was free a moment ago and has nobody listening now.
         QTcpServer probe;
@@ -231,7 +250,8 @@ void tst_UpdateIndex::outcomes()
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join('\n')));
     // Nothing but the tool's own row.
     QCOMPARE(m_bridge->fileModel()->rowCount(), 1);
-    QCOMPARE(m_settings->settings()->value("update/IndexSerial").toULongLong(), serialAfter);
+    QCOMPARE(m_settings->settings()->value(UpdateIndex::kIndexSerialKey).toULongLong(), serialAfter);
+    QCOMPARE(QSettings(backupPath, QSettings::IniFormat).value(BackupIni::kIndexSerialKey).toULongLong(), serialAfter);
 }
 
 void tst_UpdateIndex::slowServerFirstTimesOut()

@@ -13,6 +13,7 @@ private slots:
     void cleanup();
     void writesPatternToLogFile();
     void appendsAcrossRuns();
+    void rollsOverAtItsSize();
     void emptyFileNameWritesNothing();
     void missingTempFolderDropsMessages();
 
@@ -66,6 +67,31 @@ void tst_MessageHandler::appendsAcrossRuns()
     QStringList lines = readLines(logFile());
     QVERIFY(lines.at(0).endsWith(": first"));
     QVERIFY(lines.at(1).endsWith(": second"));
+}
+
+void tst_MessageHandler::rollsOverAtItsSize()
+{
+    // A log just below the limit takes one more message; the next one finds
+    // it full: it replaces the older log and the log starts afresh.
+    const QString old = logFile() + kLogFileOldSuffix;
+    QFile full(logFile());
+    QVERIFY(full.open(QIODevice::WriteOnly));
+    QCOMPARE(full.write(QByteArray(int(kLogFileRollOverSize) - 1, 'x')), kLogFileRollOverSize - 1);
+    full.close();
+    QFile older(old);
+    QVERIFY(older.open(QIODevice::WriteOnly) && older.write("oldest\n") == 7);
+    older.close();
+
+    LOG(lcApp, "last of the full file");
+    const qint64 fullSize = QFileInfo(logFile()).size();
+    QVERIFY(fullSize > kLogFileRollOverSize);
+    LOG(lcApp, "first of the new file");
+
+    QCOMPARE(QFileInfo(old).size(), fullSize);
+    QVERIFY(readLines(old).at(0).startsWith("xxx"));
+    const QStringList lines = readLines(logFile());
+    QCOMPARE(lines.size(), 2); // the line and the empty text after its line break
+    QVERIFY(lines.at(0).endsWith(": first of the new file"));
 }
 
 void tst_MessageHandler::emptyFileNameWritesNothing()

@@ -51,6 +51,7 @@ private slots:
     void verifiedPairTakesFinalNames();
     void rejectedPairLeavesFinalNames_data();
     void rejectedPairLeavesFinalNames();
+    void nothingBeforeBothFilesAreIn_data();
     void nothingBeforeBothFilesAreIn();
     void withoutAuthOnlyTheDataIsFetched();
     void newUrlDropsTheEarlierReply();
@@ -390,11 +391,25 @@ void tst_Downloaders::rejectedPairLeavesFinalNames()
         QCOMPARE(partFiles(m_target->path()), QStringList());
 }
 
+void tst_Downloaders::nothingBeforeBothFilesAreIn_data()
+{
+    QTest::addColumn<bool>("swapped");
+    QTest::newRow("signed data") << false;
+    // Unsigned data over the wire with the signature of other bytes; those
+    // bytes are put where the data would lie on disk while the signature is
+    // still awaited. Whatever is on disk, the bytes received are checked.
+    QTest::newRow("signed bytes put in its place on disk") << true;
+}
+
 void tst_Downloaders::nothingBeforeBothFilesAreIn()
 {
     REQUIRE_DEVELOPMENT_KEY();
+    QFETCH(bool, swapped);
     const QByteArray body = firmware(5000, 8);
+    const QByteArray forged = firmware(5000, 9);
     QVERIFY(m_signer.writeFile(m_served->path(), "fw.bin", body));
+    if (swapped)
+        QVERIFY(writeFile(m_served->filePath("fw.bin"), forged));
     m_server->setDelay(300, "fw.sig");
 
     AuthFileDownloader downloader;
@@ -406,9 +421,18 @@ void tst_Downloaders::nothingBeforeBothFilesAreIn()
     QTRY_VERIFY_WITH_TIMEOUT(urlFinished(m_server->baseUrl() + "/fw.bin"), kWaitMs);
     QVERIFY(!urlFinished(m_server->baseUrl() + "/fw.sig"));
     QCOMPARE(downloaded.count() + error.count() + authFailed.count(), 0);
-    QVERIFY(!QFile::exists(m_target->filePath("fw.bin"))); // only the .part name so far
-    QVERIFY(downloaded.wait(kWaitMs));
-    QCOMPARE(readFile(m_target->filePath("fw.bin")), body);
+    QVERIFY(!QFile::exists(m_target->filePath("fw.bin")));
+    QCOMPARE(partFiles(m_target->path()), QStringList()); // nothing on disk before the check
+    if (swapped) {
+        for (const QString& name : {"fw.bin", "fw.bin.part"})
+            QVERIFY(writeFile(m_target->filePath(name), body));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(downloaded.count() + error.count() + authFailed.count(), 1, kWaitMs);
+
+    QCOMPARE(authFailed.count(), swapped ? 1 : 0);
+    QCOMPARE(downloaded.count(), swapped ? 0 : 1);
+    QCOMPARE(readFile(m_target->filePath("fw.bin")), body); // the signed bytes, put there or received
+    QCOMPARE(partFiles(m_target->path()), QStringList());
 }
 
 void tst_Downloaders::withoutAuthOnlyTheDataIsFetched()

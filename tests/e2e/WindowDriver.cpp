@@ -128,8 +128,15 @@ bool WindowDriver::allDevicesUpdated() const
     for (int row = 0; row < devices->rowCount(); ++row) {
         const QVariantMap values = devices->get(row);
         const ZigBeeDevice* device = devices->findDevice(values.value("name").toString().toUShort(nullptr, 16));
-        if (!device || device->m_result != ProgressHelper::eResultSuccess ||
-            device->m_version != device->updateVersion())
+        if (!device)
+            return false;
+        const bool updated =
+            device->m_result == ProgressHelper::eResultSuccess && device->m_version == device->updateVersion();
+        // A device that runs a newer version than the one held is offered
+        // nothing and stays as it is.
+        const bool newer = device->m_result == ProgressHelper::eResultUnknown && device->m_version != kNoVersion &&
+                           device->updateVersion() != kNoVersion && device->m_version > device->updateVersion();
+        if (!updated && !newer)
             return false;
     }
     return true;

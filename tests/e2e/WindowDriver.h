@@ -46,7 +46,8 @@ public:
     // newer tool package is held): the update script starts and the bridge
     // asks the application to quit.
     bool startToolUpdate(int _stepTimeoutMs, const Report& _report, QString* _error);
-    // Every listed device updated: success and the version of its firmware file.
+    // Every listed device updated (success and the version of its firmware
+    // file) or, running a newer version than that file, left as it is.
     bool allDevicesUpdated() const;
 
 private:

@@ -86,6 +86,13 @@ void tst_IndexNames::namesStayInUpdateFolder()
         {112, "blank.ota ", QString()},
         {113, "..", QString()},
         {114, "../..", QString()},
+        // Names of the tool's own files and of files that stand for others.
+        {115, "backup.ini", QString()},
+        {116, "Backup.INI", QString()},
+        {117, "updateStarter.cmd", QString()},
+        {118, "held_1.sig", QString()},
+        {119, "up.ota.part", QString()},
+        {120, "no-extension", QString()},
     };
 
     // Files the names would reach if they were taken as paths; unsigned, so

@@ -31,6 +31,7 @@ enum Hostile_t
     HostileOpenFrame, // an opening delimiter, then bytes without end
     HostileBadFrame,  // one huge frame with a bad CRC
     HostileUnplugged, // pulled out: the tool's port fails on every call
+    HostileDeaf,      // reads nothing and repeats one request as fast as the line takes it
 };
 // At the speed of USB serial a broken stick sends this in seconds.
 constexpr qint64 kRubbishBytes = 32 * 1024 * 1024;
@@ -43,6 +44,9 @@ constexpr qint64 kResidentSlackKb = 6 * 1024;
 // The link's and the stick's usual lines over the unplugged time and the
 // reconnect; a line per error would be hundreds of thousands.
 constexpr int kMaxLogLinesUnplugged = 500;
+// Longer than the tool needs to fill the line, reach its output cap and wait
+// out the watchdog's period without a byte taken.
+constexpr int kDeafMs = 12000;
 
 // A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 without one.
 qint64 statusKb(const QByteArray& _field)
@@ -205,6 +209,7 @@ void tst_LinkFaults::brokenStickLeavesToolUsable_data()
     QTest::newRow("endless open frame") << HostileOpenFrame;
     QTest::newRow("huge frame with a bad CRC") << HostileBadFrame;
     QTest::newRow("unplugged: errors on every call") << HostileUnplugged;
+    QTest::newRow("deaf: asks and asks, reads nothing") << HostileDeaf;
 }
 
 // Whatever the stick does to the line, the tool's memory stays flat, and once
@@ -227,8 +232,12 @@ void tst_LinkFaults::brokenStickLeavesToolUsable()
     const qint64 residentBefore = statusKb("VmRSS");
     qint64 peak = residentBefore;
     const bool peakFromKernel = resetPeakResident();
+    qint64 peakPending = 0;
     QTimer sampler;
-    connect(&sampler, &QTimer::timeout, &watchers, [&] { peak = qMax(peak, statusKb("VmRSS")); });
+    connect(&sampler, &QTimer::timeout, &watchers, [&] {
+        peak = qMax(peak, statusKb("VmRSS"));
+        peakPending = qMax(peakPending, port.pendingOutput());
+    });
     sampler.start(20);
     const int logLinesBefore = rig.logLineCount();
     const StickSimulator::Counters before = sim->counters();
@@ -244,6 +253,20 @@ void tst_LinkFaults::brokenStickLeavesToolUsable()
         QCOMPARE(port.currentPortName(), sim->linePath());
         const int logLines = rig.logLineCount() - logLinesBefore;
         QVERIFY2(logLines < kMaxLogLinesUnplugged, qPrintable(QString::number(logLines)));
+    } else if (hostile == HostileDeaf) {
+        sim->beDeaf(kDeafMs);
+        // The bytes it sends keep the link watchdog fed; what waits to be
+        // written stays below the cap, and once nothing is taken for the
+        // watchdog's period the port is closed and searched for again.
+        QTRY_VERIFY_WITH_TIMEOUT(states.size() >= 2, kDeafMs);
+        QCOMPARE(states.mid(0, 2),
+                 (QList<int>{CSerialPortHandler::eStateConnectionLost, CSerialPortHandler::eStateSearching}));
+        QVERIFY(sim->stickState() == StickSimulator::eStickDeaf);
+        QVERIFY2(sim->counters().deafRepeats > 10000, qPrintable(QString::number(sim->counters().deafRepeats)));
+        QVERIFY2(peakPending <= CSerialPortHandler::kMaxPendingOutput, qPrintable(QString::number(peakPending)));
+        // Hearing again, it restarts and is joined again.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.isStickJoined(), kDeafMs + kConnectMs);
+        QCOMPARE(sim->counters().connects, before.connects + 1);
     } else {
         const qint64 written = sim->line().bytesWritten();
         const QByteArray delimiter(1, char(0x7E));

@@ -1,11 +1,17 @@
+#include <algorithm>
+
 #include <QtTest>
 
 #include "EndToEndRig.h"
+#include "Publisher.h"
 #include "StickSimulator.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
+#include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
+#include "support/StickFrames.h"
+#include "support/TestFiles.h"
 
 namespace {
 constexpr int kConnectMs = 10000;
@@ -63,8 +69,13 @@ void tst_RunFaults::runMeetsFault_data()
     QTest::addColumn<QJsonArray>("devices");
     QTest::addColumn<QJsonObject>("faults");
     QTest::addColumn<QJsonObject>("timing");
-    // Once a transfer is a third through: "cut" the line, or the stick
-    // finds itself in another "network".
+    // Once the transfer of the first device of the outcomes is a third
+    // through: "cut" the line, or the stick finds itself in another "network". Or, at a device's answer before the
+    // run, after which the run starts at once: it runs a "newer" version
+    // than the one offered, or names an "other type" in its queries (the
+    // device's address follows the word). Or, right before the run, the file
+    // held for a type is swapped ("swap held" and the type) for an image
+    // whose OTA header fits its row, unsigned.
     QTest::addColumn<QString>("midTransfer");
     QTest::addColumn<QList<Outcome>>("outcomes");
     QTest::addColumn<int>("connects"); // how often the stick connected
@@ -118,11 +129,33 @@ void tst_RunFaults::runMeetsFault_data()
                       D::device(0x4a5b, 4, "1.0.0")}
         << QJsonObject() << QJsonObject() << QString()
         << QList<Outcome>{{0x1a2b, ProgressHelper::eResultVerifFail, 3, "1.0.0", 3, 0}, wall, plug} << 1 << QString();
-    // The devices of the old network leave the update list with their rows;
-    // found again in the new one, they are updated.
-    QTest::newRow("another network in mid-transfer")
+    // First seen at 1.0.0, it runs 2.0.0 by the time it asks in the run: it
+    // is offered nothing older, receives nothing, and its row tells 2.0.0.
+    QTest::newRow("reports a newer version in the run")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x3e4f, 2, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << QString("newer 1a2b")
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultUnknown, 0, "2.0.0", 0, 0}, wall, plug} << 1 << QString();
+    // A wall transmitter with an update that names another image type is
+    // given up after three such requests; the others go on and the run ends.
+    QTest::newRow("a wall transmitter asks for another image type")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x3e4f, 2, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")}
+        << QJsonObject() << QJsonObject() << QString("other type 3e4f")
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"},
+                          {0x3e4f, ProgressHelper::eResultFail, 3, "1.0.0", 0, 0},
+                          plug}
+        << 1 << QString();
+    // Swapped after its download: the file is not the one on record, so it is
+    // not offered; the device is given up at once and receives nothing.
+    QTest::newRow("held file swapped for an unsigned image")
         << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject() << QJsonObject()
-        << QString("network") << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0", 2, 1}, plug} << 1
+        << QString("swap held 1")
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultMissingFile, 3, "1.0.0", 0, 0}, plug} << 1 << QString();
+    // The devices of the old network leave the update list with their rows;
+    // found again in the new one, they are updated. The wall transmitter goes
+    // first in either network, so the network changes before the plug's turn.
+    QTest::newRow("another network in mid-transfer")
+        << QJsonArray{D::device(0x3e4f, 2, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject() << QJsonObject()
+        << QString("network") << QList<Outcome>{{0x3e4f, ProgressHelper::eResultSuccess, 0, "1.0.7", 2, 1}, plug} << 1
         << QString();
 }
 
@@ -156,10 +189,37 @@ void tst_RunFaults::runMeetsFault()
     QObject watchers;
     connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, &watchers,
             [&] { linkStates.append(stick->linkState()); });
-    if (!midTransfer.isEmpty()) {
+    const bool beforeRun = midTransfer.startsWith("newer ") || midTransfer.startsWith("other type ");
+    if (midTransfer.startsWith("swap held ")) {
+        const FirmwareUpdate* record = bridge->fileModel()->findByDevType(midTransfer.section(' ', -1).toUShort());
+        const QString held = rig.updatePath() + "/" + record->m_fileName;
+        QVERIFY(writeFile(held, Publisher::otaImage(record->m_devType, record->m_version, 3000, "swapped")));
+        QVERIFY(QFile::remove(rig.updatePath() + "/" + QFileInfo(held).completeBaseName() + ".sig"));
+        cut = true;
+    }
+    if (beforeRun) {
+        // At an answer that offers it nothing; it asks again only a query
+        // interval later, in the run.
+        const quint16 target = midTransfer.section(' ', -1).toUShort(nullptr, 16);
+        connect(stick, &StickInterface::frameSent, &watchers, [&, target](const QByteArray& _body) {
+            const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
+            if (cut || !reply.valid || reply.responseId != EndToEndRig::kQueryResponse ||
+                reply.dstShortAddress != target || reply.status() == 0)
+                return;
+            cut = true;
+            if (midTransfer.startsWith("newer "))
+                sim->deviceToSteer(target)->takeVersion(parseVersion("2.0.0"));
+            else
+                sim->deviceToSteer(target)->nameImageType(1);
+            QTimer::singleShot(0, bridge, [bridge] { bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction); });
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(bridge->isSysState(CProg2Gui::SysStateDeviceUpdate), kConnectMs);
+    } else if (!midTransfer.isEmpty()) {
         connect(stick, &StickInterface::frameSent, &watchers, [&] {
             const EndToEndRig::WireReply& last = rig.wire().last();
-            if (!cut && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000) {
+            // Whichever device asks first in the run goes first; the fault waits for this one.
+            if (!cut && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000 &&
+                last.address == outcomes.first().address) {
                 cut = true;
                 if (midTransfer == "cut")
                     sim->cutLink(kLinkCutMs);
@@ -168,7 +228,8 @@ void tst_RunFaults::runMeetsFault()
             }
         });
     }
-    bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+    if (!beforeRun)
+        bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
 
     auto reached = [&] {
         for (const Outcome& outcome : outcomes) {
@@ -213,6 +274,10 @@ void tst_RunFaults::runMeetsFault()
     }
     if (!logLine.isEmpty())
         QVERIFY2(rig.logContains(logLine), qPrintable(logLine));
+    // The swapped file's row shows it as missing.
+    if (midTransfer.startsWith("swap held "))
+        QCOMPARE(bridge->fileModel()->findByDevType(midTransfer.section(' ', -1).toUShort())->m_result,
+                 ProgressHelper::eResultMissingFile);
 
     // The tool answered every repeated request with its first reply.
     QCOMPARE(sim->counters().repeatedRepliesDiffering, 0);
@@ -235,6 +300,15 @@ void tst_RunFaults::runMeetsFault()
         QVERIFY2(linkStates.isEmpty(), "the link was lost");
     }
 
+    // Once the search time is over, the run ends by itself when nobody is
+    // left to update: every device updated, given up, or without an update.
+    const bool nobodyLeft = std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& _outcome) {
+        return _outcome.result == ProgressHelper::eResultSuccess || _outcome.result == ProgressHelper::eResultUnknown ||
+               _outcome.failCounter >= ProgressHelper::kMaxFailures;
+    });
+    model->supervise(model->startTime().addSecs(ZigBeeDeviceModel::kMinSearchSeconds));
+    QCOMPARE(bridge->SysState() == CProg2Gui::SysStateIdle, nobodyLeft);
+
     bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     for (const Outcome& outcome : outcomes)
@@ -245,7 +319,9 @@ void tst_RunFaults::runMeetsFault()
     QHash<quint16, QString> results;
     QHash<quint16, int> attempts;
     for (const Outcome& outcome : outcomes) {
-        if (outcome.result != ProgressHelper::eResultSuccess)
+        if (outcome.result == ProgressHelper::eResultUnknown)
+            results.insert(outcome.address, "Already current");
+        else if (outcome.result != ProgressHelper::eResultSuccess)
             results.insert(outcome.address, "Failed: " + ProgressHelper::resultText(outcome.result, false));
         // The report tells the new network's devices: a transfer begun in the old one is not theirs.
         if (midTransfer == "network" && outcome.transfersStarted > 1)

@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include "app/WindowEnvironment.h"
 #include "bridge/CProg2Gui.h"
 #include "common/settings.h"
 #include "link/CSerialPortHandler.h"
@@ -74,6 +75,7 @@ void collectItems(QQuickItem* _item, const QString& _name, QList<QQuickItem*>& _
 void WindowHarness::prepareProcess()
 {
     QSettings::setDefaultFormat(QSettings::IniFormat);
+    WindowEnvironment::prepareProcess();
     // Kept for the whole process: Qt resolves the settings folders once.
     static QTemporaryDir s_home;
     qputenv("XDG_CONFIG_HOME", s_home.filePath("config").toLocal8Bit());
@@ -89,7 +91,7 @@ void WindowHarness::prepareProcess()
 
 void WindowHarness::registerTypes()
 {
-    qmlRegisterType<CProg2Gui>("cpp.qml.interface", 1, 0, "CppQmlIf");
+    WindowEnvironment::prepareApplication();
 }
 
 WindowHarness::WindowHarness(const Options& _options) : m_options(_options)
@@ -211,6 +213,118 @@ QStringList WindowHarness::cutTexts() const
                        .arg(item->width());
     }
     return cut;
+}
+
+namespace {
+QString describe(const QQuickItem* _item)
+{
+    const QString text = _item->property("text").toString();
+    return QString("%1 \"%2\"%3")
+        .arg(_item->metaObject()->className(), _item->objectName(),
+             text.isEmpty() ? QString() : QString(" (%1)").arg(text.left(60)));
+}
+
+// The item's rectangle in _ancestor's coordinates.
+QRectF rectIn(const QQuickItem* _item, const QQuickItem* _ancestor)
+{
+    return _item->mapRectToItem(_ancestor, QRectF(0, 0, _item->width(), _item->height()));
+}
+
+// Half a pixel for rounding.
+bool reachesOut(const QRectF& _inner, const QRectF& _outer)
+{
+    return _inner.left() < _outer.left() - 0.5 || _inner.top() < _outer.top() - 0.5 ||
+           _inner.right() > _outer.right() + 0.5 || _inner.bottom() > _outer.bottom() + 0.5;
+}
+
+// The flickable an item scrolls in, if any: its rows and help text may lie
+// beyond the view, but not beside it.
+const QQuickItem* scrollingAncestor(const QQuickItem* _item)
+{
+    for (const QQuickItem* ancestor = _item->parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        if (ancestor->inherits("QQuickFlickable"))
+            return ancestor;
+    }
+    return nullptr;
+}
+
+void checkItem(const QQuickItem* _item, const QQuickItem* _namedAncestor, QStringList& _problems)
+{
+    if (!_item->isVisible() || _item->opacity() <= 0)
+        return;
+    const QQuickItem* scroller = scrollingAncestor(_item);
+    auto outside = [&](const QQuickItem* _holder) {
+        const QRectF inner = rectIn(_item, _holder);
+        const QRectF outer(0, 0, _holder->width(), _holder->height());
+        if (!scroller)
+            return reachesOut(inner, outer);
+        return inner.left() < outer.left() - 0.5 || inner.right() > outer.right() + 0.5;
+    };
+    const bool sized = _item->width() > 0 && _item->height() > 0;
+
+    if (_item->inherits("QQuickText") && !_item->property("text").toString().isEmpty() && sized) {
+        if (_item->property("truncated").toBool())
+            _problems << "cut: " + describe(_item);
+        else if (_item->property("wrapMode").toInt() == 0 && _item->implicitWidth() > _item->width() + 0.5)
+            _problems << QString("too narrow (needs %1, has %2): %3")
+                             .arg(_item->implicitWidth())
+                             .arg(_item->width())
+                             .arg(describe(_item));
+        const QQuickItem* holder = _item->parentItem();
+        if (holder && holder->width() > 0 && outside(scroller ? scroller : holder))
+            _problems << "out of its item: " + describe(_item);
+    }
+    if (!_item->objectName().isEmpty() && sized && _namedAncestor && outside(scroller ? scroller : _namedAncestor))
+        _problems << QString("out of %1: %2").arg(_namedAncestor->objectName(), describe(_item));
+
+    if (_item->inherits("QQuickLayout")) {
+        QList<QPair<QRectF, const QQuickItem*>> placed;
+        const QList<QQuickItem*> children = _item->childItems();
+        for (const QQuickItem* child : children) {
+            if (child->isVisible() && child->width() > 0 && child->height() > 0)
+                placed.append({QRectF(child->x(), child->y(), child->width(), child->height()), child});
+        }
+        for (int i = 0; i < placed.size(); ++i) {
+            for (int j = i + 1; j < placed.size(); ++j) {
+                const QRectF common = placed.at(i).first.intersected(placed.at(j).first);
+                if (common.width() > 0.5 && common.height() > 0.5)
+                    _problems << QString("overlap: %1 and %2")
+                                     .arg(describe(placed.at(i).second), describe(placed.at(j).second));
+            }
+        }
+    }
+
+    const QQuickItem* named = _item->objectName().isEmpty() ? _namedAncestor : _item;
+    const QList<QQuickItem*> children = _item->childItems();
+    for (const QQuickItem* child : children)
+        checkItem(child, named, _problems);
+}
+} // namespace
+
+QStringList WindowHarness::layoutProblems() const
+{
+    QStringList problems = cutTexts();
+    if (!m_window)
+        return problems;
+    checkItem(m_window->contentItem(), m_window->contentItem(), problems);
+    for (const char* name : {"fileTable", "deviceTable"}) {
+        const QQuickItem* table = item(name);
+        const auto* viewport = table ? table->property("viewport").value<QQuickItem*>() : nullptr;
+        if (!viewport)
+            continue;
+        qreal columns = 0;
+        for (int i = 0; i < table->property("columnCount").toInt(); ++i) {
+            QVariant column;
+            QMetaObject::invokeMethod(const_cast<QQuickItem*>(table), "getColumn", Q_RETURN_ARG(QVariant, column),
+                                      Q_ARG(QVariant, i));
+            if (const QObject* object = column.value<QObject*>())
+                columns += object->property("width").toReal();
+        }
+        if (columns > viewport->width() + 0.5)
+            problems << QString("%1: columns %2 wide in %3").arg(name).arg(columns).arg(viewport->width());
+    }
+    problems.removeDuplicates();
+    return problems;
 }
 
 QByteArray WindowHarness::readFrame(int _timeoutMs)

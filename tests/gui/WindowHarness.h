@@ -34,7 +34,8 @@ public:
     // (organisation, application, an XDG folder of its own); call before the
     // application object exists.
     static void prepareProcess();
-    // The bridge class as the window imports it; call once the application exists.
+    // The bridge class as the window imports it, the icon and the screen
+    // reader's interfaces, as the tool sets them; call once the application exists.
     static void registerTypes();
 
     explicit WindowHarness(const Options& _options);
@@ -56,6 +57,13 @@ public:
     // needs more width than it has, as "text: needs N, has M"; empty when
     // nothing is cut.
     QStringList cutTexts() const;
+    // Everything that does not fit in the window as it is drawn now, one
+    // line each: the cut texts above; a text elided, cut after its last line
+    // or wider than its item, or reaching out of the item that holds it; a
+    // named item reaching out of the named item around it (a control out of
+    // its box); two items of one layout overlapping; a table whose columns
+    // are wider than the table. Empty when everything fits.
+    QStringList layoutProblems() const;
 
     // The stick's side of the line.
     bool connectStick();

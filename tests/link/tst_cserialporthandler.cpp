@@ -17,6 +17,9 @@ private slots:
     void framesArriveFromTheLine();
     void sendFrameWritesTheWireFormat();
     void unopenablePortIsSkipped();
+    void openProblem_data();
+    void openProblem();
+    void portHeldByAnotherProgram();
     void pinnedPortsReplaceEnumeration();
     void watchdogStartsANewSearch();
     void setStateConnectedTwiceIsQuiet();
@@ -95,6 +98,53 @@ void tst_CSerialPortHandler::unopenablePortIsSkipped()
     QCOMPARE(handler.currentPortName(), pty.slavePath());
     QVERIFY(log.contains("unable to open serial port /nonexistent/ttyLumoran0; idx 0"));
     QVERIFY(log.contains(QString("serial port %1 open; idx 1").arg(pty.slavePath())));
+}
+
+void tst_CSerialPortHandler::openProblem_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("userHasAccess");
+    QTest::addColumn<int>("problem");
+    QTest::newRow("refused, the user may not")
+        << int(QSerialPort::PermissionError) << false << int(CSerialPortHandler::eOpenProblemNoAccess);
+    QTest::newRow("refused, the user may")
+        << int(QSerialPort::PermissionError) << true << int(CSerialPortHandler::eOpenProblemInUse);
+    QTest::newRow("no such device") << int(QSerialPort::DeviceNotFoundError) << false
+                                    << int(CSerialPortHandler::eOpenProblemNone);
+    QTest::newRow("device fails") << int(QSerialPort::ResourceError) << true
+                                  << int(CSerialPortHandler::eOpenProblemNone);
+}
+
+// Why a port did not open, from its error and the user's rights on its device file.
+void tst_CSerialPortHandler::openProblem()
+{
+    QFETCH(int, error);
+    QFETCH(bool, userHasAccess);
+    QFETCH(int, problem);
+    QCOMPARE(int(CSerialPortHandler::classifyOpenError(QSerialPort::SerialPortError(error), userHasAccess)), problem);
+}
+
+// A port another program holds is reported as held, not as a missing stick,
+// until the other program lets it go.
+void tst_CSerialPortHandler::portHeldByAnotherProgram()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    m_settings->settings()->setValue("serial/ports", QStringList{pty.slavePath()});
+    QSerialPort other(pty.slavePath());
+    QVERIFY(other.open(QIODevice::ReadWrite));
+
+    CSerialPortHandler handler;
+    QVERIFY(!handler.isPortOpen());
+    QCOMPARE(handler.state(), int(CSerialPortHandler::eStateSearching));
+    QCOMPARE(handler.openProblem(), CSerialPortHandler::eOpenProblemInUse);
+    QCOMPARE(handler.problemPortLocation(), pty.slavePath());
+
+    QSignalSpy changed(&handler, &CSerialPortHandler::stateChanged);
+    other.close();
+    QTRY_VERIFY_WITH_TIMEOUT(handler.isPortOpen(), 2 * CSerialPortHandler::kSearchIntervalMs);
+    QCOMPARE(handler.openProblem(), CSerialPortHandler::eOpenProblemNone);
+    QVERIFY(changed.count() >= 1);
 }
 
 void tst_CSerialPortHandler::pinnedPortsReplaceEnumeration()

@@ -113,7 +113,7 @@ void tst_FrameCodec::deframe_data()
     QTest::newRow("bad crc then good") << QByteArray::fromHex("7e 01 f1 e2 7e 7e 02 6a d3 7e")
                                        << ByteArrayList{QByteArray::fromHex("02")}
                                        << QStringList{"skip frame due to wrong crc:  0x%1",
-                                                      "skiped frame:  3 bytes '01 F1 E2'"}
+                                                      "skipped frame:  3 bytes '01 F1 E2'"}
                                        << 0;
     QTest::newRow("escaped delimiter") << QByteArray::fromHex("7e 04 7d 5e de f2 7e")
                                        << ByteArrayList{QByteArray::fromHex("04 7e")} << QStringList() << 0;
@@ -157,7 +157,7 @@ void tst_FrameCodec::deframe_data()
     QTest::newRow("long bad frame, dump cut")
         << char(0x7E) + badBody + char(0x7E) << ByteArrayList{}
         << QStringList{QString("skip frame due to wrong crc:  0x%1").arg(FrameCodec::crc16(badBody), 4, 16, QChar('0')),
-                       QString("skiped frame:  500 bytes '%1'").arg(cutDump(badBody))}
+                       QString("skipped frame:  500 bytes '%1'").arg(cutDump(badBody))}
         << 0;
 }
 
@@ -245,7 +245,7 @@ void tst_FrameCodec::badCrcLogsResidueAndHexDump()
     wire[2] = char(wire[2] ^ 0x01); // damage the sequence number
     QCOMPARE(deframeAll({wire}, deframer), ByteArrayList{});
     QVERIFY(log.lines().value(0).startsWith("skip frame due to wrong crc:  0x"));
-    QVERIFY(log.lines().value(1).startsWith("skiped frame:  5 bytes '03 04 10"));
+    QVERIFY(log.lines().value(1).startsWith("skipped frame:  5 bytes '03 04 10"));
 }
 
 void tst_FrameCodec::largeChunkOfManyFrames()

@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QSettings>
 #include <QtTest>
 
@@ -55,6 +56,7 @@ private:
 namespace {
 const quint32 kOld = 0x010200;
 const quint32 kNew = 0x010203;
+const quint32 kNewer = 0x020000;
 } // namespace
 
 void tst_OtaServer::prepare(StickHarness& _harness, int _size)
@@ -74,14 +76,27 @@ void tst_OtaServer::queryDecisions_data()
     QTest::addColumn<int>("check");
     QTest::addColumn<int>("step");
     // facts: run, in list, list busy, wall transmitter, another awake, type differs, check pending,
-    // transfer complete, reports the file's version, failures so far
+    // transfer complete, reports the file's version (or a newer one), failures so far
     QTest::newRow("outside a run") << "- - - - - - - - - 0" << int(D::eCheckNone) << int(D::eStepNone);
     QTest::newRow("first of a run") << "run - - - - - - - - 0" << int(D::eCheckNone) << int(D::eStepStart);
     QTest::newRow("another is updating") << "run - busy - - - - - - 0" << int(D::eCheckNone) << int(D::eStepNone);
     QTest::newRow("a wall transmitter waits") << "run - - - awake - - - - 0" << int(D::eCheckNone) << int(D::eStepNone);
     QTest::newRow("wall transmitter first")
         << "run - - wall awake - - - - 0" << int(D::eCheckNone) << int(D::eStepStart);
-    QTest::newRow("asks for another type") << "run - - - - type - - - 0" << int(D::eCheckNone) << int(D::eStepNone);
+    // Each request naming another image type is a failed attempt, up to the third.
+    QTest::newRow("asks for another type")
+        << "run - - - - type - - - 0" << int(D::eCheckNone) << int(D::eStepWrongType);
+    QTest::newRow("a wall transmitter asks for another type")
+        << "run list - wall - type - - - 2" << int(D::eCheckNone) << int(D::eStepWrongType);
+    QTest::newRow("another type after three failures")
+        << "run - - - - type - - - 3" << int(D::eCheckNone) << int(D::eStepNone);
+    QTest::newRow("another type outside a run") << "- - - - - type - - - 0" << int(D::eCheckNone) << int(D::eStepNone);
+    // Only what is newer than the version in the request is offered.
+    QTest::newRow("reports a newer version") << "run - - - - - - - newer 0" << int(D::eCheckNone) << int(D::eStepNone);
+    QTest::newRow("reports the file's version")
+        << "run - - - - - - - file 0" << int(D::eCheckNone) << int(D::eStepNone);
+    QTest::newRow("in transfer, reports the file's version")
+        << "run list - - - - - - file 1" << int(D::eCheckNone) << int(D::eStepLeave);
     QTest::newRow("three failures") << "run - - - - - - - - 3" << int(D::eCheckNone) << int(D::eStepNone);
     QTest::newRow("restart in transfer") << "run list - - - - - - - 1" << int(D::eCheckNone) << int(D::eStepRestart);
     QTest::newRow("third restart") << "run list - - - - - - - 2" << int(D::eCheckNone) << int(D::eStepGiveUp);
@@ -111,8 +126,7 @@ void tst_OtaServer::queryDecisions()
     query.checkPending = f.at(6) != "-";
     query.progress = f.at(7) != "-" ? 1000 : 400;
     query.fileVersion = kNew;
-    query.deviceVersion = kOld;
-    query.reportedVersion = f.at(8) != "-" ? kNew : kOld;
+    query.reportedVersion = f.at(8) == "newer" ? kNewer : f.at(8) == "file" ? kNew : kOld;
     query.failCounter = f.at(9).toInt();
     const OtaServer::QueryDecision decision = OtaServer::decideQuery(query);
     QCOMPARE(int(decision.check), check);
@@ -316,10 +330,15 @@ void tst_OtaServer::missingOrEmptyFile_data()
     QTest::newRow("empty") << 0 << "ctl.ota";
     // The path would name the update folder itself.
     QTest::newRow("no file name") << 1000 << "";
-    // An OTA upgrade file claiming another image type, version or size than its row.
+    // An OTA upgrade file claiming another image type, version or size than
+    // its row, verified as it is.
     QTest::newRow("header of another type") << -2 << "ctl.ota";
     QTest::newRow("header of another version") << -3 << "ctl.ota";
     QTest::newRow("header of another size") << -4 << "ctl.ota";
+    // The held file's bytes are no longer those verified: another image of
+    // the same size, or the file grown.
+    QTest::newRow("other bytes since it was verified") << -5 << "ctl.ota";
+    QTest::newRow("grown since it was verified") << -6 << "ctl.ota";
 }
 
 void tst_OtaServer::missingOrEmptyFile()
@@ -329,10 +348,18 @@ void tst_OtaServer::missingOrEmptyFile()
     StickHarness harness;
     harness.files->addFirmwareFile(1, "1.2.3", fileName, 0);
     prepare(harness, qMax(fileSize, -1));
-    if (fileSize < -1) {
+    if (fileSize < -1 && fileSize > -5) {
         QByteArray image = Publisher::otaImage(fileSize == -2 ? 2 : 1, fileSize == -3 ? kOld : kNew, 200);
         if (fileSize == -4)
             image.chop(1);
+        QVERIFY(writeFile(getUpdatePath() + "/ctl.ota", image));
+        harness.files->findByDevType(1)->m_fileDigest =
+            HeldFileDigest(image.size(), QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+    } else if (fileSize <= -5) {
+        QByteArray image = StickHarness::imageBytes(1000);
+        image[500] = char(image.at(500) ^ 1);
+        if (fileSize == -6)
+            image.append('x');
         QVERIFY(writeFile(getUpdatePath() + "/ctl.ota", image));
     }
     harness.stick->startDeviceUpdate(true);
@@ -348,6 +375,9 @@ void tst_OtaServer::missingOrEmptyFile()
     QVERIFY(harness.services->updateList().isEmpty());
     // A repetition gets that same reply.
     QCOMPARE(harness.reply(queryNextImage(1, 0x0001, 1, kOld)), sent.first());
+    // The file list shows a changed file as gone.
+    if (fileSize <= -5)
+        QCOMPARE(harness.files->findByDevType(1)->m_result, ProgressHelper::eResultMissingFile);
 }
 
 void tst_OtaServer::servedFileIsThePlainName()
@@ -605,6 +635,8 @@ void tst_OtaServer::stickUpdateAlwaysEnds_data()
     QTest::newRow("the stick refuses its image") << "end 0x96" << 5;
     QTest::newRow("the stick never comes back") << "silence" << 5;
     QTest::newRow("cancelled") << "cancel" << 1;
+    // Between its last query and the start it took the version on offer: nothing older or equal is served.
+    QTest::newRow("the stick runs the offered version already") << "runs it" << 6;
 }
 
 void tst_OtaServer::stickUpdateAlwaysEnds()
@@ -623,8 +655,10 @@ void tst_OtaServer::stickUpdateAlwaysEnds()
     stick.otaServer().setStickSilenceLimit(200);
     stick.startStickUpdate();
 
-    const quint8 offer = parseReply(harness.reply(queryNextImage(2, 0x0000, 6, 0x010000))).status();
-    QCOMPARE(offer, quint8(fault == "no file" ? 0x98 : 0x00));
+    const quint32 reported = fault == "runs it" ? 0x020000 : 0x010000;
+    const quint8 offer = parseReply(harness.reply(queryNextImage(2, 0x0000, 6, reported))).status();
+    // Before the index is in, a client without an offer is told to ask again.
+    QCOMPARE(offer, quint8(fault == "no file" ? 0x98 : fault == "runs it" ? 0x95 : 0x00));
     if (fault == "file gone") {
         QVERIFY(QFile::remove(path));
         QCOMPARE(parseReply(harness.reply(imageBlock(3, 0x0000, 6, 0, 40, kManufacturer, 0x020000))).status(),

@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QtTest>
@@ -60,6 +61,8 @@ void tst_StickPty::handshakeAndQueryOnTheLine()
     StickInterface* stick = services.stick();
     QVERIFY(stick->serialPortHandler().isPortOpen());
     services.files()->addFirmwareFile(1, "1.2.3", "ctl.ota", 0);
+    services.files()->findByDevType(1)->m_fileDigest =
+        HeldFileDigest(0x12345, QCryptographicHash::hash(QByteArray(0x12345, 'x'), QCryptographicHash::Sha256).toHex());
 
     QVERIFY(pty.write(QByteArray::fromHex("7e01f1e17e")));
     QByteArray wire;

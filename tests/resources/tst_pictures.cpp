@@ -73,13 +73,21 @@ void tst_Pictures::picture()
     QVERIFY(image.hasAlphaChannel());
     QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
     QVERIFY(visiblePixels(image) > image.width() * image.height() / 10);
+
+    // And at twice the size for screens of twice the resolution.
+    const QImage large(":" + QString(path).replace(".png", "@2x.png"));
+    QCOMPARE(large.size(), size * 2);
+    QCOMPARE(qAlpha(large.pixel(0, 0)), 0);
+    QVERIFY(visiblePixels(large) > large.width() * large.height() / 10);
 }
 
 void tst_Pictures::noPictureMissingOrExtra()
 {
     QStringList expected;
-    for (const ExpectedPicture& picture : kPictures)
+    for (const ExpectedPicture& picture : kPictures) {
         expected.append(QString(picture.path).mid(5));
+        expected.append(QString(picture.path).mid(5).replace(".png", "@2x.png"));
+    }
     expected.append("tarn_icon.ico");
     expected.sort();
 

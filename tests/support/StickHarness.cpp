@@ -1,9 +1,12 @@
 #include "StickHarness.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "common/settings.h"
+#include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
@@ -54,8 +57,17 @@ QByteArray StickHarness::imageBytes(int _size)
 QString StickHarness::writeImage(const QString& _fileName, int _size)
 {
     const QString path = getUpdatePath() + "/" + _fileName;
+    const QByteArray bytes = imageBytes(_size);
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(imageBytes(_size));
+        file.write(bytes);
+    file.close();
+    // These bytes are what every row holding the file verified.
+    const HeldFileDigest digest(bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    for (int row = 0; row < files->rowCount(); ++row) {
+        FirmwareUpdate* record = files->recordAt(row);
+        if (QFileInfo(record->m_fileName).fileName() == _fileName)
+            record->m_fileDigest = digest;
+    }
     return path;
 }

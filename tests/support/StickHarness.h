@@ -27,7 +27,9 @@ public:
     QByteArray reply(const QByteArray& _frame);
     void connectStick();
 
-    // Writes an image of _size bytes (byte i = i * 7 mod 251) into the update folder.
+    // Writes an image of _size bytes (byte i = i * 7 mod 251) into the update
+    // folder; every row of the file list that holds a file of that name takes
+    // these bytes as verified.
     QString writeImage(const QString& _fileName, int _size);
     static QByteArray imageBytes(int _size);
 

@@ -116,6 +116,11 @@ void tst_Scenario::rejectsBadInput_data()
                                              << "faults.linkCuts[0].forMs: missing";
     QTest::newRow("restart time negative") << "{" + stick + R"(, "faults": {"stickRestartsAtMs": [1, -2]}})"
                                            << "faults.stickRestartsAtMs[1]: expected milliseconds";
+    QTest::newRow("deaf without length") << "{" + stick + R"(, "faults": {"deafAtMs": 5}})"
+                                         << "faults.deafForMs: \"deafAtMs\" and \"deafForMs\" go together";
+    QTest::newRow("new version without its time")
+        << "{" + stick + R"(, "devices": [{"shortAddress": 1, "type": 1, "version": "1.0.0", "newVersion": "2.0.0"}]})"
+        << "devices[0].newVersion: \"newVersion\" and \"newVersionAtMs\" go together";
 }
 
 void tst_Scenario::rejectsBadInput()

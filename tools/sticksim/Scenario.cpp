@@ -198,10 +198,10 @@ void readTiming(const QJsonObject& _object, SimTiming& _timing, QString& _error)
 }
 
 // Fields shared by devices and the stick; the defaults come from the timing.
-const QStringList kClientKeys{"version",         "manufacturer",   "endpoint",        "maxDataSize",
-                              "queryIntervalMs", "firstQueryMs",   "blockIntervalMs", "restartDelayMs",
-                              "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset",
-                              "queryImageType",  "blockImageType", "endStatus"};
+const QStringList kClientKeys{
+    "version",         "manufacturer",   "endpoint",        "maxDataSize",    "queryIntervalMs", "firstQueryMs",
+    "blockIntervalMs", "restartDelayMs", "restartAtOffset", "keepOldVersion", "silentAfterMs",   "silentAtOffset",
+    "queryImageType",  "blockImageType", "endStatus",       "newVersion",     "newVersionAtMs"};
 
 void readClient(FieldReader& _r, SimClientConfig& _client)
 {
@@ -221,6 +221,10 @@ void readClient(FieldReader& _r, SimClientConfig& _client)
     _r.integer("queryImageType", 0, 0xFFFF, _client.queryImageType);
     _r.integer("blockImageType", 0, 0xFFFF, _client.blockImageType);
     _r.integer("endStatus", 0, 0xFF, _client.endStatus);
+    _r.integer("newVersionAtMs", 0, kMaxMs, _client.newVersionAtMs);
+    _r.version("newVersion", _client.newVersion);
+    if (_r.ok() && (_client.newVersionAtMs >= 0) != _r.has("newVersion"))
+        _r.fail("newVersion", "\"newVersion\" and \"newVersionAtMs\" go together");
 }
 
 void applyTiming(const SimTiming& _timing, SimClientConfig& _client, bool _isStick)
@@ -277,12 +281,16 @@ void readFaults(const QJsonObject& _object, SimFaults& _faults, QString& _error)
 {
     FieldReader r(_object, "faults", _error);
     r.onlyKeys({"corruptShare", "duplicateShare", "repeatSeqShare", "dropReplyShare", "linkCuts", "networkIdChangeAtMs",
-                "stickRestartsAtMs"});
+                "stickRestartsAtMs", "deafAtMs", "deafForMs"});
     r.share("corruptShare", _faults.corruptShare);
     r.share("duplicateShare", _faults.duplicateShare);
     r.share("repeatSeqShare", _faults.repeatSeqShare);
     r.share("dropReplyShare", _faults.dropReplyShare);
     r.integer("networkIdChangeAtMs", 0, kMaxMs, _faults.networkIdChangeAtMs);
+    r.integer("deafAtMs", 0, kMaxMs, _faults.deafAtMs);
+    r.integer("deafForMs", 1, kMaxMs, _faults.deafForMs);
+    if (r.ok() && (_faults.deafAtMs >= 0) != (_faults.deafForMs > 0))
+        r.fail("deafForMs", "\"deafAtMs\" and \"deafForMs\" go together");
 
     QJsonArray cuts;
     r.array("linkCuts", cuts);

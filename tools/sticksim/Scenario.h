@@ -53,6 +53,10 @@ struct SimClientConfig
     int queryImageType = -1;
     int blockImageType = -1;
     int endStatus = 0;
+    // From newVersionAtMs on (-1: never) it runs newVersion, as if updated
+    // another way, and reports it in its next query.
+    qint64 newVersionAtMs = -1;
+    quint32 newVersion = 0;
 };
 
 struct SimStickConfig
@@ -78,6 +82,9 @@ struct SimFaults
     QList<SimLinkCut> linkCuts;
     qint64 networkIdChangeAtMs = -1;
     QList<qint64> stickRestartsAtMs;
+    // The stick goes deaf at deafAtMs (-1: never) for deafForMs.
+    qint64 deafAtMs = -1;
+    qint64 deafForMs = 0;
 };
 
 // A network and its faults, read from a JSON scenario file. Every value is

@@ -106,6 +106,12 @@ bool SimDevice::takeRequest(qint64 _nowMs, SimRequest& _out)
         event(QString("up again with %1").arg(versionText(m_version)));
     }
 
+    if (m_state == eStateIdle && !m_newVersionTaken && m_config.newVersionAtMs >= 0 &&
+        _nowMs >= m_config.newVersionAtMs) {
+        m_newVersionTaken = true;
+        takeVersion(m_config.newVersion);
+    }
+
     _out.payload.clear();
     if (m_state == eStateIdle) {
         _out.zclCommand = eZclQueryNextImageReq;
@@ -134,6 +140,13 @@ bool SimDevice::takeRequest(qint64 _nowMs, SimRequest& _out)
         m_awaiting = eAwaitBlock;
     }
     return true;
+}
+
+void SimDevice::takeVersion(quint32 _version)
+{
+    m_version = _version;
+    m_versionHistory.append(m_version);
+    event(QString("runs %1 now, updated another way").arg(versionText(m_version)));
 }
 
 void SimDevice::onResponse(quint8 _zclCommand, const QByteArray& _payload, qint64 _nowMs)

@@ -100,6 +100,12 @@ public:
     // Power cycle from outside (the stick restarting): a transfer breaks off
     // and the client comes back with the version it has.
     void powerCycle(qint64 _nowMs, const QString& _why);
+    // The client runs _version from now on, as if it had been updated
+    // another way; its next query reports it. The scenario's newVersion
+    // does this at its time; a test may at a moment of its own choosing.
+    void takeVersion(quint32 _version);
+    // From its next query on the client names _imageType there (-1: its own).
+    void nameImageType(int _imageType) { m_config.queryImageType = _imageType; }
 
 private:
     void event(const QString& _text) const;
@@ -136,6 +142,7 @@ private:
     int m_nextReportQuarter = 1;
     int m_lostInRow = 0;
     bool m_restartAtOffsetDone = false;
+    bool m_newVersionTaken = false;
 
     Stats m_stats;
     QList<QByteArray> m_images;

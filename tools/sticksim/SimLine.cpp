@@ -97,6 +97,19 @@ void SimLine::setDiscarding(bool _discarding)
     }
 }
 
+void SimLine::setReading(bool _reading)
+{
+    if (_reading == m_reading)
+        return;
+    m_reading = _reading;
+    if (_reading && isOpen()) {
+        flushEndInput();
+        m_bytesDropped += m_rxQueue.size();
+        m_rxQueue.clear();
+    }
+    setEndReading(_reading && !m_peerClosed);
+}
+
 void SimLine::takeIn(const QByteArray& _chunk)
 {
     if (_chunk.isEmpty())
@@ -134,7 +147,7 @@ void SimLine::releaseReceived()
 
 void SimLine::peerHungUp()
 {
-    setReading(false);
+    setEndReading(false);
     m_bytesDropped += m_queue.size();
     m_queue.clear();
     if (!m_peerClosed) {

@@ -41,6 +41,11 @@ public:
     // passed, counted from its arrival or from the end of the byte before.
     void setRxBaud(int _rxBaud);
     int rxBaud() const { return m_rxBaud; }
+    // While not reading, what the peer writes stays in the line (the
+    // pseudo-terminal's buffer fills and the peer's writes block); reading
+    // again first throws away what piled up meanwhile.
+    void setReading(bool _reading);
+    bool isReading() const { return m_reading; }
     // While discarding, nothing is written and what arrives is thrown away.
     void setDiscarding(bool _discarding);
     bool isDiscarding() const { return m_discarding; }
@@ -98,7 +103,9 @@ private:
     // Bytes taken by the line: > 0 written, 0 none for now (full), < 0 the
     // far end hung up.
     qint64 writeSome(const char* _data, qint64 _size);
-    void setReading(bool _reading);
+    void setEndReading(bool _reading);
+    // Throws away what arrived at the system's side and was not read yet.
+    void flushEndInput();
     // Wakes onWake() in _delayNs (at least a microsecond), or never (< 0).
     void armWake(qint64 _delayNs);
     void clearWake();
@@ -111,6 +118,7 @@ private:
     int m_baud = 0;
     int m_rxBaud = 0;
     bool m_discarding = false;
+    bool m_reading = true;
     bool m_peerClosed = false;
     qint64 m_bytesWritten = 0;
     qint64 m_bytesDropped = 0;

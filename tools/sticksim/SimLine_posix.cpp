@@ -93,7 +93,7 @@ bool SimLine::openPty(QString& _error)
     if (probe >= 0) {
         ::close(probe);
         m_peerClosed = true;
-        setReading(false);
+        setEndReading(false);
         m_peerTimer.start();
     }
     return true;
@@ -132,15 +132,21 @@ void SimLine::closeEnd()
     m_end->fd = -1;
 }
 
-void SimLine::setReading(bool _reading)
+void SimLine::setEndReading(bool _reading)
 {
     if (m_end->notifier)
         m_end->notifier->setEnabled(_reading);
 }
 
+void SimLine::flushEndInput()
+{
+    if (isatty(m_end->fd))
+        tcflush(m_end->fd, TCIFLUSH);
+}
+
 void SimLine::onReadable()
 {
-    if (m_end->fd < 0)
+    if (m_end->fd < 0 || !m_reading)
         return;
     QByteArray chunk;
     bool hungUp = false;
@@ -176,7 +182,7 @@ void SimLine::checkPeer()
     }
     m_peerClosed = false;
     emit peerClosedChanged(false);
-    setReading(true);
+    setEndReading(m_reading);
     onReadable();
 }
 

@@ -72,14 +72,20 @@ void SimLine::closeEnd()
     m_end->port = nullptr;
 }
 
-void SimLine::setReading(bool _reading)
+void SimLine::setEndReading(bool _reading)
 {
     m_end->reading = _reading;
 }
 
+void SimLine::flushEndInput()
+{
+    if (m_end->port)
+        m_end->port->clear(QSerialPort::Input);
+}
+
 void SimLine::onReadable()
 {
-    if (!m_end->port || !m_end->reading)
+    if (!m_end->port || !m_end->reading || !m_reading)
         return;
     const QByteArray chunk = m_end->port->readAll();
     if (!m_discarding)
@@ -103,7 +109,7 @@ void SimLine::checkPeer()
     }
     m_peerClosed = false;
     emit peerClosedChanged(false);
-    setReading(true);
+    setEndReading(m_reading);
     onReadable();
 }
 

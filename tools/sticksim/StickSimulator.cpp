@@ -16,6 +16,8 @@ constexpr int kConnectLogEvery = 10;
 // Rubbish goes into the line's queue in pieces while less than this waits there.
 constexpr int kRubbishPiece = 16 * 1024;
 constexpr int kRubbishQueued = 32 * 1024;
+// A deaf stick repeats its request every millisecond, this many bytes of them at a time.
+constexpr int kDeafBytesPerTick = 2048;
 
 QString commandName(quint8 _command, const SimDevice* _client)
 {
@@ -69,6 +71,8 @@ StickSimulator::StickSimulator(const Scenario& _scenario, QObject* _parent)
 
     m_rubbishTimer.setInterval(1);
     connect(&m_rubbishTimer, &QTimer::timeout, this, &StickSimulator::topUpRubbish);
+    m_deafTimer.setInterval(1);
+    connect(&m_deafTimer, &QTimer::timeout, this, &StickSimulator::repeatWhileDeaf);
 
     connect(&m_line, &SimLine::received, this, &StickSimulator::onBytes);
     connect(&m_line, &SimLine::peerClosedChanged, this, [this](bool _closed) {
@@ -115,6 +119,10 @@ bool StickSimulator::start(QString& _error)
         QTimer::singleShot(int(at), Qt::PreciseTimer, this, &StickSimulator::restartNow);
     if (faults.networkIdChangeAtMs >= 0)
         QTimer::singleShot(int(faults.networkIdChangeAtMs), Qt::PreciseTimer, this, &StickSimulator::changeNetworkNow);
+    if (faults.deafAtMs >= 0) {
+        QTimer::singleShot(int(faults.deafAtMs), Qt::PreciseTimer, this,
+                           [this, forMs = faults.deafForMs] { beDeaf(forMs); });
+    }
     if (m_stopAfterMs > 0)
         m_stopTimer.start(int(m_stopAfterMs));
 
@@ -130,7 +138,7 @@ void StickSimulator::stop()
     m_running = false;
     m_state = eStickStopped;
     for (QTimer* timer : {&m_connectTimer, &m_replyTimer, &m_resetPollTimer, &m_nwkStatusTimer, &m_discoveryTimer,
-                          &m_stickTimer, &m_scheduleTimer, &m_stopTimer, &m_rubbishTimer})
+                          &m_stickTimer, &m_scheduleTimer, &m_stopTimer, &m_rubbishTimer, &m_deafTimer})
         timer->stop();
     m_queue.clear();
     m_inFlight.reset();
@@ -145,6 +153,11 @@ QList<const SimDevice*> StickSimulator::devices() const
     for (const auto& device : m_devices)
         list.append(device.get());
     return list;
+}
+
+SimDevice* StickSimulator::deviceToSteer(quint16 _shortAddress)
+{
+    return const_cast<SimDevice*>(device(_shortAddress));
 }
 
 const SimDevice* StickSimulator::device(quint16 _shortAddress) const
@@ -729,6 +742,40 @@ void StickSimulator::topUpRubbish()
     emit rubbishSent();
 }
 
+void StickSimulator::beDeaf(qint64 _forMs)
+{
+    if (!m_running || m_state != eStickConnected)
+        return;
+    event(_forMs > 0 ? QString("fault: deaf for %1 ms").arg(_forMs) : QString("fault: deaf for good"));
+    loseRequests();
+    m_resetPollTimer.stop();
+    m_nwkStatusTimer.stop();
+    m_state = eStickDeaf;
+    m_line.setReading(false);
+    // One reset poll: answered once, then with the tool's stored reply.
+    QByteArray body;
+    body.append(char(eFrameCommandRequest));
+    body.append(char(nextSeq()));
+    body.append(char(eCmdResetToFNReq));
+    m_deafFrame = FrameCodec::encode(body);
+    m_deafTimer.start();
+    if (_forMs > 0)
+        m_stickTimer.start(int(_forMs));
+}
+
+void StickSimulator::repeatWhileDeaf()
+{
+    if (!m_running || m_state != eStickDeaf) {
+        m_deafTimer.stop();
+        return;
+    }
+    for (int bytes = 0; bytes < kDeafBytesPerTick && m_line.queuedBytes() < kRubbishQueued;
+         bytes += m_deafFrame.size()) {
+        m_line.write(m_deafFrame);
+        ++m_counters.deafRepeats;
+    }
+}
+
 void StickSimulator::unplug(qint64 _forMs)
 {
     if (!m_running)
@@ -757,7 +804,13 @@ void StickSimulator::onStickTimer()
         }
         event(QString("plugged in again on %1").arg(m_line.peerPath()));
     }
+    if (m_state == eStickDeaf) {
+        m_deafTimer.stop();
+        ++m_counters.stickRestarts;
+        event("no longer deaf: the stick restarts");
+    }
     event(m_state == eStickLinkCut ? "link restored" : "stick is up again");
+    m_line.setReading(true);
     m_line.setDiscarding(false);
     m_deframer.clear();
     enterConnecting();
@@ -781,12 +834,15 @@ QStringList StickSimulator::summary() const
                  .arg(c.resends)
                  .arg(c.ignoredReplies)
                  .arg(c.unknownFrames);
-    lines << QString("faults: corrupted %1, duplicated %2, repeated seqs %3 (replies differing %4), dropped replies %5")
+    lines << QString(
+                 "faults: corrupted %1, duplicated %2, repeated seqs %3 (replies differing %4), dropped replies %5, "
+                 "repeated while deaf %6")
                  .arg(c.corrupted)
                  .arg(c.duplicated)
                  .arg(c.repeatedSeqs)
                  .arg(c.repeatedRepliesDiffering)
-                 .arg(c.droppedReplies);
+                 .arg(c.droppedReplies)
+                 .arg(c.deafRepeats);
 
     std::vector<const SimDevice*> clients{m_stickClient.get()};
     for (const auto& device : m_devices)

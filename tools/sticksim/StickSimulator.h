@@ -37,6 +37,7 @@ public:
         eStickLinkCut,    // neither writes nor reads
         eStickRubbish,    // writes rubbish, its own traffic waits
         eStickUnplugged,  // its end of the line is closed
+        eStickDeaf,       // reads nothing, repeats one request
     };
 
     enum NwkState_t : quint8
@@ -63,6 +64,7 @@ public:
         int resends = 0;
         int ignoredReplies = 0;
         int unknownFrames = 0;
+        int deafRepeats = 0; // requests repeated while deaf
     };
 
     explicit StickSimulator(const Scenario& _scenario, QObject* _parent = nullptr);
@@ -100,6 +102,12 @@ public:
     // The stick finds itself in a network with another id, as a scenario's
     // network id change does, and reports it at once.
     void changeNetworkNow();
+    // The stick goes deaf, as a scenario's deafness does: it stops reading
+    // the line, so that what the tool writes piles up there, and sends one
+    // request again and again with the same sequence number, as fast as the
+    // line takes it. After _forMs (0: never) it restarts: what piled up is
+    // thrown away and it connects again.
+    void beDeaf(qint64 _forMs);
 
     QString linePath() const { return m_line.peerPath(); }
     const SimLine& line() const { return m_line; }
@@ -113,6 +121,8 @@ public:
     const SimDevice& stickClient() const { return *m_stickClient; }
     QList<const SimDevice*> devices() const;
     const SimDevice* device(quint16 _shortAddress) const;
+    // The same device, for a test that changes its behaviour in mid-run.
+    SimDevice* deviceToSteer(quint16 _shortAddress);
 
     QStringList events() const { return m_events; }
     QStringList summary() const;
@@ -182,6 +192,7 @@ private:
     void restartStick(const QString& _why);
     void onStickTimer();
     void topUpRubbish();
+    void repeatWhileDeaf();
     void checkSettled();
 
     Scenario m_scenario;
@@ -218,6 +229,8 @@ private:
     QTimer m_scheduleTimer;
     QTimer m_stopTimer;
     QTimer m_rubbishTimer;
+    QTimer m_deafTimer;
+    QByteArray m_deafFrame;
     qint64 m_rubbishLeft = 0;
     QByteArray m_rubbishTail;
     StickState_t m_stateBeforeRubbish = eStickStopped;
