@@ -6,16 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSaveFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#include <shellapi.h>
-#endif
-
+#include "UpdateScriptStarter.h"
 #include "common/DeviceType.h"
 #include "common/FileVersionInfo.h"
 #include "common/log.h"
@@ -240,19 +235,5 @@ bool ToolUpdater::checkPackage(const QString& _fileName, QByteArray* _bytes, QSt
 
 bool ToolUpdater::startUpdateScript(const QString& _scriptPath)
 {
-#ifdef Q_OS_WIN
-    // The wide call: the update folder lies in the user's profile, whose
-    // name need not fit the ANSI code page.
-    const QString nativePath = QDir::toNativeSeparators(_scriptPath);
-    const qintptr result = reinterpret_cast<qintptr>(ShellExecuteW(
-        nullptr, L"open", reinterpret_cast<LPCWSTR>(nativePath.utf16()), nullptr, nullptr, SW_SHOWMINIMIZED));
-    LOG(lcBridge, QString("ShellExecuteW %1").arg(result));
-    return result > 32;
-#else
-    // The shell runs on its own and outlives the tool.
-    qint64 pid = 0;
-    const bool started = QProcess::startDetached("/bin/sh", QStringList{_scriptPath}, QString(), &pid);
-    LOG(lcBridge, QString("startDetached %1, pid %2").arg(started ? "true" : "false").arg(pid));
-    return started;
-#endif
+    return UpdateScriptStarter::start(_scriptPath);
 }

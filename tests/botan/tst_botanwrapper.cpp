@@ -1,6 +1,12 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <QtTest>
 
 #include <botan/auto_rng.h>
@@ -9,7 +15,6 @@
 #include <botan/pubkey.h>
 #include <botan/rsa.h>
 #include <botan/x509_key.h>
-#include <unistd.h>
 
 #include "botan/BotanWrapper.h"
 #include "support/DevelopmentSigner.h"
@@ -23,9 +28,12 @@ public:
     StdoutCapture()
     {
         std::fflush(stdout);
-        m_file.open();
-        m_saved = dup(STDOUT_FILENO);
-        dup2(m_file.handle(), STDOUT_FILENO);
+        // A C stream of its own on the file: Qt's handle of it is no C
+        // descriptor on Windows.
+        if (!m_file.open() || !(m_sink = std::fopen(QFile::encodeName(m_file.fileName()).constData(), "wb")))
+            return;
+        m_saved = dup(fileno(stdout));
+        dup2(fileno(m_sink), fileno(stdout));
     }
     ~StdoutCapture() { restore(); }
 
@@ -42,12 +50,15 @@ private:
         if (m_saved < 0)
             return;
         std::fflush(stdout);
-        dup2(m_saved, STDOUT_FILENO);
+        dup2(m_saved, fileno(stdout));
         close(m_saved);
         m_saved = -1;
+        std::fclose(m_sink);
+        m_sink = nullptr;
     }
 
     QTemporaryFile m_file;
+    FILE* m_sink = nullptr;
     int m_saved = -1;
 };
 

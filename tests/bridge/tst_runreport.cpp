@@ -14,6 +14,7 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
+#include "support/Emulator.h"
 #include "support/TestFiles.h"
 #include "support/TestSettings.h"
 
@@ -164,6 +165,8 @@ void tst_RunReport::csvOfARun()
         "4a5b,,4,ZLL intermediate plug,1.0.0,1.0.0,,,Not reached,0,,,\r\n"
         "5c6d,,4,ZLL intermediate plug,2.0.0,2.0.0,,,Already current,0,,,\r\n"
         "6e7f,,1,ZLL control element,1.0.0,1.0.0,,,Interrupted,1,,,\r\n";
+    if (runsUnderWine())
+        QEXPECT_FAIL("", "Wine's C run-time keeps no summer time of the TZ variable", Continue);
     QCOMPARE(ReportWriter::csv(content), expected);
     QCOMPARE(ReportWriter::baseName(content), QString("2026-03-01_10-15-00_devices"));
     QCOMPARE(content.count(ReportContent::eOutcomeNotReached), 2); // the interrupted one with it

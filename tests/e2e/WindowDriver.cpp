@@ -142,6 +142,71 @@ bool WindowDriver::allDevicesUpdated() const
     return true;
 }
 
+namespace {
+// Waits for _condition; false with _what in _error when it does not come.
+bool waitFor(const std::function<bool()>& _condition, const QString& _what, int _timeoutMs, QString* _error)
+{
+    if (QTest::qWaitFor(_condition, _timeoutMs))
+        return true;
+    *_error = QString("%1: not within %2 s").arg(_what).arg(_timeoutMs / 1000);
+    return false;
+}
+} // namespace
+
+bool WindowDriver::downloadOffered(int _stepTimeoutMs, const Report& _report, QString* _error)
+{
+    CProg2Gui* tool = bridge();
+    if (!tool) {
+        *_error = "no window loaded";
+        return false;
+    }
+    if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index", _stepTimeoutMs,
+                 _error))
+        return false;
+    if (tool->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2 && !click("commonFileSelector", _error))
+        return false;
+    if (!clickWhenEnabled("fileUpdateButton", _stepTimeoutMs, _error))
+        return false;
+    _report("Download clicked");
+    if (!waitFor(
+            [&] {
+                return tool->isSysState(CProg2Gui::SysStateIdle) && !tool->boGetVal(CProg2Gui::FileUpdateButton_ValId);
+            },
+            "download", _stepTimeoutMs, _error))
+        return false;
+    const FirmwareUpdateFileModel* files = tool->fileModel();
+    for (int row = 0; row < files->rowCount(); ++row) {
+        if (files->get(row).value("hasUpdate").toBool()) {
+            *_error = "download failed: " + files->get(row).value("version").toString();
+            return false;
+        }
+    }
+    _report("files downloaded");
+    return true;
+}
+
+bool WindowDriver::startToolUpdate(int _stepTimeoutMs, const Report& _report, QString* _error)
+{
+    CProg2Gui* tool = bridge();
+    if (!tool) {
+        *_error = "no window loaded";
+        return false;
+    }
+    if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index", _stepTimeoutMs,
+                 _error))
+        return false;
+    QSignalSpy quit(tool, &CProg2Gui::quitApplication);
+    if (!clickWhenEnabled("applUpdateButton", _stepTimeoutMs, _error))
+        return false;
+    _report("Update Tool clicked");
+    if (quit.isEmpty()) {
+        *_error = "the tool update did not start: " + tool->toolUpdater().errorText();
+        return false;
+    }
+    _report("update script started");
+    return true;
+}
+
 bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report& _report, QString* _error)
 {
     CProg2Gui* tool = bridge();
@@ -150,10 +215,7 @@ bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report&
         return false;
     }
     auto waitFor = [&](const std::function<bool()>& _condition, const QString& _what) {
-        if (QTest::qWaitFor(_condition, _stepTimeoutMs))
-            return true;
-        *_error = QString("%1: not within %2 s").arg(_what).arg(_stepTimeoutMs / 1000);
-        return false;
+        return ::waitFor(_condition, _what, _stepTimeoutMs, _error);
     };
 
     // What a person waits for before the first click: the stick in its
@@ -169,25 +231,8 @@ bool WindowDriver::runUpdateFlow(int _devices, int _stepTimeoutMs, const Report&
         return false;
     _report("ready: " + tool->getText(CProg2Gui::ServerErrorTxt_ValId) + ", network " +
             tool->getText(CProg2Gui::ConnectedNetworkStatus_ValId));
-    if (tool->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2 && !click("commonFileSelector", _error))
+    if (!downloadOffered(_stepTimeoutMs, _report, _error))
         return false;
-    if (!clickWhenEnabled("fileUpdateButton", _stepTimeoutMs, _error))
-        return false;
-    _report("Download clicked");
-    if (!waitFor(
-            [&] {
-                return tool->isSysState(CProg2Gui::SysStateIdle) && !tool->boGetVal(CProg2Gui::FileUpdateButton_ValId);
-            },
-            "download"))
-        return false;
-    const FirmwareUpdateFileModel* files = tool->fileModel();
-    for (int row = 0; row < files->rowCount(); ++row) {
-        if (files->get(row).value("hasUpdate").toBool()) {
-            *_error = "download failed: " + files->get(row).value("version").toString();
-            return false;
-        }
-    }
-    _report("files downloaded");
 
     if (!clickWhenEnabled("stickUpdateButton", _stepTimeoutMs, _error))
         return false;

@@ -39,6 +39,13 @@ public:
     // new firmware, and "Cancel". False with the step that failed.
     using Report = std::function<void(const QString& _line)>;
     bool runUpdateFlow(int _devices, int _stepTimeoutMs, const Report& _report, QString* _error);
+    // The downloads alone, no stick needed: "Download" once the index has
+    // arrived (with "All Files" checked), until every offered file is held.
+    bool downloadOffered(int _stepTimeoutMs, const Report& _report, QString* _error);
+    // "Update Tool" once the index has arrived and the button is offered (a
+    // newer tool package is held): the update script starts and the bridge
+    // asks the application to quit.
+    bool startToolUpdate(int _stepTimeoutMs, const Report& _report, QString* _error);
     // Every listed device updated (success and the version of its firmware
     // file) or, running a newer version than that file, left as it is.
     bool allDevicesUpdated() const;

@@ -15,6 +15,7 @@
 #include "content/AuthFileDownloader.h"
 #include "content/BackupIni.h"
 #include "content/UpdateFolder.h"
+#include "link/CSerialPortHandler.h"
 
 namespace {
 // Enough keys that one write takes a while; every key of one round holds the
@@ -67,7 +68,9 @@ int main(int argc, char* argv[])
     if (mode != "download" || argc < 4)
         return 2;
 
-    // The signature check goes through the bridge's wrapper.
+    // The signature check goes through the bridge's wrapper. No serial port
+    // of the machine is opened.
+    CSerialPortHandler::setPortListFunction([] { return QStringList(); });
     CProg2Gui bridge;
     const QString url = QString::fromLocal8Bit(argv[3]);
     AuthFileDownloader downloader;

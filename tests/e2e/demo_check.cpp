@@ -4,6 +4,11 @@
 // "Cancel" as each is offered, and exits with 0 once every listed device
 // runs its new firmware and the run's report says so. It tells each step on
 // standard output, and the paths of the report's CSV and PDF.
+//
+// Two shorter walks need no stick: --downloads (every offered file fetched,
+// checked and held) and --tool-update ("Update Tool" clicked: the update
+// script runs the held package and starts the program given with
+// --restart-program, by default demo-check itself, with "/UPDATE").
 
 #include <cstdio>
 
@@ -74,8 +79,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption devicesOption("devices", "Devices the network has (default 6).", "count", "6");
     const QCommandLineOption picturesOption("pictures", "Save a picture of the window after each step here.", "folder");
     const QCommandLineOption stepOption("step-timeout", "Seconds each step may take (default 300).", "s", "300");
-    parser.addOptions({devicesOption, picturesOption, stepOption});
+    const QCommandLineOption downloadsOption("downloads", "Only download every offered file (no stick needed).");
+    const QCommandLineOption toolUpdateOption("tool-update", "Only click \"Update Tool\" (no stick needed).");
+    const QCommandLineOption restartOption("restart-program", "The program the tool update starts again.", "path");
+    parser.addOptions({devicesOption, picturesOption, stepOption, downloadsOption, toolUpdateOption, restartOption});
     parser.process(app);
+    // The update script starts the tool again with "/UPDATE" and nothing else.
+    if (parser.positionalArguments() == QStringList{"/UPDATE"}) {
+        say("started again with /UPDATE");
+        return 0;
+    }
 
     // The same settings and log file as the tool itself.
     QSettings settings;
@@ -113,10 +126,22 @@ int main(int argc, char* argv[])
                 QTimer::singleShot(kRunPictureDelayMs, driver.window(), [&picture] { picture("4-devices-updating"); });
         };
         QString error;
+        const int stepMs = parser.value(stepOption).toInt() * 1000;
         if (!driver.load(&error)) {
             say(error);
-        } else if (!driver.runUpdateFlow(parser.value(devicesOption).toInt(), parser.value(stepOption).toInt() * 1000,
-                                         report, &error)) {
+        } else if (parser.isSet(downloadsOption)) {
+            if (driver.downloadOffered(stepMs, report, &error))
+                result = 0;
+            else
+                say("FAILED: " + error);
+        } else if (parser.isSet(toolUpdateOption)) {
+            if (parser.isSet(restartOption))
+                driver.bridge()->toolUpdater().setRestartProgram(parser.value(restartOption));
+            if (driver.startToolUpdate(stepMs, report, &error))
+                result = 0;
+            else
+                say("FAILED: " + error);
+        } else if (!driver.runUpdateFlow(parser.value(devicesOption).toInt(), stepMs, report, &error)) {
             say("FAILED: " + error);
             picture("failed");
         } else if (const QString wrong = checkReport(*driver.bridge()); !wrong.isEmpty()) {

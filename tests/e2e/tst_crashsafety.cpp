@@ -7,6 +7,7 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "content/UpdateFolder.h"
 #include "support/DevelopmentSigner.h"
+#include "support/Emulator.h"
 #include "support/LogCapture.h"
 #include "support/TestSettings.h"
 
@@ -124,8 +125,10 @@ void tst_CrashSafety::killedWhileWritingIni()
     int lastRound = 0;
     for (int kill = 0; kill < kKills; ++kill) {
         // Delays spread over a few writes, so that the kills land at
-        // different points of a write.
-        QVERIFY(runAndKill({settings.settings()->fileName(), mode}, (kill * 7) % 40));
+        // different points of a write. Under Wine a write takes several
+        // times as long.
+        const int delayMs = runsUnderWine() ? (kill * 17) % 200 : (kill * 7) % 40;
+        QVERIFY(runAndKill({settings.settings()->fileName(), mode}, delayMs));
         QSettings ini(file, QSettings::IniFormat);
         QCOMPARE(ini.status(), QSettings::NoError);
         const int round = ini.value("round/last").toInt();

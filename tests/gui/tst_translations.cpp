@@ -106,6 +106,10 @@ void tst_Translations::everyTextTranslated_data()
 void tst_Translations::everyTextTranslated()
 {
     QFETCH(QString, tsPath);
+    // A cross build's lupdate is a program of the build machine; the native
+    // build checks the same sources.
+    if (QString(LUMORAN_LUPDATE).isEmpty())
+        QSKIP("no lupdate that this system can run");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString copy = dir.filePath(QFileInfo(tsPath).fileName());

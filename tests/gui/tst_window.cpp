@@ -507,6 +507,8 @@ void tst_Window::switchingToGermanChangesTheTexts()
 // the cancel button (the device list ends it) stops the polling too.
 void tst_Window::deviceProgressTimerStopsWhenTheRunEnds()
 {
+    if (!PseudoTerminal::isAvailable())
+        QSKIP("the stick's side of the line is a pseudo-terminal");
     WindowHarness harness({false, {}, true});
     QVERIFY(harness.pty && harness.pty->isValid());
     QVERIFY(harness.load());
@@ -556,6 +558,8 @@ void tst_Window::deviceProgressTimerStopsWhenTheRunEnds()
 // and is full at 100 % once every block has been served.
 void tst_Window::stickUpdateProgress()
 {
+    if (!PseudoTerminal::isAvailable())
+        QSKIP("the stick's side of the line is a pseudo-terminal");
     WindowHarness harness({false, {}, true});
     QVERIFY(harness.pty && harness.pty->isValid());
     QVERIFY(harness.load());
@@ -847,6 +851,8 @@ void tst_Window::screenReaderReadsTheWindow()
     QFETCH(QStringList, texts);
     QAccessible::setActive(true);
     const auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
+    if (!PseudoTerminal::isAvailable())
+        QSKIP("the stick's side of the line is a pseudo-terminal");
     WindowHarness harness({true, language, true});
     QVERIFY(harness.pty && harness.pty->isValid());
     QVERIFY(QDir().mkpath(harness.applDir.filePath("licence")));

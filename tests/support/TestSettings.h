@@ -9,7 +9,10 @@
 // settings for the lifetime of the instance. Its one preset key points the
 // update index of every bridge at loopback, where nobody answers at once, so
 // that no test reaches out to the real update server; tests that serve an
-// index set their own URL, and a test of the defaults removes the key.
+// index set their own URL, and a test of the defaults removes the key. In the
+// same way the serial port list is empty meanwhile, so that no test opens a
+// serial port of the machine (a test's own lines are pinned in the settings
+// or given as its own port list).
 class TestSettings
 {
 public:

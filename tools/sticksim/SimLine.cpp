@@ -1,20 +1,6 @@
 #include "SimLine.h"
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
-#ifdef __linux__
-#include <sys/timerfd.h>
-#endif
-
 #include <cmath>
-
-#include <QSocketNotifier>
 
 namespace {
 constexpr int kPeerCheckMs = 50;
@@ -36,17 +22,6 @@ qint64 byteNs(int _baud)
 qint64 sliceBytes(int _baud)
 {
     return qMax<qint64>(1, kSliceNs / byteNs(_baud));
-}
-
-void makeRaw(int _fd)
-{
-    termios tio{};
-    if (tcgetattr(_fd, &tio) != 0)
-        return;
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    cfsetspeed(&tio, B115200);
-    tcsetattr(_fd, TCSANOW, &tio);
 }
 } // namespace
 
@@ -78,80 +53,17 @@ SimLine::SimLine(QObject* _parent) : QObject(_parent)
     m_peerTimer.setSingleShot(true);
     m_peerTimer.setInterval(kPeerCheckMs);
     connect(&m_peerTimer, &QTimer::timeout, this, &SimLine::checkPeer);
-#ifdef __linux__
-    m_wakeFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (m_wakeFd >= 0) {
-        m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
-        connect(m_wakeNotifier, &QSocketNotifier::activated, this, &SimLine::onWake);
-    }
-#endif
     m_wakeTimer.setSingleShot(true);
     m_wakeTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_wakeTimer, &QTimer::timeout, this, &SimLine::onWake);
     m_clock.start();
+    createEnd();
 }
 
 SimLine::~SimLine()
 {
     close();
-    delete m_wakeNotifier;
-    m_wakeNotifier = nullptr;
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
-}
-
-bool SimLine::openPty(QString& _error)
-{
-    close();
-    const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        _error = QString("posix_openpt: %1").arg(strerror(errno));
-        return false;
-    }
-    const char* slave = nullptr;
-    if (grantpt(fd) != 0 || unlockpt(fd) != 0 || (slave = ptsname(fd)) == nullptr) {
-        _error = QString("pseudo-terminal setup: %1").arg(strerror(errno));
-        ::close(fd);
-        return false;
-    }
-    const QString slavePath = QString::fromLocal8Bit(slave);
-    if (!adopt(fd, slavePath))
-        return false;
-    // Opened and closed once, the slave reports a hang-up at the master until
-    // the tool opens it: nothing piles up in the pseudo-terminal before the
-    // tool arrives, and its arrival is seen.
-    const int probe = ::open(slave, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe >= 0) {
-        ::close(probe);
-        m_peerClosed = true;
-        m_notifier->setEnabled(false);
-        m_peerTimer.start();
-    }
-    return true;
-}
-
-bool SimLine::openDevice(const QString& _path, QString& _error)
-{
-    close();
-    const int fd = ::open(_path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        _error = QString("%1: %2").arg(_path, strerror(errno));
-        return false;
-    }
-    return adopt(fd, _path);
-}
-
-bool SimLine::adopt(int _fd, const QString& _peerPath)
-{
-    fcntl(_fd, F_SETFD, FD_CLOEXEC); // a child process (the tool under test) must not hold the line
-    if (isatty(_fd))
-        makeRaw(_fd);
-    m_fd = _fd;
-    m_peerPath = _peerPath;
-    m_peerClosed = false;
-    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SimLine::onReadable);
-    return true;
+    destroyEnd();
 }
 
 void SimLine::close()
@@ -162,11 +74,7 @@ void SimLine::close()
     m_txNextNs = -1;
     m_rxNextNs = -1;
     rearm();
-    delete m_notifier;
-    m_notifier = nullptr;
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    closeEnd();
 }
 
 void SimLine::setBaud(int _baud)
@@ -194,50 +102,27 @@ void SimLine::setReading(bool _reading)
     if (_reading == m_reading)
         return;
     m_reading = _reading;
-    if (_reading && m_fd >= 0) {
-        if (isatty(m_fd))
-            tcflush(m_fd, TCIFLUSH);
+    if (_reading && isOpen()) {
+        flushEndInput();
         m_bytesDropped += m_rxQueue.size();
         m_rxQueue.clear();
     }
-    if (m_notifier)
-        m_notifier->setEnabled(_reading && !m_peerClosed);
+    setEndReading(_reading && !m_peerClosed);
 }
 
-void SimLine::onReadable()
+void SimLine::takeIn(const QByteArray& _chunk)
 {
-    if (m_fd < 0 || !m_reading)
+    if (_chunk.isEmpty())
         return;
-    QByteArray chunk;
-    bool hungUp = false;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof(buffer));
-        if (n > 0) {
-            if (!m_discarding)
-                chunk.append(buffer, int(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        hungUp = true; // EIO on a master whose slave is closed, or end of file
-        break;
+    if (m_rxBaud > 0) {
+        if (m_rxQueue.isEmpty())
+            m_rxPace.restartIfIdle(m_clock.nsecsElapsed(), m_rxBaud);
+        m_rxQueue.append(_chunk);
+        releaseReceived();
+    } else {
+        m_bytesReceived += _chunk.size();
+        emit received(_chunk);
     }
-    if (!chunk.isEmpty()) {
-        if (m_rxBaud > 0) {
-            if (m_rxQueue.isEmpty())
-                m_rxPace.restartIfIdle(m_clock.nsecsElapsed(), m_rxBaud);
-            m_rxQueue.append(chunk);
-            releaseReceived();
-        } else {
-            m_bytesReceived += chunk.size();
-            emit received(chunk);
-        }
-    }
-    if (hungUp)
-        peerHungUp();
 }
 
 void SimLine::releaseReceived()
@@ -262,8 +147,7 @@ void SimLine::releaseReceived()
 
 void SimLine::peerHungUp()
 {
-    if (m_notifier)
-        m_notifier->setEnabled(false);
+    setEndReading(false);
     m_bytesDropped += m_queue.size();
     m_queue.clear();
     if (!m_peerClosed) {
@@ -273,26 +157,9 @@ void SimLine::peerHungUp()
     m_peerTimer.start();
 }
 
-void SimLine::checkPeer()
-{
-    if (m_fd < 0)
-        return;
-    pollfd pfd{m_fd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, 0);
-    if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-        m_peerTimer.start();
-        return;
-    }
-    m_peerClosed = false;
-    emit peerClosedChanged(false);
-    if (m_notifier)
-        m_notifier->setEnabled(m_reading);
-    onReadable();
-}
-
 void SimLine::write(const QByteArray& _bytes)
 {
-    if (m_fd < 0 || m_discarding || m_peerClosed || m_queue.size() > kMaxQueuedBytes) {
+    if (!isOpen() || m_discarding || m_peerClosed || m_queue.size() > kMaxQueuedBytes) {
         m_bytesDropped += _bytes.size();
         return;
     }
@@ -305,7 +172,7 @@ void SimLine::write(const QByteArray& _bytes)
 
 void SimLine::drain()
 {
-    if (m_fd < 0 || m_queue.isEmpty()) {
+    if (!isOpen() || m_queue.isEmpty()) {
         m_txNextNs = -1;
         rearm();
         return;
@@ -316,18 +183,15 @@ void SimLine::drain()
         allowed = qMin(allowed, m_txPace.due(now, m_baud));
     bool blocked = false;
     if (allowed > 0) {
-        const ssize_t n = ::write(m_fd, m_queue.constData(), size_t(allowed));
-        if (n > 0) {
-            m_queue.remove(0, int(n));
-            m_bytesWritten += n;
-            m_txPace.bytes += n;
-            blocked = n < allowed;
-        } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        const qint64 n = writeSome(m_queue.constData(), allowed);
+        if (n < 0) {
             peerHungUp();
             return;
-        } else {
-            blocked = true;
         }
+        m_queue.remove(0, int(n));
+        m_bytesWritten += n;
+        m_txPace.bytes += n;
+        blocked = n < allowed;
     }
     if (m_queue.isEmpty())
         m_txNextNs = -1;
@@ -340,12 +204,7 @@ void SimLine::drain()
 
 void SimLine::onWake()
 {
-#ifdef __linux__
-    if (m_wakeFd >= 0) {
-        quint64 expirations = 0;
-        [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &expirations, sizeof(expirations));
-    }
-#endif
+    clearWake();
     const qint64 now = m_clock.nsecsElapsed();
     if (m_txNextNs >= 0 && m_txNextNs <= now)
         drain();
@@ -361,23 +220,6 @@ void SimLine::rearm()
         if (step >= 0 && (next < 0 || step < next))
             next = step;
     }
-#ifdef __linux__
-    if (m_wakeFd >= 0) {
-        itimerspec wakeIn{};
-        if (next >= 0) {
-            // Zero would disarm the timer: a step already due wakes in a microsecond.
-            const qint64 delay = qMax<qint64>(next - m_clock.nsecsElapsed(), 1000);
-            wakeIn.it_value.tv_sec = time_t(delay / (1000 * kMs));
-            wakeIn.it_value.tv_nsec = long(delay % (1000 * kMs));
-        }
-        timerfd_settime(m_wakeFd, 0, &wakeIn, nullptr);
-        return;
-    }
-#endif
-    if (next < 0) {
-        m_wakeTimer.stop();
-        return;
-    }
-    const qint64 delay = qMax<qint64>(next - m_clock.nsecsElapsed(), 0);
-    m_wakeTimer.start(int((delay + kMs - 1) / kMs));
+    // Zero would disarm a timer descriptor: a step already due wakes in a microsecond.
+    armWake(next < 0 ? -1 : qMax<qint64>(next - m_clock.nsecsElapsed(), 1000));
 }

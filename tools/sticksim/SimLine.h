@@ -6,8 +6,6 @@
 #include <QString>
 #include <QTimer>
 
-class QSocketNotifier;
-
 // The stick's end of the serial line: the master of a new pseudo-terminal
 // (the tool opens its slave) or a given device. Non-blocking, driven by the
 // event loop. When the tool closes the slave, reads fail with EIO until it is
@@ -15,6 +13,11 @@ class QSocketNotifier;
 // keeps the pseudo-terminal. Writes go through a queue that can be held to a
 // baud rate; what arrives can be held to a baud rate too, as the stick's own
 // receiver would get it, so that both directions of the line take their time.
+//
+// The pacing is the same everywhere (SimLine.cpp); the line's end is the
+// system's (SimLine_posix.cpp; SimLine_win.cpp, where there are no
+// pseudo-terminals and the given device is a COM port, for instance one end
+// of a virtual null-modem pair whose other end the tool opens).
 class SimLine : public QObject
 {
     Q_OBJECT
@@ -25,7 +28,7 @@ public:
     bool openPty(QString& _error);
     bool openDevice(const QString& _path, QString& _error);
     void close();
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const;
     // The path the tool opens: the pseudo-terminal's slave or the given device.
     QString peerPath() const { return m_peerPath; }
 
@@ -83,16 +86,32 @@ private:
         // When the _n-th byte from here on is due.
         qint64 dueAt(qint64 _n, int _baud) const;
     };
+    // The system's side: descriptors or a port, notifiers, a precise timer.
+    struct End;
 
-    bool adopt(int _fd, const QString& _peerPath);
+    // What arrived, paced or passed on at once.
+    void takeIn(const QByteArray& _chunk);
     void peerHungUp();
     void releaseReceived();
     // Wakes for the earlier of the next steps of both directions, if any.
     void rearm();
 
-    int m_fd = -1;
+    // The system's side of the line (SimLine_<system>.cpp).
+    void createEnd();
+    void destroyEnd();
+    void closeEnd();
+    // Bytes taken by the line: > 0 written, 0 none for now (full), < 0 the
+    // far end hung up.
+    qint64 writeSome(const char* _data, qint64 _size);
+    void setEndReading(bool _reading);
+    // Throws away what arrived at the system's side and was not read yet.
+    void flushEndInput();
+    // Wakes onWake() in _delayNs (at least a microsecond), or never (< 0).
+    void armWake(qint64 _delayNs);
+    void clearWake();
+
+    End* m_end = nullptr;
     QString m_peerPath;
-    QSocketNotifier* m_notifier = nullptr;
     QTimer m_peerTimer;
     QByteArray m_queue;
     QByteArray m_rxQueue;
@@ -110,10 +129,6 @@ private:
     // When each direction wants its next step, on m_clock; -1: none.
     qint64 m_txNextNs = -1;
     qint64 m_rxNextNs = -1;
-    // Paced steps need better than the millisecond of a QTimer: a frame that
-    // is handed over up to a millisecond late costs the exchange a tenth of
-    // its time. A timer descriptor wakes to the microsecond where there is one.
-    int m_wakeFd = -1;
-    QSocketNotifier* m_wakeNotifier = nullptr;
+    // Where the system has no finer timer than Qt's millisecond one.
     QTimer m_wakeTimer;
 };

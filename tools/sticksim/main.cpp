@@ -3,31 +3,18 @@
 // scenario. Prints "PTY <path>" first, then one line per event, and a summary
 // when the run ends (end of the scenario, --duration, SIGINT or SIGTERM).
 
-#include <csignal>
 #include <cstdio>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "Scenario.h"
 #include "StickSimulator.h"
+#include "StopSignal.h"
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here; the event loop does the rest.
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
 
 void printLine(const QString& _line)
 {
@@ -116,29 +103,17 @@ int main(int argc, char* argv[])
         QCoreApplication::quit();
     });
 
-    if (::pipe(signalPipe) != 0) {
-        std::perror("sticksim: pipe");
+    StopSignal stopSignal;
+    if (!stopSignal.isWatching()) {
+        std::fprintf(stderr, "sticksim: cannot watch for stop requests\n");
         return 1;
     }
-    fcntl(signalPipe[0], F_SETFD, FD_CLOEXEC);
-    fcntl(signalPipe[1], F_SETFD, FD_CLOEXEC);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&sim, &signalNotifier] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        signalNotifier.setEnabled(false);
+    QObject::connect(&stopSignal, &StopSignal::requested, &app, [&sim] {
         if (sim.isRunning())
             sim.stop(); // prints the summary and quits through finished()
         else
             QCoreApplication::quit();
     });
-    struct sigaction action
-    {
-    };
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 
     if (!sim.start(error)) {
         std::fprintf(stderr, "sticksim: %s\n", error.toLocal8Bit().constData());

@@ -238,7 +238,10 @@ void UpdateServer::startEndless(QTcpSocket* _socket, bool _headOnly)
         while (_socket->state() == QAbstractSocket::ConnectedState && _socket->bytesToWrite() < kEndlessBacklog)
             _socket->write(chunk);
     };
-    connect(_socket, &QTcpSocket::bytesWritten, _socket, feed);
+    // Refilled from a posted event: on Windows a socket that keeps being
+    // writable would otherwise keep posted events, a client's in the same
+    // process among them, from running at all.
+    connect(_socket, &QTcpSocket::bytesWritten, _socket, [_socket, feed] { QTimer::singleShot(0, _socket, feed); });
     feed();
 }
 

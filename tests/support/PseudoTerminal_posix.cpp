@@ -9,6 +9,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+bool PseudoTerminal::isAvailable()
+{
+    return true;
+}
+
 PseudoTerminal::PseudoTerminal()
 {
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);

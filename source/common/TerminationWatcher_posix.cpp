@@ -1,15 +1,14 @@
 #include "TerminationWatcher.h"
 
+#include <csignal>
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-#include "common/log.h"
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "common/log.h"
 
 namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -65,13 +64,3 @@ void TerminationWatcher::readSignal()
     LOG(lcApp, QString("quit on signal %1").arg(number));
     QCoreApplication::quit();
 }
-
-#else
-
-TerminationWatcher::TerminationWatcher(QObject* parent) : QObject(parent)
-{}
-TerminationWatcher::~TerminationWatcher() = default;
-void TerminationWatcher::readSignal()
-{}
-
-#endif
