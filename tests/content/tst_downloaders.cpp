@@ -424,7 +424,7 @@ void tst_Downloaders::nothingBeforeBothFilesAreIn()
     QVERIFY(!QFile::exists(m_target->filePath("fw.bin")));
     QCOMPARE(partFiles(m_target->path()), QStringList()); // nothing on disk before the check
     if (swapped) {
-        for (const QString& name : {"fw.bin", "fw.bin.part"})
+        for (const char* name : {"fw.bin", "fw.bin.part"})
             QVERIFY(writeFile(m_target->filePath(name), body));
     }
     QTRY_COMPARE_WITH_TIMEOUT(downloaded.count() + error.count() + authFailed.count(), 1, kWaitMs);
