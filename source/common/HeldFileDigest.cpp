@@ -1,6 +1,7 @@
 #include "HeldFileDigest.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
