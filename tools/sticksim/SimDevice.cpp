@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 
 #include "SimWire.h"
+#include "common/DeviceType.h"
 
 using namespace SimWire;
 
@@ -230,19 +231,7 @@ void SimDevice::onBlockResponse(const QByteArray& _payload, qint64 _nowMs)
     }
 
     const int dataSize = u8At(_payload, 13);
-    QString wrong;
-    if (u16At(_payload, 1) != m_config.manufacturer || u16At(_payload, 3) != m_config.imageType)
-        wrong = "manufacturer or image type";
-    else if (u32At(_payload, 5) != m_offeredVersion)
-        wrong = QString("version %1").arg(versionText(u32At(_payload, 5)));
-    else if (u32At(_payload, 9) != offset)
-        wrong = QString("offset %1").arg(u32At(_payload, 9));
-    else if (_payload.size() != kImageBlockRespSize + dataSize)
-        wrong = QString("data size %1 in %2 bytes").arg(dataSize).arg(_payload.size());
-    else if (dataSize == 0 || dataSize > m_config.maxDataSize)
-        wrong = QString("data size %1 (asked for at most %2)").arg(dataSize).arg(m_config.maxDataSize);
-    else if (offset + quint32(dataSize) > m_offeredSize)
-        wrong = QString("%1 bytes past the image size %2").arg(offset + dataSize - m_offeredSize).arg(m_offeredSize);
+    const QString wrong = blockFault(_payload, offset, dataSize);
     if (!wrong.isEmpty()) {
         badResponse(QString("block at offset %1 with %2").arg(offset).arg(wrong), _nowMs);
         return;
@@ -271,6 +260,30 @@ void SimDevice::onBlockResponse(const QByteArray& _payload, qint64 _nowMs)
         return;
     }
 
+    imageComplete(_nowMs);
+}
+
+QString SimDevice::blockFault(const QByteArray& _payload, quint32 _offset, int _dataSize) const
+{
+    QString wrong;
+    if (u16At(_payload, 1) != m_config.manufacturer || u16At(_payload, 3) != m_config.imageType)
+        wrong = "manufacturer or image type";
+    else if (u32At(_payload, 5) != m_offeredVersion)
+        wrong = QString("version %1").arg(versionText(u32At(_payload, 5)));
+    else if (u32At(_payload, 9) != _offset)
+        wrong = QString("offset %1").arg(u32At(_payload, 9));
+    else if (_payload.size() != kImageBlockRespSize + _dataSize)
+        wrong = QString("data size %1 in %2 bytes").arg(_dataSize).arg(_payload.size());
+    else if (_dataSize == 0 || _dataSize > m_config.maxDataSize)
+        wrong = QString("data size %1 (asked for at most %2)").arg(_dataSize).arg(m_config.maxDataSize);
+    else if (_offset + quint32(_dataSize) > m_offeredSize)
+        wrong = QString("%1 bytes past the image size %2").arg(_offset + _dataSize - m_offeredSize).arg(m_offeredSize);
+    return wrong;
+}
+
+void SimDevice::imageComplete(qint64 _nowMs)
+{
+    const quint32 received = quint32(m_image.size());
     m_images.append(m_image);
     ++m_stats.transfersCompleted;
     event(QString("image complete: %1 bytes sha256 %2").arg(received).arg(QString::fromLatin1(lastImageSha256())));
@@ -410,4 +423,44 @@ void SimDevice::goSilent(const QString& _why)
     m_awaiting = eAwaitNone;
     m_dueMs = -1;
     event(QString("falls silent for good %1").arg(_why));
+}
+
+QString SimDevice::summaryLine() const
+{
+    // Runs of the same version are told once with their count.
+    QStringList path;
+    const QList<quint32>& history = versionHistory();
+    for (int i = 0; i < history.size();) {
+        int run = 1;
+        while (i + run < history.size() && history.at(i + run) == history.at(i))
+            ++run;
+        path << (run == 1 ? versionText(history.at(i)) : QString("%1 (x%2)").arg(versionText(history.at(i))).arg(run));
+        i += run;
+    }
+    const Stats& s = m_stats;
+    QString line = QString("%1 %2 type %3 (%4): %5 -> %6 via %7; transfers %8 started, %9 completed")
+                       .arg(isStick() ? "stick" : "dev")
+                       .arg(hex16(shortAddress()))
+                       .arg(imageType())
+                       .arg(DeviceType::deviceTypeName(imageType()))
+                       .arg(versionText(startVersion()), versionText(version()))
+                       .arg(path.join(" > "))
+                       .arg(s.transfersStarted)
+                       .arg(s.transfersCompleted);
+    line += QString(", restarts %1, aborts %2, interrupted %3, retries %4, given up %5, bad responses %6")
+                .arg(s.restarts)
+                .arg(s.aborts)
+                .arg(s.interrupted)
+                .arg(s.retries)
+                .arg(s.givenUp)
+                .arg(s.badResponses);
+    if (s.refused > 0)
+        line += QString(", images refused %1").arg(s.refused);
+    if (state() == eStateSilent)
+        line += ", silent";
+    if (!images().isEmpty())
+        line += QString("; last image %1 bytes sha256 %2")
+                    .arg(images().last().size())
+                    .arg(QString::fromLatin1(lastImageSha256()));
+    return line;
 }

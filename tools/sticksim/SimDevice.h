@@ -81,6 +81,8 @@ public:
     const Stats& stats() const { return m_stats; }
     const QList<QByteArray>& images() const { return m_images; }
     QByteArray lastImageSha256() const; // lower-case hex; empty before the first complete image
+    // One line of the run's summary: versions, transfers and faults.
+    QString summaryLine() const;
     // Idle and told there is nothing for it, or silent for good.
     bool isSettled() const;
 
@@ -111,6 +113,10 @@ private:
     void event(const QString& _text) const;
     void onQueryResponse(const QByteArray& _payload, qint64 _nowMs);
     void onBlockResponse(const QByteArray& _payload, qint64 _nowMs);
+    // What is wrong with a successful block response for _offset, if anything.
+    QString blockFault(const QByteArray& _payload, quint32 _offset, int _dataSize) const;
+    // The last block arrived: the image is kept, and refused if it is not the device's own.
+    void imageComplete(qint64 _nowMs);
     void onEndResponse(const QByteArray& _payload, qint64 _nowMs);
     void badResponse(const QString& _why, qint64 _nowMs);
     void goIdle(qint64 _nowMs);

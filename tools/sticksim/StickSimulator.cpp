@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "SimWire.h"
-#include "common/DeviceType.h"
 #include "common/common.h"
 #include "link/FrameCodec.h"
 
@@ -847,44 +846,7 @@ QStringList StickSimulator::summary() const
     std::vector<const SimDevice*> clients{m_stickClient.get()};
     for (const auto& device : m_devices)
         clients.push_back(device.get());
-    for (const SimDevice* client : clients) {
-        // Runs of the same version are told once with their count.
-        QStringList path;
-        const QList<quint32>& history = client->versionHistory();
-        for (int i = 0; i < history.size();) {
-            int run = 1;
-            while (i + run < history.size() && history.at(i + run) == history.at(i))
-                ++run;
-            path << (run == 1 ? versionText(history.at(i))
-                              : QString("%1 (x%2)").arg(versionText(history.at(i))).arg(run));
-            i += run;
-        }
-        const SimDevice::Stats& s = client->stats();
-        QString line = QString("%1 %2 type %3 (%4): %5 -> %6 via %7; transfers %8 started, %9 completed")
-                           .arg(client->isStick() ? "stick" : "dev")
-                           .arg(hex16(client->shortAddress()))
-                           .arg(client->imageType())
-                           .arg(DeviceType::deviceTypeName(client->imageType()))
-                           .arg(versionText(client->startVersion()), versionText(client->version()))
-                           .arg(path.join(" > "))
-                           .arg(s.transfersStarted)
-                           .arg(s.transfersCompleted);
-        line += QString(", restarts %1, aborts %2, interrupted %3, retries %4, given up %5, bad responses %6")
-                    .arg(s.restarts)
-                    .arg(s.aborts)
-                    .arg(s.interrupted)
-                    .arg(s.retries)
-                    .arg(s.givenUp)
-                    .arg(s.badResponses);
-        if (s.refused > 0)
-            line += QString(", images refused %1").arg(s.refused);
-        if (client->state() == SimDevice::eStateSilent)
-            line += ", silent";
-        if (!client->images().isEmpty())
-            line += QString("; last image %1 bytes sha256 %2")
-                        .arg(client->images().last().size())
-                        .arg(QString::fromLatin1(client->lastImageSha256()));
-        lines << line;
-    }
+    for (const SimDevice* client : clients)
+        lines << client->summaryLine();
     return lines;
 }

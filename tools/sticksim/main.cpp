@@ -33,13 +33,22 @@ bool parseNumber(const QString& _text, qint64 _min, qint64 _max, qint64& _out)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// What the command line asks for.
+struct Options
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("sticksim");
+    QString scenarioPath;
+    QString devicePath;
+    QString linkPath;
+    qint64 baud = 0;
+    qint64 rxBaud = 0;
+    qint64 durationS = 0;
+    qint64 seed = -1; // -1: the scenario's own
+    bool quiet = false;
+};
 
+// False with the reason printed: the command line does not make sense.
+bool parseOptions(const QCoreApplication& _app, Options& _options)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription("A simulated USB radio stick with the OTA clients of its network.");
     parser.addHelpOption();
@@ -55,48 +64,74 @@ int main(int argc, char* argv[])
     const QCommandLineOption seedOption("seed", "Seed of the random choices (overrides the scenario).", "n");
     const QCommandLineOption quietOption("quiet", "Print only the line path and the summary.");
     parser.addOptions({deviceOption, linkOption, baudOption, rxBaudOption, durationOption, seedOption, quietOption});
-    parser.process(app);
+    parser.process(_app);
 
-    if (parser.positionalArguments().size() != 1) {
-        std::fprintf(stderr, "sticksim: exactly one scenario file expected\n");
+    auto refuse = [](const char* _text) {
+        std::fprintf(stderr, "sticksim: %s\n", _text);
+        return false;
+    };
+    if (parser.positionalArguments().size() != 1)
+        return refuse("exactly one scenario file expected");
+    if (!parseNumber(parser.value(baudOption), 0, 4000000, _options.baud))
+        return refuse("--baud expects a number from 0 to 4000000");
+    if (!parseNumber(parser.value(rxBaudOption), 0, 4000000, _options.rxBaud))
+        return refuse("--rx-baud expects a number from 0 to 4000000");
+    if (parser.isSet(durationOption) &&
+        !parseNumber(parser.value(durationOption), 1, 7 * 24 * 3600, _options.durationS))
+        return refuse("--duration expects a number of seconds from 1 on");
+    if (parser.isSet(seedOption) && !parseNumber(parser.value(seedOption), 0, 0xFFFFFFFFLL, _options.seed))
+        return refuse("--seed expects a number from 0 to 4294967295");
+    _options.scenarioPath = parser.positionalArguments().first();
+    _options.devicePath = parser.value(deviceOption);
+    _options.linkPath = parser.value(linkOption);
+    _options.quiet = parser.isSet(quietOption);
+    return true;
+}
+
+// A symbolic link at _linkPath to the line's far end, replacing what lies there.
+bool makeLink(const QString& _linkPath, const QString& _target)
+{
+    const QFileInfo existing(_linkPath);
+    if (existing.isSymLink() || existing.exists())
+        QFile::remove(_linkPath);
+    if (QFile::link(_target, _linkPath))
+        return true;
+    std::fprintf(stderr, "sticksim: cannot create the link %s\n", _linkPath.toLocal8Bit().constData());
+    return false;
+}
+
+// Removes the link of makeLink() if it still points to the line.
+void removeLink(const QString& _linkPath, const QString& _target)
+{
+    if (!_linkPath.isEmpty() && QFileInfo(_linkPath).symLinkTarget() == QFileInfo(_target).absoluteFilePath())
+        QFile::remove(_linkPath);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("sticksim");
+    Options options;
+    if (!parseOptions(app, options))
         return 2;
-    }
-    qint64 baud = 0;
-    qint64 rxBaud = 0;
-    qint64 durationS = 0;
-    qint64 seed = 0;
-    if (!parseNumber(parser.value(baudOption), 0, 4000000, baud)) {
-        std::fprintf(stderr, "sticksim: --baud expects a number from 0 to 4000000\n");
-        return 2;
-    }
-    if (!parseNumber(parser.value(rxBaudOption), 0, 4000000, rxBaud)) {
-        std::fprintf(stderr, "sticksim: --rx-baud expects a number from 0 to 4000000\n");
-        return 2;
-    }
-    if (parser.isSet(durationOption) && !parseNumber(parser.value(durationOption), 1, 7 * 24 * 3600, durationS)) {
-        std::fprintf(stderr, "sticksim: --duration expects a number of seconds from 1 on\n");
-        return 2;
-    }
-    if (parser.isSet(seedOption) && !parseNumber(parser.value(seedOption), 0, 0xFFFFFFFFLL, seed)) {
-        std::fprintf(stderr, "sticksim: --seed expects a number from 0 to 4294967295\n");
-        return 2;
-    }
 
     Scenario scenario;
     QString error;
-    if (!Scenario::load(parser.positionalArguments().first(), scenario, error)) {
+    if (!Scenario::load(options.scenarioPath, scenario, error)) {
         std::fprintf(stderr, "sticksim: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
 
     StickSimulator sim(scenario);
-    sim.setDevicePath(parser.value(deviceOption));
-    sim.setBaud(int(baud));
-    sim.setRxBaud(int(rxBaud));
-    if (parser.isSet(seedOption))
-        sim.setSeed(quint32(seed));
-    if (durationS > 0)
-        sim.setStopAfterMs(durationS * 1000);
+    sim.setDevicePath(options.devicePath);
+    sim.setBaud(int(options.baud));
+    sim.setRxBaud(int(options.rxBaud));
+    if (options.seed >= 0)
+        sim.setSeed(quint32(options.seed));
+    if (options.durationS > 0)
+        sim.setStopAfterMs(options.durationS * 1000);
     QObject::connect(&sim, &StickSimulator::finished, &app, [&sim] {
         for (const QString& line : sim.summary())
             printLine(line);
@@ -119,29 +154,19 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "sticksim: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
-
-    const QString linkPath = parser.value(linkOption);
-    if (!linkPath.isEmpty()) {
-        const QFileInfo existing(linkPath);
-        if (existing.isSymLink() || existing.exists())
-            QFile::remove(linkPath);
-        if (!QFile::link(sim.linePath(), linkPath)) {
-            std::fprintf(stderr, "sticksim: cannot create the link %s\n", linkPath.toLocal8Bit().constData());
-            return 1;
-        }
-    }
+    if (!options.linkPath.isEmpty() && !makeLink(options.linkPath, sim.linePath()))
+        return 1;
 
     // The path comes first so that a script can read it; the events of the
     // start follow it.
     printLine(QString("PTY %1").arg(sim.linePath()));
-    if (!parser.isSet(quietOption)) {
+    if (!options.quiet) {
         for (const QString& line : sim.events())
             printLine(line);
         QObject::connect(&sim, &StickSimulator::eventLogged, &app, [](const QString& _line) { printLine(_line); });
     }
     const int result = app.exec();
 
-    if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == QFileInfo(sim.linePath()).absoluteFilePath())
-        QFile::remove(linkPath);
+    removeLink(options.linkPath, sim.linePath());
     return result;
 }
