@@ -39,6 +39,41 @@ int fail(const QString& _text)
 
 } // namespace
 
+// The command line: the manual's HTML, the PDF to write, the pictures' folder
+// and the values put in for @NAME@.
+struct Arguments
+{
+    QString source;
+    QString target;
+    QString pictureDir;
+    QList<QPair<QString, QString>> values;
+};
+
+// Empty when the arguments make sense, else what is wrong.
+QString parseArguments(QStringList _args, Arguments& _out)
+{
+    QStringList files;
+    while (!_args.isEmpty()) {
+        const QString arg = _args.takeFirst();
+        if (arg == "--pictures" && !_args.isEmpty()) {
+            _out.pictureDir = _args.takeFirst();
+        } else if (arg == "--set" && !_args.isEmpty()) {
+            const QString assignment = _args.takeFirst();
+            const int equals = assignment.indexOf('=');
+            if (equals <= 0)
+                return QString("--set needs NAME=VALUE, not '%1'").arg(assignment);
+            _out.values.append({assignment.left(equals), assignment.mid(equals + 1)});
+        } else {
+            files.append(arg);
+        }
+    }
+    if (files.size() != 2 || _out.pictureDir.isEmpty())
+        return "usage: <manual.html> <manual.pdf> --pictures <svg folder> [--set NAME=VALUE]...";
+    _out.source = files[0];
+    _out.target = files[1];
+    return QString();
+}
+
 int main(int argc, char* argv[])
 {
     // Fonts need a GUI application, but no screen.
@@ -48,36 +83,21 @@ int main(int argc, char* argv[])
 
     QStringList args = app.arguments();
     args.removeFirst();
-    QString pictureDir;
-    QList<QPair<QString, QString>> values;
-    QStringList files;
-    while (!args.isEmpty()) {
-        const QString arg = args.takeFirst();
-        if (arg == "--pictures" && !args.isEmpty()) {
-            pictureDir = args.takeFirst();
-        } else if (arg == "--set" && !args.isEmpty()) {
-            const QString assignment = args.takeFirst();
-            const int equals = assignment.indexOf('=');
-            if (equals <= 0)
-                return fail(QString("--set needs NAME=VALUE, not '%1'").arg(assignment));
-            values.append({assignment.left(equals), assignment.mid(equals + 1)});
-        } else {
-            files.append(arg);
-        }
-    }
-    if (files.size() != 2 || pictureDir.isEmpty())
-        return fail("usage: <manual.html> <manual.pdf> --pictures <svg folder> [--set NAME=VALUE]...");
-    const QString source = files[0];
-    const QString target = files[1];
+    Arguments arguments;
+    const QString wrong = parseArguments(args, arguments);
+    if (!wrong.isEmpty())
+        return fail(wrong);
+    const QString& source = arguments.source;
+    const QString& target = arguments.target;
 
     QFile sourceFile(source);
     if (!sourceFile.open(QIODevice::ReadOnly))
         return fail(QString("cannot read %1").arg(source));
     QString html = QString::fromUtf8(sourceFile.readAll());
-    for (const auto& value : values)
+    for (const auto& value : arguments.values)
         html.replace('@' + value.first + '@', value.second);
 
-    ManualDocument document(QDir(pictureDir), QFileInfo(source).absoluteDir());
+    ManualDocument document(QDir(arguments.pictureDir), QFileInfo(source).absoluteDir());
     document.setDefaultStyleSheet(kStyleSheet);
     QFont font("DejaVu Sans");
     font.setPointSizeF(10);
