@@ -157,6 +157,14 @@ void SimLine::peerHungUp()
     m_peerTimer.start();
 }
 
+void SimLine::peerBack()
+{
+    m_peerClosed = false;
+    emit peerClosedChanged(false);
+    setEndReading(m_reading);
+    onReadable();
+}
+
 void SimLine::write(const QByteArray& _bytes)
 {
     if (!isOpen() || m_discarding || m_peerClosed || m_queue.size() > kMaxQueuedBytes) {

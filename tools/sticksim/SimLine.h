@@ -92,6 +92,8 @@ private:
     // What arrived, paced or passed on at once.
     void takeIn(const QByteArray& _chunk);
     void peerHungUp();
+    // The far end is there again: reading goes on where it was wanted.
+    void peerBack();
     void releaseReceived();
     // Wakes for the earlier of the next steps of both directions, if any.
     void rearm();

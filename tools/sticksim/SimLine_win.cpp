@@ -107,10 +107,7 @@ void SimLine::checkPeer()
             return;
         }
     }
-    m_peerClosed = false;
-    emit peerClosedChanged(false);
-    setEndReading(m_reading);
-    onReadable();
+    peerBack();
 }
 
 qint64 SimLine::writeSome(const char* _data, qint64 _size)
