@@ -28,6 +28,16 @@ QString systemTool(const char* _name)
 {
     return QString(kSystemTool).arg(_name);
 }
+
+// All or nothing: a script or package cut short must not run.
+bool writeWhole(const QString& _path, const QByteArray& _bytes, QString* _error)
+{
+    QSaveFile file(_path);
+    if (file.open(QIODevice::WriteOnly) && file.write(_bytes) == _bytes.size() && file.commit())
+        return true;
+    *_error = file.errorString();
+    return false;
+}
 } // namespace
 
 QString ToolUpdater::getUpdateStarterPath()
@@ -177,11 +187,10 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     const QString cannotPrepare = tr("The tool update could not be prepared: the folder %1 cannot be written. The "
                                      "tool keeps running in its current version.")
                                       .arg(QDir::toNativeSeparators(getTempPath()));
-    QSaveFile copyFile(copy);
-    if (folder.isEmpty() || !copyFile.open(QIODevice::WriteOnly) || copyFile.write(package) != package.size() ||
-        !copyFile.commit() ||
+    QString error = "no private folder";
+    if (folder.isEmpty() || !writeWhole(copy, package, &error) ||
         !QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        return giveUp(QString("can not write '%1': %2").arg(copy, copyFile.errorString()), cannotPrepare);
+        return giveUp(QString("can not write '%1': %2").arg(copy, error), cannotPrepare);
     }
 
 #ifdef Q_OS_WIN
@@ -192,11 +201,8 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     if (text.isEmpty())
         return giveUp(QString("can not quote '%1' or '%2' for the script").arg(copy, applFilePath), notStarted);
 
-    // All or nothing: a script cut short must not run.
-    const QByteArray bytes = text.toUtf8();
-    QSaveFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly) || script.write(bytes) != bytes.size() || !script.commit())
-        return giveUp(QString("can not write '%1': %2").arg(scriptPath, script.errorString()), cannotPrepare);
+    if (!writeWhole(scriptPath, text.toUtf8(), &error))
+        return giveUp(QString("can not write '%1': %2").arg(scriptPath, error), cannotPrepare);
 
     if (!startUpdateScript(scriptPath))
         return giveUp(QString("can not start '%1'").arg(scriptPath), notStarted);
