@@ -21,13 +21,13 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "WindowDriver.h"
 #include "bridge/CProg2Gui.h"
 #include "common/log.h"
 #include "common/messageHandler.h"
 #include "common/settings.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "support/TestFiles.h"
+#include "support/WindowDriver.h"
 #include "version.h"
 
 namespace {

@@ -6,11 +6,11 @@
 
 #include "EndToEndRig.h"
 #include "StickSimulator.h"
-#include "WindowDriver.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "link/StickInterface.h"
 #include "support/TestFiles.h"
+#include "support/WindowDriver.h"
 #include "version.h"
 
 namespace {
