@@ -26,13 +26,15 @@
 #include "common/messageHandler.h"
 #include "common/settings.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "support/E2eTimings.h"
 #include "support/TestFiles.h"
 #include "support/WindowDriver.h"
 #include "version.h"
 
+using namespace E2eTimings;
+
 namespace {
 constexpr int kRunPictureDelayMs = 4000;
-constexpr int kReportMs = 10000;
 
 void say(const QString& _line)
 {
