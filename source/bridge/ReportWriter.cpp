@@ -125,31 +125,50 @@ QByteArray ReportWriter::csv(const ReportContent& _content)
 
 QString ReportWriter::html(const ReportContent& _content, bool _withLogo)
 {
-    const QDateTime started = _content.started.toLocalTime();
-    const QDate runDate = started.date();
+    return "<html><body>" + htmlHeading(_content, _withLogo) + htmlSummary(_content) + htmlDeviceTable(_content) +
+           "</body></html>";
+}
+
+QString ReportWriter::htmlHeading(const ReportContent& _content, bool _withLogo)
+{
+    QString html = "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr><td valign=\"top\"><h1>" +
+                   title(_content).toHtmlEscaped() + "</h1><span class=\"note\">" +
+                   QStringLiteral(LUMORAN_APPLICATION_NAME " ") +
+                   versionPrefixed(_content.toolVersion).toHtmlEscaped() + "</span></td>";
+    if (_withLogo)
+        html += QString("<td align=\"right\" valign=\"top\"><img src=\"%1\" width=\"150\" height=\"55\"></td>")
+                    .arg(kLogoName);
+    return html + "</tr></table><p></p>";
+}
+
+QString ReportWriter::htmlSummary(const ReportContent& _content)
+{
     auto label = [](const QString& _text) {
         return "<td width=\"11%\" class=\"label\" style=\"white-space: nowrap;\">" + _text.toHtmlEscaped() + "</td>";
     };
     auto value = [](const QString& _text) { return "<td width=\"39%\">" + _text.toHtmlEscaped() + "</td>"; };
-
-    QString html = "<html><body>";
-    html += "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"0\"><tr><td valign=\"top\"><h1>" +
-            title(_content).toHtmlEscaped() + "</h1><span class=\"note\">" +
-            QStringLiteral(LUMORAN_APPLICATION_NAME " ") + versionPrefixed(_content.toolVersion).toHtmlEscaped() +
-            "</span></td>";
-    if (_withLogo)
-        html += QString("<td align=\"right\" valign=\"top\"><img src=\"%1\" width=\"150\" height=\"55\"></td>")
-                    .arg(kLogoName);
-    html += "</tr></table><p></p>";
-
-    // The run, the network and what was offered.
-    const QString when =
-        tr("%1 to %2 (%3)")
-            .arg(started.toString("yyyy-MM-dd HH:mm:ss"), shortTime(_content.ended, runDate), _content.endText());
+    const QDateTime started = _content.started.toLocalTime();
+    const QString when = tr("%1 to %2 (%3)")
+                             .arg(started.toString("yyyy-MM-dd HH:mm:ss"), shortTime(_content.ended, started.date()),
+                                  _content.endText());
     const QString network = tr("channel %1, stick address %2, network ID %3")
                                 .arg(_content.channel)
                                 .arg(_content.stickAddr, 4, 16, QChar('0'))
                                 .arg(_content.networkId);
+    const QString devices = tr("%1 (%2)").arg(_content.rows.size()).arg(countsText(_content));
+
+    QString html = "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">";
+    html += "<tr>" + label(tr("Date:")) + value(when) + label(tr("Network:")) + value(network) + "</tr>";
+    html += "<tr>" + label(tr("Stick firmware:")) + value(versionText(parseVersion(_content.stickVersion))) +
+            label(tr("Devices:")) + value(devices) + "</tr>";
+    html += "<tr>" + label(tr("Firmware offered:")) + "<td colspan=\"3\">" + offeredText(_content).toHtmlEscaped() +
+            "</td></tr>";
+    return html + "</table><p></p>";
+}
+
+// What was offered, one entry per device type, in the order of the types.
+QString ReportWriter::offeredText(const ReportContent& _content)
+{
     QMap<quint16, QString> offered;
     for (const ReportContent::Row& row : _content.rows) {
         if (row.versionOffered != kNoVersion)
@@ -157,50 +176,52 @@ QString ReportWriter::html(const ReportContent& _content, bool _withLogo)
                                             .arg(DeviceType::deviceTypeName(row.devType),
                                                  versionText(row.versionOffered), row.fileOffered));
     }
+    return offered.isEmpty() ? tr("none") : QStringList(offered.values()).join("; ");
+}
+
+QString ReportWriter::countsText(const ReportContent& _content)
+{
     QStringList counts{tr("updated %1").arg(_content.count(ReportContent::eOutcomeUpdated)),
                        tr("already current %1").arg(_content.count(ReportContent::eOutcomeCurrent)),
                        tr("failed %1").arg(_content.count(ReportContent::eOutcomeFailed)),
                        tr("not reached %1").arg(_content.count(ReportContent::eOutcomeNotReached))};
     if (const int none = _content.count(ReportContent::eOutcomeNoFirmware))
         counts.append(tr("no firmware %1").arg(none));
+    return counts.join(", ");
+}
 
-    html += "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\">";
-    html += "<tr>" + label(tr("Date:")) + value(when) + label(tr("Network:")) + value(network) + "</tr>";
-    html += "<tr>" + label(tr("Stick firmware:")) + value(versionText(parseVersion(_content.stickVersion))) +
-            label(tr("Devices:")) + value(tr("%1 (%2)").arg(_content.rows.size()).arg(counts.join(", "))) + "</tr>";
-    html += "<tr>" + label(tr("Firmware offered:")) + "<td colspan=\"3\">" +
-            (offered.isEmpty() ? tr("none") : QStringList(offered.values()).join("; ")).toHtmlEscaped() + "</td></tr>";
-    html += "</table><p></p>";
-
-    // The devices.
+QString ReportWriter::htmlDeviceTable(const ReportContent& _content)
+{
     // Not quite the full width: the right border would fall beyond the margin.
-    html += "<table width=\"99%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\" style=\"border-color: #aab2bd;\">"
-            "<thead><tr>";
+    QString html = "<table width=\"99%\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\" "
+                   "style=\"border-color: #aab2bd;\"><thead><tr>";
     // The offered versions are listed above, by device type.
     const QStringList headers{tr("Address"), tr("Extended address"), tr("Type"),  tr("Before"), tr("After"),
                               tr("Result"),  tr("Attempts"),         tr("Start"), tr("End"),    tr("Transfer")};
     for (const QString& header : headers)
         html += "<th style=\"font-size: 7.5pt; white-space: nowrap;\">" + header.toHtmlEscaped() + "</th>";
     html += "</tr></thead>";
-    for (int i = 0; i < _content.rows.size(); ++i) {
-        const ReportContent::Row& row = _content.rows.at(i);
-        QString transfer;
-        if (row.transferMs >= 0) {
-            const qint64 seconds = (row.transferMs + 500) / 1000;
-            transfer = seconds < 60 ? tr("%1 s").arg(seconds) : tr("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
-        }
-        html += i % 2 ? "<tr bgcolor=\"#f6f6f6\">" : "<tr>";
-        html += cell(QString("%1").arg(row.shortAddr, 4, 16, QChar('0'))) + cell(row.extAddr) +
-                cell(DeviceType::deviceTypeName(row.devType)) + cell(formatVersion(row.versionBefore)) +
-                cell(formatVersion(row.versionAfter)) + cell(ReportContent::outcomeText(row, true), "left", true) +
-                cell(QString::number(row.attempts), "right") + cell(shortTime(row.start, runDate)) +
-                cell(shortTime(row.end, runDate)) + cell(transfer, "right");
-        html += "</tr>";
-    }
+    const QDate runDate = _content.started.toLocalTime().date();
+    for (int i = 0; i < _content.rows.size(); ++i)
+        html += htmlDeviceRow(_content.rows.at(i), i % 2 != 0, runDate);
     if (_content.rows.isEmpty())
         html += "<tr><td colspan=\"10\">" + tr("No devices found").toHtmlEscaped() + "</td></tr>";
-    html += "</table></body></html>";
-    return html;
+    return html + "</table>";
+}
+
+QString ReportWriter::htmlDeviceRow(const ReportContent::Row& _row, bool _shaded, const QDate& _runDate)
+{
+    QString transfer;
+    if (_row.transferMs >= 0) {
+        const qint64 seconds = (_row.transferMs + 500) / 1000;
+        transfer = seconds < 60 ? tr("%1 s").arg(seconds) : tr("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    }
+    return QString(_shaded ? "<tr bgcolor=\"#f6f6f6\">" : "<tr>") +
+           cell(QString("%1").arg(_row.shortAddr, 4, 16, QChar('0'))) + cell(_row.extAddr) +
+           cell(DeviceType::deviceTypeName(_row.devType)) + cell(formatVersion(_row.versionBefore)) +
+           cell(formatVersion(_row.versionAfter)) + cell(ReportContent::outcomeText(_row, true), "left", true) +
+           cell(QString::number(_row.attempts), "right") + cell(shortTime(_row.start, _runDate)) +
+           cell(shortTime(_row.end, _runDate)) + cell(transfer, "right") + "</tr>";
 }
 
 QByteArray ReportWriter::pdf(const ReportContent& _content, const QImage& _logo)

@@ -38,4 +38,13 @@ public:
     // its kind ("2026-03-01_10-15-30_devices").
     static QString baseName(const ReportContent& _content);
     static QString title(const ReportContent& _content);
+
+private:
+    // The parts of html(), top to bottom.
+    static QString htmlHeading(const ReportContent& _content, bool _withLogo);
+    static QString htmlSummary(const ReportContent& _content);
+    static QString offeredText(const ReportContent& _content);
+    static QString countsText(const ReportContent& _content);
+    static QString htmlDeviceTable(const ReportContent& _content);
+    static QString htmlDeviceRow(const ReportContent::Row& _row, bool _shaded, const QDate& _runDate);
 };

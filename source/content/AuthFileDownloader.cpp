@@ -238,58 +238,82 @@ bool AuthFileDownloader::takeNotFoundPage()
 void AuthFileDownloader::checkUpdateAuth()
 {
     if (!m_authRequired) {
-        // Without a signature, a file that had a network error is not taken at all.
-        if (!m_dataDownloader.isOk() || m_dataDownloader.errorCode() != 0) {
-            if (m_dataDownloader.errorCode() != 0)
-                discardPartFiles();
-            return;
-        }
-        if (!storeVerified(false)) {
-            emit error();
-            return;
-        }
-        LOG(lcContent, "url data OK (NO auth done)");
-        emit downloaded();
+        takeUnsigned();
         return;
     }
+    if (!pairReady())
+        return;
+    if (!verify()) {
+        rejectUnverified();
+        return;
+    }
+    if (!isExpectedFile()) {
+        rejectPair();
+        return;
+    }
+    storeSignedPair();
+}
 
+void AuthFileDownloader::takeUnsigned()
+{
+    // Without a signature, a file that had a network error is not taken at all.
+    if (!m_dataDownloader.isOk() || m_dataDownloader.errorCode() != 0) {
+        if (m_dataDownloader.errorCode() != 0)
+            discardPartFiles();
+        return;
+    }
+    if (!storeVerified(false)) {
+        emit error();
+        return;
+    }
+    LOG(lcContent, "url data OK (NO auth done)");
+    emit downloaded();
+}
+
+bool AuthFileDownloader::pairReady()
+{
     if (!m_dataDownloader.isOk() || !m_sigDownloader.isOk()) {
         // A file that failed and was written afterwards (an error page) goes again.
         if (m_dataDownloader.errorCode() != 0 || m_sigDownloader.errorCode() != 0)
             discardPartFiles();
-        return;
+        return false;
     }
     if (m_dataDownloader.errorCode() == QNetworkReply::ContentNotFoundError ||
         m_sigDownloader.errorCode() == QNetworkReply::ContentNotFoundError) {
         LOG(lcContent, "ContentNotFoundError");
         discardPartFiles();
         emit error();
-        return;
+        return false;
     }
     if (m_dataDownloader.errorCode() != 0 || m_sigDownloader.errorCode() != 0) {
         // Bytes of a failed transfer (cut off, or nothing at all) are not
         // judged: the error has been reported, a signature failure would
         // only misname it.
         discardPartFiles();
-        return;
+        return false;
     }
-    if (!verify()) {
-        if (takeNotFoundPage()) {
-            discardPartFiles();
-            emit error();
-            return;
-        }
-        LOG(lcContent, "url data wrong (auth failed)");
+    return true;
+}
+
+void AuthFileDownloader::rejectUnverified()
+{
+    if (takeNotFoundPage()) {
         discardPartFiles();
-        emit authFailed();
+        emit error();
         return;
     }
-    if (!isExpectedFile()) {
-        LOG(lcContent, "url data wrong (auth failed)");
-        discardPartFiles();
-        emit authFailed();
-        return;
-    }
+    rejectPair();
+}
+
+void AuthFileDownloader::rejectPair()
+{
+    LOG(lcContent, "url data wrong (auth failed)");
+    discardPartFiles();
+    emit authFailed();
+}
+
+void AuthFileDownloader::storeSignedPair()
+{
     if (!storeVerified(true)) {
         emit error();
         return;

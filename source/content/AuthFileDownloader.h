@@ -93,6 +93,16 @@ public slots:
     void progress(qint64 bytesReceived, qint64 bytesTotal);
 
 private:
+    // The steps of checkUpdateAuth().
+    void takeUnsigned();
+    // Both files in without an error; a pair that failed is cleared away
+    // (and a missing file reported) here.
+    bool pairReady();
+    // A pair whose signature fails: the server's "file not found" page, or
+    // not the files that were signed.
+    void rejectUnverified();
+    void rejectPair();
+    void storeSignedPair();
     bool verify();
     bool isExpectedFile();
     bool takeNotFoundPage();

@@ -21,18 +21,20 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "WindowDriver.h"
 #include "bridge/CProg2Gui.h"
 #include "common/log.h"
 #include "common/messageHandler.h"
 #include "common/settings.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "support/E2eTimings.h"
 #include "support/TestFiles.h"
+#include "support/WindowDriver.h"
 #include "version.h"
+
+using namespace E2eTimings;
 
 namespace {
 constexpr int kRunPictureDelayMs = 4000;
-constexpr int kReportMs = 10000;
 
 void say(const QString& _line)
 {

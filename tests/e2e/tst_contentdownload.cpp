@@ -6,12 +6,10 @@
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "link/StickInterface.h"
+#include "support/E2eTimings.h"
 #include "support/TestFiles.h"
 
-namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 20000;
-} // namespace
+using namespace E2eTimings;
 
 // The tool at its start fetches the signed index from the update server;
 // the user selects every file and downloads them; "backup.ini" then holds

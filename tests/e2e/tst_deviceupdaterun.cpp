@@ -6,11 +6,11 @@
 #include "common/common.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
+#include "support/E2eTimings.h"
+
+using namespace E2eTimings;
 
 namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 15000;
-constexpr int kRunMs = 60000;
 constexpr quint16 kWallTransmitter = 0x3e4f;
 } // namespace
 

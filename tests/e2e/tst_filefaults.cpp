@@ -5,13 +5,13 @@
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
+#include "support/E2eTimings.h"
 #include "support/LogCapture.h"
 #include "support/TestFiles.h"
 
-namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 20000;
+using namespace E2eTimings;
 
+namespace {
 bool run(const QString& _program, const QStringList& _args)
 {
     QProcess process;

@@ -7,14 +7,13 @@
 #include "common/common.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "support/E2eTimings.h"
 #include "support/LogCapture.h"
 #include "support/TestFiles.h"
 
-namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 20000;
-constexpr int kRunMs = 30000;
+using namespace E2eTimings;
 
+namespace {
 // Path and content hash of every file under _root (except under _skip)
 // whose name is one of _names. The tool's own temp folder and settings
 // change during the run; only files an index name could reach are compared.

@@ -7,13 +7,11 @@
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
+#include "support/E2eTimings.h"
+
+using namespace E2eTimings;
 
 namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 15000;
-// A device that gives up its transfer during a cut comes back, is restarted
-// and fetches its image anew.
-constexpr int kRunMs = 90000;
 constexpr int kLinkCutMs = 10000;
 // The fault strikes once a transfer is this far in.
 constexpr quint32 kStrikeAtOffset = 1000;
@@ -168,7 +166,7 @@ void tst_LinkFaults::everyDeviceUpdatedDespite()
     }
     bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
 
-    QTRY_VERIFY_WITH_TIMEOUT(rig.allDevicesSucceeded(devices), kRunMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.allDevicesSucceeded(devices), kFaultyRunMs);
 
     for (const QJsonValue& value : devices) {
         const quint16 address = value["shortAddress"].toString().toUShort(nullptr, 16);

@@ -10,14 +10,13 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
+#include "support/E2eTimings.h"
 #include "support/StickFrames.h"
 #include "support/TestFiles.h"
 
+using namespace E2eTimings;
+
 namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 15000;
-// The longest row waits out the 30 s silence limit of a device in transfer.
-constexpr int kRunMs = 70000;
 constexpr int kSettleMs = 10000;
 // Longer than the tool's 6 s link watchdog.
 constexpr int kLinkCutMs = 8000;
@@ -50,6 +49,27 @@ private slots:
     void runMeetsFault();
 
 private:
+    static void addDeviceFaultRows();
+    static void addLineAndFileFaultRows();
+    // The files held and offered, the simulated network, the tool started,
+    // every offered file downloaded and every device listed.
+    void startTool(const QJsonArray& _devices, const QJsonObject& _faults, const QJsonObject& _timing);
+    // The held file of the type replaced by an image whose OTA header fits
+    // its row, without its signature.
+    void swapHeldFile(quint16 _devType);
+    // At the device's answer before the run, the fault of _midTransfer, and
+    // the run started at once.
+    void strikeBeforeRun(QObject& _watchers, const QString& _midTransfer, bool& _struck);
+    // Once _address's transfer is under way: the line cut, or the stick in
+    // another network.
+    void strikeMidTransfer(QObject& _watchers, const QString& _midTransfer, quint16 _address, bool& _struck);
+    void waitForOutcomes(const QList<Outcome>& _outcomes);
+    void checkOutcomes(const QList<Outcome>& _outcomes, const QString& _midTransfer, const QString& _logLine);
+    void checkLine(const QJsonObject& _faults, int _connects, const QString& _midTransfer, bool _struck,
+                   const QList<int>& _linkStates);
+    // The run left to end by itself, cancelled, and its report.
+    void checkRunEnd(const QList<Outcome>& _outcomes, const QString& _midTransfer);
+
     std::unique_ptr<EndToEndRig> m_rig;
 };
 
@@ -65,7 +85,6 @@ void tst_RunFaults::cleanup()
 
 void tst_RunFaults::runMeetsFault_data()
 {
-    using D = EndToEndRig;
     QTest::addColumn<QJsonArray>("devices");
     QTest::addColumn<QJsonObject>("faults");
     QTest::addColumn<QJsonObject>("timing");
@@ -81,9 +100,21 @@ void tst_RunFaults::runMeetsFault_data()
     QTest::addColumn<int>("connects"); // how often the stick connected
     QTest::addColumn<QString>("logLine");
 
-    const Outcome plug{0x4a5b, ProgressHelper::eResultSuccess, 0, "2.0.0"};
-    const Outcome wall{0x3e4f, ProgressHelper::eResultSuccess, 0, "1.0.7"};
+    addDeviceFaultRows();
+    addLineAndFileFaultRows();
+}
 
+namespace {
+const Outcome kPlugUpdated{0x4a5b, ProgressHelper::eResultSuccess, 0, "2.0.0"};
+const Outcome kWallUpdated{0x3e4f, ProgressHelper::eResultSuccess, 0, "1.0.7"};
+} // namespace
+
+// A device that breaks off, refuses, keeps its version or changes in the run.
+void tst_RunFaults::addDeviceFaultRows()
+{
+    using D = EndToEndRig;
+    const Outcome& plug = kPlugUpdated;
+    const Outcome& wall = kWallUpdated;
     QTest::newRow("restart in mid-transfer is retried")
         << QJsonArray{D::device(0x1a2b, 1, "1.0.0", {{"restartAtOffset", 1500}}), D::device(0x4a5b, 4, "1.0.0")}
         << QJsonObject() << QJsonObject() << QString()
@@ -101,21 +132,6 @@ void tst_RunFaults::runMeetsFault_data()
                            ZigBeeDevice::eClientStateNoActivity},
                           plug}
         << 1 << "no activity 1a2b - was in update list";
-    // The device in transfer asks again for longer than the cut lasts, so its
-    // transfer goes on where it broke off.
-    QTest::newRow("cut link found by the watchdog")
-        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject()
-        << QJsonObject{{"requestRetryMs", 1000}, {"requestMaxRetries", 30}} << QString("cut")
-        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, plug} << 2 << "m_eState 1";
-    QTest::newRow("noisy line") << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x3e4f, 2, "1.0.0"),
-                                              D::device(0x4a5b, 4, "1.0.0")}
-                                << QJsonObject{{"corruptShare", 0.05},
-                                               {"duplicateShare", 0.03},
-                                               {"repeatSeqShare", 0.03},
-                                               {"dropReplyShare", 0.03}}
-                                << QJsonObject() << QString()
-                                << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, wall, plug} << 1
-                                << "skip frame due to wrong crc";
     // Each complete image is refused (0x96 invalid image): three failed
     // attempts, and the run still ends for the others.
     QTest::newRow("image refused at the end")
@@ -144,6 +160,29 @@ void tst_RunFaults::runMeetsFault_data()
                           {0x3e4f, ProgressHelper::eResultFail, 3, "1.0.0", 0, 0},
                           plug}
         << 1 << QString();
+}
+
+// The line to the stick, the stick's network or a held file fails the run.
+void tst_RunFaults::addLineAndFileFaultRows()
+{
+    using D = EndToEndRig;
+    const Outcome& plug = kPlugUpdated;
+    const Outcome& wall = kWallUpdated;
+    // The device in transfer asks again for longer than the cut lasts, so its
+    // transfer goes on where it broke off.
+    QTest::newRow("cut link found by the watchdog")
+        << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x4a5b, 4, "1.0.0")} << QJsonObject()
+        << QJsonObject{{"requestRetryMs", 1000}, {"requestMaxRetries", 30}} << QString("cut")
+        << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, plug} << 2 << "m_eState 1";
+    QTest::newRow("noisy line") << QJsonArray{D::device(0x1a2b, 1, "1.0.0"), D::device(0x3e4f, 2, "1.0.0"),
+                                              D::device(0x4a5b, 4, "1.0.0")}
+                                << QJsonObject{{"corruptShare", 0.05},
+                                               {"duplicateShare", 0.03},
+                                               {"repeatSeqShare", 0.03},
+                                               {"dropReplyShare", 0.03}}
+                                << QJsonObject() << QString()
+                                << QList<Outcome>{{0x1a2b, ProgressHelper::eResultSuccess, 0, "1.1.0"}, wall, plug} << 1
+                                << "skip frame due to wrong crc";
     // Swapped after its download: the file is not the one on record, so it is
     // not offered; the device is given up at once and receives nothing.
     QTest::newRow("held file swapped for an unsigned image")
@@ -169,80 +208,123 @@ void tst_RunFaults::runMeetsFault()
     QFETCH(int, connects);
     QFETCH(QString, logLine);
 
-    EndToEndRig& rig = *m_rig;
-    for (quint16 type : {1, 2, 4})
-        QVERIFY2(rig.hold({type, "1.0.0", 2500}), qPrintable(rig.error()));
-    QVERIFY2(rig.offer({{1, "1.1.0", 3000}, {2, "1.0.7", 2200}, {4, "2.0.0", 4500}}), qPrintable(rig.error()));
-    QVERIFY2(rig.startSimulator(EndToEndRig::scenario(devices, faults, timing)), qPrintable(rig.error()));
-    rig.startTool();
-    CProg2Gui* bridge = rig.bridge();
-    StickInterface* stick = bridge->stickInterface();
-    ZigBeeDeviceModel* model = bridge->deviceModel();
-    StickSimulator* sim = rig.simulator();
-
-    QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
-    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), devices.size(), kConnectMs);
+    startTool(devices, faults, timing);
+    if (QTest::currentTestFailed())
+        return;
+    StickInterface* stick = m_rig->bridge()->stickInterface();
 
     QList<int> linkStates;
-    bool cut = false;
+    bool struck = false;
     // Ends with this function, before what the watchers use.
     QObject watchers;
     connect(&stick->serialPortHandler(), &CSerialPortHandler::stateChanged, &watchers,
             [&] { linkStates.append(stick->linkState()); });
-    const bool beforeRun = midTransfer.startsWith("newer ") || midTransfer.startsWith("other type ");
     if (midTransfer.startsWith("swap held ")) {
-        const FirmwareUpdate* record = bridge->fileModel()->findByDevType(midTransfer.section(' ', -1).toUShort());
-        const QString held = rig.updatePath() + "/" + record->m_fileName;
-        QVERIFY(writeFile(held, Publisher::otaImage(record->m_devType, record->m_version, 3000, "swapped")));
-        QVERIFY(QFile::remove(rig.updatePath() + "/" + QFileInfo(held).completeBaseName() + ".sig"));
-        cut = true;
+        swapHeldFile(midTransfer.section(' ', -1).toUShort());
+        struck = true;
     }
-    if (beforeRun) {
-        // At an answer that offers it nothing; it asks again only a query
-        // interval later, in the run.
-        const quint16 target = midTransfer.section(' ', -1).toUShort(nullptr, 16);
-        connect(stick, &StickInterface::frameSent, &watchers, [&, target](const QByteArray& _body) {
-            const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
-            if (cut || !reply.valid || reply.responseId != EndToEndRig::kQueryResponse ||
-                reply.dstShortAddress != target || reply.status() == 0)
-                return;
-            cut = true;
-            if (midTransfer.startsWith("newer "))
-                sim->deviceToSteer(target)->takeVersion(parseVersion("2.0.0"));
-            else
-                sim->deviceToSteer(target)->nameImageType(1);
-            QTimer::singleShot(0, bridge, [bridge] { bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction); });
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(bridge->isSysState(CProg2Gui::SysStateDeviceUpdate), kConnectMs);
-    } else if (!midTransfer.isEmpty()) {
-        connect(stick, &StickInterface::frameSent, &watchers, [&] {
-            const EndToEndRig::WireReply& last = rig.wire().last();
-            // Whichever device asks first in the run goes first; the fault waits for this one.
-            if (!cut && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000 &&
-                last.address == outcomes.first().address) {
-                cut = true;
-                if (midTransfer == "cut")
-                    sim->cutLink(kLinkCutMs);
-                else
-                    sim->changeNetworkNow();
-            }
-        });
-    }
+    const bool beforeRun = midTransfer.startsWith("newer ") || midTransfer.startsWith("other type ");
+    if (beforeRun)
+        strikeBeforeRun(watchers, midTransfer, struck);
+    else if (!midTransfer.isEmpty())
+        strikeMidTransfer(watchers, midTransfer, outcomes.first().address, struck);
+    if (QTest::currentTestFailed())
+        return;
     if (!beforeRun)
-        bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
+        m_rig->bridge()->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction);
 
+    waitForOutcomes(outcomes);
+    if (QTest::currentTestFailed())
+        return;
+    checkOutcomes(outcomes, midTransfer, logLine);
+    if (QTest::currentTestFailed())
+        return;
+    checkLine(faults, connects, midTransfer, struck, linkStates);
+    if (QTest::currentTestFailed())
+        return;
+    checkRunEnd(outcomes, midTransfer);
+}
+
+void tst_RunFaults::startTool(const QJsonArray& _devices, const QJsonObject& _faults, const QJsonObject& _timing)
+{
+    EndToEndRig& rig = *m_rig;
+    for (quint16 type : {1, 2, 4})
+        QVERIFY2(rig.hold({type, "1.0.0", 2500}), qPrintable(rig.error()));
+    QVERIFY2(rig.offer({{1, "1.1.0", 3000}, {2, "1.0.7", 2200}, {4, "2.0.0", 4500}}), qPrintable(rig.error()));
+    QVERIFY2(rig.startSimulator(EndToEndRig::scenario(_devices, _faults, _timing)), qPrintable(rig.error()));
+    rig.startTool();
+    QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bridge()->deviceModel()->rowCount(), _devices.size(), kConnectMs);
+}
+
+void tst_RunFaults::swapHeldFile(quint16 _devType)
+{
+    const FirmwareUpdate* record = m_rig->bridge()->fileModel()->findByDevType(_devType);
+    const QString held = m_rig->updatePath() + "/" + record->m_fileName;
+    QVERIFY(writeFile(held, Publisher::otaImage(record->m_devType, record->m_version, 3000, "swapped")));
+    QVERIFY(QFile::remove(m_rig->updatePath() + "/" + QFileInfo(held).completeBaseName() + ".sig"));
+}
+
+void tst_RunFaults::strikeBeforeRun(QObject& _watchers, const QString& _midTransfer, bool& _struck)
+{
+    // At an answer that offers it nothing; it asks again only a query
+    // interval later, in the run.
+    CProg2Gui* bridge = m_rig->bridge();
+    StickSimulator* sim = m_rig->simulator();
+    const quint16 target = _midTransfer.section(' ', -1).toUShort(nullptr, 16);
+    const bool newer = _midTransfer.startsWith("newer ");
+    bool* struck = &_struck;
+    connect(bridge->stickInterface(), &StickInterface::frameSent, &_watchers,
+            [bridge, sim, target, newer, struck](const QByteArray& _body) {
+                const StickFrames::ZclReply reply = StickFrames::parseReply(_body);
+                if (*struck || !reply.valid || reply.responseId != EndToEndRig::kQueryResponse ||
+                    reply.dstShortAddress != target || reply.status() == 0)
+                    return;
+                *struck = true;
+                if (newer)
+                    sim->deviceToSteer(target)->takeVersion(parseVersion("2.0.0"));
+                else
+                    sim->deviceToSteer(target)->nameImageType(1);
+                QTimer::singleShot(0, bridge, [bridge] { bridge->qmlAction(CProg2Gui::StartDeviceUpdate_QmlAction); });
+            });
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->isSysState(CProg2Gui::SysStateDeviceUpdate), kConnectMs);
+}
+
+void tst_RunFaults::strikeMidTransfer(QObject& _watchers, const QString& _midTransfer, quint16 _address, bool& _struck)
+{
+    EndToEndRig* rig = m_rig.get();
+    const bool cutLink = _midTransfer == "cut";
+    bool* struck = &_struck;
+    connect(rig->bridge()->stickInterface(), &StickInterface::frameSent, &_watchers, [rig, cutLink, _address, struck] {
+        const EndToEndRig::WireReply& last = rig->wire().last();
+        // Whichever device asks first in the run goes first; the fault waits for this one.
+        if (!*struck && last.responseId == EndToEndRig::kBlockResponse && last.offset >= 1000 &&
+            last.address == _address) {
+            *struck = true;
+            if (cutLink)
+                rig->simulator()->cutLink(kLinkCutMs);
+            else
+                rig->simulator()->changeNetworkNow();
+        }
+    });
+}
+
+void tst_RunFaults::waitForOutcomes(const QList<Outcome>& _outcomes)
+{
+    const ZigBeeDeviceModel* model = m_rig->bridge()->deviceModel();
     auto reached = [&] {
-        for (const Outcome& outcome : outcomes) {
+        for (const Outcome& outcome : _outcomes) {
             const ZigBeeDevice* device = model->findDevice(outcome.address);
             if (!device || device->m_result != outcome.result || device->m_failCounter != outcome.failCounter)
                 return false;
         }
         return true;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(reached(), kRunMs);
+    QTRY_VERIFY_WITH_TIMEOUT(reached(), kFaultyRunMs);
 
     // Every device that still speaks asks twice more: nothing further is
     // offered to a device that is done or given up.
+    const StickSimulator* sim = m_rig->simulator();
     QHash<quint16, int> queries;
     for (const SimDevice* device : sim->devices())
         queries.insert(device->shortAddress(), device->stats().queries);
@@ -255,16 +337,21 @@ void tst_RunFaults::runMeetsFault()
         return true;
     };
     QTRY_VERIFY_WITH_TIMEOUT(askedAgain(), kSettleMs);
+}
 
-    for (const Outcome& outcome : outcomes) {
+void tst_RunFaults::checkOutcomes(const QList<Outcome>& _outcomes, const QString& _midTransfer, const QString& _logLine)
+{
+    EndToEndRig& rig = *m_rig;
+    CProg2Gui* bridge = rig.bridge();
+    for (const Outcome& outcome : _outcomes) {
         const QString name = QString("device %1").arg(outcome.address, 4, 16, QChar('0'));
-        const ZigBeeDevice* device = model->findDevice(outcome.address);
+        const ZigBeeDevice* device = bridge->deviceModel()->findDevice(outcome.address);
         QVERIFY2(device->m_result == outcome.result, qPrintable(name + ": " + device->resultName()));
         QVERIFY2(device->m_failCounter == outcome.failCounter, qPrintable(name));
         QCOMPARE(device->m_version, parseVersion(outcome.version));
         if (outcome.clientState >= 0)
             QCOMPARE(int(device->m_clientState), outcome.clientState);
-        const SimDevice* simulated = sim->device(outcome.address);
+        const SimDevice* simulated = rig.simulator()->device(outcome.address);
         QCOMPARE(simulated->version(), parseVersion(outcome.version));
         QVERIFY2(simulated->stats().transfersStarted == outcome.transfersStarted, qPrintable(name));
         int images = 0;
@@ -272,13 +359,18 @@ void tst_RunFaults::runMeetsFault()
         QVERIFY2(rig.imagesMatchServed(outcome.address, &images, &why), qPrintable(why));
         QVERIFY2(images == outcome.images, qPrintable(name));
     }
-    if (!logLine.isEmpty())
-        QVERIFY2(rig.logContains(logLine), qPrintable(logLine));
+    if (!_logLine.isEmpty())
+        QVERIFY2(rig.logContains(_logLine), qPrintable(_logLine));
     // The swapped file's row shows it as missing.
-    if (midTransfer.startsWith("swap held "))
-        QCOMPARE(bridge->fileModel()->findByDevType(midTransfer.section(' ', -1).toUShort())->m_result,
+    if (_midTransfer.startsWith("swap held "))
+        QCOMPARE(bridge->fileModel()->findByDevType(_midTransfer.section(' ', -1).toUShort())->m_result,
                  ProgressHelper::eResultMissingFile);
+}
 
+void tst_RunFaults::checkLine(const QJsonObject& _faults, int _connects, const QString& _midTransfer, bool _struck,
+                              const QList<int>& _linkStates)
+{
+    const StickSimulator* sim = m_rig->simulator();
     // The tool answered every repeated request with its first reply.
     QCOMPARE(sim->counters().repeatedRepliesDiffering, 0);
     const QList<QPair<const char*, int>> injected{{"corruptShare", sim->counters().corrupted},
@@ -286,23 +378,28 @@ void tst_RunFaults::runMeetsFault()
                                                   {"repeatSeqShare", sim->counters().repeatedSeqs},
                                                   {"dropReplyShare", sim->counters().droppedReplies}};
     for (const auto& fault : injected)
-        QVERIFY2(!faults.contains(fault.first) || fault.second > 0, fault.first);
+        QVERIFY2(!_faults.contains(fault.first) || fault.second > 0, fault.first);
 
-    QCOMPARE(sim->counters().connects, connects);
-    QCOMPARE(stick->linkState(), 1);
-    if (!midTransfer.isEmpty())
-        QVERIFY(cut);
-    if (midTransfer == "cut") {
+    QCOMPARE(sim->counters().connects, _connects);
+    QCOMPARE(m_rig->bridge()->stickInterface()->linkState(), 1);
+    if (!_midTransfer.isEmpty())
+        QVERIFY(_struck);
+    if (_midTransfer == "cut") {
         // Lost, searched again, found again.
-        QVERIFY2(linkStates.size() >= 3, qPrintable(QString::number(linkStates.size())));
-        QCOMPARE(linkStates.mid(0, 3), (QList<int>{2, 0, 1}));
+        QVERIFY2(_linkStates.size() >= 3, qPrintable(QString::number(_linkStates.size())));
+        QCOMPARE(_linkStates.mid(0, 3), (QList<int>{2, 0, 1}));
     } else {
-        QVERIFY2(linkStates.isEmpty(), "the link was lost");
+        QVERIFY2(_linkStates.isEmpty(), "the link was lost");
     }
+}
 
+void tst_RunFaults::checkRunEnd(const QList<Outcome>& _outcomes, const QString& _midTransfer)
+{
+    CProg2Gui* bridge = m_rig->bridge();
+    ZigBeeDeviceModel* model = bridge->deviceModel();
     // Once the search time is over, the run ends by itself when nobody is
     // left to update: every device updated, given up, or without an update.
-    const bool nobodyLeft = std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& _outcome) {
+    const bool nobodyLeft = std::all_of(_outcomes.begin(), _outcomes.end(), [](const Outcome& _outcome) {
         return _outcome.result == ProgressHelper::eResultSuccess || _outcome.result == ProgressHelper::eResultUnknown ||
                _outcome.failCounter >= ProgressHelper::kMaxFailures;
     });
@@ -311,24 +408,24 @@ void tst_RunFaults::runMeetsFault()
 
     bridge->qmlAction(CProg2Gui::AbortDeviceUpdate_QmlAction);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
-    for (const Outcome& outcome : outcomes)
+    for (const Outcome& outcome : _outcomes)
         QCOMPARE(model->findDevice(outcome.address)->m_result, outcome.result);
 
     // The report of the cancelled run tells each device's outcome.
-    QTRY_VERIFY_WITH_TIMEOUT(!bridge->runReport().latestCsv().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bridge->runReport().latestCsv().isEmpty(), kReportMs);
     QHash<quint16, QString> results;
     QHash<quint16, int> attempts;
-    for (const Outcome& outcome : outcomes) {
+    for (const Outcome& outcome : _outcomes) {
         if (outcome.result == ProgressHelper::eResultUnknown)
             results.insert(outcome.address, "Already current");
         else if (outcome.result != ProgressHelper::eResultSuccess)
             results.insert(outcome.address, "Failed: " + ProgressHelper::resultText(outcome.result, false));
         // The report tells the new network's devices: a transfer begun in the old one is not theirs.
-        if (midTransfer == "network" && outcome.transfersStarted > 1)
+        if (_midTransfer == "network" && outcome.transfersStarted > 1)
             attempts.insert(outcome.address, outcome.transfersStarted - 1);
     }
     QString why;
-    QVERIFY2(rig.reportMatchesNetwork(bridge->runReport().latestCsv(), results, &why, attempts), qPrintable(why));
+    QVERIFY2(m_rig->reportMatchesNetwork(bridge->runReport().latestCsv(), results, &why, attempts), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(tst_RunFaults)

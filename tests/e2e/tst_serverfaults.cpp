@@ -9,12 +9,12 @@
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
+#include "support/E2eTimings.h"
 #include "support/TestFiles.h"
 
+using namespace E2eTimings;
+
 namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 20000;
-constexpr int kRunMs = 30000;
 // Stands in for the tool's 30 s in the run where the server never answers.
 constexpr int kShortStallLimitMs = 2000;
 // Never answered within the test.

@@ -7,11 +7,11 @@
 #include "content/FirmwareUpdateFileModel.h"
 #include "link/CSerialPortHandler.h"
 #include "link/StickInterface.h"
+#include "support/E2eTimings.h"
+
+using namespace E2eTimings;
 
 namespace {
-constexpr int kConnectMs = 10000;
-constexpr int kDownloadMs = 15000;
-constexpr int kStickUpdateMs = 40000;
 constexpr quint16 kDevice = 0x1a2b;
 // A device of the network that names the stick's image type in its requests.
 constexpr quint16 kImpostor = 0x5c6d;

@@ -6,16 +6,17 @@
 
 #include "EndToEndRig.h"
 #include "StickSimulator.h"
-#include "WindowDriver.h"
 #include "bridge/CProg2Gui.h"
 #include "common/common.h"
 #include "link/StickInterface.h"
+#include "support/E2eTimings.h"
 #include "support/TestFiles.h"
+#include "support/WindowDriver.h"
 #include "version.h"
 
-namespace {
-constexpr int kStepMs = 60000;
+using namespace E2eTimings;
 
+namespace {
 QString textOf(const WindowDriver& _driver, const QString& _objectName)
 {
     const QQuickItem* item = _driver.item(_objectName);
@@ -89,7 +90,7 @@ void tst_WindowFlow::clicksUpdateEveryDevice()
 
     QStringList steps;
     const bool done = m_driver->runUpdateFlow(
-        addresses.size(), kStepMs, [&steps](const QString& _line) { steps.append(_line); }, &error);
+        addresses.size(), kWindowStepMs, [&steps](const QString& _line) { steps.append(_line); }, &error);
     QVERIFY2(done, qPrintable(error + " after: " + steps.join("; ")));
 
     // The window shows what happened.
@@ -116,7 +117,7 @@ void tst_WindowFlow::clicksUpdateEveryDevice()
 
     // The stick update and the cancelled device run each left a report.
     CProg2Gui* tool = m_driver->bridge();
-    QTRY_VERIFY_WITH_TIMEOUT(tool->runReport().latestCsv().endsWith("_devices.csv"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(tool->runReport().latestCsv().endsWith("_devices.csv"), kReportMs);
     QVERIFY(m_driver->isEnabled("reportButton"));
     QVERIFY2(rig.reportMatchesNetwork(tool->runReport().latestCsv(), {}, &error), qPrintable(error));
     const QDir reports(RunReport::folder());

@@ -8,7 +8,6 @@
 #include <QSet>
 #include <QtTest>
 
-#include "WindowHarness.h"
 #include "bridge/CProg2Gui.h"
 #include "common/DeviceType.h"
 #include "common/ProgressHelper.h"
@@ -17,6 +16,7 @@
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 #include "support/StickFrames.h"
+#include "support/WindowHarness.h"
 
 // Pictures of the window in English and in German at the sizes of service
 // laptops and of a desktop, on a dark palette and on a screen of 192 dpi,

@@ -8,7 +8,6 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include "WindowHarness.h"
 #include "bridge/CProg2Gui.h"
 #include "bridge/DocumentOpener.h"
 #include "common/DeviceType.h"
@@ -20,6 +19,7 @@
 #include "link/StickInterface.h"
 #include "support/DevelopmentSigner.h"
 #include "support/StickFrames.h"
+#include "support/WindowHarness.h"
 
 // The real window on its real bridge: what it shows follows the bridge, and
 // what the user does reaches the bridge.
