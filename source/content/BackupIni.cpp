@@ -105,6 +105,38 @@ void BackupIni::preProcessBackupIni()
     sync(backup);
 }
 
+BackupIni::HeldVersion BackupIni::heldVersion(const QSettings& _backup, const QStringList& _backupGroups,
+                                              const Entry& _shipped)
+{
+    // The first backup group of this type decides, even when its version is empty.
+    for (const QString& backupGroup : _backupGroups) {
+        if (_backup.value(backupGroup + "/id").toUInt() != _shipped.devType)
+            continue;
+        const QString backupVersion = _backup.value(backupGroup + "/ver").toString();
+        if (backupVersion.isEmpty())
+            return HeldVersion::None;
+        return parseVersion(backupVersion) < parseVersion(_shipped.version) ? HeldVersion::Older
+                                                                            : HeldVersion::SameOrNewer;
+    }
+    return HeldVersion::None;
+}
+
+bool BackupIni::readShipped(const QString& _productionDir, const QString& _fileName, QByteArray* _bytes)
+{
+    if (!QFileInfo(_productionDir + "/" + _fileName).isFile()) {
+        LOG(lcContent, QString("missing file: '%1'").arg(_fileName));
+        return false;
+    }
+    QString why;
+    if (!UpdateFolder::isPlainFileName(_fileName) ||
+        !SignedFile::read(_productionDir + "/" + _fileName,
+                          _productionDir + "/" + UpdateFolder::signatureName(_fileName), _bytes, &why)) {
+        LOG(lcContent, QString("shipped file '%1' is not used: %2").arg(_fileName, why));
+        return false;
+    }
+    return true;
+}
+
 QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _productionDir, const QString& _toolVersion)
 {
     QSettings production(_productionDir + "/production.ini", QSettings::IniFormat);
@@ -123,36 +155,15 @@ QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _producti
         if (entry.fileName.isEmpty())
             continue;
 
-        // The first backup group of this type decides, even when its version is empty.
-        bool found = false;
-        bool older = false;
-        for (const QString& backupGroup : backupGroups) {
-            if (backup.value(backupGroup + "/id").toUInt() != entry.devType)
-                continue;
-            const QString backupVersion = backup.value(backupGroup + "/ver").toString();
-            if (!backupVersion.isEmpty()) {
-                found = true;
-                older = parseVersion(backupVersion) < parseVersion(entry.version);
-            }
-            break;
-        }
-        if (found && !older)
+        const HeldVersion held = heldVersion(backup, backupGroups, entry);
+        if (held == HeldVersion::SameOrNewer)
             continue;
 
         // A shipped file is held only when its signature, shipped beside it,
         // holds; its digest then stands for it, as for a download.
-        QByteArray shipped;
-        QString why;
-        if (!QFileInfo(_productionDir + "/" + entry.fileName).isFile()) {
-            LOG(lcContent, QString("missing file: '%1'").arg(entry.fileName));
+        QByteArray bytes;
+        if (!readShipped(_productionDir, entry.fileName, &bytes))
             continue;
-        }
-        if (!UpdateFolder::isPlainFileName(entry.fileName) ||
-            !SignedFile::read(_productionDir + "/" + entry.fileName,
-                              _productionDir + "/" + UpdateFolder::signatureName(entry.fileName), &shipped, &why)) {
-            LOG(lcContent, QString("shipped file '%1' is not used: %2").arg(entry.fileName, why));
-            continue;
-        }
         if (!copyFirmwareFile(_productionDir, getUpdatePath(), entry.fileName, backup.value(group + "/file").toString(),
                               keepOld))
             continue;
@@ -162,9 +173,9 @@ QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _producti
         backup.setValue(group + "/id", entry.devType);
         backup.setValue(group + "/ver", entry.version);
         backup.setValue(group + "/file", entry.fileName);
-        backup.setValue(group + "/size", shipped.size());
-        backup.setValue(group + "/sha256", sha256Hex(shipped));
-        if (!found)
+        backup.setValue(group + "/size", bytes.size());
+        backup.setValue(group + "/sha256", sha256Hex(bytes));
+        if (held == HeldVersion::None)
             backup.setValue(group + "/duration", entry.duration);
         const QString typeName = QString::number(entry.devType);
         if (!backupGroups.contains(typeName)) {

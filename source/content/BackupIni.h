@@ -79,4 +79,15 @@ public:
     // Writes _backup to disk; false, with a log line, when that failed and the
     // file on disk keeps what it held before.
     static bool sync(QSettings& _backup);
+    // What "backup.ini" holds of a shipped file's type: no version, an older
+    // one (the shipped file replaces it) or the same or a newer one.
+    enum class HeldVersion
+    {
+        None,
+        Older,
+        SameOrNewer
+    };
+    static HeldVersion heldVersion(const QSettings& _backup, const QStringList& _backupGroups, const Entry& _shipped);
+    // A shipped file's bytes, if its signature shipped beside it holds.
+    static bool readShipped(const QString& _productionDir, const QString& _fileName, QByteArray* _bytes);
 };
