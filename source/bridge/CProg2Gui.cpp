@@ -188,7 +188,7 @@ void CProg2Gui::setStickUpdateInfo(unsigned int _version, QString _fileName)
 
 void CProg2Gui::takeStickFirmware(const BackupIni::Entry& _entry)
 {
-    if (_entry.devType != DeviceType::UsbStick || !m_StickInterface)
+    if (!DeviceType::isStick(_entry.devType) || !m_StickInterface)
         return;
     m_StickInterface->setStickDevType(DeviceType::UsbStick);
     m_StickInterface->setStickUpdateInfo(parseVersion(_entry.version), _entry.fileName);
@@ -207,7 +207,7 @@ void CProg2Gui::loadBackupIni()
     for (const BackupIni::Entry& entry : BackupIni::entries()) {
         const quint32 version = parseVersion(entry.version);
         takeStickFirmware(entry);
-        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version) {
+        if (DeviceType::isTool(entry.devType) && version != kNoVersion && version > m_ApplVersion.m_version) {
             // Only a package the update key signed is offered.
             QByteArray package;
             QString why;

@@ -216,7 +216,7 @@ bool ToolUpdater::checkPackage(const QString& _fileName, QByteArray* _bytes, QSt
         return false;
     const QList<BackupIni::Entry> entries = BackupIni::entries();
     const auto entry = std::find_if(entries.begin(), entries.end(), [&_fileName](const BackupIni::Entry& _entry) {
-        return _entry.devType == DeviceType::Tool && _entry.fileName == _fileName;
+        return DeviceType::isTool(_entry.devType) && _entry.fileName == _fileName;
     });
     if (entry != entries.end() && entry->size >= 0) {
         const QByteArray sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();

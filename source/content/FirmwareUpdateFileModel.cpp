@@ -331,14 +331,14 @@ void FirmwareUpdateFileModel::processUpdateFile()
         const QString stored = m_activeStoredName;
         if (BackupIni::registerFile(fw->m_devType, fw->updateVersionString(), stored, m_downloader.storedSize(),
                                     m_downloader.storedSha256())) {
-            if (fw->m_devType == DeviceType::UsbStick && theBridge)
+            if (DeviceType::isStick(fw->m_devType) && theBridge)
                 theBridge->setStickUpdateInfo(fw->updateVersion(), stored);
             fw->applyUpdateInfo();
             fw->m_fileName = stored;
             fw->m_fileDigest = HeldFileDigest(m_downloader.storedSize(), m_downloader.storedSha256());
             fw->setDone(ProgressHelper::eResultSuccess);
             emit versionChanged(fw->m_devType);
-            if (fw->m_devType == DeviceType::Tool && theBridge)
+            if (DeviceType::isTool(fw->m_devType) && theBridge)
                 theBridge->setApplUpdateInfo(fw->m_version, fw->m_fileName);
         } else {
             // What "backup.ini" does not record, the next start would not

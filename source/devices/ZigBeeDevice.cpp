@@ -5,6 +5,7 @@
 #include <QTime>
 
 #include "ZigBeeDeviceModel.h"
+#include "common/DeviceType.h"
 #include "common/SystemServices.h"
 #include "common/log.h"
 
@@ -193,9 +194,9 @@ QString ZigBeeDevice::resultName() const
     return ProgressHelper::resultName(m_result);
 }
 
-bool ZigBeeDevice::isWallTransmitter() const
+bool ZigBeeDevice::isBatteryPowered() const
 {
-    return m_devType == 2;
+    return DeviceType::isBatteryPowered(m_devType);
 }
 
 void ZigBeeDevice::startTiming()

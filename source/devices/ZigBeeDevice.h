@@ -46,7 +46,7 @@ public:
     QString timeSinceActivityText() const;
     QString timeSinceActivityText(const QDateTime& _now) const;
     QString resultName() const;
-    bool isWallTransmitter() const;
+    bool isBatteryPowered() const;
 
     void startTiming();
     void startTiming(const QDateTime& _now);

@@ -62,7 +62,7 @@ ZigBeeDeviceModel::~ZigBeeDeviceModel()
 
 quint64 ZigBeeDeviceModel::sortKey(ushort _shortAddr, ushort _devType)
 {
-    const quint64 group = _devType == DeviceType::WallTransmitter ? 0 : (quint64(1) << 32);
+    const quint64 group = DeviceType::isBatteryPowered(_devType) ? 0 : (quint64(1) << 32);
     return group + quint64(_devType) * 65536 + _shortAddr;
 }
 
@@ -426,7 +426,7 @@ bool ZigBeeDeviceModel::counts(const ZigBeeDevice* _device, eCountType_t _type, 
     case eCountTypeToUpdate:
         return !failedOut && _device->hasUpdateFrom(_records.of(_device->m_devType));
     case eCountTypeWallTransmitterAwake:
-        return !failedOut && _device->isWallTransmitter() &&
+        return !failedOut && _device->isBatteryPowered() &&
                _device->m_clientState != ZigBeeDevice::eClientStateNoActivity &&
                _device->hasUpdateFrom(_records.of(_device->m_devType));
     }

@@ -162,7 +162,7 @@ OtaServer::BlockVerdict_t OtaServer::decideBlock(const BlockRequest& _request)
         return eBlockForeignManufacturer;
     if (!_request.hasRecord)
         return eBlockUnknownType;
-    if (_request.imageType == kStickImageType) {
+    if (DeviceType::isStick(_request.imageType)) {
         // The stick is not a row of the device list; the system state and its address decide.
         if (_request.state != SystemServices::SysStateStickUpdate)
             return eBlockStickWrongState;
@@ -456,7 +456,7 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
         sendZclQueryNextImageResp(_seq, &ind, resp);
         return;
     }
-    if (req.imageType == kStickImageType) {
+    if (DeviceType::isStick(req.imageType)) {
         if (!isStickAddress(ind.srcShortAddress)) {
             LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick")
                            .arg(req.imageType)
@@ -517,7 +517,7 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     query.failCounter = _device->m_failCounter;
     query.inUpdateList = m_updateList.contains(address);
     query.updateListEmpty = m_updateList.isEmpty();
-    query.wallTransmitter = _device->isWallTransmitter();
+    query.wallTransmitter = _device->isBatteryPowered();
     query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
     const QueryDecision decision = decideQuery(query);
     // The version in the request is what the device runs now; a version
@@ -652,7 +652,7 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
     resp.manufacturerCode = _req->manufacturerCode;
     resp.imageType = _req->imageType;
 
-    const FirmwareUpdate* record = recordOf(kStickImageType);
+    const FirmwareUpdate* record = recordOf(DeviceType::UsbStick);
     const bool recordNewer = record && record->m_version != kNoVersion && record->m_version > reportedVersion;
     const StickQueryDecision decision =
         decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
@@ -673,7 +673,7 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
         setStickUpdateState(decision.newState);
     }
 
-    resp.status = isUpdatePossible(kStickImageType, reportedVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
+    resp.status = isUpdatePossible(DeviceType::UsbStick, reportedVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, resp);
 }
 
@@ -718,7 +718,7 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
         return;
 
     const ushort address = ind.srcShortAddress;
-    const bool forStick = req.imageType == kStickImageType;
+    const bool forStick = DeviceType::isStick(req.imageType);
     if (forStick && isStickAddress(address))
         stickHeard();
     ZigBeeDeviceModel* model = deviceModel();
@@ -806,7 +806,7 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     resp.fileVersion = _req.fileVersion;
     resp.fileOffset = _req.fileOffset;
     resp.dataSize = 0;
-    const bool isStick = _req.imageType == kStickImageType;
+    const bool isStick = DeviceType::isStick(_req.imageType);
 
     const QString path = servedFilePath(_record);
     // Unbuffered: a buffered read would fetch far more than one block. The
@@ -859,7 +859,7 @@ void OtaServer::recordServed(ushort _address, Offer& _offer, quint32 _offset, in
     const bool complete = _offer.servedEnd >= _offer.imageSize;
     const int progress = perMille(_offer.servedEnd, _offer.imageSize);
 
-    if (_record.m_devType == kStickImageType) {
+    if (DeviceType::isStick(_record.m_devType)) {
         m_stickFirmware.setProgress(progress);
         emit stickVersionAvailable();
         return;
@@ -906,7 +906,7 @@ void OtaServer::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payload)
 
     const ushort address = ind.srcShortAddress;
     const bool offered = m_offers.contains(address);
-    if (req.imageType == kStickImageType) {
+    if (DeviceType::isStick(req.imageType)) {
         if (sysState() == SystemServices::SysStateStickUpdate && offered && isStickAddress(address)) {
             stickUpgradeEnd(address, req.status);
             return;

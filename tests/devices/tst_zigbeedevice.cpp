@@ -147,8 +147,8 @@ void tst_ZigBeeDevice::texts()
 {
     ZigBeeDevice device(0x00ab, 2, 0x010200);
     QCOMPARE(device.name(), QString("00ab"));
-    QVERIFY(device.isWallTransmitter());
-    QVERIFY(!ZigBeeDevice(0xab00, 1, 0).isWallTransmitter());
+    QVERIFY(device.isBatteryPowered());
+    QVERIFY(!ZigBeeDevice(0xab00, 1, 0).isBatteryPowered());
 
     device.m_lastActivity = QDateTime::currentDateTimeUtc().addSecs(-5);
     device.setClientState(ZigBeeDevice::eClientStateNoActivity, false);
