@@ -16,6 +16,7 @@
 #include "LanguageList.h"
 #include "SettingsDefaults.h"
 #include "common/DeviceType.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/BackupIni.h"
@@ -57,13 +58,15 @@ void writeSetting(const char* _key, const QVariant& _value)
 }
 } // namespace
 
+CProg2Gui* theBridge = nullptr;
+FirmwareUpdateFileModel* theFileModel = nullptr;
+
 CProg2Gui::CProg2Gui(QObject* parent) : SystemServices(parent)
 {
     theBridge = this;
     UpdateIndex::initQueryResource();
     init();
-    m_SysState = SysStateIdle;
-    emitRepaintSet();
+    m_runState.ready();
     updateHelp();
 }
 
@@ -76,6 +79,8 @@ CProg2Gui::~CProg2Gui()
     m_UpdateXmlTimer.stop();
     delete std::exchange(m_StickInterface, nullptr);
     delete std::exchange(zigBeeDeviceModel, nullptr);
+    if (theFileModel == firmwareUpdateFileModel)
+        theFileModel = nullptr;
     delete std::exchange(firmwareUpdateFileModel, nullptr);
     if (theBridge == this)
         theBridge = nullptr;
@@ -85,6 +90,7 @@ void CProg2Gui::init()
 {
     theBridge = this;
     CONNECT_OR_LOG(lcBridge, this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit);
+    CONNECT_OR_LOG(lcBridge, &m_runState, &RunState::changed, this, &CProg2Gui::runStateChanged);
 
     // A crash in the middle of a write must not hold up the next one.
     if (getSettings())
@@ -101,6 +107,13 @@ void CProg2Gui::init()
     theFileModel = firmwareUpdateFileModel;
     CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::selectionChanged, this,
                    &CProg2Gui::firmwareDataRepaint);
+    CONNECT_OR_LOG(
+        lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::downloadsEnded, this,
+        [this](bool _cancelled) { m_runState.end(_cancelled ? RunState::eEndCancelled : RunState::eEndDone); });
+    CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::toolPackageStored, this,
+                   &CProg2Gui::setApplUpdateInfo);
+    CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::stickFirmwareStored, this,
+                   &CProg2Gui::setStickUpdateInfo);
     // The tool itself is a row of the firmware list.
     firmwareUpdateFileModel->addFirmwareFile(DeviceType::Tool, LUMORAN_VERSION_TEXT, QString(), 0);
     m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
@@ -117,13 +130,15 @@ void CProg2Gui::init()
 void CProg2Gui::createDeviceWorkers()
 {
     // The device list exists before the stick interface, which feeds it.
-    zigBeeDeviceModel = new ZigBeeDeviceModel(this);
+    zigBeeDeviceModel = new ZigBeeDeviceModel(*firmwareUpdateFileModel, m_runState, this);
     CONNECT_OR_LOG(lcBridge, zigBeeDeviceModel, &ZigBeeDeviceModel::deviceDataRepaint, this,
                    &CProg2Gui::deviceDataRepaint);
     CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::versionChanged, zigBeeDeviceModel,
                    &ZigBeeDeviceModel::updateVersionChanged);
 
-    m_StickInterface = new StickInterface(this);
+    m_StickInterface = new StickInterface(*firmwareUpdateFileModel, *zigBeeDeviceModel, m_runState, this);
+    CONNECT_OR_LOG(lcBridge, &m_StickInterface->otaServer(), &OtaServer::durationMeasured, firmwareUpdateFileModel,
+                   &FirmwareUpdateFileModel::recordDuration);
     CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::textChanged, this, &CProg2Gui::textChanged);
     CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::stickVersionAvailable, this,
                    &CProg2Gui::stickDataChangedSlot);
@@ -131,7 +146,7 @@ void CProg2Gui::createDeviceWorkers()
     CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint);
     // The help box tells a running device update that its network changed.
     CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::networkChanged, this, [this] {
-        m_networkChangedInRun = m_SysState == SysStateDeviceUpdate;
+        m_networkChangedInRun = m_runState.state() == SysStateDeviceUpdate;
         updateHelp();
     });
 }
@@ -231,10 +246,13 @@ void CProg2Gui::emitRepaintSet()
 
 void CProg2Gui::setSysState(SysState_t _SysState)
 {
-    m_RunReport.sysStateChanging(m_SysState, _SysState);
-    if (_SysState != SysStateDeviceUpdate)
+    m_runState.jumpTo(_SysState);
+}
+
+void CProg2Gui::runStateChanged()
+{
+    if (m_runState.state() != SysStateDeviceUpdate)
         m_networkChangedInRun = false;
-    m_SysState = _SysState;
     emitRepaintSet();
 }
 
@@ -308,23 +326,23 @@ bool CProg2Gui::isStickUpdateOffered() const
 
 bool CProg2Gui::isStickUpdatePossible() const
 {
-    return m_SysState == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
+    return m_runState.state() == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
            m_StickInterface->stickUpdateState() != OtaServer::eStickUpdateStateTransfer;
 }
 
 bool CProg2Gui::boGetVal(ValId_t _ValId)
 {
-    const bool idle = m_SysState == SysStateIdle;
+    const bool idle = m_runState.state() == SysStateIdle;
     const int nwkState = m_StickInterface ? m_StickInterface->nwkState() : StickInterface::eNwkStateUnknown;
     switch (_ValId) {
     case StickUpdateProgressVisible_ValId:
         return m_StickInterface && m_StickInterface->stickFirmware().m_progress >= 0;
     case DeviceCombinedProgressVisible_ValId:
-        return m_SysState == SysStateDeviceUpdate;
+        return m_runState.state() == SysStateDeviceUpdate;
     case DeviceAbortButton_ValId:
         // Cancel ends whatever update or download runs.
-        return m_SysState == SysStateDeviceUpdate || m_SysState == SysStateStickUpdate ||
-               m_SysState == SysStateUpdateDownload;
+        return m_runState.state() == SysStateDeviceUpdate || m_runState.state() == SysStateStickUpdate ||
+               m_runState.state() == SysStateUpdateDownload;
     case DeviceUpdateButton_ValId:
         return idle && isStickConnected() && nwkState == StickInterface::eNwkStateJoined;
     case FileUpdateButton_ValId:
@@ -404,17 +422,16 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
     switch (_action) {
     case StartFileDownload_QmlAction:
         // The file list sets the state back to idle when no selected file is left.
-        m_SysState = SysStateUpdateDownload;
-        emitRepaintSet();
-        firmwareUpdateFileModel->StartFileDownload();
+        if (m_runState.beginDownload())
+            firmwareUpdateFileModel->StartFileDownload();
         break;
     case StartDeviceUpdate_QmlAction:
         m_StickInterface->startDeviceUpdate(true);
         break;
     case AbortDeviceUpdate_QmlAction:
-        if (m_SysState == SysStateUpdateDownload)
+        if (m_runState.state() == SysStateUpdateDownload)
             firmwareUpdateFileModel->cancelDownloads();
-        else if (m_SysState == SysStateStickUpdate)
+        else if (m_runState.state() == SysStateStickUpdate)
             m_StickInterface->otaServer().abortStickUpdate();
         else
             m_StickInterface->startDeviceUpdate(false);
@@ -453,7 +470,7 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
 
 CProg2Gui::Highlight_t CProg2Gui::currentHighlight() const
 {
-    if (m_SysState != SysStateIdle)
+    if (m_runState.state() != SysStateIdle)
         return HighlightNone;
     if (firmwareUpdateFileModel->anyUpdateSelected())
         return HighlightFileDownload;
@@ -492,7 +509,7 @@ void CProg2Gui::processUpdateXml()
     quint64 serial = UpdateIndex::kNoSerial;
     const UpdateIndex::Outcome_t outcome = UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records, &serial);
     if (outcome != UpdateIndex::eOutcomeOk || !UpdateIndex::acceptSerial(serial)) {
-        m_UpdateXmlState = outcome != UpdateIndex::eOutcomeOk ? eUpdateXmlStateWrong : eUpdateXmlStateOutdated;
+        setUpdateXmlState(outcome != UpdateIndex::eOutcomeOk ? eUpdateXmlStateWrong : eUpdateXmlStateOutdated);
         if (outcome != UpdateIndex::eOutcomeOk)
             LOG(lcBridge, UpdateIndex::outcomeText(outcome));
         emit firmwareDataRepaint();
@@ -502,7 +519,7 @@ void CProg2Gui::processUpdateXml()
     for (const UpdateIndex::Record& record : records)
         firmwareUpdateFileModel->updateFirmwareFileData(record);
     m_UpdateXmlResult = ProgressHelper::eResultSuccess;
-    m_UpdateXmlState = eUpdateXmlStateOk;
+    setUpdateXmlState(eUpdateXmlStateOk);
 
     LOG(lcBridge, QString("any device updates: %1").arg(firmwareUpdateFileModel->anyUpdateSelected() ? "yes" : "no"));
     emit firmwareDataRepaint();
@@ -524,7 +541,7 @@ void CProg2Gui::updateXmlFailed(ProgressHelper::_eResult_t _result)
 {
     m_UpdateXmlResult = _result;
     m_UpdateXmlTimer.stop();
-    m_UpdateXmlState = eUpdateXmlStateWrong;
+    setUpdateXmlState(eUpdateXmlStateWrong);
     emit firmwareDataRepaint();
 }
 
@@ -532,8 +549,14 @@ void CProg2Gui::timeoutUpdateXml()
 {
     // The download goes on: a late index still moves the state to Ok.
     m_UpdateXmlTimer.stop();
-    m_UpdateXmlState = eUpdateXmlStateTimeout;
+    setUpdateXmlState(eUpdateXmlStateTimeout);
     emit firmwareDataRepaint();
+}
+
+void CProg2Gui::setUpdateXmlState(UpdateXmlState_t _state)
+{
+    m_UpdateXmlState = _state;
+    firmwareUpdateFileModel->setIndexState(_state);
 }
 
 QString CProg2Gui::updateXmlStateText() const
@@ -604,9 +627,9 @@ void CProg2Gui::updateHelp()
     const int nwkState = m_StickInterface ? m_StickInterface->nwkState() : StickInterface::eNwkStateUnknown;
     const int openProblem =
         m_StickInterface ? m_StickInterface->serialPortHandler().openProblem() : CSerialPortHandler::eOpenProblemNone;
-    m_HelpId = HelpTexts::helpIdFor(m_SysState, isStickConnected(), nwkState, openProblem);
+    m_HelpId = HelpTexts::helpIdFor(m_runState.state(), isStickConnected(), nwkState, openProblem);
     if (m_HelpId == HelpNone)
-        LOG(lcBridge, QString("wrong sys state: %1").arg(int(m_SysState)));
+        LOG(lcBridge, QString("wrong sys state: %1").arg(int(m_runState.state())));
     emit helpBoxHelperChanged(QString());
 }
 

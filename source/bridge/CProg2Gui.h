@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <QVariant>
 
-#include "botan/BotanWrapper.h"
 #include "bridge/RunReport.h"
 #include "bridge/ToolUpdater.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
+#include "common/RunState.h"
 #include "common/SystemServices.h"
 #include "content/AuthFileDownloader.h"
 #include "content/BackupIni.h"
@@ -22,9 +22,8 @@ class LanguageList;
 class StickInterface;
 class ZigBeeDeviceModel;
 
-// The one object the window talks to. It owns the system state that every
-// worker reads and changes through the process-wide pointer theBridge (the
-// interface SystemServices).
+// The one object the window talks to. The workers below it get what they
+// need in their constructors; the system state is its RunState.
 //
 // The window reads values and texts by numeric id and reports clicks as
 // numeric actions, so the enumerations below and the order of the signals,
@@ -175,34 +174,35 @@ public:
     Q_INVOKABLE int iGetVal(ValId_t _ValId);
     Q_INVOKABLE void qmlAction(QmlAction_t _action);
     Q_INVOKABLE bool isHighlightState(Highlight_t _Highlight);
-    Q_INVOKABLE SysState_t SysState() const override { return m_SysState; }
-    Q_INVOKABLE bool isSysState(SysState_t _SysState) const override { return m_SysState == _SysState; }
+    Q_INVOKABLE SysState_t SysState() const { return m_runState.state(); }
+    Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_runState.is(_SysState); }
 
-    void setSysState(SysState_t _SysState) override;
+    // Puts the system into _state without the transitions; for tests and
+    // tools that show the window in a given state.
+    void setSysState(SysState_t _SysState);
+    RunState& runState() { return m_runState; }
 
     // The OTA server's list of devices whose transfer is running.
-    void addToUpdateList(ushort _shortAddr) override;
-    bool isInUpdateList(ushort _shortAddr) const override;
-    void removeFromUpdateList(ushort _shortAddr) override;
+    void addToUpdateList(ushort _shortAddr);
+    bool isInUpdateList(ushort _shortAddr) const;
+    void removeFromUpdateList(ushort _shortAddr);
     void clearUpdateList();
     const QList<ushort>& updateList() const;
 
     FirmwareUpdateFileModel* fileModel() const { return firmwareUpdateFileModel; }
-    ZigBeeDeviceModel* deviceModel() const override { return zigBeeDeviceModel; }
+    ZigBeeDeviceModel* deviceModel() const { return zigBeeDeviceModel; }
     StickInterface* stickInterface() const { return m_StickInterface; }
-    UpdateXmlState_t updateXmlState() const override { return m_UpdateXmlState; }
+    UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
     ProgressHelper::_eResult_t updateXmlResult() const { return m_UpdateXmlResult; }
     QString updateXmlStateText() const;
     const AuthFileDownloader& updateXmlDownloader() const { return m_UpdateXmlDownloader; }
     bool isUpdateXmlTimerActive() const { return m_UpdateXmlTimer.isActive(); }
     int helpId() const { return m_HelpId; }
     const FileVersionInfo& applVersion() const { return m_ApplVersion; }
-    // The tool's one signature verifier, used by every AuthFileDownloader.
-    BotanWrapper& botanWrapper() override { return m_BotanWrapper; }
 
     // A newer tool package, or newer stick firmware, has been stored in the update folder.
-    void setApplUpdateInfo(unsigned int _version, QString _fileName) override;
-    void setStickUpdateInfo(unsigned int _version, QString _fileName) override;
+    void setApplUpdateInfo(unsigned int _version, QString _fileName);
+    void setStickUpdateInfo(unsigned int _version, QString _fileName);
 
     // Hand what "production.ini" ships and what "backup.ini" holds (both
     // read and written by BackupIni) to the file list, the stick and the
@@ -246,12 +246,14 @@ private:
     void updateXmlFailed(ProgressHelper::_eResult_t _result);
     void takeStickFirmware(const BackupIni::Entry& _entry);
     void emitRepaintSet();
+    void runStateChanged();
+    void setUpdateXmlState(UpdateXmlState_t _state);
     bool isStickConnected() const;
     bool isStickUpdateOffered() const;
     bool isStickUpdatePossible() const;
     Highlight_t currentHighlight() const;
 
-    SysState_t m_SysState = SysStateInit;
+    RunState m_runState;
     FileVersionInfo m_ApplVersion;
     QString m_lang;
     bool m_helperFlag = false;
@@ -267,7 +269,12 @@ private:
     int m_HelpId = HelpNone;
     bool m_networkChangedInRun = false;
     QString m_unopenedDocument;
-    BotanWrapper m_BotanWrapper;
     ToolUpdater m_ToolUpdater;
-    RunReport m_RunReport{*this};
+    RunReport m_RunReport{*this, m_runState};
 };
+
+// The one window adapter of the process, and its firmware file list, for the
+// code of the bridge and the application; set while they exist. Nothing
+// below the bridge reads them: those layers get what they need handed in.
+extern CProg2Gui* theBridge;
+extern FirmwareUpdateFileModel* theFileModel;

@@ -12,6 +12,7 @@
 #include "HelpTexts.h"
 #include "ReportWriter.h"
 #include "common/DeviceType.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
@@ -38,8 +39,10 @@ bool writeAtomically(const QString& _path, const QByteArray& _bytes)
 }
 } // namespace
 
-RunReport::RunReport(CProg2Gui& _bridge) : m_bridge(_bridge)
+RunReport::RunReport(CProg2Gui& _bridge, RunState& _runState) : m_bridge(_bridge)
 {
+    CONNECT_OR_LOG(lcBridge, &_runState, &RunState::changed, this,
+                   [this](RunState::SysState_t _from, RunState::SysState_t _to) { sysStateChanged(_from, _to); });
     // The reports of earlier sessions can be opened as well.
     const QString dir = folder();
     if (dir.isEmpty())
@@ -70,7 +73,7 @@ QString RunReport::helpNotice() const
     return m_failure.isEmpty() ? QString() : HelpTexts::reportNotWritten(m_failure);
 }
 
-void RunReport::sysStateChanging(SystemServices::SysState_t _from, SystemServices::SysState_t _to)
+void RunReport::sysStateChanged(SystemServices::SysState_t _from, SystemServices::SysState_t _to)
 {
     if (_from == _to)
         return;

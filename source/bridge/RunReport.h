@@ -9,9 +9,10 @@
 #include "common/SystemServices.h"
 
 class CProg2Gui;
+class RunState;
 
-// The report of every device update run and every stick update: the bridge
-// tells it each change of the system state, it notes when a run begins and,
+// The report of every device update run and every stick update: it follows
+// the run state's changes, notes when a run begins and,
 // when the run ends (by itself, by Cancel or because the tool closes), what
 // became of every device. Each report is written as a CSV and a PDF file
 // into the folder "reports" beside "update" and "temp", atomically; a
@@ -20,10 +21,8 @@ class RunReport : public QObject
 {
     Q_OBJECT
 public:
-    explicit RunReport(CProg2Gui& _bridge);
+    RunReport(CProg2Gui& _bridge, RunState& _runState);
 
-    // Called by the bridge before the state changes from _from to _to.
-    void sysStateChanging(SystemServices::SysState_t _from, SystemServices::SysState_t _to);
     // The tool closes: a run under way ends now, and every report is written
     // before the workers go.
     void toolClosing();
@@ -46,6 +45,8 @@ public:
     QString helpNotice() const;
 
 private:
+    // The system state went from _from to _to: a run begins or ends.
+    void sysStateChanged(SystemServices::SysState_t _from, SystemServices::SysState_t _to);
     void beginRun(ReportContent::Kind_t _kind);
     void endRun(ReportContent::End_t _end);
     void noteNetwork();

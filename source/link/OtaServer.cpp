@@ -7,9 +7,9 @@
 #include "common/DeviceType.h"
 #include "common/FirmwareCatalog.h"
 #include "common/OtaImageHeader.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "common/settings.h"
-#include "content/BackupIni.h"
 #include "devices/ZigBeeDeviceModel.h"
 
 using namespace OtaRecords;
@@ -31,19 +31,14 @@ QString servedFilePath(const FirmwareUpdate& _record)
     return getUpdatePath() + "/" + QFileInfo(_record.m_fileName).fileName();
 }
 
-// The path of _record's file while it is the file on record, else empty.
-QString intactFilePath(const FirmwareUpdate& _record)
-{
-    return theFileModel ? theFileModel->intactFilePath(_record.m_devType) : QString();
-}
-
 // Size of the image that can be served for _record, or 0: its file is
 // missing, no longer the file on record, no regular file, empty or too large
 // to describe in the 32-bit image size, or it is an OTA upgrade file whose
 // header claims another type, version or size than the record offers it as.
-quint32 servableSize(const FirmwareUpdate& _record)
+quint32 servableSize(FirmwareCatalog& _catalog, const FirmwareUpdate& _record)
 {
-    const QString path = intactFilePath(_record);
+    // The path of the record's file while it is the file on record, else empty.
+    const QString path = _catalog.intactFilePath(_record.m_devType);
     if (path.isEmpty())
         return 0;
     const QFileInfo info(path);
@@ -68,20 +63,12 @@ int perMille(quint64 _done, quint64 _size)
         return 0;
     return int(qMin<quint64>(_done * 1000 / _size, 1000));
 }
-
-FirmwareUpdate* recordOf(quint16 _devType)
-{
-    return theFileModel ? theFileModel->findByDevType(_devType) : nullptr;
-}
-
-bool isUpdatePossible(quint16 _devType, quint32 _version)
-{
-    return theFileModel && theFileModel->isUpdatePossible(_devType, _version);
-}
 } // namespace
 
-OtaServer::OtaServer(QObject* parent) : QObject(parent)
+OtaServer::OtaServer(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState, QObject* parent)
+    : QObject(parent), m_catalog(_catalog), m_devices(_devices), m_runState(_runState)
 {
+    CONNECT_OR_LOG(lcOta, &m_devices, &ZigBeeDeviceModel::deviceTimedOut, this, &OtaServer::deviceTimedOut);
     m_stickWatchdog.setSingleShot(true);
     m_stickWatchdog.setInterval(kStickSilenceLimitMs);
     CONNECT_OR_LOG(lcOta, &m_stickWatchdog, &QTimer::timeout, this, [this] {
@@ -91,18 +78,33 @@ OtaServer::OtaServer(QObject* parent) : QObject(parent)
 
 ZigBeeDeviceModel* OtaServer::deviceModel() const
 {
-    return theBridge ? theBridge->deviceModel() : nullptr;
+    return &m_devices;
 }
 
 SystemServices::SysState_t OtaServer::sysState() const
 {
-    return theBridge ? theBridge->SysState() : SystemServices::SysStateInit;
+    return m_runState.state();
 }
 
-void OtaServer::setSysState(SystemServices::SysState_t _state)
+const FirmwareUpdate* OtaServer::recordOf(quint16 _devType) const
 {
-    if (theBridge)
-        theBridge->setSysState(_state);
+    return m_catalog.findByDevType(_devType);
+}
+
+bool OtaServer::isUpdatePossible(quint16 _devType, quint32 _version) const
+{
+    return m_catalog.isUpdatePossible(_devType, _version);
+}
+
+void OtaServer::deviceTimedOut(ushort _shortAddr)
+{
+    if (!isInUpdateList(_shortAddr)) {
+        LOG(lcOta, QString("no activity %1").arg(hex(_shortAddr, 4)));
+        return;
+    }
+    removeFromUpdateList(_shortAddr);
+    m_devices.failTimedOut(_shortAddr);
+    LOG(lcOta, QString("no activity %1 - was in update list").arg(hex(_shortAddr, 4)));
 }
 
 void OtaServer::setStickUpdateState(int _state)
@@ -220,7 +222,10 @@ OtaServer::StickQueryDecision OtaServer::decideStickQuery(int _state, bool _hasR
 void OtaServer::startDeviceUpdate(bool _start)
 {
     LOG(lcOta, QString("QML action: StartDeviceUpdate %1").arg(_start ? 1 : 0));
-    setSysState(_start ? SystemServices::SysStateDeviceUpdate : SystemServices::SysStateIdle);
+    if (_start && !m_runState.beginDeviceRun())
+        return;
+    if (!_start)
+        m_runState.end(RunState::eEndCancelled);
     emit helpUpdateRequired();
     clearUpdateList();
     if (ZigBeeDeviceModel* model = deviceModel()) {
@@ -233,11 +238,12 @@ void OtaServer::startDeviceUpdate(bool _start)
 
 void OtaServer::startStickUpdate()
 {
+    if (!m_runState.beginStickUpdate())
+        return;
     m_stickFirmware.setProgress(0);
     m_stickClaim = -1;
     m_offers.remove(m_stickShortAddr);
     setStickUpdateState(eStickUpdateStateTransfer);
-    setSysState(SystemServices::SysStateStickUpdate);
     m_stickWatchdog.start();
 }
 
@@ -267,7 +273,9 @@ void OtaServer::endStickUpdate(int _state)
     m_stickClaim = -1;
     setStickUpdateState(_state);
     emit stickVersionAvailable();
-    setSysState(SystemServices::SysStateIdle);
+    m_runState.end(_state == eStickUpdateStateFail   ? RunState::eEndFailed
+                   : _state == eStickUpdateStateIdle ? RunState::eEndCancelled
+                                                     : RunState::eEndDone);
     emit helpUpdateRequired();
 }
 
@@ -619,7 +627,7 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
     ZigBeeDeviceModel* model = deviceModel();
     const ushort address = _ind->srcShortAddress;
     const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(_record);
+    const quint32 size = servableSize(m_catalog, _record);
     if (size > 0) {
         model->startTransfer(address);
         _resp.status = ZclSuccessStatus;
@@ -691,7 +699,7 @@ void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_
                                 _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
 {
     const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(_record);
+    const quint32 size = servableSize(m_catalog, _record);
     if (size == 0) {
         // Nothing to serve: the stick update cannot go on.
         LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
@@ -816,7 +824,7 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     QFile file(path);
     const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const qint64 fileSize = opened ? file.size() : 0;
-    const bool intact = opened && theFileModel && theFileModel->isIntact(_record.m_devType, file);
+    const bool intact = opened && m_catalog.isIntact(_record.m_devType, file);
     if (fileSize <= 0 || fileSize != qint64(offer.imageSize) || !intact) {
         const QString why = !opened                               ? file.errorString()
                             : fileSize != qint64(offer.imageSize) ? QString("size changed")
@@ -868,10 +876,9 @@ void OtaServer::recordServed(ushort _address, Offer& _offer, quint32 _offset, in
     const int duration = model->recordBlock(_address, progress, first, complete && !wasComplete);
     if (!complete || wasComplete)
         return;
-    // The one place that writes the average is the file list's record.
-    FirmwareUpdate* record = recordOf(_record.m_devType);
-    if (record && record->updateDuration(duration))
-        BackupIni::recordDuration(record->m_devType, record->m_duration);
+    // The file list keeps the average and writes it.
+    emit durationMeasured(_record.m_devType, duration);
+    const FirmwareUpdate* record = recordOf(_record.m_devType);
     LOG(lcOta, QString("updating dev %1 took %2 seconds; new avg update duration %3")
                    .arg(model->findDevice(_address)->name())
                    .arg(duration)

@@ -12,6 +12,8 @@
 #include "common/FirmwareUpdate.h"
 #include "common/SystemServices.h"
 
+class FirmwareCatalog;
+class RunState;
 class ZigBeeDevice;
 class ZigBeeDeviceModel;
 
@@ -147,7 +149,9 @@ public:
     // _recordNewer: the stick's record holds a newer version than the stick reports.
     static StickQueryDecision decideStickQuery(int _state, bool _hasRecord, bool _recordNewer, bool _stillHasUpdate);
 
-    explicit OtaServer(QObject* parent = nullptr);
+    // _catalog: the firmware files served; _devices: the device list it
+    // updates; _runState: the run it serves, and its end.
+    OtaServer(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState, QObject* parent = nullptr);
 
     // The request handlers, each with the command's sequence number and the
     // whole indication payload.
@@ -198,8 +202,14 @@ signals:
     void stickVersionAvailable();
     void stickTextChanged();
     void helpUpdateRequired();
+    // A device's transfer took _seconds (a plausible time, or -1): its file's
+    // average transfer time takes it in.
+    void durationMeasured(quint16 _devType, int _seconds);
 
 private:
+    void deviceTimedOut(ushort _shortAddr);
+    const FirmwareUpdate* recordOf(quint16 _devType) const;
+    bool isUpdatePossible(quint16 _devType, quint32 _version) const;
     void ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                     const _ZCL_OtauQueryNextImageReq_t* _req);
     void ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdCommandIndication_t* _ind,
@@ -242,7 +252,10 @@ private:
     void setStickUpdateState(int _state);
     ZigBeeDeviceModel* deviceModel() const;
     SystemServices::SysState_t sysState() const;
-    void setSysState(SystemServices::SysState_t _state);
+
+    FirmwareCatalog& m_catalog;
+    ZigBeeDeviceModel& m_devices;
+    RunState& m_runState;
 
     FirmwareUpdate m_stickFirmware;
     quint32 m_stickUpdateVersion = kNoVersion;

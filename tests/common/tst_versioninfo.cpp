@@ -255,12 +255,11 @@ void tst_VersionInfo::devVersionAgainstFileModel()
     DevVersionInfo dev;
     dev.m_devType = 4;
     dev.m_version = 0x010000;
-    theFileModel = nullptr;
-    QVERIFY(!dev.hasUpdate());
+    QVERIFY(!dev.hasUpdate()); // no file list
     QCOMPARE(dev.updateVersion(), kNoVersion);
 
     FirmwareUpdateFileModel model;
-    theFileModel = &model;
+    dev.m_catalog = &model;
     QVERIFY(!dev.hasUpdate()); // no record for the type
     QVERIFY(dev.updateVersionString().isEmpty());
 
@@ -278,7 +277,6 @@ void tst_VersionInfo::devVersionAgainstFileModel()
     other.m_devType = 1;
     other.m_version = 0x000001;
     QVERIFY(!other.hasUpdate());
-    theFileModel = nullptr;
 }
 
 void tst_VersionInfo::otaImageHeader_data()

@@ -533,7 +533,7 @@ void tst_OtaServer::measuredDurationFeedsAverage()
 
     harness.exchange(imageBlock(3, 0x0001, 1, 40, 40));
     QCOMPARE(device->m_updateDuration, 300);
-    const FirmwareUpdate* record = theFileModel->findByDevType(1);
+    const FirmwareUpdate* record = harness.files->findByDevType(1);
     QCOMPARE(record->m_duration, (300 + 2 * 0 + 2) / 3);
     QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
     QCOMPARE(backup.value("1/duration").toInt(), 100);
