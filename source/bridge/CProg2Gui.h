@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -9,6 +11,7 @@
 #include <QVariant>
 
 #include "bridge/RunReport.h"
+#include "bridge/ToolCore.h"
 #include "bridge/ToolUpdater.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
@@ -22,8 +25,9 @@ class LanguageList;
 class StickInterface;
 class ZigBeeDeviceModel;
 
-// The one object the window talks to. The workers below it get what they
-// need in their constructors; the system state is its RunState.
+// The one object the window talks to: its adapter over the tool's core
+// (ToolCore), which main() builds before the window and hands over through
+// ToolCore::instance(); without one the adapter builds a core of its own.
 //
 // The window reads values and texts by numeric id and reports clicks as
 // numeric actions, so the enumerations below and the order of the signals,
@@ -119,7 +123,7 @@ public:
         HelpPortInUse = 1009,
     };
 
-    static constexpr int kUpdateXmlTimeoutMs = 5000;
+    static constexpr int kUpdateXmlTimeoutMs = ToolCore::kUpdateXmlTimeoutMs;
 
     explicit CProg2Gui(QObject* parent = nullptr);
     ~CProg2Gui() override;
@@ -174,13 +178,14 @@ public:
     Q_INVOKABLE int iGetVal(ValId_t _ValId);
     Q_INVOKABLE void qmlAction(QmlAction_t _action);
     Q_INVOKABLE bool isHighlightState(Highlight_t _Highlight);
-    Q_INVOKABLE SysState_t SysState() const { return m_runState.state(); }
-    Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_runState.is(_SysState); }
+    Q_INVOKABLE SysState_t SysState() const { return m_core.runState().state(); }
+    Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_core.runState().is(_SysState); }
 
     // Puts the system into _state without the transitions; for tests and
     // tools that show the window in a given state.
     void setSysState(SysState_t _SysState);
-    RunState& runState() { return m_runState; }
+    RunState& runState() { return m_core.runState(); }
+    ToolCore& core() { return m_core; }
 
     // The OTA server's list of devices whose transfer is running.
     void addToUpdateList(ushort _shortAddr);
@@ -189,16 +194,16 @@ public:
     void clearUpdateList();
     const QList<ushort>& updateList() const;
 
-    FirmwareUpdateFileModel* fileModel() const { return firmwareUpdateFileModel; }
-    ZigBeeDeviceModel* deviceModel() const { return zigBeeDeviceModel; }
-    StickInterface* stickInterface() const { return m_StickInterface; }
-    UpdateXmlState_t updateXmlState() const { return m_UpdateXmlState; }
-    ProgressHelper::_eResult_t updateXmlResult() const { return m_UpdateXmlResult; }
+    FirmwareUpdateFileModel* fileModel() const { return m_core.files(); }
+    ZigBeeDeviceModel* deviceModel() const { return m_core.devices(); }
+    StickInterface* stickInterface() const { return m_core.stick(); }
+    UpdateXmlState_t updateXmlState() const { return m_core.updateXmlState(); }
+    ProgressHelper::_eResult_t updateXmlResult() const { return m_core.updateXmlResult(); }
     QString updateXmlStateText() const;
-    const AuthFileDownloader& updateXmlDownloader() const { return m_UpdateXmlDownloader; }
-    bool isUpdateXmlTimerActive() const { return m_UpdateXmlTimer.isActive(); }
+    const AuthFileDownloader& updateXmlDownloader() const { return m_core.updateXmlDownloader(); }
+    bool isUpdateXmlTimerActive() const { return m_core.isUpdateXmlTimerActive(); }
     int helpId() const { return m_HelpId; }
-    const FileVersionInfo& applVersion() const { return m_ApplVersion; }
+    const FileVersionInfo& applVersion() const { return m_core.applVersion(); }
 
     // A newer tool package, or newer stick firmware, has been stored in the update folder.
     void setApplUpdateInfo(unsigned int _version, QString _fileName);
@@ -206,7 +211,7 @@ public:
 
     // Hand what "production.ini" ships and what "backup.ini" holds (both
     // read and written by BackupIni) to the file list, the stick and the
-    // tool's own version record; init() runs them in this order.
+    // tool's own version record; the core runs them at its start.
     void processProductionIni();
     void loadBackupIni();
 
@@ -235,46 +240,31 @@ public:
     void UpdateTool();
     ToolUpdater& toolUpdater() { return m_ToolUpdater; }
     // The report of every device update run and stick update.
-    RunReport& runReport() { return m_RunReport; }
+    RunReport& runReport() { return m_core.runReport(); }
 
 private:
-    void init();
-    void initSettings();
+    void connectCore();
     void initLanguageHandling();
-    void createDeviceWorkers();
-    void startUpdateIndexDownload();
-    void updateXmlFailed(ProgressHelper::_eResult_t _result);
-    void takeStickFirmware(const BackupIni::Entry& _entry);
     void emitRepaintSet();
     void runStateChanged();
-    void setUpdateXmlState(UpdateXmlState_t _state);
     bool isStickConnected() const;
     bool isStickUpdateOffered() const;
     bool isStickUpdatePossible() const;
     Highlight_t currentHighlight() const;
 
-    RunState m_runState;
-    FileVersionInfo m_ApplVersion;
+    // Declared first: the core outlives every member that might reach it.
+    std::unique_ptr<ToolCore> m_ownCore;
+    ToolCore& m_core;
     QString m_lang;
     bool m_helperFlag = false;
     bool m_initCompleted = false;
     LanguageList* m_Languages = nullptr;
-    FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
-    ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
-    StickInterface* m_StickInterface = nullptr;
-    AuthFileDownloader m_UpdateXmlDownloader;
-    ProgressHelper::_eResult_t m_UpdateXmlResult = ProgressHelper::eResultFail;
-    UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
-    QTimer m_UpdateXmlTimer;
     int m_HelpId = HelpNone;
     bool m_networkChangedInRun = false;
     QString m_unopenedDocument;
     ToolUpdater m_ToolUpdater;
-    RunReport m_RunReport{*this, m_runState};
 };
 
-// The one window adapter of the process, and its firmware file list, for the
-// code of the bridge and the application; set while they exist. Nothing
-// below the bridge reads them: those layers get what they need handed in.
+// The window's adapter, for the code of the bridge and the application; set
+// while it exists. Nothing below the bridge reads it.
 extern CProg2Gui* theBridge;
-extern FirmwareUpdateFileModel* theFileModel;

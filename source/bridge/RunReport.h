@@ -8,8 +8,7 @@
 #include "ReportContent.h"
 #include "common/SystemServices.h"
 
-class CProg2Gui;
-class RunState;
+class ToolCore;
 
 // The report of every device update run and every stick update: it follows
 // the run state's changes, notes when a run begins and,
@@ -21,7 +20,8 @@ class RunReport : public QObject
 {
     Q_OBJECT
 public:
-    RunReport(CProg2Gui& _bridge, RunState& _runState);
+    // Follows _core's run state; reads its stick, device and file lists.
+    explicit RunReport(ToolCore& _core);
 
     // The tool closes: a run under way ends now, and every report is written
     // before the workers go.
@@ -44,6 +44,12 @@ public:
     // the latest report was written.
     QString helpNotice() const;
 
+signals:
+    // A report was written: the report button may be used.
+    void reportChanged();
+    // The help box's notice changed.
+    void noticeChanged();
+
 private:
     // The system state went from _from to _to: a run begins or ends.
     void sysStateChanged(SystemServices::SysState_t _from, SystemServices::SysState_t _to);
@@ -60,7 +66,7 @@ private:
     void removeInterim();
     void setFailure(const QString& _failure);
 
-    CProg2Gui& m_bridge;
+    ToolCore& m_core;
     bool m_running = false;
     bool m_closing = false;
     ReportContent m_content;
