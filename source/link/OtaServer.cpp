@@ -116,107 +116,6 @@ void OtaServer::setStickUpdateState(int _state)
 }
 
 // ---------------------------------------------------------------------------
-// Decisions
-
-OtaServer::QueryDecision OtaServer::decideQuery(const DeviceQuery& _query)
-{
-    QueryDecision decision;
-    if (!_query.inRun)
-        return decision;
-    // A device that asks for another type than its record's gets nothing;
-    // each such request is a failed attempt, so that it cannot hold the run
-    // (or, as a wall transmitter, every other device) for ever.
-    if (!_query.typeMatches) {
-        if (_query.failCounter < ProgressHelper::kMaxFailures)
-            decision.step = QueryDecision::eStepWrongType;
-        return decision;
-    }
-
-    int failCounter = _query.failCounter;
-    if (_query.checkPending) {
-        // The device ended its transfer and restarted: does it run the offered image?
-        const bool success = _query.progress == 1000 && _query.fileVersion == _query.reportedVersion;
-        decision.check = success ? QueryDecision::eCheckSuccess : QueryDecision::eCheckFailure;
-        if (!success)
-            ++failCounter;
-    }
-
-    // Only a file newer than the version the device reports in this very
-    // request is offered: what it ran before does not matter.
-    const bool newer = _query.fileVersion != kNoVersion && _query.fileVersion > _query.reportedVersion;
-    if (_query.inUpdateList) {
-        // Asked again in the middle of its transfer, e.g. after a restart.
-        if (!newer)
-            decision.step = QueryDecision::eStepLeave;
-        else
-            decision.step = failCounter + 1 < ProgressHelper::kMaxFailures ? QueryDecision::eStepRestart
-                                                                           : QueryDecision::eStepGiveUp;
-    } else if (newer && failCounter < ProgressHelper::kMaxFailures && _query.updateListEmpty &&
-               (_query.wallTransmitter || !(_query.wallTransmitterAwake && _query.wallTransmitterAwake()))) {
-        decision.step = QueryDecision::eStepStart;
-    }
-    return decision;
-}
-
-OtaServer::BlockVerdict_t OtaServer::decideBlock(const BlockRequest& _request)
-{
-    if (_request.manufacturerCode != kManufacturerCode)
-        return eBlockForeignManufacturer;
-    if (!_request.hasRecord)
-        return eBlockUnknownType;
-    if (DeviceType::isStick(_request.imageType)) {
-        // The stick is not a row of the device list; the system state and its address decide.
-        if (_request.state != SystemServices::SysStateStickUpdate)
-            return eBlockStickWrongState;
-        if (!_request.fromStick)
-            return eBlockNotTheStick;
-    } else {
-        if (_request.state != SystemServices::SysStateDeviceUpdate)
-            return eBlockDeviceWrongState;
-        if (!_request.deviceKnown)
-            return eBlockUnknownDevice;
-        if (!_request.inUpdateList)
-            return eBlockNotInList;
-    }
-    // Only what was offered, as it was offered.
-    if (!_request.offer ||
-        !_request.offer->matches(_request.manufacturerCode, _request.imageType, _request.fileVersion))
-        return eBlockNotOffered;
-    return eBlockServe;
-}
-
-OtaServer::StickQueryDecision OtaServer::decideStickQuery(int _state, bool _hasRecord, bool _recordNewer,
-                                                          bool _stillHasUpdate)
-{
-    StickQueryDecision decision;
-    decision.newState = _state;
-    switch (_state) {
-    case eStickUpdateStateTransfer:
-        // Only a file newer than the version the stick reports now is
-        // offered; a stick that runs it or a newer one already is done.
-        if (_hasRecord && _recordNewer) {
-            decision.offer = true;
-        } else if (_hasRecord) {
-            decision.newState = eStickUpdateStateUpToDate;
-            decision.updateOver = true;
-        }
-        break;
-    case eStickUpdateStateWait:
-        decision.newState = _stillHasUpdate ? eStickUpdateStateFail : eStickUpdateStateSuccess;
-        decision.updateOver = true;
-        break;
-    case eStickUpdateStateUnknown:
-    case eStickUpdateStateIdle:
-        if (!_stillHasUpdate)
-            decision.newState = eStickUpdateStateUpToDate;
-        break;
-    default:
-        break;
-    }
-    return decision;
-}
-
-// ---------------------------------------------------------------------------
 // Runs
 
 void OtaServer::startDeviceUpdate(bool _start)
@@ -391,14 +290,7 @@ void OtaServer::sendZclQueryNextImageResp(unsigned char _seq, const _IsdCommandI
 
     if (ZigBeeDeviceModel* model = deviceModel()) {
         model->updateActivity(_ind->srcShortAddress);
-        ZigBeeDevice::eClientState_t state = ZigBeeDevice::eClientStateUnknown;
-        if (_resp.status == ZclSuccessStatus)
-            state = ZigBeeDevice::eClientStatePrepareUpdate;
-        else if (_resp.status == ZclAbortStatus)
-            state = ZigBeeDevice::eClientStateWaitForUpdateInfo;
-        else if (_resp.status == ZclNoImageAvailableStatus)
-            state = ZigBeeDevice::eClientStateNoImageAvailable;
-        model->setClientState(_ind->srcShortAddress, state);
+        model->setClientState(_ind->srcShortAddress, RunPolicy::clientStateAfterQuery(_resp.status));
     }
     if (_ind->srcShortAddress != 0)
         LOG(lcOta, QString("dev: %1 status %2").arg(hex(_ind->srcShortAddress, 4), statusName(_resp.status)));
@@ -416,12 +308,7 @@ void OtaServer::sendZclImageBlockResp(unsigned char _seq, const _IsdCommandIndic
 
     if (ZigBeeDeviceModel* model = deviceModel()) {
         model->updateActivity(_ind->srcShortAddress);
-        ZigBeeDevice::eClientState_t state = ZigBeeDevice::eClientStateUnknown;
-        if (_resp.status == ZclSuccessStatus)
-            state = ZigBeeDevice::eClientStateLoadData;
-        else if (_resp.status == ZclAbortStatus)
-            state = ZigBeeDevice::eClientStateAbortUpdate;
-        model->setClientState(_ind->srcShortAddress, state);
+        model->setClientState(_ind->srcShortAddress, RunPolicy::clientStateAfterBlock(_resp.status));
     }
 }
 
@@ -527,7 +414,7 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     query.updateListEmpty = m_updateList.isEmpty();
     query.wallTransmitter = _device->isBatteryPowered();
     query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
-    const QueryDecision decision = decideQuery(query);
+    const QueryDecision decision = RunPolicy::decideQuery(query);
     // The version in the request is what the device runs now; a version
     // named with another type's image says nothing about its own.
     const quint32 storedVersion = _device->m_version;
@@ -663,7 +550,7 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
     const FirmwareUpdate* record = recordOf(DeviceType::UsbStick);
     const bool recordNewer = record && record->m_version != kNoVersion && record->m_version > reportedVersion;
     const StickQueryDecision decision =
-        decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
+        RunPolicy::decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
     if (decision.offer) {
         offerStickImage(_seq, _ind, resp, *record);
         return;
@@ -743,20 +630,20 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     request.deviceKnown = device != nullptr;
     request.inUpdateList = m_updateList.contains(address);
     request.offer = offer != m_offers.constEnd() ? &offer.value() : nullptr;
-    const BlockVerdict_t verdict = decideBlock(request);
+    const BlockVerdict_t verdict = RunPolicy::decideBlock(request);
 
-    if (verdict == eBlockServe) {
+    if (verdict == RunPolicy::eBlockServe) {
         serveBlock(_seq, ind, req, *recordOf(req.imageType));
         return;
     }
     _ZCL_OtauImageBlockResp_t resp;
-    if (verdict == eBlockForeignManufacturer) {
+    if (verdict == RunPolicy::eBlockForeignManufacturer) {
         resp.status = ZclNoImageAvailableStatus;
         sendZclImageBlockResp(_seq, &ind, resp, QByteArray());
         return;
     }
     logRefusal(verdict, ind, req);
-    if (device && (verdict == eBlockDeviceWrongState || verdict == eBlockNotInList))
+    if (device && (verdict == RunPolicy::eBlockDeviceWrongState || verdict == RunPolicy::eBlockNotInList))
         model->resetTiming(address);
     // Requests outside a running update, or for something not offered, are
     // refused so the client stops.
@@ -775,30 +662,30 @@ void OtaServer::logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_
 {
     const QString address = hex(_ind.srcShortAddress, 4);
     switch (_verdict) {
-    case eBlockUnknownType:
+    case RunPolicy::eBlockUnknownType:
         LOG(lcOta, QString("unknown device type; imageType %1").arg(_req.imageType));
         break;
-    case eBlockStickWrongState:
+    case RunPolicy::eBlockStickWrongState:
         LOG(lcOta, "stick but wrong state");
         break;
-    case eBlockNotTheStick:
+    case RunPolicy::eBlockNotTheStick:
         LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick").arg(_req.imageType).arg(address));
         break;
-    case eBlockDeviceWrongState:
+    case RunPolicy::eBlockDeviceWrongState:
         LOG(lcOta, "device but wrong state");
         break;
-    case eBlockUnknownDevice:
+    case RunPolicy::eBlockUnknownDevice:
         LOG(lcOta, "unknown device");
         break;
-    case eBlockNotInList:
+    case RunPolicy::eBlockNotInList:
         LOG(lcOta, QString("device %1 not in list of devices currently updated").arg(address));
         break;
-    case eBlockNotOffered:
+    case RunPolicy::eBlockNotOffered:
         LOG(lcOta, QString("device %1 asks for manufacturer %2, image type %3, version %4, which it was not offered")
                        .arg(address, hex(_req.manufacturerCode, 4), hex(_req.imageType, 4), hex(_req.fileVersion, 8)));
         break;
-    case eBlockServe:
-    case eBlockForeignManufacturer:
+    case RunPolicy::eBlockServe:
+    case RunPolicy::eBlockForeignManufacturer:
         break;
     }
 }

@@ -71,7 +71,7 @@ void tst_OtaServer::prepare(StickHarness& _harness, int _size)
 
 void tst_OtaServer::queryDecisions_data()
 {
-    using D = OtaServer::QueryDecision;
+    using D = RunPolicy::QueryDecision;
     QTest::addColumn<QString>("facts");
     QTest::addColumn<int>("check");
     QTest::addColumn<int>("step");
@@ -116,7 +116,7 @@ void tst_OtaServer::queryDecisions()
     QFETCH(int, check);
     QFETCH(int, step);
     const QStringList f = facts.split(' ');
-    OtaServer::DeviceQuery query;
+    RunPolicy::DeviceQuery query;
     query.inRun = f.at(0) != "-";
     query.inUpdateList = f.at(1) != "-";
     query.updateListEmpty = !query.inUpdateList && f.at(2) == "-";
@@ -128,7 +128,7 @@ void tst_OtaServer::queryDecisions()
     query.fileVersion = kNew;
     query.reportedVersion = f.at(8) == "newer" ? kNewer : f.at(8) == "file" ? kNew : kOld;
     query.failCounter = f.at(9).toInt();
-    const OtaServer::QueryDecision decision = OtaServer::decideQuery(query);
+    const RunPolicy::QueryDecision decision = RunPolicy::decideQuery(query);
     QCOMPARE(int(decision.check), check);
     QCOMPARE(int(decision.step), step);
 }
