@@ -394,6 +394,24 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
     ZclQueryNextImageReq_Device(_seq, &ind, &req, device);
 }
 
+OtaServer::DeviceQuery OtaServer::queryOf(const _ZCL_OtauQueryNextImageReq_t& _req, const ZigBeeDevice& _device) const
+{
+    ZigBeeDeviceModel* model = deviceModel();
+    DeviceQuery query;
+    query.inRun = sysState() == SystemServices::SysStateDeviceUpdate;
+    query.typeMatches = _req.imageType == _device.m_devType;
+    query.checkPending = _device.m_clientState == ZigBeeDevice::eClientStateCheckWriteData;
+    query.progress = _device.m_progress;
+    query.reportedVersion = _req.currentFileVersion;
+    query.fileVersion = _device.updateVersion();
+    query.failCounter = _device.m_failCounter;
+    query.inUpdateList = m_updateList.contains(_device.shortAddr);
+    query.updateListEmpty = m_updateList.isEmpty();
+    query.wallTransmitter = _device.isBatteryPowered();
+    query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
+    return query;
+}
+
 void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                             const _ZCL_OtauQueryNextImageReq_t* _req, ZigBeeDevice* _device)
 {
@@ -402,18 +420,7 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     const quint32 reportedVersion = _req->currentFileVersion;
     LOG(lcOta, QString("known device with short addr %1").arg(hex(address, 4)));
 
-    DeviceQuery query;
-    query.inRun = sysState() == SystemServices::SysStateDeviceUpdate;
-    query.typeMatches = _req->imageType == _device->m_devType;
-    query.checkPending = _device->m_clientState == ZigBeeDevice::eClientStateCheckWriteData;
-    query.progress = _device->m_progress;
-    query.reportedVersion = reportedVersion;
-    query.fileVersion = _device->updateVersion();
-    query.failCounter = _device->m_failCounter;
-    query.inUpdateList = m_updateList.contains(address);
-    query.updateListEmpty = m_updateList.isEmpty();
-    query.wallTransmitter = _device->isBatteryPowered();
-    query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
+    const DeviceQuery query = queryOf(*_req, *_device);
     const QueryDecision decision = RunPolicy::decideQuery(query);
     // The version in the request is what the device runs now; a version
     // named with another type's image says nothing about its own.

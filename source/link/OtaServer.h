@@ -122,6 +122,8 @@ private:
     bool isUpdatePossible(quint16 _devType, quint32 _version) const;
     void ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                     const _ZCL_OtauQueryNextImageReq_t* _req);
+    // What a device's Query Next Image and its record tell the run policy.
+    DeviceQuery queryOf(const _ZCL_OtauQueryNextImageReq_t& _req, const ZigBeeDevice& _device) const;
     void ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                      const _ZCL_OtauQueryNextImageReq_t* _req, ZigBeeDevice* _device);
     // Acts on a decision for a device during a run; the offer (start or
