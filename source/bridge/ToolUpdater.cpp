@@ -28,6 +28,23 @@ QString systemTool(const char* _name)
 {
     return QString(kSystemTool).arg(_name);
 }
+
+// Writes _bytes as the whole of _path, or nothing (an executable only for
+// its owner when _executable); false with the reason in _why.
+bool writeWhole(const QString& _path, const QByteArray& _bytes, bool _executable, QString* _why)
+{
+    QSaveFile file(_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(_bytes) != _bytes.size() || !file.commit()) {
+        *_why = file.errorString();
+        return false;
+    }
+    if (_executable &&
+        !QFile::setPermissions(_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        *_why = "the permissions cannot be set";
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 QString ToolUpdater::getUpdateStarterPath()
@@ -177,12 +194,9 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     const QString cannotPrepare = tr("The tool update could not be prepared: the folder %1 cannot be written. The "
                                      "tool keeps running in its current version.")
                                       .arg(QDir::toNativeSeparators(getTempPath()));
-    QSaveFile copyFile(copy);
-    if (folder.isEmpty() || !copyFile.open(QIODevice::WriteOnly) || copyFile.write(package) != package.size() ||
-        !copyFile.commit() ||
-        !QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        return giveUp(QString("can not write '%1': %2").arg(copy, copyFile.errorString()), cannotPrepare);
-    }
+    QString writeError;
+    if (folder.isEmpty() || !writeWhole(copy, package, true, &writeError))
+        return giveUp(QString("can not write '%1': %2").arg(copy, writeError), cannotPrepare);
 
 #ifdef Q_OS_WIN
     const QString text = windowsUpdateScript(copy, applFilePath, waitPid());
@@ -193,10 +207,8 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
         return giveUp(QString("can not quote '%1' or '%2' for the script").arg(copy, applFilePath), notStarted);
 
     // All or nothing: a script cut short must not run.
-    const QByteArray bytes = text.toUtf8();
-    QSaveFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly) || script.write(bytes) != bytes.size() || !script.commit())
-        return giveUp(QString("can not write '%1': %2").arg(scriptPath, script.errorString()), cannotPrepare);
+    if (!writeWhole(scriptPath, text.toUtf8(), false, &writeError))
+        return giveUp(QString("can not write '%1': %2").arg(scriptPath, writeError), cannotPrepare);
 
     if (!startUpdateScript(scriptPath))
         return giveUp(QString("can not start '%1'").arg(scriptPath), notStarted);

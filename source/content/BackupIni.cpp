@@ -28,6 +28,24 @@ bool hasDigest(const QSettings& _backup, const QString& _group)
     static const QRegularExpression kHexDigest("^[0-9a-f]{64}$");
     return sizeOk && size >= 0 && kHexDigest.match(_backup.value(_group + "/sha256").toString()).hasMatch();
 }
+
+// Whether "backup.ini" names a version for _devType, and in *_older whether
+// it is older than _version. The first group of the type decides, even when
+// its version is empty.
+bool heldVersion(QSettings& _backup, const QStringList& _groups, quint16 _devType, const QString& _version,
+                 bool* _older)
+{
+    for (const QString& group : _groups) {
+        if (_backup.value(group + "/id").toUInt() != _devType)
+            continue;
+        const QString held = _backup.value(group + "/ver").toString();
+        if (held.isEmpty())
+            return false;
+        *_older = parseVersion(held) < parseVersion(_version);
+        return true;
+    }
+    return false;
+}
 } // namespace
 
 QString BackupIni::path()
@@ -123,19 +141,8 @@ QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _producti
         if (entry.fileName.isEmpty())
             continue;
 
-        // The first backup group of this type decides, even when its version is empty.
-        bool found = false;
         bool older = false;
-        for (const QString& backupGroup : backupGroups) {
-            if (backup.value(backupGroup + "/id").toUInt() != entry.devType)
-                continue;
-            const QString backupVersion = backup.value(backupGroup + "/ver").toString();
-            if (!backupVersion.isEmpty()) {
-                found = true;
-                older = parseVersion(backupVersion) < parseVersion(entry.version);
-            }
-            break;
-        }
+        const bool found = heldVersion(backup, backupGroups, entry.devType, entry.version, &older);
         if (found && !older)
             continue;
 
