@@ -74,8 +74,7 @@ struct Setup
             ZigBeeDevice* device = model->findDevice(addressOf(i));
             device->m_lastActivity = _now.addSecs(-10);
             device->setClientState(i % 10 == 0 ? ZigBeeDevice::eClientStateNoActivity
-                                               : ZigBeeDevice::eClientStateWaitForUpdateInfo,
-                                   false);
+                                               : ZigBeeDevice::eClientStateWaitForUpdateInfo);
             device->setProgress((i * 37) % 1001);
         }
     }

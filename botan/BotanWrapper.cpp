@@ -47,6 +47,14 @@ BotanWrapper::BotanWrapper() : m_libraryInitializer("")
 }
 
 BotanWrapper::~BotanWrapper() = default;
+
+BotanWrapper& BotanWrapper::shared()
+{
+    // Never destroyed: at exit Botan's own memory pool may be gone before a
+    // static verifier's key would be.
+    static BotanWrapper* const s_wrapper = new BotanWrapper;
+    return *s_wrapper;
+}
 #pragma GCC diagnostic pop
 
 bool BotanWrapper::loadPublicKey(const char* _data, int _length)

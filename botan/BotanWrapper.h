@@ -47,6 +47,9 @@ public:
 
     // Registers the compiled-in public key as the resource ":rsa/key_pub.pem".
     static void initKeyResource();
+    // The process's one verifier, made on first use: the downloaders and the
+    // signed-file check share it and its loaded key.
+    static BotanWrapper& shared();
 
 private:
 #pragma GCC diagnostic push

@@ -33,6 +33,7 @@
 
 #include "FuzzEnvironment.h"
 #include "bridge/HelpTexts.h"
+#include "common/DeviceType.h"
 #include "common/FirmwareUpdate.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
@@ -219,7 +220,7 @@ int stickImageRequester(const QByteArray& _frame)
     // Query Next Image and Image Block carry the image type at 3, Upgrade End at 3 as well.
     if (commandId != QueryNextImageReqId && commandId != ImageBlockReqId && commandId != UpgradeEndReqId)
         return -1;
-    if (readU16(payload, _IsdCommandIndication_t::kSize + 3) != kStickImageType)
+    if (!DeviceType::isStick(readU16(payload, _IsdCommandIndication_t::kSize + 3)))
         return -1;
     return readU16(payload, 1);
 }

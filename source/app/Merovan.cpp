@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "WindowEnvironment.h"
+#include "bridge/ToolCore.h"
 #include "common/TerminationWatcher.h"
 #include "common/log.h"
 #include "common/messageHandler.h"
@@ -73,6 +74,9 @@ int main(int argc, char* argv[])
 
     WindowEnvironment::prepareApplication();
 
+    // The tool without its window, built once; the window's adapter uses it.
+    auto* core = new ToolCore;
+    ToolCore::setInstance(core);
     auto* engine = new QQmlApplicationEngine;
     engine->load(QUrl("qrc:/Merovan.qml"));
 
@@ -80,6 +84,7 @@ int main(int argc, char* argv[])
 
     settings->sync();
     delete engine;
+    delete core;
     setSettings(nullptr);
     delete settings;
     delete app;

@@ -15,7 +15,9 @@
 #include "HelpTexts.h"
 #include "LanguageList.h"
 #include "SettingsDefaults.h"
+#include "ToolCore.h"
 #include "common/DeviceType.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/BackupIni.h"
@@ -44,12 +46,6 @@ QString applDir()
     return applDirPath.isEmpty() ? QCoreApplication::applicationDirPath() : applDirPath;
 }
 
-QString settingsString(const char* _key)
-{
-    QSettings* settings = getSettings();
-    return settings ? settings->value(_key).toString() : QString();
-}
-
 void writeSetting(const char* _key, const QVariant& _value)
 {
     if (QSettings* settings = getSettings())
@@ -57,168 +53,76 @@ void writeSetting(const char* _key, const QVariant& _value)
 }
 } // namespace
 
-CProg2Gui::CProg2Gui(QObject* parent) : SystemServices(parent)
+CProg2Gui* theBridge = nullptr;
+
+namespace {
+// The core main() built for the window, else one of the adapter's own.
+ToolCore& coreFor(std::unique_ptr<ToolCore>& _own)
+{
+    if (ToolCore* core = ToolCore::instance())
+        return *core;
+    _own = std::make_unique<ToolCore>();
+    return *_own;
+}
+} // namespace
+
+CProg2Gui::CProg2Gui(QObject* parent) : SystemServices(parent), m_core(coreFor(m_ownCore))
 {
     theBridge = this;
-    UpdateIndex::initQueryResource();
-    init();
-    m_SysState = SysStateIdle;
+    CONNECT_OR_LOG(lcBridge, this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit);
+    connectCore();
+    m_Languages = new LanguageList(this);
+    initLanguageHandling();
     emitRepaintSet();
     updateHelp();
 }
 
 CProg2Gui::~CProg2Gui()
 {
-    // The workers go first, while the members they may reach through the
-    // bridge (signature verifier, downloader) still exist.
-    // Each is unreachable through the bridge before it goes.
-    m_RunReport.toolClosing();
-    m_UpdateXmlTimer.stop();
-    delete std::exchange(m_StickInterface, nullptr);
-    delete std::exchange(zigBeeDeviceModel, nullptr);
-    delete std::exchange(firmwareUpdateFileModel, nullptr);
+    // A core of its own goes while the members its signals reach still exist.
+    m_ownCore.reset();
     if (theBridge == this)
         theBridge = nullptr;
 }
 
-void CProg2Gui::init()
+void CProg2Gui::connectCore()
 {
-    theBridge = this;
-    CONNECT_OR_LOG(lcBridge, this, &CProg2Gui::quitApplication, QCoreApplication::instance(), &QCoreApplication::quit);
+    CONNECT_OR_LOG(lcBridge, &m_core.runState(), &RunState::changed, this, &CProg2Gui::runStateChanged);
+    CONNECT_OR_LOG(lcBridge, &m_core, &ToolCore::filesChanged, this, &CProg2Gui::firmwareDataRepaint);
+    CONNECT_OR_LOG(lcBridge, &m_core, &ToolCore::stickChanged, this, &CProg2Gui::stickDataRepaint);
+    CONNECT_OR_LOG(lcBridge, &m_core, &ToolCore::devicesChanged, this, &CProg2Gui::deviceDataRepaint);
+    CONNECT_OR_LOG(lcBridge, &m_core.runReport(), &RunReport::noticeChanged, this,
+                   [this] { emit helpBoxHelperChanged(QString()); });
 
-    // A crash in the middle of a write must not hold up the next one.
-    if (getSettings())
-        removeEmptyLockFile(getSettings()->fileName());
-    removeEmptyLockFile(BackupIni::path());
-
-    // What the last self-update left has done its work.
-    ToolUpdater::removeLeftovers();
-
-    m_Languages = new LanguageList(this);
-    initLanguageHandling();
-
-    firmwareUpdateFileModel = new FirmwareUpdateFileModel(this);
-    theFileModel = firmwareUpdateFileModel;
-    CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::selectionChanged, this,
-                   &CProg2Gui::firmwareDataRepaint);
-    // The tool itself is a row of the firmware list.
-    firmwareUpdateFileModel->addFirmwareFile(DeviceType::Tool, LUMORAN_VERSION_TEXT, QString(), 0);
-    m_ApplVersion.setVersion(parseVersion(LUMORAN_VERSION_TEXT));
-
-    initSettings();
-    BackupIni::preProcessBackupIni();
-    processProductionIni();
-    createDeviceWorkers();
-    loadBackupIni();
-    startUpdateIndexDownload();
-    updateHelp();
-}
-
-void CProg2Gui::createDeviceWorkers()
-{
-    // The device list exists before the stick interface, which feeds it.
-    zigBeeDeviceModel = new ZigBeeDeviceModel(this);
-    CONNECT_OR_LOG(lcBridge, zigBeeDeviceModel, &ZigBeeDeviceModel::deviceDataRepaint, this,
-                   &CProg2Gui::deviceDataRepaint);
-    CONNECT_OR_LOG(lcBridge, firmwareUpdateFileModel, &FirmwareUpdateFileModel::versionChanged, zigBeeDeviceModel,
-                   &ZigBeeDeviceModel::updateVersionChanged);
-
-    m_StickInterface = new StickInterface(this);
-    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::textChanged, this, &CProg2Gui::textChanged);
-    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::stickVersionAvailable, this,
-                   &CProg2Gui::stickDataChangedSlot);
-    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::helpUpdateRequired, this, &CProg2Gui::updateHelp);
-    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::deviceDataRepaint, this, &CProg2Gui::deviceDataRepaint);
+    StickInterface* stick = m_core.stick();
+    CONNECT_OR_LOG(lcBridge, stick, &StickInterface::textChanged, this, &CProg2Gui::textChanged);
+    CONNECT_OR_LOG(lcBridge, stick, &StickInterface::stickVersionAvailable, this, &CProg2Gui::stickDataChangedSlot);
+    CONNECT_OR_LOG(lcBridge, stick, &StickInterface::helpUpdateRequired, this, &CProg2Gui::updateHelp);
     // The help box tells a running device update that its network changed.
-    CONNECT_OR_LOG(lcBridge, m_StickInterface, &StickInterface::networkChanged, this, [this] {
-        m_networkChangedInRun = m_SysState == SysStateDeviceUpdate;
+    CONNECT_OR_LOG(lcBridge, stick, &StickInterface::networkChanged, this, [this] {
+        m_networkChangedInRun = m_core.runState().is(SysStateDeviceUpdate);
         updateHelp();
     });
 }
 
-void CProg2Gui::startUpdateIndexDownload()
-{
-    // initSettings() has written these.
-    const QString updateFile = settingsString("update/UpdateFile");
-    const QString updateExt = settingsString("update/UpdateExt");
-    const QString updateSigExt = settingsString("update/UpdateSigExt");
-    const QString updateUrl = settingsString("update/UpdateUrl");
-
-    m_UpdateXmlDownloader.setAuthRequired(true);
-    // The index download ends as a firmware download does: a server that
-    // stalls or drips is given up, and the window shows the error.
-    m_UpdateXmlDownloader.setUsualLimits();
-    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::downloaded, this,
-                   &CProg2Gui::processUpdateXml);
-    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::authFailed, this,
-                   &CProg2Gui::processAuthFailed);
-    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlDownloader, &AuthFileDownloader::error, this, &CProg2Gui::failedUpdateXml);
-
-    m_UpdateXmlTimer.setSingleShot(true);
-    CONNECT_OR_LOG(lcBridge, &m_UpdateXmlTimer, &QTimer::timeout, this, &CProg2Gui::timeoutUpdateXml);
-    m_UpdateXmlTimer.start(kUpdateXmlTimeoutMs);
-
-    m_UpdateXmlDownloader.setFileName(getTempPath(), updateFile, updateExt, updateSigExt);
-    m_UpdateXmlDownloader.setUrl(updateUrl, updateFile, updateExt, updateSigExt);
-}
-
-void CProg2Gui::initSettings()
-{
-    QSettings* settings = getSettings();
-    if (!settings)
-        return;
-
-    SettingsDefaults::write(*settings);
-    if (!QDir(getTempPath()).exists())
-        QDir().mkpath(getTempPath());
-    BackupIni::initBackupIni();
-    settings->sync();
-}
-
 void CProg2Gui::setApplUpdateInfo(unsigned int _version, QString _fileName)
 {
-    m_ApplVersion.setUpdateInfo(_version, _fileName);
+    m_core.setApplUpdateInfo(_version, _fileName);
 }
 
 void CProg2Gui::setStickUpdateInfo(unsigned int _version, QString _fileName)
 {
-    if (m_StickInterface)
-        m_StickInterface->setStickUpdateInfo(_version, _fileName);
-}
-
-void CProg2Gui::takeStickFirmware(const BackupIni::Entry& _entry)
-{
-    if (_entry.devType != DeviceType::UsbStick || !m_StickInterface)
-        return;
-    m_StickInterface->setStickDevType(DeviceType::UsbStick);
-    m_StickInterface->setStickUpdateInfo(parseVersion(_entry.version), _entry.fileName);
+    m_core.setStickUpdateInfo(_version, _fileName);
 }
 
 void CProg2Gui::processProductionIni()
 {
-    for (const BackupIni::Entry& entry : BackupIni::processProductionIni(applDir() + "/device", LUMORAN_VERSION_TEXT)) {
-        takeStickFirmware(entry);
-        firmwareUpdateFileModel->addFirmwareFile(entry.devType, entry.version, entry.fileName, entry.duration);
-    }
+    m_core.processProductionIni();
 }
 
 void CProg2Gui::loadBackupIni()
 {
-    for (const BackupIni::Entry& entry : BackupIni::entries()) {
-        const quint32 version = parseVersion(entry.version);
-        takeStickFirmware(entry);
-        if (entry.devType == DeviceType::Tool && version != kNoVersion && version > m_ApplVersion.m_version) {
-            // Only a package the update key signed is offered.
-            QByteArray package;
-            QString why;
-            if (ToolUpdater::checkPackage(entry.fileName, &package, &why))
-                m_ApplVersion.setUpdateInfo(version, entry.fileName);
-            else
-                LOG(lcBridge, QString("tool package '%1' is not offered: %2").arg(entry.fileName, why));
-        }
-        firmwareUpdateFileModel->setKnownFile(entry.devType, entry.version, entry.fileName, entry.duration,
-                                              HeldFileDigest(entry.size, entry.sha256));
-    }
+    m_core.loadBackupIni();
 }
 
 void CProg2Gui::emitRepaintSet()
@@ -231,10 +135,13 @@ void CProg2Gui::emitRepaintSet()
 
 void CProg2Gui::setSysState(SysState_t _SysState)
 {
-    m_RunReport.sysStateChanging(m_SysState, _SysState);
-    if (_SysState != SysStateDeviceUpdate)
+    m_core.runState().jumpTo(_SysState);
+}
+
+void CProg2Gui::runStateChanged()
+{
+    if (m_core.runState().state() != SysStateDeviceUpdate)
         m_networkChangedInRun = false;
-    m_SysState = _SysState;
     emitRepaintSet();
 }
 
@@ -245,12 +152,12 @@ QObject* CProg2Gui::langListModelObject() const
 
 QObject* CProg2Gui::firmwareUpdateFileModelObject() const
 {
-    return firmwareUpdateFileModel;
+    return m_core.files();
 }
 
 QObject* CProg2Gui::zigBeeDeviceModelObject() const
 {
-    return zigBeeDeviceModel;
+    return m_core.devices();
 }
 
 // ---------------------------------------------------------------------------
@@ -296,39 +203,39 @@ void CProg2Gui::stickDataChangedSlot()
 
 bool CProg2Gui::isStickConnected() const
 {
-    return m_StickInterface && m_StickInterface->linkState() == CSerialPortHandler::eStateConnected;
+    return m_core.stick() && m_core.stick()->linkState() == CSerialPortHandler::eStateConnected;
 }
 
 bool CProg2Gui::isStickUpdateOffered() const
 {
     // Only once the stick has reported its version: before that the held
     // firmware may be the very version the stick already runs.
-    return m_StickInterface && m_StickInterface->isStickUpdateAvailable();
+    return m_core.stick() && m_core.stick()->isStickUpdateAvailable();
 }
 
 bool CProg2Gui::isStickUpdatePossible() const
 {
-    return m_SysState == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
-           m_StickInterface->stickUpdateState() != OtaServer::eStickUpdateStateTransfer;
+    return m_core.runState().state() == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
+           m_core.stick()->stickUpdateState() != OtaServer::eStickUpdateStateTransfer;
 }
 
 bool CProg2Gui::boGetVal(ValId_t _ValId)
 {
-    const bool idle = m_SysState == SysStateIdle;
-    const int nwkState = m_StickInterface ? m_StickInterface->nwkState() : StickInterface::eNwkStateUnknown;
+    const bool idle = m_core.runState().state() == SysStateIdle;
+    const int nwkState = m_core.stick() ? m_core.stick()->nwkState() : StickInterface::eNwkStateUnknown;
     switch (_ValId) {
     case StickUpdateProgressVisible_ValId:
-        return m_StickInterface && m_StickInterface->stickFirmware().m_progress >= 0;
+        return m_core.stick() && m_core.stick()->stickFirmware().m_progress >= 0;
     case DeviceCombinedProgressVisible_ValId:
-        return m_SysState == SysStateDeviceUpdate;
+        return m_core.runState().state() == SysStateDeviceUpdate;
     case DeviceAbortButton_ValId:
         // Cancel ends whatever update or download runs.
-        return m_SysState == SysStateDeviceUpdate || m_SysState == SysStateStickUpdate ||
-               m_SysState == SysStateUpdateDownload;
+        return m_core.runState().state() == SysStateDeviceUpdate || m_core.runState().state() == SysStateStickUpdate ||
+               m_core.runState().state() == SysStateUpdateDownload;
     case DeviceUpdateButton_ValId:
         return idle && isStickConnected() && nwkState == StickInterface::eNwkStateJoined;
     case FileUpdateButton_ValId:
-        return idle && firmwareUpdateFileModel->anyUpdateSelected();
+        return idle && m_core.files()->anyUpdateSelected();
     case StickUpdateButtonEnabled_ValId:
         return isStickUpdatePossible();
     case StickJoinNewNwButtonEnabled_ValId:
@@ -336,10 +243,10 @@ bool CProg2Gui::boGetVal(ValId_t _ValId)
                (nwkState == StickInterface::eNwkStateDisconnected ||
                 nwkState == StickInterface::eNwkStateDiscoveryFailed || nwkState == StickInterface::eNwkStateJoined);
     case ApplUpdateButton_ValId:
-        return idle && m_ApplVersion.hasUpdate();
+        return idle && m_core.applVersion().hasUpdate();
     case ReportButton_ValId:
         // During a device run the report tells the run so far.
-        return m_RunReport.isDeviceRunUnderWay() || m_RunReport.hasReport();
+        return m_core.runReport().isDeviceRunUnderWay() || m_core.runReport().hasReport();
     default:
         LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return false;
@@ -354,11 +261,11 @@ int CProg2Gui::iGetVal(ValId_t _ValId)
     case LangIndex_ValId:
         return m_Languages->names().indexOf(m_lang);
     case StickUpdateProgress_ValId:
-        return m_StickInterface ? m_StickInterface->stickFirmware().m_progress : -1;
+        return m_core.stick() ? m_core.stick()->stickFirmware().m_progress : -1;
     case FirmwareSelectState_ValId:
-        return firmwareUpdateFileModel->selectionState();
+        return m_core.files()->selectionState();
     case DeviceCombinedProgressPercent_ValId:
-        return zigBeeDeviceModel->progressPerMille();
+        return m_core.devices()->progressPerMille();
     default:
         LOG(lcBridge, QString("wrong _ValId %1").arg(int(_ValId)));
         return -1;
@@ -372,23 +279,23 @@ QString CProg2Gui::getText(ValId_t _TxtId)
     case StickConnectStateTxt_ValId:
     case ConnectedNetworkStatus_ValId:
     case StickUpdateDoneImg_ValId:
-        return m_StickInterface ? m_StickInterface->getText(_TxtId) : QString();
+        return m_core.stick() ? m_core.stick()->getText(_TxtId) : QString();
     case ApplName_ValId:
         return QStringLiteral(LUMORAN_APPLICATION_NAME);
     case ApplVersion_ValId:
-        return m_ApplVersion.versionHtml("blue", "green");
+        return m_core.applVersion().versionHtml("blue", "green");
     case ApplCopyright_ValId:
         return tr("© 2026 Vandrel. All rights reserved.");
     case ApplActVersion_ValId:
-        return versionPrefixed(m_ApplVersion.versionString());
+        return versionPrefixed(m_core.applVersion().versionString());
     case ApplLicence_ValId:
         return getLicenceText();
     case ServerErrorTxt_ValId:
         return getServerErrorText();
     case DeviceCombinedProgressText_ValId:
-        return zigBeeDeviceModel->progressText();
+        return m_core.devices()->progressText();
     case DeviceCountTxt_ValId:
-        return zigBeeDeviceModel->deviceCountText();
+        return m_core.devices()->deviceCountText();
     case HelpBoxTxt_ValId:
         return getHelpText();
     default: {
@@ -404,20 +311,19 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
     switch (_action) {
     case StartFileDownload_QmlAction:
         // The file list sets the state back to idle when no selected file is left.
-        m_SysState = SysStateUpdateDownload;
-        emitRepaintSet();
-        firmwareUpdateFileModel->StartFileDownload();
+        if (m_core.runState().beginDownload())
+            m_core.files()->StartFileDownload();
         break;
     case StartDeviceUpdate_QmlAction:
-        m_StickInterface->startDeviceUpdate(true);
+        m_core.stick()->startDeviceUpdate(true);
         break;
     case AbortDeviceUpdate_QmlAction:
-        if (m_SysState == SysStateUpdateDownload)
-            firmwareUpdateFileModel->cancelDownloads();
-        else if (m_SysState == SysStateStickUpdate)
-            m_StickInterface->otaServer().abortStickUpdate();
+        if (m_core.runState().state() == SysStateUpdateDownload)
+            m_core.files()->cancelDownloads();
+        else if (m_core.runState().state() == SysStateStickUpdate)
+            m_core.stick()->otaServer().abortStickUpdate();
         else
-            m_StickInterface->startDeviceUpdate(false);
+            m_core.stick()->startDeviceUpdate(false);
         break;
     case OpenHelp_QmlAction:
         OpenHelp();
@@ -426,20 +332,21 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         UpdateTool();
         break;
     case DoStickUpdate_QmlAction:
-        m_StickInterface->startStickUpdate();
+        m_core.stick()->startStickUpdate();
         break;
     case ResetToFN_QmlAction:
-        m_StickInterface->requestResetToFN();
+        m_core.stick()->requestResetToFN();
         emit deviceDataRepaint();
         break;
     case CommonFileSelector_QmlAction:
-        firmwareUpdateFileModel->toggleSelectAll();
+        m_core.files()->toggleSelectAll();
         break;
     case OpenReport_QmlAction:
-        if (m_RunReport.isDeviceRunUnderWay())
-            openDocument(m_RunReport.writeInterim(), tr("The report of the running update could not be opened."));
-        else if (m_RunReport.hasReport())
-            openDocument(m_RunReport.latestPdf(), tr("The report could not be opened."));
+        if (m_core.runReport().isDeviceRunUnderWay())
+            openDocument(m_core.runReport().writeInterim(),
+                         tr("The report of the running update could not be opened."));
+        else if (m_core.runReport().hasReport())
+            openDocument(m_core.runReport().latestPdf(), tr("The report could not be opened."));
         break;
     case OpenFolder_QmlAction:
         if (!m_unopenedDocument.isEmpty())
@@ -453,15 +360,15 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
 
 CProg2Gui::Highlight_t CProg2Gui::currentHighlight() const
 {
-    if (m_SysState != SysStateIdle)
+    if (m_core.runState().state() != SysStateIdle)
         return HighlightNone;
-    if (firmwareUpdateFileModel->anyUpdateSelected())
+    if (m_core.files()->anyUpdateSelected())
         return HighlightFileDownload;
-    if (m_ApplVersion.hasUpdate())
+    if (m_core.applVersion().hasUpdate())
         return HighlightApplication;
     if (isStickUpdatePossible())
         return HighlightStickUpdate;
-    if (isStickConnected() && m_StickInterface->nwkState() == StickInterface::eNwkStateJoined)
+    if (isStickConnected() && m_core.stick()->nwkState() == StickInterface::eNwkStateJoined)
         return HighlightDeviceUpdate;
     return HighlightNone;
 }
@@ -486,59 +393,27 @@ bool CProg2Gui::isHighlightState(Highlight_t _Highlight)
 
 void CProg2Gui::processUpdateXml()
 {
-    m_UpdateXmlTimer.stop();
-
-    QList<UpdateIndex::Record> records;
-    quint64 serial = UpdateIndex::kNoSerial;
-    const UpdateIndex::Outcome_t outcome = UpdateIndex::evaluate(m_UpdateXmlDownloader.data(), records, &serial);
-    if (outcome != UpdateIndex::eOutcomeOk || !UpdateIndex::acceptSerial(serial)) {
-        m_UpdateXmlState = outcome != UpdateIndex::eOutcomeOk ? eUpdateXmlStateWrong : eUpdateXmlStateOutdated;
-        if (outcome != UpdateIndex::eOutcomeOk)
-            LOG(lcBridge, UpdateIndex::outcomeText(outcome));
-        emit firmwareDataRepaint();
-        return;
-    }
-
-    for (const UpdateIndex::Record& record : records)
-        firmwareUpdateFileModel->updateFirmwareFileData(record);
-    m_UpdateXmlResult = ProgressHelper::eResultSuccess;
-    m_UpdateXmlState = eUpdateXmlStateOk;
-
-    LOG(lcBridge, QString("any device updates: %1").arg(firmwareUpdateFileModel->anyUpdateSelected() ? "yes" : "no"));
-    emit firmwareDataRepaint();
-    emit stickDataRepaint();
-    LOG(lcBridge, QString("cmd line arg: %1").arg(QCoreApplication::arguments().join(" + ")));
+    m_core.processUpdateXml();
 }
 
 void CProg2Gui::processAuthFailed()
 {
-    updateXmlFailed(ProgressHelper::eResultAuthFail);
+    m_core.updateXmlFailed(ProgressHelper::eResultAuthFail);
 }
 
 void CProg2Gui::failedUpdateXml()
 {
-    updateXmlFailed(ProgressHelper::eResultFail);
-}
-
-void CProg2Gui::updateXmlFailed(ProgressHelper::_eResult_t _result)
-{
-    m_UpdateXmlResult = _result;
-    m_UpdateXmlTimer.stop();
-    m_UpdateXmlState = eUpdateXmlStateWrong;
-    emit firmwareDataRepaint();
+    m_core.updateXmlFailed(ProgressHelper::eResultFail);
 }
 
 void CProg2Gui::timeoutUpdateXml()
 {
-    // The download goes on: a late index still moves the state to Ok.
-    m_UpdateXmlTimer.stop();
-    m_UpdateXmlState = eUpdateXmlStateTimeout;
-    emit firmwareDataRepaint();
+    m_core.timeoutUpdateXml();
 }
 
 QString CProg2Gui::updateXmlStateText() const
 {
-    return UpdateIndex::stateText(m_UpdateXmlState);
+    return UpdateIndex::stateText(m_core.updateXmlState());
 }
 
 // ---------------------------------------------------------------------------
@@ -572,8 +447,8 @@ void CProg2Gui::setLang(QString arg)
     if (QCoreApplication::instance())
         writeSetting("applSettings/lang", m_Languages->install(m_lang) ? m_lang : QString());
 
-    firmwareUpdateFileModel->refreshAll();
-    zigBeeDeviceModel->refreshAll();
+    m_core.files()->refreshAll();
+    m_core.devices()->refreshAll();
     emit langChanged(m_lang);
     emit translateHelperChanged(m_lang);
 }
@@ -601,24 +476,24 @@ void CProg2Gui::setInitCompleted(bool arg)
 
 void CProg2Gui::updateHelp()
 {
-    const int nwkState = m_StickInterface ? m_StickInterface->nwkState() : StickInterface::eNwkStateUnknown;
+    const int nwkState = m_core.stick() ? m_core.stick()->nwkState() : StickInterface::eNwkStateUnknown;
     const int openProblem =
-        m_StickInterface ? m_StickInterface->serialPortHandler().openProblem() : CSerialPortHandler::eOpenProblemNone;
-    m_HelpId = HelpTexts::helpIdFor(m_SysState, isStickConnected(), nwkState, openProblem);
+        m_core.stick() ? m_core.stick()->serialPortHandler().openProblem() : CSerialPortHandler::eOpenProblemNone;
+    m_HelpId = HelpTexts::helpIdFor(m_core.runState().state(), isStickConnected(), nwkState, openProblem);
     if (m_HelpId == HelpNone)
-        LOG(lcBridge, QString("wrong sys state: %1").arg(int(m_SysState)));
+        LOG(lcBridge, QString("wrong sys state: %1").arg(int(m_core.runState().state())));
     emit helpBoxHelperChanged(QString());
 }
 
 QString CProg2Gui::getHelpText() const
 {
-    if ((m_HelpId == HelpPortNoAccess || m_HelpId == HelpPortInUse) && m_StickInterface) {
-        const CSerialPortHandler& port = m_StickInterface->serialPortHandler();
+    if ((m_HelpId == HelpPortNoAccess || m_HelpId == HelpPortInUse) && m_core.stick()) {
+        const CSerialPortHandler& port = m_core.stick()->serialPortHandler();
         const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
-        return m_RunReport.helpNotice() +
+        return m_core.runReport().helpNotice() +
                HelpTexts::portProblem(m_HelpId, port.problemPortLocation(), port.problemPortGroup(), user);
     }
-    return m_RunReport.helpNotice() + HelpTexts::text(m_HelpId, m_networkChangedInRun);
+    return m_core.runReport().helpNotice() + HelpTexts::text(m_HelpId, m_networkChangedInRun);
 }
 
 QString CProg2Gui::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _result, UpdateXmlState_t _state)
@@ -628,11 +503,12 @@ QString CProg2Gui::serverStatusText(int _errorCode, ProgressHelper::_eResult_t _
 
 QString CProg2Gui::getServerErrorText() const
 {
-    const QString text = serverStatusText(m_UpdateXmlDownloader.errorCode(), m_UpdateXmlResult, m_UpdateXmlState);
+    const QString text =
+        serverStatusText(m_core.updateXmlDownloader().errorCode(), m_core.updateXmlResult(), m_core.updateXmlState());
     LOG(lcBridge, QString("url '%1', XmlDl.err '%2', XmlDl Result '%3', XmlState '%4': txt: '%5' processed %6")
-                      .arg(m_UpdateXmlDownloader.url(), m_UpdateXmlDownloader.errorString(true),
-                           ProgressHelper::resultName(m_UpdateXmlResult), updateXmlStateText(), text,
-                           m_UpdateXmlState != eUpdateXmlStateUnknown ? "true" : "false"));
+                      .arg(m_core.updateXmlDownloader().url(), m_core.updateXmlDownloader().errorString(true),
+                           ProgressHelper::resultName(m_core.updateXmlResult()), updateXmlStateText(), text,
+                           m_core.updateXmlState() != eUpdateXmlStateUnknown ? "true" : "false"));
     return text;
 }
 
@@ -676,7 +552,7 @@ void CProg2Gui::openDocument(const QString& _path, const QString& _problem)
 void CProg2Gui::UpdateTool()
 {
     // Quitting ends the event loop; the script waits for this process to end.
-    if (m_ToolUpdater.updateTool(m_ApplVersion))
+    if (m_ToolUpdater.updateTool(m_core.applVersion()))
         emit quitApplication();
     else
         emit displayErrorWindow(QVariant(m_ToolUpdater.errorText()));
@@ -687,13 +563,13 @@ void CProg2Gui::UpdateTool()
 const QList<ushort>& CProg2Gui::updateList() const
 {
     static const QList<ushort> s_none;
-    return m_StickInterface ? m_StickInterface->otaServer().updateList() : s_none;
+    return m_core.stick() ? m_core.stick()->otaServer().updateList() : s_none;
 }
 
 void CProg2Gui::addToUpdateList(ushort _shortAddr)
 {
-    if (m_StickInterface)
-        m_StickInterface->otaServer().addToUpdateList(_shortAddr);
+    if (m_core.stick())
+        m_core.stick()->otaServer().addToUpdateList(_shortAddr);
 }
 
 bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
@@ -703,12 +579,12 @@ bool CProg2Gui::isInUpdateList(ushort _shortAddr) const
 
 void CProg2Gui::removeFromUpdateList(ushort _shortAddr)
 {
-    if (m_StickInterface)
-        m_StickInterface->otaServer().removeFromUpdateList(_shortAddr);
+    if (m_core.stick())
+        m_core.stick()->otaServer().removeFromUpdateList(_shortAddr);
 }
 
 void CProg2Gui::clearUpdateList()
 {
-    if (m_StickInterface)
-        m_StickInterface->otaServer().clearUpdateList();
+    if (m_core.stick())
+        m_core.stick()->otaServer().clearUpdateList();
 }

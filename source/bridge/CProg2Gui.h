@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -8,11 +10,12 @@
 #include <QTimer>
 #include <QVariant>
 
-#include "botan/BotanWrapper.h"
 #include "bridge/RunReport.h"
+#include "bridge/ToolCore.h"
 #include "bridge/ToolUpdater.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
+#include "common/RunState.h"
 #include "common/SystemServices.h"
 #include "content/AuthFileDownloader.h"
 #include "content/BackupIni.h"
@@ -22,9 +25,9 @@ class LanguageList;
 class StickInterface;
 class ZigBeeDeviceModel;
 
-// The one object the window talks to. It owns the system state that every
-// worker reads and changes through the process-wide pointer theBridge (the
-// interface SystemServices).
+// The one object the window talks to: its adapter over the tool's core
+// (ToolCore), which main() builds before the window and hands over through
+// ToolCore::instance(); without one the adapter builds a core of its own.
 //
 // The window reads values and texts by numeric id and reports clicks as
 // numeric actions, so the enumerations below and the order of the signals,
@@ -120,7 +123,7 @@ public:
         HelpPortInUse = 1009,
     };
 
-    static constexpr int kUpdateXmlTimeoutMs = 5000;
+    static constexpr int kUpdateXmlTimeoutMs = ToolCore::kUpdateXmlTimeoutMs;
 
     explicit CProg2Gui(QObject* parent = nullptr);
     ~CProg2Gui() override;
@@ -175,38 +178,40 @@ public:
     Q_INVOKABLE int iGetVal(ValId_t _ValId);
     Q_INVOKABLE void qmlAction(QmlAction_t _action);
     Q_INVOKABLE bool isHighlightState(Highlight_t _Highlight);
-    Q_INVOKABLE SysState_t SysState() const override { return m_SysState; }
-    Q_INVOKABLE bool isSysState(SysState_t _SysState) const override { return m_SysState == _SysState; }
+    Q_INVOKABLE SysState_t SysState() const { return m_core.runState().state(); }
+    Q_INVOKABLE bool isSysState(SysState_t _SysState) const { return m_core.runState().is(_SysState); }
 
-    void setSysState(SysState_t _SysState) override;
+    // Puts the system into _state without the transitions; for tests and
+    // tools that show the window in a given state.
+    void setSysState(SysState_t _SysState);
+    RunState& runState() { return m_core.runState(); }
+    ToolCore& core() { return m_core; }
 
     // The OTA server's list of devices whose transfer is running.
-    void addToUpdateList(ushort _shortAddr) override;
-    bool isInUpdateList(ushort _shortAddr) const override;
-    void removeFromUpdateList(ushort _shortAddr) override;
+    void addToUpdateList(ushort _shortAddr);
+    bool isInUpdateList(ushort _shortAddr) const;
+    void removeFromUpdateList(ushort _shortAddr);
     void clearUpdateList();
     const QList<ushort>& updateList() const;
 
-    FirmwareUpdateFileModel* fileModel() const { return firmwareUpdateFileModel; }
-    ZigBeeDeviceModel* deviceModel() const override { return zigBeeDeviceModel; }
-    StickInterface* stickInterface() const { return m_StickInterface; }
-    UpdateXmlState_t updateXmlState() const override { return m_UpdateXmlState; }
-    ProgressHelper::_eResult_t updateXmlResult() const { return m_UpdateXmlResult; }
+    FirmwareUpdateFileModel* fileModel() const { return m_core.files(); }
+    ZigBeeDeviceModel* deviceModel() const { return m_core.devices(); }
+    StickInterface* stickInterface() const { return m_core.stick(); }
+    UpdateXmlState_t updateXmlState() const { return m_core.updateXmlState(); }
+    ProgressHelper::_eResult_t updateXmlResult() const { return m_core.updateXmlResult(); }
     QString updateXmlStateText() const;
-    const AuthFileDownloader& updateXmlDownloader() const { return m_UpdateXmlDownloader; }
-    bool isUpdateXmlTimerActive() const { return m_UpdateXmlTimer.isActive(); }
+    const AuthFileDownloader& updateXmlDownloader() const { return m_core.updateXmlDownloader(); }
+    bool isUpdateXmlTimerActive() const { return m_core.isUpdateXmlTimerActive(); }
     int helpId() const { return m_HelpId; }
-    const FileVersionInfo& applVersion() const { return m_ApplVersion; }
-    // The tool's one signature verifier, used by every AuthFileDownloader.
-    BotanWrapper& botanWrapper() override { return m_BotanWrapper; }
+    const FileVersionInfo& applVersion() const { return m_core.applVersion(); }
 
     // A newer tool package, or newer stick firmware, has been stored in the update folder.
-    void setApplUpdateInfo(unsigned int _version, QString _fileName) override;
-    void setStickUpdateInfo(unsigned int _version, QString _fileName) override;
+    void setApplUpdateInfo(unsigned int _version, QString _fileName);
+    void setStickUpdateInfo(unsigned int _version, QString _fileName);
 
     // Hand what "production.ini" ships and what "backup.ini" holds (both
     // read and written by BackupIni) to the file list, the stick and the
-    // tool's own version record; init() runs them in this order.
+    // tool's own version record; the core runs them at its start.
     void processProductionIni();
     void loadBackupIni();
 
@@ -235,39 +240,31 @@ public:
     void UpdateTool();
     ToolUpdater& toolUpdater() { return m_ToolUpdater; }
     // The report of every device update run and stick update.
-    RunReport& runReport() { return m_RunReport; }
+    RunReport& runReport() { return m_core.runReport(); }
 
 private:
-    void init();
-    void initSettings();
+    void connectCore();
     void initLanguageHandling();
-    void createDeviceWorkers();
-    void startUpdateIndexDownload();
-    void updateXmlFailed(ProgressHelper::_eResult_t _result);
-    void takeStickFirmware(const BackupIni::Entry& _entry);
     void emitRepaintSet();
+    void runStateChanged();
     bool isStickConnected() const;
     bool isStickUpdateOffered() const;
     bool isStickUpdatePossible() const;
     Highlight_t currentHighlight() const;
 
-    SysState_t m_SysState = SysStateInit;
-    FileVersionInfo m_ApplVersion;
+    // Declared first: the core outlives every member that might reach it.
+    std::unique_ptr<ToolCore> m_ownCore;
+    ToolCore& m_core;
     QString m_lang;
     bool m_helperFlag = false;
     bool m_initCompleted = false;
     LanguageList* m_Languages = nullptr;
-    FirmwareUpdateFileModel* firmwareUpdateFileModel = nullptr;
-    ZigBeeDeviceModel* zigBeeDeviceModel = nullptr;
-    StickInterface* m_StickInterface = nullptr;
-    AuthFileDownloader m_UpdateXmlDownloader;
-    ProgressHelper::_eResult_t m_UpdateXmlResult = ProgressHelper::eResultFail;
-    UpdateXmlState_t m_UpdateXmlState = eUpdateXmlStateUnknown;
-    QTimer m_UpdateXmlTimer;
     int m_HelpId = HelpNone;
     bool m_networkChangedInRun = false;
     QString m_unopenedDocument;
-    BotanWrapper m_BotanWrapper;
     ToolUpdater m_ToolUpdater;
-    RunReport m_RunReport{*this};
 };
+
+// The window's adapter, for the code of the bridge and the application; set
+// while it exists. Nothing below the bridge reads it.
+extern CProg2Gui* theBridge;

@@ -8,10 +8,11 @@
 #include <QSaveFile>
 #include <QTimer>
 
-#include "CProg2Gui.h"
 #include "HelpTexts.h"
 #include "ReportWriter.h"
+#include "ToolCore.h"
 #include "common/DeviceType.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
@@ -38,8 +39,10 @@ bool writeAtomically(const QString& _path, const QByteArray& _bytes)
 }
 } // namespace
 
-RunReport::RunReport(CProg2Gui& _bridge) : m_bridge(_bridge)
+RunReport::RunReport(ToolCore& _core) : m_core(_core)
 {
+    CONNECT_OR_LOG(lcBridge, &_core.runState(), &RunState::changed, this,
+                   [this](RunState::SysState_t _from, RunState::SysState_t _to) { sysStateChanged(_from, _to); });
     // The reports of earlier sessions can be opened as well.
     const QString dir = folder();
     if (dir.isEmpty())
@@ -70,20 +73,20 @@ QString RunReport::helpNotice() const
     return m_failure.isEmpty() ? QString() : HelpTexts::reportNotWritten(m_failure);
 }
 
-void RunReport::sysStateChanging(SystemServices::SysState_t _from, SystemServices::SysState_t _to)
+void RunReport::sysStateChanged(SystemServices::SysState_t _from, SystemServices::SysState_t _to)
 {
     if (_from == _to)
         return;
     if (m_running) {
         if (m_content.kind == ReportContent::eKindStick && _from == SystemServices::SysStateStickUpdate) {
             // A cancelled stick update is back to idle; otherwise it has its result.
-            const StickInterface* stick = m_bridge.stickInterface();
+            const StickInterface* stick = m_core.stick();
             const bool cancelled = stick && stick->stickUpdateState() == OtaServer::eStickUpdateStateIdle;
             endRun(cancelled ? ReportContent::eEndCancelled : ReportContent::eEndFinished);
         } else if (m_content.kind == ReportContent::eKindDevices && _from == SystemServices::SysStateDeviceUpdate) {
             // A run ends by itself only when nothing is left to update after
             // the search time; otherwise the user ended it.
-            const ZigBeeDeviceModel* model = m_bridge.deviceModel();
+            const ZigBeeDeviceModel* model = m_core.devices();
             const bool done =
                 model && model->isMinTimeElapsed() && !model->hasAny(ZigBeeDeviceModel::eCountTypeToUpdate);
             endRun(done ? ReportContent::eEndFinished : ReportContent::eEndCancelled);
@@ -113,7 +116,7 @@ void RunReport::beginRun(ReportContent::Kind_t _kind)
     m_content.toolVersion = LUMORAN_VERSION_TEXT;
     noteNetwork();
     if (_kind == ReportContent::eKindStick) {
-        const StickInterface* stick = m_bridge.stickInterface();
+        const StickInterface* stick = m_core.stick();
         m_stickVersionBefore = stick ? stick->stickFirmware().m_version : kNoVersion;
         m_stickTransferStart = QDateTime();
         m_stickTransferEnd = QDateTime();
@@ -130,7 +133,7 @@ void RunReport::endRun(ReportContent::End_t _end)
     m_content.end = _end;
     m_content.ended = QDateTime::currentDateTimeUtc();
     noteNetwork();
-    if (const StickInterface* stick = m_bridge.stickInterface())
+    if (const StickInterface* stick = m_core.stick())
         m_content.stickVersion = stick->stickFirmware().versionString();
     if (m_content.kind == ReportContent::eKindStick)
         addStickRow();
@@ -145,7 +148,7 @@ void RunReport::endRun(ReportContent::End_t _end)
 void RunReport::noteNetwork()
 {
     // The network as the stick last reported it while joined.
-    const StickInterface* stick = m_bridge.stickInterface();
+    const StickInterface* stick = m_core.stick();
     if (!stick || stick->nwkState() != StickInterface::eNwkStateJoined)
         return;
     m_content.channel = stick->nwkChannel();
@@ -164,7 +167,7 @@ QString RunReport::writeInterim()
     ReportContent content = m_content;
     content.end = ReportContent::eEndInterim;
     content.ended = QDateTime::currentDateTimeUtc();
-    if (const StickInterface* stick = m_bridge.stickInterface())
+    if (const StickInterface* stick = m_core.stick())
         content.stickVersion = stick->stickFirmware().versionString();
     addDeviceRows(content);
 
@@ -191,8 +194,8 @@ void RunReport::removeInterim()
 
 void RunReport::addDeviceRows(ReportContent& _content) const
 {
-    const ZigBeeDeviceModel* model = m_bridge.deviceModel();
-    const FirmwareUpdateFileModel* files = m_bridge.fileModel();
+    const ZigBeeDeviceModel* model = m_core.devices();
+    const FirmwareUpdateFileModel* files = m_core.files();
     if (!model)
         return;
     const bool interim = _content.end == ReportContent::eEndInterim;
@@ -235,8 +238,8 @@ void RunReport::addDeviceRows(ReportContent& _content) const
 
 void RunReport::addStickRow()
 {
-    const StickInterface* stick = m_bridge.stickInterface();
-    const FirmwareUpdateFileModel* files = m_bridge.fileModel();
+    const StickInterface* stick = m_core.stick();
+    const FirmwareUpdateFileModel* files = m_core.files();
     ReportContent::Row row;
     row.shortAddr = m_content.stickAddr;
     row.devType = DeviceType::UsbStick;
@@ -275,7 +278,7 @@ void RunReport::stickChanged()
 {
     // The stick's progress and update state move with every block and at
     // its upgrade end.
-    const StickInterface* stick = m_bridge.stickInterface();
+    const StickInterface* stick = m_core.stick();
     if (!stick)
         return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -316,7 +319,7 @@ bool RunReport::write(const ReportContent& _content)
     setFailure(QString());
     // The report button may now be used.
     if (!m_closing)
-        emit m_bridge.deviceDataRepaint();
+        emit reportChanged();
     return true;
 }
 
@@ -345,5 +348,5 @@ void RunReport::setFailure(const QString& _failure)
         return;
     m_failure = _failure;
     if (!m_closing)
-        emit m_bridge.helpBoxHelperChanged(QString());
+        emit noticeChanged();
 }

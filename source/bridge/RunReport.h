@@ -8,10 +8,10 @@
 #include "ReportContent.h"
 #include "common/SystemServices.h"
 
-class CProg2Gui;
+class ToolCore;
 
-// The report of every device update run and every stick update: the bridge
-// tells it each change of the system state, it notes when a run begins and,
+// The report of every device update run and every stick update: it follows
+// the run state's changes, notes when a run begins and,
 // when the run ends (by itself, by Cancel or because the tool closes), what
 // became of every device. Each report is written as a CSV and a PDF file
 // into the folder "reports" beside "update" and "temp", atomically; a
@@ -20,10 +20,9 @@ class RunReport : public QObject
 {
     Q_OBJECT
 public:
-    explicit RunReport(CProg2Gui& _bridge);
+    // Follows _core's run state; reads its stick, device and file lists.
+    explicit RunReport(ToolCore& _core);
 
-    // Called by the bridge before the state changes from _from to _to.
-    void sysStateChanging(SystemServices::SysState_t _from, SystemServices::SysState_t _to);
     // The tool closes: a run under way ends now, and every report is written
     // before the workers go.
     void toolClosing();
@@ -45,7 +44,15 @@ public:
     // the latest report was written.
     QString helpNotice() const;
 
+signals:
+    // A report was written: the report button may be used.
+    void reportChanged();
+    // The help box's notice changed.
+    void noticeChanged();
+
 private:
+    // The system state went from _from to _to: a run begins or ends.
+    void sysStateChanged(SystemServices::SysState_t _from, SystemServices::SysState_t _to);
     void beginRun(ReportContent::Kind_t _kind);
     void endRun(ReportContent::End_t _end);
     void noteNetwork();
@@ -59,7 +66,7 @@ private:
     void removeInterim();
     void setFailure(const QString& _failure);
 
-    CProg2Gui& m_bridge;
+    ToolCore& m_core;
     bool m_running = false;
     bool m_closing = false;
     ReportContent m_content;

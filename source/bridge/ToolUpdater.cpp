@@ -29,14 +29,21 @@ QString systemTool(const char* _name)
     return QString(kSystemTool).arg(_name);
 }
 
-// All or nothing: a script or package cut short must not run.
-bool writeWhole(const QString& _path, const QByteArray& _bytes, QString* _error)
+// Writes _bytes as the whole of _path, or nothing (an executable only for
+// its owner when _executable); false with the reason in _why.
+bool writeWhole(const QString& _path, const QByteArray& _bytes, bool _executable, QString* _why)
 {
     QSaveFile file(_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(_bytes) == _bytes.size() && file.commit())
-        return true;
-    *_error = file.errorString();
-    return false;
+    if (!file.open(QIODevice::WriteOnly) || file.write(_bytes) != _bytes.size() || !file.commit()) {
+        *_why = file.errorString();
+        return false;
+    }
+    if (_executable &&
+        !QFile::setPermissions(_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        *_why = "the permissions cannot be set";
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -187,11 +194,9 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     const QString cannotPrepare = tr("The tool update could not be prepared: the folder %1 cannot be written. The "
                                      "tool keeps running in its current version.")
                                       .arg(QDir::toNativeSeparators(getTempPath()));
-    QString error = "no private folder";
-    if (folder.isEmpty() || !writeWhole(copy, package, &error) ||
-        !QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        return giveUp(QString("can not write '%1': %2").arg(copy, error), cannotPrepare);
-    }
+    QString writeError;
+    if (folder.isEmpty() || !writeWhole(copy, package, true, &writeError))
+        return giveUp(QString("can not write '%1': %2").arg(copy, writeError), cannotPrepare);
 
 #ifdef Q_OS_WIN
     const QString text = windowsUpdateScript(copy, applFilePath, waitPid());
@@ -201,8 +206,9 @@ bool ToolUpdater::updateTool(const FileVersionInfo& _applVersion)
     if (text.isEmpty())
         return giveUp(QString("can not quote '%1' or '%2' for the script").arg(copy, applFilePath), notStarted);
 
-    if (!writeWhole(scriptPath, text.toUtf8(), &error))
-        return giveUp(QString("can not write '%1': %2").arg(scriptPath, error), cannotPrepare);
+    // All or nothing: a script cut short must not run.
+    if (!writeWhole(scriptPath, text.toUtf8(), false, &writeError))
+        return giveUp(QString("can not write '%1': %2").arg(scriptPath, writeError), cannotPrepare);
 
     if (!startUpdateScript(scriptPath))
         return giveUp(QString("can not start '%1'").arg(scriptPath), notStarted);
@@ -222,7 +228,7 @@ bool ToolUpdater::checkPackage(const QString& _fileName, QByteArray* _bytes, QSt
         return false;
     const QList<BackupIni::Entry> entries = BackupIni::entries();
     const auto entry = std::find_if(entries.begin(), entries.end(), [&_fileName](const BackupIni::Entry& _entry) {
-        return _entry.devType == DeviceType::Tool && _entry.fileName == _fileName;
+        return DeviceType::isTool(_entry.devType) && _entry.fileName == _fileName;
     });
     if (entry != entries.end() && entry->size >= 0) {
         const QByteArray sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();

@@ -5,7 +5,7 @@
 
 const FirmwareUpdate* DevVersionInfo::fileRecord() const
 {
-    return theFileModel ? theFileModel->findByDevType(m_devType) : nullptr;
+    return m_catalog ? m_catalog->findByDevType(m_devType) : nullptr;
 }
 
 bool DevVersionInfo::hasUpdate() const

@@ -2,6 +2,7 @@
 
 #include "VersionInfo.h"
 
+class FirmwareCatalog;
 class FirmwareUpdate;
 
 // Version state of a device in the field, compared against the firmware file
@@ -18,6 +19,8 @@ public:
     quint32 updateVersion() const override;
 
     quint16 m_devType = 0xFFFF;
+    // The file list its type's record is looked up in; none: no file is held.
+    const FirmwareCatalog* m_catalog = nullptr;
 
 private:
     const FirmwareUpdate* fileRecord() const;

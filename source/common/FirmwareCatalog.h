@@ -8,14 +8,17 @@ class QFile;
 
 // What the device records and the OTA server need from the firmware file
 // list: the record held for a device type and whether a client can be
-// offered something newer. The list itself lives in the content layer.
+// offered something newer. The list itself lives in the content layer; the
+// layers above it get it in their constructors and read the records only.
+// Checking a held file (intactFilePath, isIntact) shows the verdict in the
+// file's row, so those two are not const.
 class FirmwareCatalog
 {
 public:
     virtual ~FirmwareCatalog() = default;
 
     // The record of _devType, or null when the tool knows no file of that type.
-    virtual FirmwareUpdate* findByDevType(quint16 _devType) const = 0;
+    virtual const FirmwareUpdate* findByDevType(quint16 _devType) const = 0;
     // Whether a client of _devType running _version can be offered a newer file.
     virtual bool isUpdatePossible(quint16 _devType, quint32 _version) const = 0;
     // The path of the file held for _devType while it is the file on record
@@ -27,6 +30,3 @@ public:
     // serving: its attributes are read from the open file.
     virtual bool isIntact(quint16 _devType, QFile& _open) = 0;
 };
-
-// The one firmware file list of the process; null until the bridge created it.
-extern FirmwareCatalog* theFileModel;

@@ -3,20 +3,15 @@
 #include <QObject>
 #include <QString>
 
-class BotanWrapper;
-class ZigBeeDeviceModel;
-
-// What the workers below the bridge (device records and list, file list,
-// downloaders, stick link) need from the one object that holds the system
-// state. The bridge implements it; tests implement a small fake. Nothing
-// below the bridge includes a header of the bridge: it reaches the bridge
-// through the process-wide pointer theBridge, which points to this interface.
+// The values of the system state and of the update index's state, which
+// every layer and the window share: the window receives and passes the
+// numbers, so they are part of its interface. The one owner of the system
+// state is RunState.
 class SystemServices : public QObject
 {
     Q_OBJECT
 public:
-    // The long-running activity under way; the window receives and passes the
-    // numbers, so the values are part of its interface.
+    // The long-running activity under way.
     enum SysState_t
     {
         SysStateInit = 0,
@@ -41,28 +36,4 @@ public:
     Q_ENUM(UpdateXmlState_t)
 
     using QObject::QObject;
-
-    virtual SysState_t SysState() const = 0;
-    virtual bool isSysState(SysState_t _state) const = 0;
-    // Stores the state and has the window read everything again; checks no transition.
-    virtual void setSysState(SysState_t _state) = 0;
-
-    // The OTA server's list of devices whose transfer is running.
-    virtual void addToUpdateList(ushort _shortAddr) = 0;
-    virtual bool isInUpdateList(ushort _shortAddr) const = 0;
-    virtual void removeFromUpdateList(ushort _shortAddr) = 0;
-
-    // The device list (null before the bridge made it and while it goes down).
-    virtual ZigBeeDeviceModel* deviceModel() const = 0;
-
-    virtual UpdateXmlState_t updateXmlState() const = 0;
-    // The tool's one signature verifier.
-    virtual BotanWrapper& botanWrapper() = 0;
-
-    // A newer tool package, or newer stick firmware, is held in the update folder.
-    virtual void setApplUpdateInfo(unsigned int _version, QString _fileName) = 0;
-    virtual void setStickUpdateInfo(unsigned int _version, QString _fileName) = 0;
 };
-
-// The one bridge of the process; set at the start of its construction.
-extern SystemServices* theBridge;

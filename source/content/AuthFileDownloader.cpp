@@ -194,7 +194,7 @@ bool AuthFileDownloader::storeVerified(bool _withSignature)
 
 bool AuthFileDownloader::verify()
 {
-    BotanWrapper* wrapper = theBridge ? &theBridge->botanWrapper() : nullptr;
+    BotanWrapper* wrapper = &BotanWrapper::shared();
     if (!wrapper || !wrapper->loadEmbeddedKey()) {
         LOG(lcContent, "loadPublicKey failed");
         return false;

@@ -148,7 +148,7 @@ QList<BackupIni::Entry> BackupIni::processProductionIni(const QString& _producti
     for (const QString& group : readKnownDevices(production)) {
         Entry entry;
         entry.devType = static_cast<quint16>(production.value(group + "/id").toUInt());
-        entry.version = entry.devType == DeviceType::Tool ? _toolVersion : production.value(group + "/ver").toString();
+        entry.version = DeviceType::isTool(entry.devType) ? _toolVersion : production.value(group + "/ver").toString();
         entry.fileName = production.value(group + "/file").toString();
         entry.duration = production.value(group + "/duration").toInt();
         shipped.append(entry);

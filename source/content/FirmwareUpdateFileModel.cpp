@@ -27,8 +27,6 @@ FirmwareUpdateFileModel::FirmwareUpdateFileModel(QObject* parent) : QAbstractLis
 
 FirmwareUpdateFileModel::~FirmwareUpdateFileModel()
 {
-    if (theFileModel == this)
-        theFileModel = nullptr;
     qDeleteAll(m_rows);
 }
 
@@ -178,8 +176,7 @@ void FirmwareUpdateFileModel::StartFileDownload()
     for (;;) {
         const int row = nextDownloadRow();
         if (row < 0) {
-            if (theBridge)
-                theBridge->setSysState(SystemServices::SysStateIdle);
+            emit downloadsEnded(false);
             return;
         }
         m_ActRow = row;
@@ -238,8 +235,7 @@ void FirmwareUpdateFileModel::cancelDownloads()
         fw->setDone(ProgressHelper::eResultUnknown);
         emitRowChanged(row);
     }
-    if (theBridge)
-        theBridge->setSysState(SystemServices::SysStateIdle);
+    emit downloadsEnded(true);
 }
 
 QString FirmwareUpdateFileModel::storageName(const QString& _stored, const QString& _sigExt) const
@@ -331,15 +327,15 @@ void FirmwareUpdateFileModel::processUpdateFile()
         const QString stored = m_activeStoredName;
         if (BackupIni::registerFile(fw->m_devType, fw->updateVersionString(), stored, m_downloader.storedSize(),
                                     m_downloader.storedSha256())) {
-            if (fw->m_devType == DeviceType::UsbStick && theBridge)
-                theBridge->setStickUpdateInfo(fw->updateVersion(), stored);
+            if (DeviceType::isStick(fw->m_devType))
+                emit stickFirmwareStored(fw->updateVersion(), stored);
             fw->applyUpdateInfo();
             fw->m_fileName = stored;
             fw->m_fileDigest = HeldFileDigest(m_downloader.storedSize(), m_downloader.storedSha256());
             fw->setDone(ProgressHelper::eResultSuccess);
             emit versionChanged(fw->m_devType);
-            if (fw->m_devType == DeviceType::Tool && theBridge)
-                theBridge->setApplUpdateInfo(fw->m_version, fw->m_fileName);
+            if (DeviceType::isTool(fw->m_devType))
+                emit toolPackageStored(fw->m_version, fw->m_fileName);
         } else {
             // What "backup.ini" does not record, the next start would not
             // know: the row keeps the file it had, which is still there.
@@ -432,13 +428,29 @@ void FirmwareUpdateFileModel::updateRow(unsigned short _devType)
     }
 }
 
-FirmwareUpdate* FirmwareUpdateFileModel::findByDevType(quint16 _devType) const
+const FirmwareUpdate* FirmwareUpdateFileModel::findByDevType(quint16 _devType) const
 {
-    for (FirmwareUpdate* fw : m_rows) {
+    for (const FirmwareUpdate* fw : m_rows) {
         if (fw->m_devType == _devType)
             return fw;
     }
     return nullptr;
+}
+
+FirmwareUpdate* FirmwareUpdateFileModel::findByDevType(quint16 _devType)
+{
+    for (FirmwareUpdate* fw : qAsConst(m_rows)) {
+        if (fw->m_devType == _devType)
+            return fw;
+    }
+    return nullptr;
+}
+
+void FirmwareUpdateFileModel::recordDuration(quint16 _devType, int _seconds)
+{
+    FirmwareUpdate* fw = findByDevType(_devType);
+    if (fw && fw->updateDuration(_seconds))
+        BackupIni::recordDuration(fw->m_devType, fw->m_duration);
 }
 
 void FirmwareUpdateFileModel::addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName,
@@ -583,7 +595,7 @@ bool FirmwareUpdateFileModel::offersNewerThan(const FirmwareUpdate& _row, quint3
 bool FirmwareUpdateFileModel::isUpdatePossible(quint16 _devType, quint32 _version) const
 {
     // Until the update index has been processed, every client may ask again.
-    if (!theBridge || theBridge->updateXmlState() == SystemServices::eUpdateXmlStateUnknown)
+    if (m_indexState == SystemServices::eUpdateXmlStateUnknown)
         return true;
     const FirmwareUpdate* fw = findByDevType(_devType);
     return fw && offersNewerThan(*fw, _version);

@@ -8,6 +8,7 @@
 #include "UpdateIndex.h"
 #include "common/FirmwareCatalog.h"
 #include "common/FirmwareUpdate.h"
+#include "common/SystemServices.h"
 
 // The firmware files the tool knows, one row per device type: the file held
 // in the update folder and the newer one the update index offers. It also
@@ -51,7 +52,14 @@ public:
     // One record of the update index.
     void updateFirmwareFileData(const UpdateIndex::Record& _record);
     void updateRow(unsigned short _devType);
-    FirmwareUpdate* findByDevType(quint16 _devType) const override;
+    const FirmwareUpdate* findByDevType(quint16 _devType) const override;
+    // The same record for the list's owner, which may change it.
+    FirmwareUpdate* findByDevType(quint16 _devType);
+    // A transfer of a file of _devType took _seconds (-1: not measured): the
+    // row's average transfer time takes it in, and "backup.ini" keeps it.
+    void recordDuration(quint16 _devType, int _seconds);
+    // Until the update index has been processed every client may ask again.
+    void setIndexState(SystemServices::UpdateXmlState_t _state) { m_indexState = _state; }
     void addFirmwareFile(quint16 _devType, const QString& _versionText, const QString& _fileName, int _duration);
     // A file already held in the update folder, with what it was when it was
     // verified; a file without a digest is not served.
@@ -81,6 +89,11 @@ public:
 signals:
     void selectionChanged();
     void versionChanged(quint16 _devType);
+    // The download run has no selected file left (_cancelled: the user ended it).
+    void downloadsEnded(bool _cancelled);
+    // Stick firmware, or a tool package, newer than the one held was stored.
+    void stickFirmwareStored(quint32 _version, const QString& _fileName);
+    void toolPackageStored(quint32 _version, const QString& _fileName);
 
 public slots:
     void processUpdateFile();
@@ -112,4 +125,5 @@ private:
     AuthFileDownloader m_downloader;
     int m_ActRow = -1;
     QString m_activeStoredName; // the name the active row's file is kept under
+    SystemServices::UpdateXmlState_t m_indexState = SystemServices::eUpdateXmlStateUnknown;
 };

@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include "botan/BotanWrapper.h"
-#include "common/SystemServices.h"
 
 namespace {
 bool readWhole(const QString& _path, qint64 _limit, QByteArray* _bytes)
@@ -28,7 +27,7 @@ bool SignedFile::read(const QString& _path, const QString& _sigPath, QByteArray*
         *_why = QString("no signature '%1'").arg(_sigPath);
         return false;
     }
-    BotanWrapper* wrapper = theBridge ? &theBridge->botanWrapper() : nullptr;
+    BotanWrapper* wrapper = &BotanWrapper::shared();
     if (!wrapper || !wrapper->loadEmbeddedKey()) {
         *_why = "no key to check the signature with";
         return false;

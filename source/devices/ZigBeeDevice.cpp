@@ -4,8 +4,7 @@
 #include <QStringList>
 #include <QTime>
 
-#include "ZigBeeDeviceModel.h"
-#include "common/SystemServices.h"
+#include "common/DeviceType.h"
 #include "common/log.h"
 
 namespace {
@@ -15,8 +14,10 @@ QString hex4(ushort _value)
 }
 } // namespace
 
-ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version) : shortAddr(_shortAddr)
+ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version, const FirmwareCatalog* _catalog)
+    : shortAddr(_shortAddr)
 {
+    m_catalog = _catalog;
     m_devType = _devType;
     m_version = _version;
     m_run.versionBefore = _version;
@@ -83,7 +84,7 @@ QString ZigBeeDevice::clientStateName(eClientState_t _state)
     }
 }
 
-void ZigBeeDevice::setClientState(eClientState_t _state, bool _notify)
+void ZigBeeDevice::setClientState(eClientState_t _state)
 {
     const int timeout = timeoutOf(_state);
     if (_state == m_clientState) {
@@ -95,38 +96,35 @@ void ZigBeeDevice::setClientState(eClientState_t _state, bool _notify)
                        .arg(timeout)
                        .arg(QTime::currentTime().toString("HH:mm:ss")));
     m_clientState = _state;
-    if (_notify && theBridge && theBridge->deviceModel())
-        theBridge->deviceModel()->refreshRow(shortAddr);
     m_timeout = timeout;
 }
 
-void ZigBeeDevice::checkForTimeout(const QDateTime& _now)
+bool ZigBeeDevice::checkForTimeout(const QDateTime& _now)
 {
     if (m_timeout <= 0)
-        return;
+        return false;
     // The clock runs from the last request; a device never heard from has none.
     if (!m_lastActivity.isValid() || !(m_lastActivity.addSecs(m_timeout) < _now))
-        return;
+        return false;
 
     LOG(lcDevices, QString("timeout %1").arg(hex4(shortAddr)));
-    setClientState(eClientStateNoActivity, true);
-    if (theBridge && theBridge->isInUpdateList(shortAddr)) {
-        theBridge->removeFromUpdateList(shortAddr);
-        m_updateStart = QDateTime();
-        ++m_failCounter;
-        m_updateDuration = -1;
-        setDone(eResultTimeout);
-        LOG(lcDevices, QString("no activity %1 - was in update list").arg(hex4(shortAddr)));
-    } else {
-        LOG(lcDevices, QString("no activity %1").arg(hex4(shortAddr)));
-    }
+    setClientState(eClientStateNoActivity);
+    return true;
 }
 
-void ZigBeeDevice::setSelected(bool _selected)
+void ZigBeeDevice::failTimedOut()
+{
+    m_updateStart = QDateTime();
+    ++m_failCounter;
+    m_updateDuration = -1;
+    setDone(eResultTimeout);
+}
+
+void ZigBeeDevice::setSelected(bool _selected, bool _inRun)
 {
     m_selected = _selected;
     LOG(lcDevices, QString("dev %1 selected %2").arg(name()).arg(_selected ? 1 : 0));
-    if (!theBridge || !theBridge->isSysState(SystemServices::SysStateDeviceUpdate))
+    if (!_inRun)
         return;
     if (_selected && m_progress == -1)
         m_progress = 0;
@@ -193,9 +191,9 @@ QString ZigBeeDevice::resultName() const
     return ProgressHelper::resultName(m_result);
 }
 
-bool ZigBeeDevice::isWallTransmitter() const
+bool ZigBeeDevice::isBatteryPowered() const
 {
-    return m_devType == 2;
+    return DeviceType::isBatteryPowered(m_devType);
 }
 
 void ZigBeeDevice::startTiming()

@@ -32,12 +32,19 @@ public:
     static constexpr int kMinPlausibleDuration = 42;
     static constexpr int kMaxPlausibleDuration = 10800;
 
-    ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version);
+    ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version, const FirmwareCatalog* _catalog = nullptr);
 
-    void setClientState(eClientState_t _state, bool _notify);
-    void checkForTimeout(const QDateTime& _now);
+    // Its list shows the change: the record itself knows no list.
+    void setClientState(eClientState_t _state);
+    // Whether it has been silent for longer than its state allows at _now:
+    // it is then marked inactive, once per silence.
+    bool checkForTimeout(const QDateTime& _now);
+    // Its transfer timed out: one more failed attempt, with no time measured.
+    void failTimedOut();
 
-    void setSelected(bool _selected) override;
+    // During a run (_inRun) a device that is selected takes part from nothing.
+    using ProgressHelper::setSelected;
+    void setSelected(bool _selected, bool _inRun);
     void setDone(ProgressHelper::_eResult_t _result) override;
 
     QString name() const;
@@ -46,7 +53,7 @@ public:
     QString timeSinceActivityText() const;
     QString timeSinceActivityText(const QDateTime& _now) const;
     QString resultName() const;
-    bool isWallTransmitter() const;
+    bool isBatteryPowered() const;
 
     void startTiming();
     void startTiming(const QDateTime& _now);

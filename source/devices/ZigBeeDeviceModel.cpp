@@ -6,7 +6,7 @@
 #include "common/DeviceType.h"
 #include "common/FirmwareCatalog.h"
 #include "common/FirmwareUpdate.h"
-#include "common/SystemServices.h"
+#include "common/RunState.h"
 #include "common/log.h"
 
 namespace {
@@ -31,10 +31,12 @@ quint64 sortKeyOf(const ZigBeeDevice* _device)
 class FileRecordCache
 {
 public:
+    explicit FileRecordCache(const FirmwareCatalog& _catalog) : m_catalog(_catalog) {}
+
     const FirmwareUpdate* of(quint16 _devType)
     {
         if (!m_valid || _devType != m_devType) {
-            m_record = theFileModel ? theFileModel->findByDevType(_devType) : nullptr;
+            m_record = m_catalog.findByDevType(_devType);
             m_devType = _devType;
             m_valid = true;
         }
@@ -42,12 +44,14 @@ public:
     }
 
 private:
+    const FirmwareCatalog& m_catalog;
     const FirmwareUpdate* m_record = nullptr;
     quint16 m_devType = 0;
     bool m_valid = false;
 };
 
-ZigBeeDeviceModel::ZigBeeDeviceModel(QObject* parent) : QAbstractListModel(parent)
+ZigBeeDeviceModel::ZigBeeDeviceModel(const FirmwareCatalog& _catalog, RunState& _runState, QObject* parent)
+    : QAbstractListModel(parent), m_catalog(_catalog), m_runState(_runState)
 {
     CONNECT_OR_LOG(lcDevices, &m_timer, &QTimer::timeout, this, &ZigBeeDeviceModel::timerExpired);
     m_timer.setSingleShot(false);
@@ -62,7 +66,7 @@ ZigBeeDeviceModel::~ZigBeeDeviceModel()
 
 quint64 ZigBeeDeviceModel::sortKey(ushort _shortAddr, ushort _devType)
 {
-    const quint64 group = _devType == DeviceType::WallTransmitter ? 0 : (quint64(1) << 32);
+    const quint64 group = DeviceType::isBatteryPowered(_devType) ? 0 : (quint64(1) << 32);
     return group + quint64(_devType) * 65536 + _shortAddr;
 }
 
@@ -192,7 +196,7 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
     // The row goes straight to its sorted place, so views and persistent
     // indexes follow the rows that move down.
     beginInsertRows(QModelIndex(), position, position);
-    auto* device = new ZigBeeDevice(_shortAddr, _devType, _version);
+    auto* device = new ZigBeeDevice(_shortAddr, _devType, _version, &m_catalog);
     device->m_extAddr = _extAddr;
     m_list.insert(position, device);
     m_byAddress.insert(_shortAddr, device);
@@ -232,8 +236,12 @@ void ZigBeeDeviceModel::setClientState(ushort _shortAddr, ZigBeeDevice::eClientS
     const int row = rowOf(_shortAddr);
     if (row < 0)
         return;
-    m_list.at(row)->setClientState(_state, false);
-    refreshRowAt(row);
+    ZigBeeDevice* device = m_list.at(row);
+    const ZigBeeDevice::eClientState_t before = device->m_clientState;
+    device->setClientState(_state);
+    // The same state again only renews its timeout: the row shows nothing new.
+    if (device->m_clientState != before)
+        refreshRowAt(row);
 }
 
 void ZigBeeDeviceModel::refreshRow(ushort _shortAddr)
@@ -386,8 +394,16 @@ void ZigBeeDeviceModel::abortUpdate()
 
 void ZigBeeDeviceModel::stopUpdate()
 {
-    if (theBridge)
-        theBridge->setSysState(SystemServices::SysStateIdle);
+    m_runState.end(RunState::eEndDone);
+}
+
+void ZigBeeDeviceModel::failTimedOut(ushort _shortAddr)
+{
+    const int row = rowOf(_shortAddr);
+    if (row < 0)
+        return;
+    m_list.at(row)->failTimedOut();
+    refreshRowAt(row);
 }
 
 void ZigBeeDeviceModel::clear()
@@ -413,7 +429,7 @@ bool ZigBeeDeviceModel::takesPart(const ZigBeeDevice* _device) const
 
 bool ZigBeeDeviceModel::isInRun() const
 {
-    return theBridge && theBridge->isSysState(SystemServices::SysStateDeviceUpdate);
+    return m_runState.is(SystemServices::SysStateDeviceUpdate);
 }
 
 bool ZigBeeDeviceModel::counts(const ZigBeeDevice* _device, eCountType_t _type, FileRecordCache& _records)
@@ -426,7 +442,7 @@ bool ZigBeeDeviceModel::counts(const ZigBeeDevice* _device, eCountType_t _type, 
     case eCountTypeToUpdate:
         return !failedOut && _device->hasUpdateFrom(_records.of(_device->m_devType));
     case eCountTypeWallTransmitterAwake:
-        return !failedOut && _device->isWallTransmitter() &&
+        return !failedOut && _device->isBatteryPowered() &&
                _device->m_clientState != ZigBeeDevice::eClientStateNoActivity &&
                _device->hasUpdateFrom(_records.of(_device->m_devType));
     }
@@ -445,7 +461,7 @@ int ZigBeeDeviceModel::getSpecialCount(eCountType_t _type) const
             LOG(lcDevices, QString("wrong count type %1").arg(int(_type)));
         return 0;
     }
-    FileRecordCache records;
+    FileRecordCache records(m_catalog);
     int count = 0;
     for (const ZigBeeDevice* device : m_list)
         count += counts(device, _type, records) ? 1 : 0;
@@ -462,7 +478,7 @@ bool ZigBeeDeviceModel::hasAny(eCountType_t _type) const
     default:
         return getSpecialCount(_type) > 0; // logs the wrong type as the count does
     }
-    FileRecordCache records;
+    FileRecordCache records(m_catalog);
     for (const ZigBeeDevice* device : m_list) {
         if (counts(device, _type, records))
             return true;
@@ -498,11 +514,10 @@ int ZigBeeDeviceModel::progressPerMille() const
 
 int ZigBeeDeviceModel::remainingSeconds() const
 {
-    if (!theFileModel)
-        return 0;
+    FileRecordCache records(m_catalog);
     qint64 seconds = 0;
     for (const ZigBeeDevice* device : m_list) {
-        const FirmwareUpdate* record = theFileModel->findByDevType(device->m_devType);
+        const FirmwareUpdate* record = records.of(device->m_devType);
         if (!record || !takesPart(device))
             continue;
         if (!device->isDone())
@@ -579,7 +594,8 @@ void ZigBeeDeviceModel::supervise(const QDateTime& _now)
     for (int row = 0; row < m_list.size(); ++row) {
         ZigBeeDevice* device = m_list.at(row);
         const bool wasToUpdate = toUpdate >= 0 && isToUpdate(device);
-        device->checkForTimeout(_now);
+        if (device->checkForTimeout(_now))
+            emit deviceTimedOut(device->shortAddr);
         if (wasToUpdate && !isToUpdate(device))
             --toUpdate;
 

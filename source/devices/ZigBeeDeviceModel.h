@@ -10,6 +10,8 @@
 #include "ZigBeeDevice.h"
 
 class FileRecordCache;
+class FirmwareCatalog;
+class RunState;
 
 // Every device heard on the network, in a fixed order (wall transmitters
 // first, then by device type and short address), with the summary figures of
@@ -41,7 +43,9 @@ public:
     static constexpr int kMinSearchSeconds = 1500;
     static constexpr int kSupervisionIntervalMs = 1000;
 
-    explicit ZigBeeDeviceModel(QObject* parent = nullptr);
+    // _catalog: the firmware file list each device is compared with;
+    // _runState: whether a device update run is under way, and its end.
+    ZigBeeDeviceModel(const FirmwareCatalog& _catalog, RunState& _runState, QObject* parent = nullptr);
     ~ZigBeeDeviceModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -62,6 +66,8 @@ public:
     // dataChanged for every row, one at a time: the translated cells are read again.
     void refreshAll();
     void setDone(int _row, ProgressHelper::_eResult_t _val);
+    // The transfer of a device that timed out in the update list fails.
+    void failTimedOut(ushort _shortAddr);
 
     // The version a device reports in its latest Query Next Image: what it
     // runs now, whatever it ran before. During a run a device that has not
@@ -108,6 +114,9 @@ public:
 
 signals:
     void deviceDataRepaint();
+    // A device stayed silent longer than its client state allows; the OTA
+    // server takes it off its update list.
+    void deviceTimedOut(ushort _shortAddr);
 
 public slots:
     void timerExpired();
@@ -122,6 +131,8 @@ private:
     // record looked up through _records.
     static bool counts(const ZigBeeDevice* _device, eCountType_t _type, FileRecordCache& _records);
 
+    const FirmwareCatalog& m_catalog;
+    RunState& m_runState;
     QList<ZigBeeDevice*> m_list;
     // The rows by short address: requests name their device by address, and
     // a large network must not be searched row by row for every request.

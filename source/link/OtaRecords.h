@@ -16,7 +16,6 @@
 namespace OtaRecords {
 
 constexpr quint16 kManufacturerCode = 0x1C3D;
-constexpr quint16 kStickImageType = 6;
 constexpr int kMaxBlockSize = 40;
 
 // ZCL OTA Upgrade cluster command identifiers.

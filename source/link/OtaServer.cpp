@@ -7,9 +7,9 @@
 #include "common/DeviceType.h"
 #include "common/FirmwareCatalog.h"
 #include "common/OtaImageHeader.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "common/settings.h"
-#include "content/BackupIni.h"
 #include "devices/ZigBeeDeviceModel.h"
 
 using namespace OtaRecords;
@@ -31,19 +31,14 @@ QString servedFilePath(const FirmwareUpdate& _record)
     return getUpdatePath() + "/" + QFileInfo(_record.m_fileName).fileName();
 }
 
-// The path of _record's file while it is the file on record, else empty.
-QString intactFilePath(const FirmwareUpdate& _record)
-{
-    return theFileModel ? theFileModel->intactFilePath(_record.m_devType) : QString();
-}
-
 // Size of the image that can be served for _record, or 0: its file is
 // missing, no longer the file on record, no regular file, empty or too large
 // to describe in the 32-bit image size, or it is an OTA upgrade file whose
 // header claims another type, version or size than the record offers it as.
-quint32 servableSize(const FirmwareUpdate& _record)
+quint32 servableSize(FirmwareCatalog& _catalog, const FirmwareUpdate& _record)
 {
-    const QString path = intactFilePath(_record);
+    // The path of the record's file while it is the file on record, else empty.
+    const QString path = _catalog.intactFilePath(_record.m_devType);
     if (path.isEmpty())
         return 0;
     const QFileInfo info(path);
@@ -68,20 +63,12 @@ int perMille(quint64 _done, quint64 _size)
         return 0;
     return int(qMin<quint64>(_done * 1000 / _size, 1000));
 }
-
-FirmwareUpdate* recordOf(quint16 _devType)
-{
-    return theFileModel ? theFileModel->findByDevType(_devType) : nullptr;
-}
-
-bool isUpdatePossible(quint16 _devType, quint32 _version)
-{
-    return theFileModel && theFileModel->isUpdatePossible(_devType, _version);
-}
 } // namespace
 
-OtaServer::OtaServer(QObject* parent) : QObject(parent)
+OtaServer::OtaServer(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState, QObject* parent)
+    : QObject(parent), m_catalog(_catalog), m_devices(_devices), m_runState(_runState)
 {
+    CONNECT_OR_LOG(lcOta, &m_devices, &ZigBeeDeviceModel::deviceTimedOut, this, &OtaServer::deviceTimedOut);
     m_stickWatchdog.setSingleShot(true);
     m_stickWatchdog.setInterval(kStickSilenceLimitMs);
     CONNECT_OR_LOG(lcOta, &m_stickWatchdog, &QTimer::timeout, this, [this] {
@@ -91,18 +78,33 @@ OtaServer::OtaServer(QObject* parent) : QObject(parent)
 
 ZigBeeDeviceModel* OtaServer::deviceModel() const
 {
-    return theBridge ? theBridge->deviceModel() : nullptr;
+    return &m_devices;
 }
 
 SystemServices::SysState_t OtaServer::sysState() const
 {
-    return theBridge ? theBridge->SysState() : SystemServices::SysStateInit;
+    return m_runState.state();
 }
 
-void OtaServer::setSysState(SystemServices::SysState_t _state)
+const FirmwareUpdate* OtaServer::recordOf(quint16 _devType) const
 {
-    if (theBridge)
-        theBridge->setSysState(_state);
+    return m_catalog.findByDevType(_devType);
+}
+
+bool OtaServer::isUpdatePossible(quint16 _devType, quint32 _version) const
+{
+    return m_catalog.isUpdatePossible(_devType, _version);
+}
+
+void OtaServer::deviceTimedOut(ushort _shortAddr)
+{
+    if (!isInUpdateList(_shortAddr)) {
+        LOG(lcOta, QString("no activity %1").arg(hex(_shortAddr, 4)));
+        return;
+    }
+    removeFromUpdateList(_shortAddr);
+    m_devices.failTimedOut(_shortAddr);
+    LOG(lcOta, QString("no activity %1 - was in update list").arg(hex(_shortAddr, 4)));
 }
 
 void OtaServer::setStickUpdateState(int _state)
@@ -114,113 +116,15 @@ void OtaServer::setStickUpdateState(int _state)
 }
 
 // ---------------------------------------------------------------------------
-// Decisions
-
-OtaServer::QueryDecision OtaServer::decideQuery(const DeviceQuery& _query)
-{
-    QueryDecision decision;
-    if (!_query.inRun)
-        return decision;
-    // A device that asks for another type than its record's gets nothing;
-    // each such request is a failed attempt, so that it cannot hold the run
-    // (or, as a wall transmitter, every other device) for ever.
-    if (!_query.typeMatches) {
-        if (_query.failCounter < ProgressHelper::kMaxFailures)
-            decision.step = QueryDecision::eStepWrongType;
-        return decision;
-    }
-
-    int failCounter = _query.failCounter;
-    if (_query.checkPending) {
-        // The device ended its transfer and restarted: does it run the offered image?
-        const bool success = _query.progress == 1000 && _query.fileVersion == _query.reportedVersion;
-        decision.check = success ? QueryDecision::eCheckSuccess : QueryDecision::eCheckFailure;
-        if (!success)
-            ++failCounter;
-    }
-
-    // Only a file newer than the version the device reports in this very
-    // request is offered: what it ran before does not matter.
-    const bool newer = _query.fileVersion != kNoVersion && _query.fileVersion > _query.reportedVersion;
-    if (_query.inUpdateList) {
-        // Asked again in the middle of its transfer, e.g. after a restart.
-        if (!newer)
-            decision.step = QueryDecision::eStepLeave;
-        else
-            decision.step = failCounter + 1 < ProgressHelper::kMaxFailures ? QueryDecision::eStepRestart
-                                                                           : QueryDecision::eStepGiveUp;
-    } else if (newer && failCounter < ProgressHelper::kMaxFailures && _query.updateListEmpty &&
-               (_query.wallTransmitter || !(_query.wallTransmitterAwake && _query.wallTransmitterAwake()))) {
-        decision.step = QueryDecision::eStepStart;
-    }
-    return decision;
-}
-
-OtaServer::BlockVerdict_t OtaServer::decideBlock(const BlockRequest& _request)
-{
-    if (_request.manufacturerCode != kManufacturerCode)
-        return eBlockForeignManufacturer;
-    if (!_request.hasRecord)
-        return eBlockUnknownType;
-    if (_request.imageType == kStickImageType) {
-        // The stick is not a row of the device list; the system state and its address decide.
-        if (_request.state != SystemServices::SysStateStickUpdate)
-            return eBlockStickWrongState;
-        if (!_request.fromStick)
-            return eBlockNotTheStick;
-    } else {
-        if (_request.state != SystemServices::SysStateDeviceUpdate)
-            return eBlockDeviceWrongState;
-        if (!_request.deviceKnown)
-            return eBlockUnknownDevice;
-        if (!_request.inUpdateList)
-            return eBlockNotInList;
-    }
-    // Only what was offered, as it was offered.
-    if (!_request.offer ||
-        !_request.offer->matches(_request.manufacturerCode, _request.imageType, _request.fileVersion))
-        return eBlockNotOffered;
-    return eBlockServe;
-}
-
-OtaServer::StickQueryDecision OtaServer::decideStickQuery(int _state, bool _hasRecord, bool _recordNewer,
-                                                          bool _stillHasUpdate)
-{
-    StickQueryDecision decision;
-    decision.newState = _state;
-    switch (_state) {
-    case eStickUpdateStateTransfer:
-        // Only a file newer than the version the stick reports now is
-        // offered; a stick that runs it or a newer one already is done.
-        if (_hasRecord && _recordNewer) {
-            decision.offer = true;
-        } else if (_hasRecord) {
-            decision.newState = eStickUpdateStateUpToDate;
-            decision.updateOver = true;
-        }
-        break;
-    case eStickUpdateStateWait:
-        decision.newState = _stillHasUpdate ? eStickUpdateStateFail : eStickUpdateStateSuccess;
-        decision.updateOver = true;
-        break;
-    case eStickUpdateStateUnknown:
-    case eStickUpdateStateIdle:
-        if (!_stillHasUpdate)
-            decision.newState = eStickUpdateStateUpToDate;
-        break;
-    default:
-        break;
-    }
-    return decision;
-}
-
-// ---------------------------------------------------------------------------
 // Runs
 
 void OtaServer::startDeviceUpdate(bool _start)
 {
     LOG(lcOta, QString("QML action: StartDeviceUpdate %1").arg(_start ? 1 : 0));
-    setSysState(_start ? SystemServices::SysStateDeviceUpdate : SystemServices::SysStateIdle);
+    if (_start && !m_runState.beginDeviceRun())
+        return;
+    if (!_start)
+        m_runState.end(RunState::eEndCancelled);
     emit helpUpdateRequired();
     clearUpdateList();
     if (ZigBeeDeviceModel* model = deviceModel()) {
@@ -233,11 +137,12 @@ void OtaServer::startDeviceUpdate(bool _start)
 
 void OtaServer::startStickUpdate()
 {
+    if (!m_runState.beginStickUpdate())
+        return;
     m_stickFirmware.setProgress(0);
     m_stickClaim = -1;
     m_offers.remove(m_stickShortAddr);
     setStickUpdateState(eStickUpdateStateTransfer);
-    setSysState(SystemServices::SysStateStickUpdate);
     m_stickWatchdog.start();
 }
 
@@ -267,7 +172,9 @@ void OtaServer::endStickUpdate(int _state)
     m_stickClaim = -1;
     setStickUpdateState(_state);
     emit stickVersionAvailable();
-    setSysState(SystemServices::SysStateIdle);
+    m_runState.end(_state == eStickUpdateStateFail   ? RunState::eEndFailed
+                   : _state == eStickUpdateStateIdle ? RunState::eEndCancelled
+                                                     : RunState::eEndDone);
     emit helpUpdateRequired();
 }
 
@@ -383,14 +290,7 @@ void OtaServer::sendZclQueryNextImageResp(unsigned char _seq, const _IsdCommandI
 
     if (ZigBeeDeviceModel* model = deviceModel()) {
         model->updateActivity(_ind->srcShortAddress);
-        ZigBeeDevice::eClientState_t state = ZigBeeDevice::eClientStateUnknown;
-        if (_resp.status == ZclSuccessStatus)
-            state = ZigBeeDevice::eClientStatePrepareUpdate;
-        else if (_resp.status == ZclAbortStatus)
-            state = ZigBeeDevice::eClientStateWaitForUpdateInfo;
-        else if (_resp.status == ZclNoImageAvailableStatus)
-            state = ZigBeeDevice::eClientStateNoImageAvailable;
-        model->setClientState(_ind->srcShortAddress, state);
+        model->setClientState(_ind->srcShortAddress, RunPolicy::clientStateAfterQuery(_resp.status));
     }
     if (_ind->srcShortAddress != 0)
         LOG(lcOta, QString("dev: %1 status %2").arg(hex(_ind->srcShortAddress, 4), statusName(_resp.status)));
@@ -408,12 +308,7 @@ void OtaServer::sendZclImageBlockResp(unsigned char _seq, const _IsdCommandIndic
 
     if (ZigBeeDeviceModel* model = deviceModel()) {
         model->updateActivity(_ind->srcShortAddress);
-        ZigBeeDevice::eClientState_t state = ZigBeeDevice::eClientStateUnknown;
-        if (_resp.status == ZclSuccessStatus)
-            state = ZigBeeDevice::eClientStateLoadData;
-        else if (_resp.status == ZclAbortStatus)
-            state = ZigBeeDevice::eClientStateAbortUpdate;
-        model->setClientState(_ind->srcShortAddress, state);
+        model->setClientState(_ind->srcShortAddress, RunPolicy::clientStateAfterBlock(_resp.status));
     }
 }
 
@@ -456,7 +351,7 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
         sendZclQueryNextImageResp(_seq, &ind, resp);
         return;
     }
-    if (req.imageType == kStickImageType) {
+    if (DeviceType::isStick(req.imageType)) {
         if (!isStickAddress(ind.srcShortAddress)) {
             LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick")
                            .arg(req.imageType)
@@ -499,6 +394,24 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
     ZclQueryNextImageReq_Device(_seq, &ind, &req, device);
 }
 
+OtaServer::DeviceQuery OtaServer::queryOf(const _ZCL_OtauQueryNextImageReq_t& _req, const ZigBeeDevice& _device) const
+{
+    ZigBeeDeviceModel* model = deviceModel();
+    DeviceQuery query;
+    query.inRun = sysState() == SystemServices::SysStateDeviceUpdate;
+    query.typeMatches = _req.imageType == _device.m_devType;
+    query.checkPending = _device.m_clientState == ZigBeeDevice::eClientStateCheckWriteData;
+    query.progress = _device.m_progress;
+    query.reportedVersion = _req.currentFileVersion;
+    query.fileVersion = _device.updateVersion();
+    query.failCounter = _device.m_failCounter;
+    query.inUpdateList = m_updateList.contains(_device.shortAddr);
+    query.updateListEmpty = m_updateList.isEmpty();
+    query.wallTransmitter = _device.isBatteryPowered();
+    query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
+    return query;
+}
+
 void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                             const _ZCL_OtauQueryNextImageReq_t* _req, ZigBeeDevice* _device)
 {
@@ -507,19 +420,8 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     const quint32 reportedVersion = _req->currentFileVersion;
     LOG(lcOta, QString("known device with short addr %1").arg(hex(address, 4)));
 
-    DeviceQuery query;
-    query.inRun = sysState() == SystemServices::SysStateDeviceUpdate;
-    query.typeMatches = _req->imageType == _device->m_devType;
-    query.checkPending = _device->m_clientState == ZigBeeDevice::eClientStateCheckWriteData;
-    query.progress = _device->m_progress;
-    query.reportedVersion = reportedVersion;
-    query.fileVersion = _device->updateVersion();
-    query.failCounter = _device->m_failCounter;
-    query.inUpdateList = m_updateList.contains(address);
-    query.updateListEmpty = m_updateList.isEmpty();
-    query.wallTransmitter = _device->isWallTransmitter();
-    query.wallTransmitterAwake = [model] { return model->hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake); };
-    const QueryDecision decision = decideQuery(query);
+    const DeviceQuery query = queryOf(*_req, *_device);
+    const QueryDecision decision = RunPolicy::decideQuery(query);
     // The version in the request is what the device runs now; a version
     // named with another type's image says nothing about its own.
     const quint32 storedVersion = _device->m_version;
@@ -619,7 +521,7 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
     ZigBeeDeviceModel* model = deviceModel();
     const ushort address = _ind->srcShortAddress;
     const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(_record);
+    const quint32 size = servableSize(m_catalog, _record);
     if (size > 0) {
         model->startTransfer(address);
         _resp.status = ZclSuccessStatus;
@@ -652,10 +554,10 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
     resp.manufacturerCode = _req->manufacturerCode;
     resp.imageType = _req->imageType;
 
-    const FirmwareUpdate* record = recordOf(kStickImageType);
+    const FirmwareUpdate* record = recordOf(DeviceType::UsbStick);
     const bool recordNewer = record && record->m_version != kNoVersion && record->m_version > reportedVersion;
     const StickQueryDecision decision =
-        decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
+        RunPolicy::decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
     if (decision.offer) {
         offerStickImage(_seq, _ind, resp, *record);
         return;
@@ -673,7 +575,7 @@ void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommand
         setStickUpdateState(decision.newState);
     }
 
-    resp.status = isUpdatePossible(kStickImageType, reportedVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
+    resp.status = isUpdatePossible(DeviceType::UsbStick, reportedVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, resp);
 }
 
@@ -691,7 +593,7 @@ void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_
                                 _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
 {
     const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(_record);
+    const quint32 size = servableSize(m_catalog, _record);
     if (size == 0) {
         // Nothing to serve: the stick update cannot go on.
         LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
@@ -718,7 +620,7 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
         return;
 
     const ushort address = ind.srcShortAddress;
-    const bool forStick = req.imageType == kStickImageType;
+    const bool forStick = DeviceType::isStick(req.imageType);
     if (forStick && isStickAddress(address))
         stickHeard();
     ZigBeeDeviceModel* model = deviceModel();
@@ -735,20 +637,20 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     request.deviceKnown = device != nullptr;
     request.inUpdateList = m_updateList.contains(address);
     request.offer = offer != m_offers.constEnd() ? &offer.value() : nullptr;
-    const BlockVerdict_t verdict = decideBlock(request);
+    const BlockVerdict_t verdict = RunPolicy::decideBlock(request);
 
-    if (verdict == eBlockServe) {
+    if (verdict == RunPolicy::eBlockServe) {
         serveBlock(_seq, ind, req, *recordOf(req.imageType));
         return;
     }
     _ZCL_OtauImageBlockResp_t resp;
-    if (verdict == eBlockForeignManufacturer) {
+    if (verdict == RunPolicy::eBlockForeignManufacturer) {
         resp.status = ZclNoImageAvailableStatus;
         sendZclImageBlockResp(_seq, &ind, resp, QByteArray());
         return;
     }
     logRefusal(verdict, ind, req);
-    if (device && (verdict == eBlockDeviceWrongState || verdict == eBlockNotInList))
+    if (device && (verdict == RunPolicy::eBlockDeviceWrongState || verdict == RunPolicy::eBlockNotInList))
         model->resetTiming(address);
     // Requests outside a running update, or for something not offered, are
     // refused so the client stops.
@@ -767,30 +669,30 @@ void OtaServer::logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_
 {
     const QString address = hex(_ind.srcShortAddress, 4);
     switch (_verdict) {
-    case eBlockUnknownType:
+    case RunPolicy::eBlockUnknownType:
         LOG(lcOta, QString("unknown device type; imageType %1").arg(_req.imageType));
         break;
-    case eBlockStickWrongState:
+    case RunPolicy::eBlockStickWrongState:
         LOG(lcOta, "stick but wrong state");
         break;
-    case eBlockNotTheStick:
+    case RunPolicy::eBlockNotTheStick:
         LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick").arg(_req.imageType).arg(address));
         break;
-    case eBlockDeviceWrongState:
+    case RunPolicy::eBlockDeviceWrongState:
         LOG(lcOta, "device but wrong state");
         break;
-    case eBlockUnknownDevice:
+    case RunPolicy::eBlockUnknownDevice:
         LOG(lcOta, "unknown device");
         break;
-    case eBlockNotInList:
+    case RunPolicy::eBlockNotInList:
         LOG(lcOta, QString("device %1 not in list of devices currently updated").arg(address));
         break;
-    case eBlockNotOffered:
+    case RunPolicy::eBlockNotOffered:
         LOG(lcOta, QString("device %1 asks for manufacturer %2, image type %3, version %4, which it was not offered")
                        .arg(address, hex(_req.manufacturerCode, 4), hex(_req.imageType, 4), hex(_req.fileVersion, 8)));
         break;
-    case eBlockServe:
-    case eBlockForeignManufacturer:
+    case RunPolicy::eBlockServe:
+    case RunPolicy::eBlockForeignManufacturer:
         break;
     }
 }
@@ -806,7 +708,7 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     resp.fileVersion = _req.fileVersion;
     resp.fileOffset = _req.fileOffset;
     resp.dataSize = 0;
-    const bool isStick = _req.imageType == kStickImageType;
+    const bool isStick = DeviceType::isStick(_req.imageType);
 
     const QString path = servedFilePath(_record);
     // Unbuffered: a buffered read would fetch far more than one block. The
@@ -816,7 +718,7 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
     QFile file(path);
     const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const qint64 fileSize = opened ? file.size() : 0;
-    const bool intact = opened && theFileModel && theFileModel->isIntact(_record.m_devType, file);
+    const bool intact = opened && m_catalog.isIntact(_record.m_devType, file);
     if (fileSize <= 0 || fileSize != qint64(offer.imageSize) || !intact) {
         const QString why = !opened                               ? file.errorString()
                             : fileSize != qint64(offer.imageSize) ? QString("size changed")
@@ -859,7 +761,7 @@ void OtaServer::recordServed(ushort _address, Offer& _offer, quint32 _offset, in
     const bool complete = _offer.servedEnd >= _offer.imageSize;
     const int progress = perMille(_offer.servedEnd, _offer.imageSize);
 
-    if (_record.m_devType == kStickImageType) {
+    if (DeviceType::isStick(_record.m_devType)) {
         m_stickFirmware.setProgress(progress);
         emit stickVersionAvailable();
         return;
@@ -868,10 +770,9 @@ void OtaServer::recordServed(ushort _address, Offer& _offer, quint32 _offset, in
     const int duration = model->recordBlock(_address, progress, first, complete && !wasComplete);
     if (!complete || wasComplete)
         return;
-    // The one place that writes the average is the file list's record.
-    FirmwareUpdate* record = recordOf(_record.m_devType);
-    if (record && record->updateDuration(duration))
-        BackupIni::recordDuration(record->m_devType, record->m_duration);
+    // The file list keeps the average and writes it.
+    emit durationMeasured(_record.m_devType, duration);
+    const FirmwareUpdate* record = recordOf(_record.m_devType);
     LOG(lcOta, QString("updating dev %1 took %2 seconds; new avg update duration %3")
                    .arg(model->findDevice(_address)->name())
                    .arg(duration)
@@ -906,7 +807,7 @@ void OtaServer::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payload)
 
     const ushort address = ind.srcShortAddress;
     const bool offered = m_offers.contains(address);
-    if (req.imageType == kStickImageType) {
+    if (DeviceType::isStick(req.imageType)) {
         if (sysState() == SystemServices::SysStateStickUpdate && offered && isStickAddress(address)) {
             stickUpgradeEnd(address, req.status);
             return;

@@ -9,22 +9,26 @@
 #include <QTimer>
 
 #include "OtaRecords.h"
+#include "RunPolicy.h"
 #include "common/FirmwareUpdate.h"
 #include "common/SystemServices.h"
 
+class FirmwareCatalog;
+class RunState;
 class ZigBeeDevice;
 class ZigBeeDeviceModel;
 
 // The server side of the ZCL OTA Upgrade cluster, for every device of the
 // network and for the stick itself. It decides per request whether an image
 // is offered, serves the image block by block from the firmware file of the
-// client's device type and keeps the bookkeeping of a run: one device at a
-// time, wall transmitters first, three attempts at most.
+// client's device type and keeps the bookkeeping of a run as RunPolicy
+// decides it: one device at a time, battery-powered devices first, three
+// attempts at most.
 //
 // A client gets blocks only of what it was offered, and only the stick's own
 // address speaks for the stick. Each request handler first decides what to
-// answer (a pure function of the request, the device and the state, below)
-// and then acts on it: sends the answer and changes the device through the
+// answer (a pure function of RunPolicy, of the request, the device and the
+// state) and then acts on it: sends the answer and changes the device through the
 // device list.
 class OtaServer : public QObject
 {
@@ -46,108 +50,18 @@ public:
     // may take a minute or two to join the USB bus and the network again.
     static constexpr int kStickSilenceLimitMs = 5 * 60 * 1000;
 
-    // The image offered to one client in a Query Next Image Response; its
-    // Image Block requests must ask for exactly this.
-    struct Offer
-    {
-        quint16 manufacturerCode = 0;
-        quint16 imageType = 0;
-        quint32 fileVersion = 0;
-        quint32 imageSize = 0;
-        // Bytes served from the start without a gap: what the progress counts.
-        quint32 servedEnd = 0;
+    // The run policy's records and decisions, under the names the server's
+    // handlers use.
+    using Offer = RunPolicy::Offer;
+    using DeviceQuery = RunPolicy::DeviceQuery;
+    using QueryDecision = RunPolicy::QueryDecision;
+    using BlockVerdict_t = RunPolicy::BlockVerdict_t;
+    using BlockRequest = RunPolicy::BlockRequest;
+    using StickQueryDecision = RunPolicy::StickQueryDecision;
 
-        bool matches(quint16 _manufacturerCode, quint16 _imageType, quint32 _fileVersion) const
-        {
-            return _manufacturerCode == manufacturerCode && _imageType == imageType && _fileVersion == fileVersion;
-        }
-    };
-
-    // What a device that asks for its next image has told and what the
-    // server knows about it.
-    struct DeviceQuery
-    {
-        bool inRun = false;                   // a device update run is active
-        bool typeMatches = true;              // it asks for the image type of its record
-        bool checkPending = false;            // it ended a transfer and has restarted since
-        int progress = -1;                    // per mille of the last transfer
-        quint32 reportedVersion = kNoVersion; // in this request
-        quint32 fileVersion = kNoVersion;     // of the file held for its type
-        int failCounter = 0;
-        bool inUpdateList = false;
-        bool updateListEmpty = true;
-        bool wallTransmitter = false;
-        // Whether a wall transmitter with an update is awake; asked only when it decides.
-        std::function<bool()> wallTransmitterAwake;
-    };
-
-    // What the server does about it.
-    struct QueryDecision
-    {
-        enum Check_t
-        {
-            eCheckNone,    // nothing to verify
-            eCheckSuccess, // the offered image runs
-            eCheckFailure, // it does not: one more failed attempt
-        };
-        enum Step_t
-        {
-            eStepNone,      // answer with the status: ask again later, or nothing for you
-            eStepStart,     // start its update: it joins the update list
-            eStepRestart,   // it asked again in the middle of its transfer: offer once more
-            eStepGiveUp,    // it asked again once too often: given up, off the list
-            eStepLeave,     // it asked again in mid-transfer running the file or a newer one: off the list
-            eStepWrongType, // it asked for another image type than its record's: one more failed attempt
-        };
-        Check_t check = eCheckNone;
-        Step_t step = eStepNone;
-
-        bool offers() const { return step == eStepStart || step == eStepRestart; }
-    };
-
-    static QueryDecision decideQuery(const DeviceQuery& _query);
-
-    enum BlockVerdict_t
-    {
-        eBlockServe,
-        eBlockForeignManufacturer,
-        eBlockUnknownType,
-        eBlockStickWrongState,
-        eBlockNotTheStick,
-        eBlockDeviceWrongState,
-        eBlockUnknownDevice,
-        eBlockNotInList,
-        eBlockNotOffered,
-    };
-
-    // An Image Block request as the server sees it.
-    struct BlockRequest
-    {
-        quint16 manufacturerCode = 0;
-        quint16 imageType = 0;
-        quint32 fileVersion = 0;
-        bool hasRecord = false;
-        SystemServices::SysState_t state = SystemServices::SysStateInit;
-        bool fromStick = false; // the stick's own address
-        bool deviceKnown = false;
-        bool inUpdateList = false;
-        const Offer* offer = nullptr; // what this address was offered
-    };
-
-    // Whether an Image Block request is served, and if not, why.
-    static BlockVerdict_t decideBlock(const BlockRequest& _request);
-
-    // What the stick's own Query Next Image does to its update.
-    struct StickQueryDecision
-    {
-        int newState = eStickUpdateStateUnknown;
-        bool offer = false;      // its image is offered (a stick update is transferring)
-        bool updateOver = false; // it has restarted after its update: the system goes idle
-    };
-    // _recordNewer: the stick's record holds a newer version than the stick reports.
-    static StickQueryDecision decideStickQuery(int _state, bool _hasRecord, bool _recordNewer, bool _stillHasUpdate);
-
-    explicit OtaServer(QObject* parent = nullptr);
+    // _catalog: the firmware files served; _devices: the device list it
+    // updates; _runState: the run it serves, and its end.
+    OtaServer(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState, QObject* parent = nullptr);
 
     // The request handlers, each with the command's sequence number and the
     // whole indication payload.
@@ -198,10 +112,18 @@ signals:
     void stickVersionAvailable();
     void stickTextChanged();
     void helpUpdateRequired();
+    // A device's transfer took _seconds (a plausible time, or -1): its file's
+    // average transfer time takes it in.
+    void durationMeasured(quint16 _devType, int _seconds);
 
 private:
+    void deviceTimedOut(ushort _shortAddr);
+    const FirmwareUpdate* recordOf(quint16 _devType) const;
+    bool isUpdatePossible(quint16 _devType, quint32 _version) const;
     void ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                     const _ZCL_OtauQueryNextImageReq_t* _req);
+    // What a device's Query Next Image and its record tell the run policy.
+    DeviceQuery queryOf(const _ZCL_OtauQueryNextImageReq_t& _req, const ZigBeeDevice& _device) const;
     void ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                      const _ZCL_OtauQueryNextImageReq_t* _req, ZigBeeDevice* _device);
     // Acts on a decision for a device during a run; the offer (start or
@@ -242,7 +164,10 @@ private:
     void setStickUpdateState(int _state);
     ZigBeeDeviceModel* deviceModel() const;
     SystemServices::SysState_t sysState() const;
-    void setSysState(SystemServices::SysState_t _state);
+
+    FirmwareCatalog& m_catalog;
+    ZigBeeDeviceModel& m_devices;
+    RunState& m_runState;
 
     FirmwareUpdate m_stickFirmware;
     quint32 m_stickUpdateVersion = kNoVersion;

@@ -1,6 +1,7 @@
 #include "StickInterface.h"
 
 #include "FrameCodec.h"
+#include "common/RunState.h"
 #include "common/log.h"
 #include "devices/ZigBeeDeviceModel.h"
 
@@ -13,7 +14,9 @@ QString hex(quint32 _value, int _width)
 }
 } // namespace
 
-StickInterface::StickInterface(QObject* parent) : QObject(parent)
+StickInterface::StickInterface(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState,
+                               QObject* parent)
+    : QObject(parent), m_devices(_devices), m_runState(_runState), m_otaServer(_catalog, _devices, _runState)
 {
     init();
 }
@@ -34,12 +37,12 @@ void StickInterface::init()
 
 ZigBeeDeviceModel* StickInterface::deviceModel() const
 {
-    return theBridge ? theBridge->deviceModel() : nullptr;
+    return &m_devices;
 }
 
 bool StickInterface::isStickUpdateRunning() const
 {
-    return theBridge && theBridge->isSysState(SystemServices::SysStateStickUpdate);
+    return m_runState.is(SystemServices::SysStateStickUpdate);
 }
 
 bool StickInterface::isLinkConnected() const

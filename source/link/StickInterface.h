@@ -11,6 +11,8 @@
 #include "common/FirmwareUpdate.h"
 #include "common/SystemServices.h"
 
+class FirmwareCatalog;
+class RunState;
 class ZigBeeDeviceModel;
 
 // The tool's side of the stick protocol: the connect handshake, numbered
@@ -58,7 +60,9 @@ public:
         StickUpdateDoneImg = 32,
     };
 
-    explicit StickInterface(QObject* parent = nullptr);
+    // What its OTA server needs: the firmware files, the device list and the run state.
+    StickInterface(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState,
+                   QObject* parent = nullptr);
 
     QString getText(int _txtId);
     void requestResetToFN();
@@ -118,6 +122,8 @@ private:
     bool isStickUpdateRunning() const;
     bool isLinkConnected() const;
 
+    ZigBeeDeviceModel& m_devices;
+    RunState& m_runState;
     OtaServer m_otaServer;
     bool m_resetToFN = false;
     bool m_firstNwkStatusSeen = false;

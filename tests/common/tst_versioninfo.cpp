@@ -23,7 +23,8 @@ private slots:
     void xmlAttribute();
     void byteArrayToHex_data();
     void byteArrayToHex();
-    void deviceTypeTexts();
+    void deviceTypeTable_data();
+    void deviceTypeTable();
     void setUpdateInfoAcceptsOnlyNewer();
     void setVersionDropsReachedUpdate();
     void applyUpdateInfo();
@@ -142,14 +143,51 @@ void tst_VersionInfo::byteArrayToHex()
     QCOMPARE(::byteArrayToHex(data, maxBytes), expected);
 }
 
-void tst_VersionInfo::deviceTypeTexts()
+void tst_VersionInfo::deviceTypeTable_data()
 {
-    QCOMPARE(DeviceType::deviceTypeName(2), QString("ZLL wall-mounted transmitter"));
-    QCOMPARE(DeviceType::deviceTypeName(3), QString("unknown device 3"));
-    QCOMPARE(DeviceType::deviceTypeName(10000), QString("unknown device 10000"));
-    QCOMPARE(DeviceType::articleNumber(9999), QString("K49-SW"));
-    QCOMPARE(DeviceType::articleNumber(6), QString("K49-FW"));
-    QCOMPARE(DeviceType::articleNumber(0), QString("unknown device 0"));
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("article");
+    QTest::addColumn<bool>("battery");
+    QTest::addColumn<bool>("stick");
+    QTest::addColumn<bool>("tool");
+    QTest::newRow("control element") << 1 << "ZLL control element"
+                                     << "K41z-8xxx" << false << false << false;
+    QTest::newRow("wall transmitter") << 2 << "ZLL wall-mounted transmitter"
+                                      << "K41z/01-8xxx" << true << false << false;
+    QTest::newRow("plug") << 4 << "ZLL intermediate plug"
+                          << "K47-8xxx-yyy" << false << false << false;
+    QTest::newRow("stick") << 6 << "USB stick for Lumoran updates"
+                           << "K49-FW" << false << true << false;
+    QTest::newRow("tool") << 9999 << "Tool for Lumoran updates"
+                          << "K49-SW" << false << false << true;
+    QTest::newRow("unknown 3") << 3 << "unknown device 3"
+                               << "unknown device 3" << false << false << false;
+    QTest::newRow("unknown 0") << 0 << "unknown device 0"
+                               << "unknown device 0" << false << false << false;
+    QTest::newRow("unknown 10000") << 10000 << "unknown device 10000"
+                                   << "unknown device 10000" << false << false << false;
+}
+
+void tst_VersionInfo::deviceTypeTable()
+{
+    QFETCH(int, code);
+    QFETCH(QString, name);
+    QFETCH(QString, article);
+    QFETCH(bool, battery);
+    QFETCH(bool, stick);
+    QFETCH(bool, tool);
+    const quint16 type = quint16(code);
+    QCOMPARE(DeviceType::deviceTypeName(type, false), name);
+    QCOMPARE(DeviceType::articleNumber(type), article);
+    QCOMPARE(DeviceType::isBatteryPowered(type), battery);
+    QCOMPARE(DeviceType::isStick(type), stick);
+    QCOMPARE(DeviceType::isTool(type), tool);
+    QCOMPARE(DeviceType::find(type) != nullptr, !name.startsWith("unknown"));
+    if (stick)
+        QCOMPARE(DeviceType::codeOf(DeviceType::eKindStick), type);
+    if (tool)
+        QCOMPARE(DeviceType::codeOf(DeviceType::eKindTool), type);
 }
 
 void tst_VersionInfo::setUpdateInfoAcceptsOnlyNewer()
@@ -217,12 +255,11 @@ void tst_VersionInfo::devVersionAgainstFileModel()
     DevVersionInfo dev;
     dev.m_devType = 4;
     dev.m_version = 0x010000;
-    theFileModel = nullptr;
-    QVERIFY(!dev.hasUpdate());
+    QVERIFY(!dev.hasUpdate()); // no file list
     QCOMPARE(dev.updateVersion(), kNoVersion);
 
     FirmwareUpdateFileModel model;
-    theFileModel = &model;
+    dev.m_catalog = &model;
     QVERIFY(!dev.hasUpdate()); // no record for the type
     QVERIFY(dev.updateVersionString().isEmpty());
 
@@ -240,7 +277,6 @@ void tst_VersionInfo::devVersionAgainstFileModel()
     other.m_devType = 1;
     other.m_version = 0x000001;
     QVERIFY(!other.hasUpdate());
-    theFileModel = nullptr;
 }
 
 void tst_VersionInfo::otaImageHeader_data()

@@ -3,6 +3,7 @@
 
 #include "bridge/CProg2Gui.h"
 #include "common/DeviceType.h"
+#include "common/RunState.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "content/UpdateIndex.h"
 #include "support/LogCapture.h"
@@ -64,6 +65,9 @@ void tst_FirmwareUpdateFileModel::init()
     m_settings = std::make_unique<TestSettings>();
     m_bridge = std::make_unique<CProg2Gui>();
     m_model = std::make_unique<FirmwareUpdateFileModel>();
+    // This list is the test's own: it ends the bridge's download run as the bridge's list does.
+    connect(m_model.get(), &FirmwareUpdateFileModel::downloadsEnded, this,
+            [this] { m_bridge->runState().end(RunState::eEndDone); });
     m_tester = std::make_unique<QAbstractItemModelTester>(m_model.get(),
                                                           QAbstractItemModelTester::FailureReportingMode::QtTest);
 }

@@ -33,13 +33,13 @@ void tst_ZigBeeDevice::sameStateOnlyRenewsTimeout()
     QSignalSpy changed(harness.model, &QAbstractItemModel::dataChanged);
     LogCapture log;
 
-    device->setClientState(ZigBeeDevice::eClientStateLoadData, true);
+    harness.model->setClientState(0x1a2b, ZigBeeDevice::eClientStateLoadData);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(log.lines().filter("clientState 'loads data...' (was 'unknown') timeout 30 at").size(), 1);
 
     device->m_timeout = 5;
     log.clear();
-    device->setClientState(ZigBeeDevice::eClientStateLoadData, true);
+    harness.model->setClientState(0x1a2b, ZigBeeDevice::eClientStateLoadData);
     QCOMPARE(device->m_timeout, 30);
     QCOMPARE(changed.count(), 1);
     QVERIFY(log.lines().isEmpty());
@@ -68,13 +68,13 @@ void tst_ZigBeeDevice::silence()
     harness.model->addZigBeeDevice(0x00ab, 1, 0x010200);
     ZigBeeDevice* device = harness.model->findDevice(0x00ab);
     device->m_lastActivity = heard;
-    device->setClientState(State(state), false);
+    device->setClientState(State(state));
     device->m_progress = 350;
     device->m_failCounter = 1;
     device->setDone(ProgressHelper::eResultTransfer);
 
     LogCapture log;
-    device->checkForTimeout(heard.addSecs(silentSeconds));
+    harness.model->supervise(heard.addSecs(silentSeconds));
     QCOMPARE(device->m_clientState == ZigBeeDevice::eClientStateNoActivity, timesOut);
     QCOMPARE(log.contains("timeout 00ab"), timesOut);
     QCOMPARE(log.contains("no activity 00ab"), timesOut);
@@ -86,7 +86,7 @@ void tst_ZigBeeDevice::silence()
     // An inactive device times out once per silence.
     if (timesOut) {
         log.clear();
-        device->checkForTimeout(heard.addSecs(silentSeconds + 1000));
+        QVERIFY(!device->checkForTimeout(heard.addSecs(silentSeconds + 1000)));
         QVERIFY(!log.contains("timeout 00ab"));
     }
 }
@@ -99,11 +99,11 @@ void tst_ZigBeeDevice::timeoutDuringTransfer()
     ZigBeeDevice* device = harness.model->findDevice(0x1a2b);
     harness.services->addToUpdateList(0x1a2b);
     device->m_lastActivity = heard;
-    device->setClientState(ZigBeeDevice::eClientStateLoadData, false);
+    device->setClientState(ZigBeeDevice::eClientStateLoadData);
     device->startTiming(heard);
 
     LogCapture log;
-    device->checkForTimeout(heard.addSecs(31));
+    harness.model->supervise(heard.addSecs(31));
     QVERIFY(!harness.services->isInUpdateList(0x1a2b));
     QCOMPARE(device->m_result, ProgressHelper::eResultTimeout);
     QCOMPARE(device->resultText(), QString("Timeout"));
@@ -147,11 +147,11 @@ void tst_ZigBeeDevice::texts()
 {
     ZigBeeDevice device(0x00ab, 2, 0x010200);
     QCOMPARE(device.name(), QString("00ab"));
-    QVERIFY(device.isWallTransmitter());
-    QVERIFY(!ZigBeeDevice(0xab00, 1, 0).isWallTransmitter());
+    QVERIFY(device.isBatteryPowered());
+    QVERIFY(!ZigBeeDevice(0xab00, 1, 0).isBatteryPowered());
 
     device.m_lastActivity = QDateTime::currentDateTimeUtc().addSecs(-5);
-    device.setClientState(ZigBeeDevice::eClientStateNoActivity, false);
+    device.setClientState(ZigBeeDevice::eClientStateNoActivity);
     QCOMPARE(device.clientStateText(), QString("no activity since 05s"));
     QCOMPARE(device.clientStateName(), QString("eClientStateNoActivity"));
 
@@ -186,19 +186,17 @@ void tst_ZigBeeDevice::timeSinceActivity()
 
 void tst_ZigBeeDevice::selectionDuringRun()
 {
-    StickHarness harness;
     ZigBeeDevice device(1, 1, 0);
 
-    device.setSelected(true); // outside a run progress is left alone
+    device.setSelected(true, false); // outside a run progress is left alone
     QCOMPARE(device.m_progress, -1);
 
-    harness.services->setSysState(SystemServices::SysStateDeviceUpdate);
-    device.setSelected(true);
+    device.setSelected(true, true);
     QCOMPARE(device.m_progress, 0);
-    device.setSelected(false);
+    device.setSelected(false, true);
     QCOMPARE(device.m_progress, -1);
     device.m_progress = 350;
-    device.setSelected(false);
+    device.setSelected(false, true);
     QCOMPARE(device.m_progress, 350);
     QVERIFY(!device.m_selected);
 }

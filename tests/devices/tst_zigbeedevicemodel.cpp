@@ -1,6 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QtTest>
 
+#include "common/RunState.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "support/LogCapture.h"
@@ -182,7 +183,9 @@ void tst_ZigBeeDeviceModel::donePicture()
     QFETCH(int, result);
     QFETCH(int, failures);
     QFETCH(QString, picture);
-    ZigBeeDeviceModel model;
+    FirmwareUpdateFileModel files;
+    RunState runState;
+    ZigBeeDeviceModel model(files, runState);
     model.addZigBeeDevice(1, 1, 0);
     model.findDevice(1)->m_failCounter = failures;
     QVERIFY(model.setData(model.index(0), result, ZigBeeDeviceModel::DoneRole));
@@ -191,7 +194,9 @@ void tst_ZigBeeDeviceModel::donePicture()
 
 void tst_ZigBeeDeviceModel::dataAndSetDataGuards()
 {
-    ZigBeeDeviceModel model;
+    FirmwareUpdateFileModel files;
+    RunState runState;
+    ZigBeeDeviceModel model(files, runState);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     // An index that outlived its row: row 1 of a list with one row.
     model.addZigBeeDevice(1, 1, 0);
@@ -240,7 +245,7 @@ void tst_ZigBeeDeviceModel::specialCounts()
     model.findDevice(0x03)->m_failCounter = 3;
     model.addZigBeeDevice(0x04, 2, 0x010000); // wall transmitter, awake
     model.addZigBeeDevice(0x05, 2, 0x010000); // wall transmitter, asleep
-    model.findDevice(0x05)->setClientState(ZigBeeDevice::eClientStateNoActivity, false);
+    model.findDevice(0x05)->setClientState(ZigBeeDevice::eClientStateNoActivity);
     model.addZigBeeDevice(0x06, 4, 0); // no file for its type
 
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeUpdatable), 4);
@@ -254,7 +259,7 @@ void tst_ZigBeeDeviceModel::specialCounts()
     QCOMPARE(log.count("wrong count type 7"), 6);
 
     // The last device of each kind gone: every answer turns with the count.
-    model.findDevice(0x04)->setClientState(ZigBeeDevice::eClientStateNoActivity, false);
+    model.findDevice(0x04)->setClientState(ZigBeeDevice::eClientStateNoActivity);
     QCOMPARE(model.getSpecialCount(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake), 0);
     QVERIFY(!model.hasAny(ZigBeeDeviceModel::eCountTypeWallTransmitterAwake));
     for (ushort address : {0x01, 0x04, 0x05})
@@ -284,7 +289,9 @@ void tst_ZigBeeDeviceModel::combinedProgress()
     QFETCH(QList<int>, progress);
     QFETCH(int, perMille);
     QFETCH(QString, percentText);
-    ZigBeeDeviceModel model; // no firmware list: nothing to estimate
+    FirmwareUpdateFileModel files; // no firmware file: nothing to estimate
+    RunState runState;
+    ZigBeeDeviceModel model(files, runState);
     for (int i = 0; i < progress.size(); ++i) {
         model.addZigBeeDevice(ushort(i + 1), 1, 0);
         model.setProgress(i, progress.at(i));
@@ -396,7 +403,7 @@ void tst_ZigBeeDeviceModel::supervisionTimeoutLetsRunEnd()
     ZigBeeDevice* updating = model.findDevice(0x0002);
     updating->m_failCounter = 2;
     updating->m_lastActivity = start;
-    updating->setClientState(ZigBeeDevice::eClientStateLoadData, false);
+    updating->setClientState(ZigBeeDevice::eClientStateLoadData);
     harness.services->addToUpdateList(0x0002);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 

@@ -22,6 +22,8 @@ class tst_OtaServer : public QObject
 private slots:
     void queryDecisions_data();
     void queryDecisions();
+    void blockDecisions_data();
+    void blockDecisions();
     void roadOfOneDevice_data();
     void roadOfOneDevice();
     void blockSizes_data();
@@ -71,7 +73,7 @@ void tst_OtaServer::prepare(StickHarness& _harness, int _size)
 
 void tst_OtaServer::queryDecisions_data()
 {
-    using D = OtaServer::QueryDecision;
+    using D = RunPolicy::QueryDecision;
     QTest::addColumn<QString>("facts");
     QTest::addColumn<int>("check");
     QTest::addColumn<int>("step");
@@ -116,7 +118,7 @@ void tst_OtaServer::queryDecisions()
     QFETCH(int, check);
     QFETCH(int, step);
     const QStringList f = facts.split(' ');
-    OtaServer::DeviceQuery query;
+    RunPolicy::DeviceQuery query;
     query.inRun = f.at(0) != "-";
     query.inUpdateList = f.at(1) != "-";
     query.updateListEmpty = !query.inUpdateList && f.at(2) == "-";
@@ -128,9 +130,62 @@ void tst_OtaServer::queryDecisions()
     query.fileVersion = kNew;
     query.reportedVersion = f.at(8) == "newer" ? kNewer : f.at(8) == "file" ? kNew : kOld;
     query.failCounter = f.at(9).toInt();
-    const OtaServer::QueryDecision decision = OtaServer::decideQuery(query);
+    const RunPolicy::QueryDecision decision = RunPolicy::decideQuery(query);
     QCOMPARE(int(decision.check), check);
     QCOMPARE(int(decision.step), step);
+}
+
+void tst_OtaServer::blockDecisions_data()
+{
+    // facts: manufacturer (ours/other), record, image (device/stick), state
+    // (idle/devices/stick), from the stick's address, device known, in the
+    // update list, offer (none/same/older)
+    QTest::addColumn<QString>("facts");
+    QTest::addColumn<int>("verdict");
+    using P = RunPolicy;
+    QTest::newRow("served") << "ours record device devices - known list same" << int(P::eBlockServe);
+    QTest::newRow("other maker") << "other record device devices - known list same"
+                                 << int(P::eBlockForeignManufacturer);
+    QTest::newRow("no file of the type") << "ours - device devices - known list same" << int(P::eBlockUnknownType);
+    QTest::newRow("device outside a run")
+        << "ours record device idle - known list same" << int(P::eBlockDeviceWrongState);
+    QTest::newRow("device during a stick update")
+        << "ours record device stick - known list same" << int(P::eBlockDeviceWrongState);
+    QTest::newRow("unknown device") << "ours record device devices - - list same" << int(P::eBlockUnknownDevice);
+    QTest::newRow("not in the update list") << "ours record device devices - known - same" << int(P::eBlockNotInList);
+    QTest::newRow("nothing offered") << "ours record device devices - known list none" << int(P::eBlockNotOffered);
+    QTest::newRow("another version than offered")
+        << "ours record device devices - known list older" << int(P::eBlockNotOffered);
+    QTest::newRow("stick served") << "ours record stick stick stick - - same" << int(P::eBlockServe);
+    QTest::newRow("stick outside its update")
+        << "ours record stick devices stick - - same" << int(P::eBlockStickWrongState);
+    QTest::newRow("stick image to another address")
+        << "ours record stick stick - known list same" << int(P::eBlockNotTheStick);
+}
+
+void tst_OtaServer::blockDecisions()
+{
+    QFETCH(QString, facts);
+    QFETCH(int, verdict);
+    const QStringList f = facts.split(' ');
+    const quint16 type = f.at(2) == "stick" ? 6 : 1;
+    RunPolicy::Offer offer;
+    offer.manufacturerCode = 0x1C3D;
+    offer.imageType = type;
+    offer.fileVersion = f.at(7) == "older" ? kOld : kNew;
+    RunPolicy::BlockRequest request;
+    request.manufacturerCode = f.at(0) == "ours" ? 0x1C3D : 0x1234;
+    request.imageType = type;
+    request.fileVersion = kNew;
+    request.hasRecord = f.at(1) != "-";
+    request.state = f.at(3) == "devices" ? SystemServices::SysStateDeviceUpdate
+                    : f.at(3) == "stick" ? SystemServices::SysStateStickUpdate
+                                         : SystemServices::SysStateIdle;
+    request.fromStick = f.at(4) != "-";
+    request.deviceKnown = f.at(5) != "-";
+    request.inUpdateList = f.at(6) != "-";
+    request.offer = f.at(7) == "none" ? nullptr : &offer;
+    QCOMPARE(int(RunPolicy::decideBlock(request)), verdict);
 }
 
 void tst_OtaServer::roadOfOneDevice_data()
@@ -533,7 +588,7 @@ void tst_OtaServer::measuredDurationFeedsAverage()
 
     harness.exchange(imageBlock(3, 0x0001, 1, 40, 40));
     QCOMPARE(device->m_updateDuration, 300);
-    const FirmwareUpdate* record = theFileModel->findByDevType(1);
+    const FirmwareUpdate* record = harness.files->findByDevType(1);
     QCOMPARE(record->m_duration, (300 + 2 * 0 + 2) / 3);
     QSettings backup(getUpdatePath() + "/backup.ini", QSettings::IniFormat);
     QCOMPARE(backup.value("1/duration").toInt(), 100);

@@ -2,45 +2,45 @@
 
 #include <utility>
 
-#include "common/FirmwareCatalog.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 
 FakeServices::FakeServices()
 {
-    theBridge = this;
     m_files = new FirmwareUpdateFileModel(this);
-    theFileModel = m_files;
+    connect(m_files, &FirmwareUpdateFileModel::downloadsEnded, this,
+            [this](bool _cancelled) { m_runState.end(_cancelled ? RunState::eEndCancelled : RunState::eEndDone); });
+    connect(m_files, &FirmwareUpdateFileModel::stickFirmwareStored, this, [this](quint32 _version, QString _file) {
+        if (m_stick)
+            m_stick->setStickUpdateInfo(_version, _file);
+    });
     renewLink();
 }
 
 FakeServices::~FakeServices()
 {
-    // As the bridge does: each worker is unreachable before it goes.
+    // The workers go in the reverse order of their making.
     delete std::exchange(m_stick, nullptr);
     delete std::exchange(m_devices, nullptr);
     delete std::exchange(m_files, nullptr);
-    if (theBridge == this)
-        theBridge = nullptr;
 }
 
 void FakeServices::renewLink()
 {
     delete std::exchange(m_stick, nullptr);
     delete std::exchange(m_devices, nullptr);
-    m_devices = new ZigBeeDeviceModel(this);
+    m_devices = new ZigBeeDeviceModel(*m_files, m_runState, this);
     connect(m_files, &FirmwareUpdateFileModel::versionChanged, m_devices, &ZigBeeDeviceModel::updateVersionChanged);
-    m_stick = new StickInterface(this);
-    m_state = SysStateIdle;
-    m_updateXmlState = eUpdateXmlStateUnknown;
-    m_stateChanges = 0;
+    m_stick = new StickInterface(*m_files, *m_devices, m_runState, this);
+    connect(&m_stick->otaServer(), &OtaServer::durationMeasured, m_files, &FirmwareUpdateFileModel::recordDuration);
+    m_runState.jumpTo(SystemServices::SysStateIdle);
+    setUpdateXmlState(SystemServices::eUpdateXmlStateUnknown);
 }
 
-void FakeServices::setSysState(SysState_t _state)
+void FakeServices::setUpdateXmlState(SystemServices::UpdateXmlState_t _state)
 {
-    m_state = _state;
-    ++m_stateChanges;
+    m_files->setIndexState(_state);
 }
 
 const QList<ushort>& FakeServices::updateList() const
@@ -58,22 +58,4 @@ void FakeServices::addToUpdateList(ushort _shortAddr)
 bool FakeServices::isInUpdateList(ushort _shortAddr) const
 {
     return updateList().contains(_shortAddr);
-}
-
-void FakeServices::removeFromUpdateList(ushort _shortAddr)
-{
-    if (m_stick)
-        m_stick->otaServer().removeFromUpdateList(_shortAddr);
-}
-
-void FakeServices::setApplUpdateInfo(unsigned int _version, QString _fileName)
-{
-    m_applUpdateVersion = _version;
-    m_applUpdateFile = _fileName;
-}
-
-void FakeServices::setStickUpdateInfo(unsigned int _version, QString _fileName)
-{
-    if (m_stick)
-        m_stick->setStickUpdateInfo(_version, _fileName);
 }

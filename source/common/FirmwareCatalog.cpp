@@ -1,3 +1,0 @@
-#include "FirmwareCatalog.h"
-
-FirmwareCatalog* theFileModel = nullptr;

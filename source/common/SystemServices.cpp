@@ -1,3 +1,0 @@
-#include "SystemServices.h"
-
-SystemServices* theBridge = nullptr;
