@@ -392,15 +392,23 @@ bool WindowDriver::allDevicesUpdated() const
     return true;
 }
 
-bool WindowDriver::downloadOffered(int _stepTimeoutMs, const Report& _report, QString* _error)
+CProg2Gui* WindowDriver::waitForIndex(int _timeoutMs, QString* _error)
 {
     CProg2Gui* tool = bridge();
     if (!tool) {
         *_error = "no window loaded";
-        return false;
+        return nullptr;
     }
-    if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index", _stepTimeoutMs,
+    if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index", _timeoutMs,
                  _error))
+        return nullptr;
+    return tool;
+}
+
+bool WindowDriver::downloadOffered(int _stepTimeoutMs, const Report& _report, QString* _error)
+{
+    CProg2Gui* tool = waitForIndex(_stepTimeoutMs, _error);
+    if (!tool)
         return false;
     if (tool->iGetVal(CProg2Gui::FirmwareSelectState_ValId) != 2 && !click("commonFileSelector", _error))
         return false;
@@ -426,13 +434,8 @@ bool WindowDriver::downloadOffered(int _stepTimeoutMs, const Report& _report, QS
 
 bool WindowDriver::startToolUpdate(int _stepTimeoutMs, const Report& _report, QString* _error)
 {
-    CProg2Gui* tool = bridge();
-    if (!tool) {
-        *_error = "no window loaded";
-        return false;
-    }
-    if (!waitFor([&] { return tool->updateXmlState() == CProg2Gui::eUpdateXmlStateOk; }, "update index", _stepTimeoutMs,
-                 _error))
+    CProg2Gui* tool = waitForIndex(_stepTimeoutMs, _error);
+    if (!tool)
         return false;
     QSignalSpy quit(tool, &CProg2Gui::quitApplication);
     if (!clickWhenEnabled("applUpdateButton", _stepTimeoutMs, _error))

@@ -86,6 +86,8 @@ public:
     bool allDevicesUpdated() const;
 
 private:
+    // The bridge once the update index has arrived; null with the reason.
+    CProg2Gui* waitForIndex(int _timeoutMs, QString* _error);
     void clickCentre(QQuickItem* _item);
 
     std::unique_ptr<QQmlApplicationEngine> m_engine;
