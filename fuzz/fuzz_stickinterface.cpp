@@ -16,9 +16,9 @@
 // requested offset; every offered image size is the file's size; at most one
 // device is in the update list; a request for the stick's image type from an
 // address that is not the stick's changes nothing of the stick; the run keeps
-// its bookkeeping in range. The file list and the images are made once; the
-// device list and the stick interface are made anew for every input, so that
-// inputs stay independent.
+// its bookkeeping in range. The images are written once; the tool's core
+// (file list, device list, stick interface) is made anew for every input, so
+// that inputs stay independent.
 
 #include <cstddef>
 #include <cstdint>
@@ -250,15 +250,11 @@ extern "C" int LLVMFuzzerInitialize(int* _argc, char*** _argv)
     if (!QDir().mkpath(applDirPath) || !QDir().mkpath(getUpdatePath()))
         FuzzEnvironment::fail("cannot create the update folder");
 
-    s_services = std::make_unique<FakeServices>();
     for (const Image& image : kImages) {
         const QByteArray bytes = imageBytes(image.devType, image.size);
         if (!FuzzEnvironment::writeFile(getUpdatePath() + "/" + image.fileName, bytes))
             FuzzEnvironment::fail("cannot write an image");
         s_imageBytes.insert(image.devType, bytes);
-        s_services->files()->setKnownFile(
-            image.devType, "2.0.0", image.fileName, 300,
-            HeldFileDigest(bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
     }
     return 0;
 }
@@ -268,11 +264,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* _data, size_t _size)
     FuzzInput input(_data, _size);
     const quint8 mode = input.byte();
 
-    s_services->renewLink();
+    // A fresh core for every input: the averages a served image changes and
+    // whatever the last input left in the lists are forgotten.
+    s_services.reset();
+    s_services = std::make_unique<FakeServices>();
+    for (const Image& image : kImages) {
+        const QByteArray& bytes = s_imageBytes[image.devType];
+        s_services->files()->setKnownFile(
+            image.devType, "2.0.0", image.fileName, 300,
+            HeldFileDigest(bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    }
     s_offers.clear();
-    // The averages a served image changes are forgotten.
-    for (const Image& image : kImages)
-        s_services->files()->findByDevType(image.devType)->m_duration = 300;
     StickInterface* stick = s_services->stick();
     QObject::connect(stick, &StickInterface::frameSent, [](const QByteArray& _body) { checkSentFrame(_body); });
 

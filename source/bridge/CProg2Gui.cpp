@@ -143,6 +143,7 @@ void CProg2Gui::runStateChanged()
     if (m_core.runState().state() != SysStateDeviceUpdate)
         m_networkChangedInRun = false;
     emitRepaintSet();
+    emit sysStateChanged();
 }
 
 QObject* CProg2Gui::langListModelObject() const

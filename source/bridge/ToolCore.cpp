@@ -34,7 +34,7 @@ QString settingsString(const char* _key)
 }
 } // namespace
 
-ToolCore::ToolCore(QObject* _parent) : QObject(_parent)
+ToolCore::ToolCore(IndexFetch_t _fetch, QObject* _parent) : QObject(_parent)
 {
     UpdateIndex::initQueryResource();
     // A crash in the middle of a write must not hold up the next one.
@@ -50,7 +50,8 @@ ToolCore::ToolCore(QObject* _parent) : QObject(_parent)
     processProductionIni();
     createDeviceWorkers();
     loadBackupIni();
-    startUpdateIndexDownload();
+    if (_fetch == eFetchIndex)
+        startUpdateIndexDownload();
     m_runState.ready();
 }
 

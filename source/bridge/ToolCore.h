@@ -29,9 +29,18 @@ public:
 
     static constexpr int kUpdateXmlTimeoutMs = 5000;
 
+    // Whether the core asks the update server for its index at start. A core
+    // without (a test's or a fuzz harness's) keeps the index unanswered.
+    enum IndexFetch_t
+    {
+        eFetchIndex,
+        eNoIndexFetch,
+    };
+
     // Reads the settings, "production.ini" and "backup.ini", makes the
-    // workers and starts the index download; ends idle.
-    explicit ToolCore(QObject* _parent = nullptr);
+    // workers and starts the index download (unless told not to); ends idle.
+    explicit ToolCore(QObject* _parent = nullptr) : ToolCore(eFetchIndex, _parent) {}
+    explicit ToolCore(IndexFetch_t _fetch, QObject* _parent = nullptr);
     ~ToolCore() override;
 
     // The core that main() (or a test fixture) built for the window, which

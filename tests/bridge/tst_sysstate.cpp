@@ -97,11 +97,12 @@ void tst_SysState::setSysStateRepaintsEveryTime()
     connect(&bridge, &CProg2Gui::stickDataRepaint, this, [&] { order << "stick"; });
     connect(&bridge, &CProg2Gui::firmwareDataRepaint, this, [&] { order << "firmware"; });
     connect(&bridge, &CProg2Gui::deviceDataRepaint, this, [&] { order << "device"; });
+    connect(&bridge, &CProg2Gui::sysStateChanged, this, [&] { order << "state"; });
 
     bridge.setSysState(CProg2Gui::SysStateIdle); // the same value repaints again
-    QCOMPARE(order, (QStringList{"appl", "stick", "firmware", "device"}));
+    QCOMPARE(order, (QStringList{"appl", "stick", "firmware", "device", "state"}));
     bridge.setSysState(CProg2Gui::SysStateDeviceUpdate);
-    QCOMPARE(order.size(), 8);
+    QCOMPARE(order.size(), 10);
     QCOMPARE(bridge.SysState(), CProg2Gui::SysStateDeviceUpdate);
     QCOMPARE(int(CProg2Gui::SysStateUpdateDownload), 5);
     QCOMPARE(int(CProg2Gui::SysStateError), 6);

@@ -1,58 +1,63 @@
 #include "FakeServices.h"
 
-#include <utility>
-
+#include "bridge/ToolCore.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
 #include "link/StickInterface.h"
 
-FakeServices::FakeServices()
+FakeServices::FakeServices() : m_core(std::make_unique<ToolCore>(ToolCore::eNoIndexFetch))
+{}
+
+FakeServices::~FakeServices() = default;
+
+RunState& FakeServices::runState()
 {
-    m_files = new FirmwareUpdateFileModel(this);
-    connect(m_files, &FirmwareUpdateFileModel::downloadsEnded, this,
-            [this](bool _cancelled) { m_runState.end(_cancelled ? RunState::eEndCancelled : RunState::eEndDone); });
-    connect(m_files, &FirmwareUpdateFileModel::stickFirmwareStored, this, [this](quint32 _version, QString _file) {
-        if (m_stick)
-            m_stick->setStickUpdateInfo(_version, _file);
-    });
-    renewLink();
+    return m_core->runState();
 }
 
-FakeServices::~FakeServices()
+FakeServices::SysState_t FakeServices::SysState() const
 {
-    // The workers go in the reverse order of their making.
-    delete std::exchange(m_stick, nullptr);
-    delete std::exchange(m_devices, nullptr);
-    delete std::exchange(m_files, nullptr);
+    return m_core->runState().state();
 }
 
-void FakeServices::renewLink()
+bool FakeServices::isSysState(SysState_t _state) const
 {
-    delete std::exchange(m_stick, nullptr);
-    delete std::exchange(m_devices, nullptr);
-    m_devices = new ZigBeeDeviceModel(*m_files, m_runState, this);
-    connect(m_files, &FirmwareUpdateFileModel::versionChanged, m_devices, &ZigBeeDeviceModel::updateVersionChanged);
-    m_stick = new StickInterface(*m_files, *m_devices, m_runState, this);
-    connect(&m_stick->otaServer(), &OtaServer::durationMeasured, m_files, &FirmwareUpdateFileModel::recordDuration);
-    m_runState.jumpTo(SystemServices::SysStateIdle);
-    setUpdateXmlState(SystemServices::eUpdateXmlStateUnknown);
+    return m_core->runState().is(_state);
+}
+
+void FakeServices::setSysState(SysState_t _state)
+{
+    m_core->runState().jumpTo(_state);
+}
+
+ZigBeeDeviceModel* FakeServices::deviceModel() const
+{
+    return m_core->devices();
+}
+
+FirmwareUpdateFileModel* FakeServices::files() const
+{
+    return m_core->files();
+}
+
+StickInterface* FakeServices::stick() const
+{
+    return m_core->stick();
 }
 
 void FakeServices::setUpdateXmlState(SystemServices::UpdateXmlState_t _state)
 {
-    m_files->setIndexState(_state);
+    m_core->files()->setIndexState(_state);
 }
 
 const QList<ushort>& FakeServices::updateList() const
 {
-    static const QList<ushort> s_none;
-    return m_stick ? m_stick->otaServer().updateList() : s_none;
+    return m_core->stick()->otaServer().updateList();
 }
 
 void FakeServices::addToUpdateList(ushort _shortAddr)
 {
-    if (m_stick)
-        m_stick->otaServer().addToUpdateList(_shortAddr);
+    m_core->stick()->otaServer().addToUpdateList(_shortAddr);
 }
 
 bool FakeServices::isInUpdateList(ushort _shortAddr) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QList>
 #include <QObject>
 
@@ -8,12 +10,13 @@
 
 class FirmwareUpdateFileModel;
 class StickInterface;
+class ToolCore;
 class ZigBeeDeviceModel;
 
-// The workers below the window without the bridge: the run state, the file
-// list, the device list and the stick interface, each handed what it needs
-// and connected as the bridge connects them. No window interface, texts,
-// languages, index download or backup files.
+// The tool without its window: the real core (ToolCore) built in the
+// settings the caller installed, so that the workers are made and connected
+// exactly as in the tool, but without asking for the update index: the index
+// stays unanswered until a test says otherwise.
 class FakeServices : public QObject
 {
     Q_OBJECT
@@ -23,29 +26,24 @@ public:
     FakeServices();
     ~FakeServices() override;
 
-    // A fresh device list and stick interface, the state idle and the index
-    // unanswered, as after a start; the file list stays as it is.
-    void renewLink();
+    ToolCore& core() const { return *m_core; }
 
-    RunState& runState() { return m_runState; }
-    SysState_t SysState() const { return m_runState.state(); }
-    bool isSysState(SysState_t _state) const { return m_runState.is(_state); }
+    RunState& runState();
+    SysState_t SysState() const;
+    bool isSysState(SysState_t _state) const;
     // Puts the system into _state without the transitions.
-    void setSysState(SysState_t _state) { m_runState.jumpTo(_state); }
+    void setSysState(SysState_t _state);
 
     void addToUpdateList(ushort _shortAddr);
     bool isInUpdateList(ushort _shortAddr) const;
     const QList<ushort>& updateList() const;
 
-    ZigBeeDeviceModel* deviceModel() const { return m_devices; }
+    ZigBeeDeviceModel* deviceModel() const;
     void setUpdateXmlState(SystemServices::UpdateXmlState_t _state);
 
-    FirmwareUpdateFileModel* files() const { return m_files; }
-    StickInterface* stick() const { return m_stick; }
+    FirmwareUpdateFileModel* files() const;
+    StickInterface* stick() const;
 
 private:
-    RunState m_runState;
-    FirmwareUpdateFileModel* m_files = nullptr;
-    ZigBeeDeviceModel* m_devices = nullptr;
-    StickInterface* m_stick = nullptr;
+    std::unique_ptr<ToolCore> m_core;
 };

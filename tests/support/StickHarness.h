@@ -11,10 +11,9 @@ class FirmwareUpdateFileModel;
 class StickInterface;
 class ZigBeeDeviceModel;
 
-// The stick interface with the device list and the file list, wired as the
-// bridge wires them but without it (FakeServices), in fresh settings, with no
-// serial port to search. Frames go in through rxFrame; every frame the
-// stick interface sends is collected.
+// The tool's core (FakeServices) in fresh settings, with no serial port to
+// search. Frames go in through rxFrame; every frame the stick interface
+// sends is collected.
 class StickHarness
 {
 public:
