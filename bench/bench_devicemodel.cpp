@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bridge/CProg2Gui.h"
+#include "bridge/ToolCore.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
@@ -44,21 +44,21 @@ struct Setup
 {
     QTemporaryDir dir;
     QSettings settings{dir.path() + "/bench.ini", QSettings::IniFormat};
-    CProg2Gui* bridge = nullptr;
+    ToolCore* core = nullptr;
     ZigBeeDeviceModel* model = nullptr;
 
     Setup()
     {
         setSettings(&settings);
-        bridge = new CProg2Gui;
-        model = bridge->deviceModel();
-        bridge->fileModel()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
-        bridge->fileModel()->addFirmwareFile(2, "1.2.3", "wall.ota", 400);
-        bridge->fileModel()->addFirmwareFile(4, "1.2.3", "plug.ota", 500);
+        core = new ToolCore(ToolCore::eNoIndexFetch);
+        model = core->devices();
+        core->files()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
+        core->files()->addFirmwareFile(2, "1.2.3", "wall.ota", 400);
+        core->files()->addFirmwareFile(4, "1.2.3", "plug.ota", 500);
     }
     ~Setup()
     {
-        delete bridge;
+        delete core;
         setSettings(nullptr);
     }
 
@@ -68,7 +68,7 @@ struct Setup
     {
         for (int i = 0; i < _devices; ++i)
             model->addZigBeeDevice(addressOf(i), typeOf(i), 0x010200);
-        bridge->setSysState(CProg2Gui::SysStateDeviceUpdate);
+        core->runState().jumpTo(SystemServices::SysStateDeviceUpdate);
         model->startUpdate(_now.addSecs(-2000));
         for (int i = 0; i < _devices; ++i) {
             ZigBeeDevice* device = model->findDevice(addressOf(i));
@@ -106,7 +106,7 @@ void BM_SupervisionTick(benchmark::State& state)
     for (auto _ : state)
         setup.model->supervise(now);
     // The run must still be going, or the tick would have been cheap.
-    if (!setup.bridge->isSysState(CProg2Gui::SysStateDeviceUpdate))
+    if (!setup.core->runState().is(SystemServices::SysStateDeviceUpdate))
         state.SkipWithError("the run ended during the ticks");
     state.counters["devices"] = devices;
     setBudget(state, "budget_us", 2000);

@@ -18,7 +18,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "bridge/CProg2Gui.h"
+#include "bridge/ToolCore.h"
 #include "common/settings.h"
 #include "content/FirmwareUpdateFileModel.h"
 #include "devices/ZigBeeDeviceModel.h"
@@ -110,8 +110,8 @@ QByteArray imageBlock(quint16 _shortAddr, quint32 _offset)
     return frame;
 }
 
-// Settings in a temporary folder, a 100 kB image of type 1, a bridge whose
-// stick is connected on a pseudo-terminal.
+// Settings in a temporary folder, a 100 kB image of type 1, the tool's core
+// (no index download) whose stick is connected on a pseudo-terminal.
 struct Setup
 {
     static constexpr int kImageSize = 100000;
@@ -123,7 +123,7 @@ struct Setup
     QTemporaryDir dir;
     QSettings settings{dir.path() + "/bench.ini", QSettings::IniFormat};
     Line line;
-    CProg2Gui* bridge = nullptr;
+    ToolCore* core = nullptr;
     StickInterface* stick = nullptr;
     quint8 seq = 0;
 
@@ -136,18 +136,18 @@ struct Setup
         if (image.open(QIODevice::WriteOnly))
             image.write(QByteArray(kImageSize, 'i'));
         image.close();
-        bridge = new CProg2Gui;
-        stick = bridge->stickInterface();
-        bridge->fileModel()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
+        core = new ToolCore(ToolCore::eNoIndexFetch);
+        stick = core->stick();
+        core->files()->addFirmwareFile(1, "1.2.3", "ctl.ota", 300);
         // The image written above, as verified.
-        bridge->fileModel()->findByDevType(1)->m_fileDigest = HeldFileDigest(
+        core->files()->findByDevType(1)->m_fileDigest = HeldFileDigest(
             kImageSize, QCryptographicHash::hash(QByteArray(kImageSize, 'i'), QCryptographicHash::Sha256).toHex());
         stick->rxFrame(QByteArray(1, char(0x01)));
         line.drain();
     }
     ~Setup()
     {
-        delete bridge;
+        delete core;
         setSettings(nullptr);
     }
 
@@ -155,7 +155,7 @@ struct Setup
     // version, so they take no part in the run; they sort before the measured ones.
     void addOtherDevices(int _count)
     {
-        ZigBeeDeviceModel* model = bridge->deviceModel();
+        ZigBeeDeviceModel* model = core->devices();
         for (int i = 1; i < _count; ++i)
             model->addZigBeeDevice(quint16(i), quint16(i % 2 == 0 ? 2 : 1), 0x010203);
     }
@@ -175,7 +175,7 @@ void BM_ImageBlock(benchmark::State& state)
     setup.stick->startDeviceUpdate(true);
     QByteArray query = queryNextImage(Setup::kServed, 0x010200);
     setup.send(query); // started: the only device in the update list
-    if (setup.bridge->deviceModel()->rowOf(Setup::kServed) != state.range(0) - 1)
+    if (setup.core->devices()->rowOf(Setup::kServed) != state.range(0) - 1)
         state.SkipWithError("the served device is not the last row");
 
     // Blocks all through the image except the last one.
@@ -228,12 +228,12 @@ void BM_QueryNextImage(benchmark::State& state, Phase_t _phase)
     if (_phase != Phase_t::OutsideRun) {
         setup.stick->startDeviceUpdate(true);
         if (_phase == Phase_t::WaitingLate)
-            setup.bridge->deviceModel()->startUpdate(QDateTime::currentDateTimeUtc().addSecs(-2000));
+            setup.core->devices()->startUpdate(QDateTime::currentDateTimeUtc().addSecs(-2000));
     }
     setup.send(query); // kServed: started during a run, else only known
     QByteArray waiting = queryNextImage(Setup::kWaiting, 0x010200);
     setup.send(waiting); // from here on a known device
-    if (setup.bridge->deviceModel()->rowOf(Setup::kWaiting) != state.range(0) - 1)
+    if (setup.core->devices()->rowOf(Setup::kWaiting) != state.range(0) - 1)
         state.SkipWithError("the measured device is not the last row");
     int sinceDrain = 0;
     for (auto _ : state) {
@@ -245,7 +245,7 @@ void BM_QueryNextImage(benchmark::State& state, Phase_t _phase)
             state.ResumeTiming();
         }
     }
-    if (_phase != Phase_t::OutsideRun && !setup.bridge->isSysState(CProg2Gui::SysStateDeviceUpdate))
+    if (_phase != Phase_t::OutsideRun && !setup.core->runState().is(SystemServices::SysStateDeviceUpdate))
         state.SkipWithError("the run ended");
     state.counters["devices"] = double(state.range(0));
     state.counters["budget_us"] = 20;
