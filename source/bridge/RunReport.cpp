@@ -10,7 +10,6 @@
 
 #include "HelpTexts.h"
 #include "ReportWriter.h"
-#include "ToolCore.h"
 #include "common/DeviceType.h"
 #include "common/RunState.h"
 #include "common/log.h"
@@ -39,9 +38,11 @@ bool writeAtomically(const QString& _path, const QByteArray& _bytes)
 }
 } // namespace
 
-RunReport::RunReport(ToolCore& _core) : m_core(_core)
+RunReport::RunReport(const RunState& _runState, const FirmwareUpdateFileModel& _files,
+                     const ZigBeeDeviceModel& _devices, const StickInterface& _stick, QObject* _parent)
+    : QObject(_parent), m_files(_files), m_devices(_devices), m_stick(_stick)
 {
-    CONNECT_OR_LOG(lcBridge, &_core.runState(), &RunState::changed, this,
+    CONNECT_OR_LOG(lcBridge, &_runState, &RunState::changed, this,
                    [this](RunState::SysState_t _from, RunState::SysState_t _to) { sysStateChanged(_from, _to); });
     // The reports of earlier sessions can be opened as well.
     const QString dir = folder();
@@ -80,15 +81,12 @@ void RunReport::sysStateChanged(SystemServices::SysState_t _from, SystemServices
     if (m_running) {
         if (m_content.kind == ReportContent::eKindStick && _from == SystemServices::SysStateStickUpdate) {
             // A cancelled stick update is back to idle; otherwise it has its result.
-            const StickInterface* stick = m_core.stick();
-            const bool cancelled = stick && stick->stickUpdateState() == OtaServer::eStickUpdateStateIdle;
+            const bool cancelled = m_stick.stickUpdateState() == OtaServer::eStickUpdateStateIdle;
             endRun(cancelled ? ReportContent::eEndCancelled : ReportContent::eEndFinished);
         } else if (m_content.kind == ReportContent::eKindDevices && _from == SystemServices::SysStateDeviceUpdate) {
             // A run ends by itself only when nothing is left to update after
             // the search time; otherwise the user ended it.
-            const ZigBeeDeviceModel* model = m_core.devices();
-            const bool done =
-                model && model->isMinTimeElapsed() && !model->hasAny(ZigBeeDeviceModel::eCountTypeToUpdate);
+            const bool done = m_devices.isMinTimeElapsed() && !m_devices.hasAny(ZigBeeDeviceModel::eCountTypeToUpdate);
             endRun(done ? ReportContent::eEndFinished : ReportContent::eEndCancelled);
         }
     }
@@ -116,12 +114,10 @@ void RunReport::beginRun(ReportContent::Kind_t _kind)
     m_content.toolVersion = LUMORAN_VERSION_TEXT;
     noteNetwork();
     if (_kind == ReportContent::eKindStick) {
-        const StickInterface* stick = m_core.stick();
-        m_stickVersionBefore = stick ? stick->stickFirmware().m_version : kNoVersion;
+        m_stickVersionBefore = m_stick.stickFirmware().m_version;
         m_stickTransferStart = QDateTime();
         m_stickTransferEnd = QDateTime();
-        if (stick)
-            m_stickConnection = connect(stick, &StickInterface::stickVersionAvailable, this, &RunReport::stickChanged);
+        m_stickConnection = connect(&m_stick, &StickInterface::stickVersionAvailable, this, &RunReport::stickChanged);
     }
     LOG(lcBridge, QString("report: %1 begins").arg(_kind == ReportContent::eKindStick ? "stick update" : "device run"));
 }
@@ -133,8 +129,7 @@ void RunReport::endRun(ReportContent::End_t _end)
     m_content.end = _end;
     m_content.ended = QDateTime::currentDateTimeUtc();
     noteNetwork();
-    if (const StickInterface* stick = m_core.stick())
-        m_content.stickVersion = stick->stickFirmware().versionString();
+    m_content.stickVersion = m_stick.stickFirmware().versionString();
     if (m_content.kind == ReportContent::eKindStick)
         addStickRow();
     else
@@ -148,13 +143,12 @@ void RunReport::endRun(ReportContent::End_t _end)
 void RunReport::noteNetwork()
 {
     // The network as the stick last reported it while joined.
-    const StickInterface* stick = m_core.stick();
-    if (!stick || stick->nwkState() != StickInterface::eNwkStateJoined)
+    if (m_stick.nwkState() != StickInterface::eNwkStateJoined)
         return;
-    m_content.channel = stick->nwkChannel();
-    m_content.stickAddr = stick->nwkShortAddr();
+    m_content.channel = m_stick.nwkChannel();
+    m_content.stickAddr = m_stick.nwkShortAddr();
     QString id;
-    for (quint8 byte : stick->nwkId())
+    for (quint8 byte : m_stick.nwkId())
         id += QString("%1").arg(byte, 2, 16, QChar('0'));
     m_content.networkId = id;
 }
@@ -167,8 +161,7 @@ QString RunReport::writeInterim()
     ReportContent content = m_content;
     content.end = ReportContent::eEndInterim;
     content.ended = QDateTime::currentDateTimeUtc();
-    if (const StickInterface* stick = m_core.stick())
-        content.stickVersion = stick->stickFirmware().versionString();
+    content.stickVersion = m_stick.stickFirmware().versionString();
     addDeviceRows(content);
 
     const QString dir = folder();
@@ -194,20 +187,16 @@ void RunReport::removeInterim()
 
 void RunReport::addDeviceRows(ReportContent& _content) const
 {
-    const ZigBeeDeviceModel* model = m_core.devices();
-    const FirmwareUpdateFileModel* files = m_core.files();
-    if (!model)
-        return;
     const bool interim = _content.end == ReportContent::eEndInterim;
-    for (int i = 0; i < model->rowCount(); ++i) {
-        const ZigBeeDevice* device = model->deviceAt(i);
+    for (int i = 0; i < m_devices.rowCount(); ++i) {
+        const ZigBeeDevice* device = m_devices.deviceAt(i);
         ReportContent::Row row;
         row.shortAddr = device->shortAddr;
         row.extAddr = device->extAddressText();
         row.devType = device->m_devType;
         row.versionBefore = device->m_run.versionBefore;
         row.versionAfter = device->m_version;
-        if (const FirmwareUpdate* record = files ? files->findByDevType(device->m_devType) : nullptr) {
+        if (const FirmwareUpdate* record = m_files.findByDevType(device->m_devType)) {
             row.versionOffered = record->m_version;
             row.fileOffered = QFileInfo(record->m_fileName).fileName();
         }
@@ -238,21 +227,19 @@ void RunReport::addDeviceRows(ReportContent& _content) const
 
 void RunReport::addStickRow()
 {
-    const StickInterface* stick = m_core.stick();
-    const FirmwareUpdateFileModel* files = m_core.files();
     ReportContent::Row row;
     row.shortAddr = m_content.stickAddr;
     row.devType = DeviceType::UsbStick;
     row.versionBefore = m_stickVersionBefore;
-    row.versionAfter = stick ? stick->stickFirmware().m_version : kNoVersion;
-    if (const FirmwareUpdate* record = files ? files->findByDevType(DeviceType::UsbStick) : nullptr) {
+    row.versionAfter = m_stick.stickFirmware().m_version;
+    if (const FirmwareUpdate* record = m_files.findByDevType(DeviceType::UsbStick)) {
         row.versionOffered = record->m_version;
         row.fileOffered = QFileInfo(record->m_fileName).fileName();
     }
     row.attempts = 1;
     row.start = m_content.started;
     row.end = m_content.ended;
-    switch (stick ? stick->stickUpdateState() : OtaServer::eStickUpdateStateUnknown) {
+    switch (m_stick.stickUpdateState()) {
     case OtaServer::eStickUpdateStateSuccess:
         row.outcome = ReportContent::eOutcomeUpdated;
         break;
@@ -278,13 +265,10 @@ void RunReport::stickChanged()
 {
     // The stick's progress and update state move with every block and at
     // its upgrade end.
-    const StickInterface* stick = m_core.stick();
-    if (!stick)
-        return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (!m_stickTransferStart.isValid() && stick->stickFirmware().m_progress > 0)
+    if (!m_stickTransferStart.isValid() && m_stick.stickFirmware().m_progress > 0)
         m_stickTransferStart = now;
-    if (!m_stickTransferEnd.isValid() && stick->stickUpdateState() == OtaServer::eStickUpdateStateWait)
+    if (!m_stickTransferEnd.isValid() && m_stick.stickUpdateState() == OtaServer::eStickUpdateStateWait)
         m_stickTransferEnd = now;
 }
 

@@ -8,7 +8,10 @@
 #include "ReportContent.h"
 #include "common/SystemServices.h"
 
-class ToolCore;
+class FirmwareUpdateFileModel;
+class RunState;
+class StickInterface;
+class ZigBeeDeviceModel;
 
 // The report of every device update run and every stick update: it follows
 // the run state's changes, notes when a run begins and,
@@ -20,8 +23,9 @@ class RunReport : public QObject
 {
     Q_OBJECT
 public:
-    // Follows _core's run state; reads its stick, device and file lists.
-    explicit RunReport(ToolCore& _core);
+    // Follows _runState; reads the stick, the device list and the file list.
+    RunReport(const RunState& _runState, const FirmwareUpdateFileModel& _files, const ZigBeeDeviceModel& _devices,
+              const StickInterface& _stick, QObject* _parent = nullptr);
 
     // The tool closes: a run under way ends now, and every report is written
     // before the workers go.
@@ -66,7 +70,9 @@ private:
     void removeInterim();
     void setFailure(const QString& _failure);
 
-    ToolCore& m_core;
+    const FirmwareUpdateFileModel& m_files;
+    const ZigBeeDeviceModel& m_devices;
+    const StickInterface& m_stick;
     bool m_running = false;
     bool m_closing = false;
     ReportContent m_content;

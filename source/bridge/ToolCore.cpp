@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QSettings>
 
+#include "RunReport.h"
 #include "SettingsDefaults.h"
 #include "ToolUpdater.h"
 #include "common/DeviceType.h"
@@ -59,8 +60,9 @@ ToolCore::~ToolCore()
 {
     // A run under way is reported before the workers it reads go; each
     // worker goes before the ones it was handed.
-    m_runReport.toolClosing();
+    m_runReport->toolClosing();
     m_updateXmlTimer.stop();
+    delete std::exchange(m_runReport, nullptr);
     delete std::exchange(m_stick, nullptr);
     delete std::exchange(m_devices, nullptr);
     if (theFileModel == m_files)
@@ -98,7 +100,10 @@ void ToolCore::createDeviceWorkers()
     CONNECT_OR_LOG(lcBridge, &m_stick->otaServer(), &OtaServer::durationMeasured, m_files,
                    &FirmwareUpdateFileModel::recordDuration);
     CONNECT_OR_LOG(lcBridge, m_stick, &StickInterface::deviceDataRepaint, this, &ToolCore::devicesChanged);
-    CONNECT_OR_LOG(lcBridge, &m_runReport, &RunReport::reportChanged, this, &ToolCore::devicesChanged);
+
+    // The report follows the run and reads the lists the run changes.
+    m_runReport = new RunReport(m_runState, *m_files, *m_devices, *m_stick, this);
+    CONNECT_OR_LOG(lcBridge, m_runReport, &RunReport::reportChanged, this, &ToolCore::devicesChanged);
 }
 
 void ToolCore::startUpdateIndexDownload()

@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include "RunReport.h"
 #include "common/FileVersionInfo.h"
 #include "common/ProgressHelper.h"
 #include "common/RunState.h"
@@ -12,6 +11,7 @@
 #include "content/BackupIni.h"
 
 class FirmwareUpdateFileModel;
+class RunReport;
 class StickInterface;
 class ZigBeeDeviceModel;
 
@@ -54,8 +54,8 @@ public:
     FirmwareUpdateFileModel* files() const { return m_files; }
     ZigBeeDeviceModel* devices() const { return m_devices; }
     StickInterface* stick() const { return m_stick; }
-    RunReport& runReport() { return m_runReport; }
-    const RunReport& runReport() const { return m_runReport; }
+    RunReport& runReport() { return *m_runReport; }
+    const RunReport& runReport() const { return *m_runReport; }
     // The tool's own version and the newer package held, if any.
     FileVersionInfo& applVersion() { return m_applVersion; }
     const FileVersionInfo& applVersion() const { return m_applVersion; }
@@ -104,7 +104,7 @@ private:
     ProgressHelper::_eResult_t m_updateXmlResult = ProgressHelper::eResultFail;
     UpdateXmlState_t m_updateXmlState = SystemServices::eUpdateXmlStateUnknown;
     QTimer m_updateXmlTimer;
-    RunReport m_runReport{*this};
+    RunReport* m_runReport = nullptr;
 };
 
 // The file list of the core made last, for the code of the bridge and the
