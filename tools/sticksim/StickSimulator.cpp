@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "SimCommandChannel.h"
 #include "SimWire.h"
 #include "common/common.h"
 #include "link/FrameCodec.h"
@@ -17,20 +18,6 @@ constexpr int kRubbishPiece = 16 * 1024;
 constexpr int kRubbishQueued = 32 * 1024;
 // A deaf stick repeats its request every millisecond, this many bytes of them at a time.
 constexpr int kDeafBytesPerTick = 2048;
-
-QString commandName(quint8 _command, const SimDevice* _client)
-{
-    switch (_command) {
-    case eCmdResetToFNReq:
-        return "reset poll";
-    case eCmdNwkStatusReq:
-        return "nwk status";
-    case eCmdZclIndication:
-        return _client ? _client->name() + " request" : QString("indication");
-    default:
-        return QString("command 0x%1").arg(_command, 2, 16, QChar('0'));
-    }
-}
 } // namespace
 
 StickSimulator::StickSimulator(const Scenario& _scenario, QObject* _parent)
@@ -43,12 +30,20 @@ StickSimulator::StickSimulator(const Scenario& _scenario, QObject* _parent)
     for (const SimClientConfig& config : m_scenario.devices)
         m_devices.push_back(std::make_unique<SimDevice>(config, false, sink));
 
+    SimCommandChannel::Hooks hooks;
+    hooks.sendFrame = [this](const QByteArray& _body) { sendFrame(_body); };
+    hooks.event = sink;
+    hooks.chance = [this](double _share) { return chance(_share); };
+    hooks.isOpen = [this] { return m_running && m_state == eStickConnected; };
+    hooks.replied = [this](const SimCommandChannel::Request& _request, const QByteArray& _body) {
+        handleReply(_request.command, _request.client, _body);
+    };
+    hooks.gaveUp = [this](const QString& _why) { leaveConnected(_why); };
+    m_requests = std::make_unique<SimCommandChannel>(m_scenario, m_counters, std::move(hooks));
+
     const SimTiming& timing = m_scenario.timing;
     m_connectTimer.setInterval(timing.connectIntervalMs);
     connect(&m_connectTimer, &QTimer::timeout, this, &StickSimulator::sendConnectRequest);
-    m_replyTimer.setSingleShot(true);
-    m_replyTimer.setInterval(timing.replyTimeoutMs);
-    connect(&m_replyTimer, &QTimer::timeout, this, &StickSimulator::onReplyTimeout);
     m_resetPollTimer.setInterval(timing.resetPollMs);
     connect(&m_resetPollTimer, &QTimer::timeout, this, [this] { enqueueStickRequest(eCmdResetToFNReq); });
     m_nwkStatusTimer.setInterval(timing.nwkStatusMs);
@@ -136,11 +131,10 @@ void StickSimulator::stop()
         return;
     m_running = false;
     m_state = eStickStopped;
-    for (QTimer* timer : {&m_connectTimer, &m_replyTimer, &m_resetPollTimer, &m_nwkStatusTimer, &m_discoveryTimer,
-                          &m_stickTimer, &m_scheduleTimer, &m_stopTimer, &m_rubbishTimer, &m_deafTimer})
+    for (QTimer* timer : {&m_connectTimer, &m_resetPollTimer, &m_nwkStatusTimer, &m_discoveryTimer, &m_stickTimer,
+                          &m_scheduleTimer, &m_stopTimer, &m_rubbishTimer, &m_deafTimer})
         timer->stop();
-    m_queue.clear();
-    m_inFlight.reset();
+    m_requests->clear();
     m_line.setDiscarding(true);
     event("simulation stopped");
     emit finished();
@@ -198,10 +192,10 @@ void StickSimulator::enterConnecting()
     loseRequests();
     m_resetPollTimer.stop();
     m_nwkStatusTimer.stop();
-    m_replyTimer.stop();
+    m_requests->pause();
     m_state = eStickConnecting;
     m_connectRequestsInRow = 0;
-    m_lastReportedStatus.clear();
+    m_requests->forgetReportedStatus();
     sendConnectRequest();
     m_connectTimer.start();
 }
@@ -221,7 +215,7 @@ void StickSimulator::onConnected()
 {
     m_connectTimer.stop();
     m_state = eStickConnected;
-    m_seq = 0;
+    m_requests->restartNumbering();
     ++m_counters.connects;
     event(QString("stick connected after %1 connect requests").arg(m_connectRequestsInRow));
     emit stickConnected();
@@ -241,17 +235,7 @@ void StickSimulator::leaveConnected(const QString& _why)
 
 void StickSimulator::loseRequests()
 {
-    std::vector<SimDevice*> clients;
-    if (m_inFlight && m_inFlight->request.client && !m_inFlight->repeatCheck)
-        clients.push_back(m_inFlight->request.client);
-    for (const Request& request : m_queue) {
-        if (request.client)
-            clients.push_back(request.client);
-    }
-    m_inFlight.reset();
-    m_queue.clear();
-    m_replyTimer.stop();
-    for (SimDevice* client : clients)
+    for (SimDevice* client : m_requests->dropAll())
         client->onRequestLost(now());
     reschedule();
 }
@@ -309,7 +293,7 @@ void StickSimulator::onFrame(const QByteArray& _body)
         return;
     case eFrameCommandReply:
         if (m_state == eStickConnected)
-            onReply(_body);
+            m_requests->onReply(_body);
         else
             event(QString("reply %1 while not connected; ignored").arg(byteArrayToHex(_body, 3)));
         return;
@@ -320,111 +304,9 @@ void StickSimulator::onFrame(const QByteArray& _body)
     }
 }
 
-void StickSimulator::onReply(const QByteArray& _body)
+void StickSimulator::handleReply(quint8 _command, SimDevice* _client, const QByteArray& _body)
 {
-    if (_body.size() < 2) {
-        ++m_counters.ignoredReplies;
-        event("reply without sequence number; ignored");
-        return;
-    }
-    const quint8 seq = quint8(_body.at(1));
-    if (!m_inFlight || m_inFlight->seq != seq) {
-        ++m_counters.ignoredReplies;
-        event(m_inFlight ? QString("reply seq %1 while waiting for seq %2; ignored").arg(seq).arg(m_inFlight->seq)
-                         : QString("reply seq %1 with no request in flight; ignored").arg(seq));
-        return;
-    }
-
-    if (m_inFlight->repeatCheck) {
-        const bool same = _body == m_inFlight->firstReply;
-        if (!same)
-            ++m_counters.repeatedRepliesDiffering;
-        event(same ? QString("repeated seq %1 answered with the same reply").arg(seq)
-                   : QString("repeated seq %1 answered with a different reply: %2 instead of %3")
-                         .arg(seq)
-                         .arg(byteArrayToHex(_body, 40), byteArrayToHex(m_inFlight->firstReply, 40)));
-        m_inFlight.reset();
-        m_replyTimer.stop();
-        pump();
-        return;
-    }
-
-    QString why;
-    if (!checkReply(*m_inFlight, _body, why)) {
-        // Left in flight: it is repeated when its reply time is over.
-        ++m_counters.ignoredReplies;
-        event(QString("reply seq %1 to %2 %3; ignored")
-                  .arg(seq)
-                  .arg(commandName(m_inFlight->request.command, m_inFlight->request.client), why));
-        return;
-    }
-
-    m_replyTimer.stop();
-    const InFlight done = *m_inFlight;
-    m_inFlight.reset();
-    handleReply(done, _body);
-    if (!m_running || m_state != eStickConnected)
-        return;
-
-    if (chance(m_scenario.faults.repeatSeqShare)) {
-        ++m_counters.repeatedSeqs;
-        InFlight repeat = done;
-        repeat.resends = 0;
-        repeat.repeatCheck = true;
-        repeat.firstReply = _body;
-        m_inFlight = repeat;
-        event(QString("fault: seq %1 sent again after its reply").arg(done.seq));
-        sendFrame(done.body);
-        m_replyTimer.start();
-        return;
-    }
-    pump();
-}
-
-bool StickSimulator::checkReply(const InFlight& _inFlight, const QByteArray& _body, QString& _why) const
-{
-    switch (_inFlight.request.command) {
-    case eCmdResetToFNReq:
-        if (_body.size() < 3) {
-            _why = QString("has no flag (%1 bytes)").arg(_body.size());
-            return false;
-        }
-        return true;
-    case eCmdNwkStatusReq:
-        return true; // the empty reply
-    case eCmdZclIndication:
-        break;
-    default:
-        return true;
-    }
-    const SimDevice* client = _inFlight.request.client;
-    if (_body.size() < 3 + kReplyHeaderSize) {
-        _why = QString("is too short (%1 bytes)").arg(_body.size());
-        return false;
-    }
-    if (quint8(_body.at(2)) != eCmdZclIndication) {
-        _why = QString("carries command 0x%1").arg(quint8(_body.at(2)), 2, 16, QChar('0'));
-        return false;
-    }
-    const QByteArray header = _body.mid(3, kReplyHeaderSize);
-    const quint16 address = u16At(header, 1);
-    if (client && address != client->shortAddress()) {
-        _why = QString("is addressed to %1").arg(hex16(address));
-        return false;
-    }
-    const quint8 response = u8At(header, 19);
-    if (response != _inFlight.request.expectedResponse) {
-        _why = QString("has response command 0x%1, expected 0x%2")
-                   .arg(response, 2, 16, QChar('0'))
-                   .arg(_inFlight.request.expectedResponse, 2, 16, QChar('0'));
-        return false;
-    }
-    return true;
-}
-
-void StickSimulator::handleReply(const InFlight& _done, const QByteArray& _body)
-{
-    switch (_done.request.command) {
+    switch (_command) {
     case eCmdResetToFNReq:
         if (quint8(_body.at(2)) != 0) {
             event(QString("reset poll -> 0x%1: reset to factory new").arg(quint8(_body.at(2)), 2, 16, QChar('0')));
@@ -434,10 +316,10 @@ void StickSimulator::handleReply(const InFlight& _done, const QByteArray& _body)
     case eCmdNwkStatusReq:
         return;
     case eCmdZclIndication:
-        if (SimDevice* client = _done.request.client) {
-            const int imagesBefore = client->images().size();
-            client->onResponse(u8At(_body, 3 + 19), _body.mid(3 + kReplyHeaderSize), now());
-            afterClientResponse(*client, imagesBefore);
+        if (_client) {
+            const int imagesBefore = _client->images().size();
+            _client->onResponse(u8At(_body, 3 + 19), _body.mid(3 + kReplyHeaderSize), now());
+            afterClientResponse(*_client, imagesBefore);
         }
         return;
     default:
@@ -445,90 +327,20 @@ void StickSimulator::handleReply(const InFlight& _done, const QByteArray& _body)
     }
 }
 
-void StickSimulator::onReplyTimeout()
-{
-    if (!m_inFlight || m_state != eStickConnected)
-        return;
-    InFlight& inFlight = *m_inFlight;
-    if (inFlight.resends >= m_scenario.timing.maxRetries) {
-        leaveConnected(QString("no reply to seq %1 (%2) after %3 repetitions")
-                           .arg(inFlight.seq)
-                           .arg(commandName(inFlight.request.command, inFlight.request.client))
-                           .arg(inFlight.resends));
-        return;
-    }
-    ++inFlight.resends;
-    ++m_counters.resends;
-    if (inFlight.request.client && !inFlight.repeatCheck)
-        inFlight.request.client->onResent();
-    event(QString("no reply to seq %1 (%2): sent again (%3/%4)")
-              .arg(inFlight.seq)
-              .arg(commandName(inFlight.request.command, inFlight.request.client))
-              .arg(inFlight.resends)
-              .arg(m_scenario.timing.maxRetries));
-    sendFrame(inFlight.body);
-    m_replyTimer.start();
-}
-
 // ---- requests -----------------------------------------------------------
-
-void StickSimulator::enqueue(const Request& _request)
-{
-    m_queue.push_back(_request);
-    pump();
-}
 
 void StickSimulator::enqueueStickRequest(quint8 _command)
 {
     if (m_state != eStickConnected)
         return;
     // The stick's own polls are not stacked up behind a slow tool.
-    if (m_inFlight && m_inFlight->request.command == _command && !m_inFlight->repeatCheck)
+    if (m_requests->isPending(_command))
         return;
-    for (const Request& queued : m_queue) {
-        if (queued.command == _command)
-            return;
-    }
-    Request request;
+    SimCommandChannel::Request request;
     request.command = _command;
     if (_command == eCmdNwkStatusReq)
         request.payload = nwkStatusRecord(m_nwkState, m_channel, m_networkId, m_scenario.stick.client.shortAddress);
-    enqueue(request);
-}
-
-void StickSimulator::pump()
-{
-    if (!m_running || m_state != eStickConnected || m_inFlight || m_queue.empty())
-        return;
-    const Request request = m_queue.front();
-    m_queue.pop_front();
-
-    InFlight inFlight;
-    inFlight.request = request;
-    inFlight.seq = nextSeq();
-    inFlight.body.append(char(eFrameCommandRequest));
-    inFlight.body.append(char(inFlight.seq));
-    inFlight.body.append(char(request.command));
-    inFlight.body.append(request.payload);
-    m_inFlight = inFlight;
-
-    if (request.command == eCmdNwkStatusReq && request.payload != m_lastReportedStatus) {
-        m_lastReportedStatus = request.payload;
-        event(QString("nwk status: state %1 channel %2 id %3 addr %4")
-                  .arg(u8At(request.payload, 0))
-                  .arg(u8At(request.payload, 1))
-                  .arg(QString::fromLatin1(request.payload.mid(2, 8).toHex()))
-                  .arg(hex16(u16At(request.payload, 10))));
-    }
-    sendFrame(inFlight.body);
-    m_replyTimer.start();
-}
-
-// Never 0: right after a connect the tool takes 0 for a repetition.
-quint8 StickSimulator::nextSeq()
-{
-    m_seq = m_seq >= 255 ? 1 : quint8(m_seq + 1);
-    return m_seq;
+    m_requests->enqueue(request);
 }
 
 // ---- OTA clients --------------------------------------------------------
@@ -559,15 +371,15 @@ void StickSimulator::runClients()
             client->onRequestLost(t);
             continue;
         }
-        Request indication;
+        SimCommandChannel::Request indication;
         indication.command = eCmdZclIndication;
         indication.client = client;
         indication.expectedResponse = client->expectedResponse();
         indication.payload =
             indicationHeader(client->shortAddress(), client->config().endpoint, request.zclCommand) + request.payload;
-        m_queue.push_back(indication);
+        m_requests->add(indication);
     }
-    pump();
+    m_requests->pump();
     reschedule();
     checkSettled();
 }
@@ -699,7 +511,7 @@ void StickSimulator::sendRubbish(const QByteArray& _head, qint64 _fillBytes, con
     event(QString("fault: %1 bytes of rubbish").arg(_head.size() + _fillBytes + _tail.size()));
     m_stateBeforeRubbish = m_state;
     m_state = eStickRubbish;
-    m_replyTimer.stop();
+    m_requests->pause();
     m_rubbishLeft = _fillBytes;
     m_rubbishTail = _tail;
     m_line.write(_head);
@@ -729,14 +541,8 @@ void StickSimulator::topUpRubbish()
     m_rubbishTimer.stop();
     m_state = m_stateBeforeRubbish;
     event("rubbish sent");
-    if (m_state == eStickConnected) {
-        if (m_inFlight) {
-            sendFrame(m_inFlight->body);
-            m_replyTimer.start();
-        } else {
-            pump();
-        }
-    }
+    if (m_state == eStickConnected)
+        m_requests->resume();
     reschedule();
     emit rubbishSent();
 }
@@ -754,7 +560,7 @@ void StickSimulator::beDeaf(qint64 _forMs)
     // One reset poll: answered once, then with the tool's stored reply.
     QByteArray body;
     body.append(char(eFrameCommandRequest));
-    body.append(char(nextSeq()));
+    body.append(char(m_requests->nextSeq()));
     body.append(char(eCmdResetToFNReq));
     m_deafFrame = FrameCodec::encode(body);
     m_deafTimer.start();

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <deque>
 #include <memory>
-#include <optional>
 #include <random>
 #include <vector>
 
@@ -16,6 +14,8 @@
 #include "SimDevice.h"
 #include "SimLine.h"
 #include "link/FrameDeframer.h"
+
+class SimCommandChannel;
 
 // The USB radio stick and the devices of its network, on the far end of a
 // serial line. The stick is the active side: it asks to connect until the
@@ -135,28 +135,6 @@ signals:
     void finished();
 
 private:
-    struct Request
-    {
-        quint8 command = 0;
-        QByteArray payload;
-        SimDevice* client = nullptr; // the OTA client of an indication
-        // Fixed when the request is made: the client may change its mind
-        // (fall silent, restart) while the request travels.
-        quint8 expectedResponse = 0;
-    };
-
-    struct InFlight
-    {
-        Request request;
-        quint8 seq = 0;
-        QByteArray body;
-        int resends = 0;
-        // A fault repetition of an answered request: its reply is only
-        // compared with the first one.
-        bool repeatCheck = false;
-        QByteArray firstReply;
-    };
-
     void event(const QString& _text);
     bool chance(double _share);
     quint32 randomBelow(quint32 _bound);
@@ -171,15 +149,10 @@ private:
     void sendFrame(const QByteArray& _body);
     void onBytes(const QByteArray& _bytes);
     void onFrame(const QByteArray& _body);
-    void onReply(const QByteArray& _body);
-    bool checkReply(const InFlight& _inFlight, const QByteArray& _body, QString& _why) const;
-    void handleReply(const InFlight& _done, const QByteArray& _body);
-    void onReplyTimeout();
+    // A reply that fits the request it answers.
+    void handleReply(quint8 _command, SimDevice* _client, const QByteArray& _body);
 
-    void enqueue(const Request& _request);
     void enqueueStickRequest(quint8 _command);
-    void pump();
-    quint8 nextSeq();
 
     void runClients();
     void reschedule();
@@ -210,18 +183,14 @@ private:
     quint8 m_nwkState;
     quint8 m_channel;
     QByteArray m_networkId;
-    QByteArray m_lastReportedStatus;
 
     std::unique_ptr<SimDevice> m_stickClient;
     std::vector<std::unique_ptr<SimDevice>> m_devices;
 
-    std::deque<Request> m_queue;
-    std::optional<InFlight> m_inFlight;
-    quint8 m_seq = 0;
+    std::unique_ptr<SimCommandChannel> m_requests;
     int m_connectRequestsInRow = 0;
 
     QTimer m_connectTimer;
-    QTimer m_replyTimer;
     QTimer m_resetPollTimer;
     QTimer m_nwkStatusTimer;
     QTimer m_discoveryTimer;
