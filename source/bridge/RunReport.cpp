@@ -81,7 +81,7 @@ void RunReport::sysStateChanged(SystemServices::SysState_t _from, SystemServices
         if (m_content.kind == ReportContent::eKindStick && _from == SystemServices::SysStateStickUpdate) {
             // A cancelled stick update is back to idle; otherwise it has its result.
             const StickInterface* stick = m_core.stick();
-            const bool cancelled = stick && stick->stickUpdateState() == OtaServer::eStickUpdateStateIdle;
+            const bool cancelled = stick && stick->stickUpdateState() == StickImageUpdate::eStickUpdateStateIdle;
             endRun(cancelled ? ReportContent::eEndCancelled : ReportContent::eEndFinished);
         } else if (m_content.kind == ReportContent::eKindDevices && _from == SystemServices::SysStateDeviceUpdate) {
             // A run ends by itself only when nothing is left to update after
@@ -252,15 +252,15 @@ void RunReport::addStickRow()
     row.attempts = 1;
     row.start = m_content.started;
     row.end = m_content.ended;
-    switch (stick ? stick->stickUpdateState() : OtaServer::eStickUpdateStateUnknown) {
-    case OtaServer::eStickUpdateStateSuccess:
+    switch (stick ? stick->stickUpdateState() : StickImageUpdate::eStickUpdateStateUnknown) {
+    case StickImageUpdate::eStickUpdateStateSuccess:
         row.outcome = ReportContent::eOutcomeUpdated;
         break;
-    case OtaServer::eStickUpdateStateFail:
+    case StickImageUpdate::eStickUpdateStateFail:
         row.outcome = ReportContent::eOutcomeFailed;
         row.failure = ProgressHelper::eResultVerifFail;
         break;
-    case OtaServer::eStickUpdateStateUpToDate:
+    case StickImageUpdate::eStickUpdateStateUpToDate:
         row.outcome = ReportContent::eOutcomeCurrent;
         break;
     default:
@@ -284,7 +284,7 @@ void RunReport::stickChanged()
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!m_stickTransferStart.isValid() && stick->stickFirmware().m_progress > 0)
         m_stickTransferStart = now;
-    if (!m_stickTransferEnd.isValid() && stick->stickUpdateState() == OtaServer::eStickUpdateStateWait)
+    if (!m_stickTransferEnd.isValid() && stick->stickUpdateState() == StickImageUpdate::eStickUpdateStateWait)
         m_stickTransferEnd = now;
 }
 
