@@ -175,7 +175,7 @@ void runAction(quint8 _action)
     case 1:
         // Cancel: whichever update runs.
         if (s_services->isSysState(SystemServices::SysStateStickUpdate))
-            stick->otaServer().abortStickUpdate();
+            stick->otaServer().stickUpdate().abort();
         else
             stick->startDeviceUpdate(false);
         break;

@@ -217,7 +217,7 @@ bool CProg2Gui::isStickUpdateOffered() const
 bool CProg2Gui::isStickUpdatePossible() const
 {
     return m_core.runState().state() == SysStateIdle && isStickConnected() && isStickUpdateOffered() &&
-           m_core.stick()->stickUpdateState() != OtaServer::eStickUpdateStateTransfer;
+           m_core.stick()->stickUpdateState() != StickImageUpdate::eStickUpdateStateTransfer;
 }
 
 bool CProg2Gui::boGetVal(ValId_t _ValId)
@@ -322,7 +322,7 @@ void CProg2Gui::qmlAction(QmlAction_t _action)
         if (m_core.runState().state() == SysStateUpdateDownload)
             m_core.files()->cancelDownloads();
         else if (m_core.runState().state() == SysStateStickUpdate)
-            m_core.stick()->otaServer().abortStickUpdate();
+            m_core.stick()->otaServer().stickUpdate().abort();
         else
             m_core.stick()->startDeviceUpdate(false);
         break;

@@ -81,7 +81,7 @@ void RunReport::sysStateChanged(SystemServices::SysState_t _from, SystemServices
     if (m_running) {
         if (m_content.kind == ReportContent::eKindStick && _from == SystemServices::SysStateStickUpdate) {
             // A cancelled stick update is back to idle; otherwise it has its result.
-            const bool cancelled = m_stick.stickUpdateState() == OtaServer::eStickUpdateStateIdle;
+            const bool cancelled = m_stick.stickUpdateState() == StickImageUpdate::eStickUpdateStateIdle;
             endRun(cancelled ? ReportContent::eEndCancelled : ReportContent::eEndFinished);
         } else if (m_content.kind == ReportContent::eKindDevices && _from == SystemServices::SysStateDeviceUpdate) {
             // A run ends by itself only when nothing is left to update after
@@ -240,14 +240,14 @@ void RunReport::addStickRow()
     row.start = m_content.started;
     row.end = m_content.ended;
     switch (m_stick.stickUpdateState()) {
-    case OtaServer::eStickUpdateStateSuccess:
+    case StickImageUpdate::eStickUpdateStateSuccess:
         row.outcome = ReportContent::eOutcomeUpdated;
         break;
-    case OtaServer::eStickUpdateStateFail:
+    case StickImageUpdate::eStickUpdateStateFail:
         row.outcome = ReportContent::eOutcomeFailed;
         row.failure = ProgressHelper::eResultVerifFail;
         break;
-    case OtaServer::eStickUpdateStateUpToDate:
+    case StickImageUpdate::eStickUpdateStateUpToDate:
         row.outcome = ReportContent::eOutcomeCurrent;
         break;
     default:
@@ -268,7 +268,7 @@ void RunReport::stickChanged()
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!m_stickTransferStart.isValid() && m_stick.stickFirmware().m_progress > 0)
         m_stickTransferStart = now;
-    if (!m_stickTransferEnd.isValid() && m_stick.stickUpdateState() == OtaServer::eStickUpdateStateWait)
+    if (!m_stickTransferEnd.isValid() && m_stick.stickUpdateState() == StickImageUpdate::eStickUpdateStateWait)
         m_stickTransferEnd = now;
 }
 

@@ -66,14 +66,14 @@ int perMille(quint64 _done, quint64 _size)
 } // namespace
 
 OtaServer::OtaServer(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState, QObject* parent)
-    : QObject(parent), m_catalog(_catalog), m_devices(_devices), m_runState(_runState)
+    : QObject(parent), m_catalog(_catalog), m_devices(_devices), m_runState(_runState),
+      m_stickUpdate(_catalog, _runState, m_offers)
 {
     CONNECT_OR_LOG(lcOta, &m_devices, &ZigBeeDeviceModel::deviceTimedOut, this, &OtaServer::deviceTimedOut);
-    m_stickWatchdog.setSingleShot(true);
-    m_stickWatchdog.setInterval(kStickSilenceLimitMs);
-    CONNECT_OR_LOG(lcOta, &m_stickWatchdog, &QTimer::timeout, this, [this] {
-        failStickUpdate(QString("no word from the stick for %1 s").arg(kStickSilenceLimitMs / 1000));
-    });
+    CONNECT_OR_LOG(lcOta, &m_stickUpdate, &StickImageUpdate::stickVersionAvailable, this,
+                   &OtaServer::stickVersionAvailable);
+    CONNECT_OR_LOG(lcOta, &m_stickUpdate, &StickImageUpdate::stickTextChanged, this, &OtaServer::stickTextChanged);
+    CONNECT_OR_LOG(lcOta, &m_stickUpdate, &StickImageUpdate::helpUpdateRequired, this, &OtaServer::helpUpdateRequired);
 }
 
 ZigBeeDeviceModel* OtaServer::deviceModel() const
@@ -107,14 +107,6 @@ void OtaServer::deviceTimedOut(ushort _shortAddr)
     LOG(lcOta, QString("no activity %1 - was in update list").arg(hex(_shortAddr, 4)));
 }
 
-void OtaServer::setStickUpdateState(int _state)
-{
-    if (m_eStickUpdateState == _state)
-        return;
-    m_eStickUpdateState = _state;
-    emit stickVersionAvailable();
-}
-
 // ---------------------------------------------------------------------------
 // Runs
 
@@ -135,61 +127,6 @@ void OtaServer::startDeviceUpdate(bool _start)
     }
 }
 
-void OtaServer::startStickUpdate()
-{
-    if (!m_runState.beginStickUpdate())
-        return;
-    m_stickFirmware.setProgress(0);
-    m_stickClaim = -1;
-    m_offers.remove(m_stickShortAddr);
-    setStickUpdateState(eStickUpdateStateTransfer);
-    m_stickWatchdog.start();
-}
-
-void OtaServer::abortStickUpdate()
-{
-    if (sysState() != SystemServices::SysStateStickUpdate)
-        return;
-    LOG(lcOta, "stick update cancelled");
-    m_stickFirmware.setProgress(-1);
-    endStickUpdate(eStickUpdateStateIdle);
-}
-
-void OtaServer::failStickUpdate(const QString& _why)
-{
-    if (sysState() != SystemServices::SysStateStickUpdate)
-        return;
-    LOG(lcOta, QString("stick update failed: %1").arg(_why));
-    endStickUpdate(eStickUpdateStateFail);
-}
-
-void OtaServer::endStickUpdate(int _state)
-{
-    m_stickWatchdog.stop();
-    if (m_stickClaim >= 0)
-        m_offers.remove(ushort(m_stickClaim));
-    m_offers.remove(m_stickShortAddr);
-    m_stickClaim = -1;
-    setStickUpdateState(_state);
-    emit stickVersionAvailable();
-    m_runState.end(_state == eStickUpdateStateFail   ? RunState::eEndFailed
-                   : _state == eStickUpdateStateIdle ? RunState::eEndCancelled
-                                                     : RunState::eEndDone);
-    emit helpUpdateRequired();
-}
-
-void OtaServer::setStickNetwork(bool _joined, quint16 _shortAddr)
-{
-    m_stickJoined = _joined;
-    m_stickShortAddr = _shortAddr;
-}
-
-void OtaServer::stickHeard()
-{
-    if (m_stickWatchdog.isActive())
-        m_stickWatchdog.start();
-}
-
 void OtaServer::forgetDevices()
 {
     if (!m_updateList.isEmpty())
@@ -208,49 +145,6 @@ void OtaServer::clearUpdateList()
     for (const ushort address : qAsConst(m_updateList))
         m_offers.remove(address);
     m_updateList.clear();
-}
-
-bool OtaServer::isStickAddress(ushort _address)
-{
-    if (m_stickJoined)
-        return _address == m_stickShortAddr;
-    // In no network only the stick itself can send; during a stick update the
-    // first address to ask keeps it.
-    if (sysState() != SystemServices::SysStateStickUpdate)
-        return true;
-    if (m_stickClaim < 0)
-        m_stickClaim = _address;
-    return _address == m_stickClaim;
-}
-
-void OtaServer::setStickUpdateInfo(unsigned int _version, QString _fileName)
-{
-    // The record takes only a newer version; the last announcement is kept
-    // as given so it can be applied again when the stick reports a version.
-    m_stickFirmware.setUpdateInfo(_version, _fileName);
-    m_stickUpdateVersion = _version;
-    m_stickUpdateFileName = _fileName;
-    emit stickTextChanged();
-    emit stickVersionAvailable();
-}
-
-bool OtaServer::isStickUpdateAvailable() const
-{
-    return !m_stickFirmware.versionString().isEmpty() && m_stickFirmware.hasUpdate();
-}
-
-void OtaServer::stickConnected(bool _stickUpdateRunning)
-{
-    if (m_eStickUpdateState == eStickUpdateStateUnknown)
-        setStickUpdateState(_stickUpdateRunning ? eStickUpdateStateFail : eStickUpdateStateIdle);
-}
-
-void OtaServer::linkUp(bool _stickUpdateRunning)
-{
-    if (!_stickUpdateRunning && m_eStickUpdateState != eStickUpdateStateIdle) {
-        m_eStickUpdateState = eStickUpdateStateIdle;
-        emit stickVersionAvailable();
-    }
 }
 
 void OtaServer::checkUpdateStop()
@@ -352,7 +246,7 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
         return;
     }
     if (DeviceType::isStick(req.imageType)) {
-        if (!isStickAddress(ind.srcShortAddress)) {
+        if (!m_stickUpdate.isStickAddress(ind.srcShortAddress)) {
             LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick")
                            .arg(req.imageType)
                            .arg(hex(ind.srcShortAddress, 4)));
@@ -520,21 +414,13 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
 {
     ZigBeeDeviceModel* model = deviceModel();
     const ushort address = _ind->srcShortAddress;
-    const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(m_catalog, _record);
-    if (size > 0) {
+    if (makeOffer(address, _resp, _record)) {
         model->startTransfer(address);
-        _resp.status = ZclSuccessStatus;
-        _resp.fileVersion = _record.m_version;
-        _resp.imageSize = size;
-        recordOffer(address, _resp);
         sendZclQueryNextImageResp(_seq, _ind, _resp);
         return;
     }
-    LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
     model->giveUp(address, ProgressHelper::eResultMissingFile);
     removeFromUpdateList(address);
-    _resp.status = ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, _resp);
     // The one answer to this request has gone out.
     checkUpdateStop();
@@ -543,70 +429,40 @@ void OtaServer::offerImage(unsigned char _seq, const _IsdCommandIndication_t* _i
 void OtaServer::ZclQueryNextImageReq_Stick(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                            const _ZCL_OtauQueryNextImageReq_t* _req)
 {
-    stickHeard();
-    const quint32 reportedVersion = _req->currentFileVersion;
-    m_stickFirmware.setVersion(reportedVersion);
-    m_stickFirmware.setUpdateInfo(m_stickUpdateVersion, m_stickUpdateFileName);
-    emit stickTextChanged();
-    emit stickVersionAvailable();
-
     _ZCL_OtauQueryNextImageResp_t resp;
     resp.manufacturerCode = _req->manufacturerCode;
     resp.imageType = _req->imageType;
-
-    const FirmwareUpdate* record = recordOf(DeviceType::UsbStick);
-    const bool recordNewer = record && record->m_version != kNoVersion && record->m_version > reportedVersion;
-    const StickQueryDecision decision =
-        RunPolicy::decideStickQuery(m_eStickUpdateState, record != nullptr, recordNewer, m_stickFirmware.hasUpdate());
-    if (decision.offer) {
-        offerStickImage(_seq, _ind, resp, *record);
+    if (const FirmwareUpdate* record = m_stickUpdate.query(_req->currentFileVersion)) {
+        // Nothing to serve: the stick update cannot go on.
+        if (!makeOffer(_ind->srcShortAddress, resp, *record))
+            m_stickUpdate.fail("no stick image to offer");
+        sendZclQueryNextImageResp(_seq, _ind, resp);
         return;
     }
-    if (decision.updateOver) {
-        LOG(lcOta,
-            QString("QueryNextImageRequest %1: Stick: currentFirmwareVersion %2, updateVersion %3, "
-                    "boHasUpdate %4")
-                .arg(m_eStickUpdateState == eStickUpdateStateWait ? "eStickUpdateStateWait" : "nothing newer to offer",
-                     versionPrefixed(formatVersion(reportedVersion)), m_stickFirmware.updateVersionString(),
-                     boolText(m_stickFirmware.hasUpdate())));
-        // The stick update is over: the help box moves on from "wait".
-        endStickUpdate(decision.newState);
-    } else {
-        setStickUpdateState(decision.newState);
-    }
-
-    resp.status = isUpdatePossible(DeviceType::UsbStick, reportedVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
+    resp.status =
+        isUpdatePossible(DeviceType::UsbStick, _req->currentFileVersion) ? ZclAbortStatus : ZclNoImageAvailableStatus;
     sendZclQueryNextImageResp(_seq, _ind, resp);
 }
 
-void OtaServer::recordOffer(ushort _address, const _ZCL_OtauQueryNextImageResp_t& _resp)
+bool OtaServer::makeOffer(ushort _address, _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
 {
+    const QString path = servedFilePath(_record);
+    const quint32 size = servableSize(m_catalog, _record);
+    if (size == 0) {
+        LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
+        _resp.status = ZclNoImageAvailableStatus;
+        return false;
+    }
+    _resp.status = ZclSuccessStatus;
+    _resp.fileVersion = _record.m_version;
+    _resp.imageSize = size;
     Offer offer;
     offer.manufacturerCode = _resp.manufacturerCode;
     offer.imageType = _resp.imageType;
     offer.fileVersion = _resp.fileVersion;
     offer.imageSize = _resp.imageSize;
     m_offers.insert(_address, offer);
-}
-
-void OtaServer::offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind,
-                                _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record)
-{
-    const QString path = servedFilePath(_record);
-    const quint32 size = servableSize(m_catalog, _record);
-    if (size == 0) {
-        // Nothing to serve: the stick update cannot go on.
-        LOG(lcOta, QString("missing file or file empty '%1'").arg(path));
-        failStickUpdate("no stick image to offer");
-        _resp.status = ZclNoImageAvailableStatus;
-        sendZclQueryNextImageResp(_seq, _ind, _resp);
-        return;
-    }
-    _resp.status = ZclSuccessStatus;
-    _resp.fileVersion = _record.m_version;
-    _resp.imageSize = size;
-    recordOffer(_ind->srcShortAddress, _resp);
-    sendZclQueryNextImageResp(_seq, _ind, _resp);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -621,8 +477,8 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
 
     const ushort address = ind.srcShortAddress;
     const bool forStick = DeviceType::isStick(req.imageType);
-    if (forStick && isStickAddress(address))
-        stickHeard();
+    if (forStick && m_stickUpdate.isStickAddress(address))
+        m_stickUpdate.heard();
     ZigBeeDeviceModel* model = deviceModel();
     const ZigBeeDevice* device = model && !forStick ? model->findDevice(address) : nullptr;
     const auto offer = m_offers.constFind(address);
@@ -633,7 +489,7 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     request.fileVersion = req.fileVersion;
     request.hasRecord = recordOf(req.imageType) != nullptr;
     request.state = sysState();
-    request.fromStick = forStick && isStickAddress(address);
+    request.fromStick = forStick && m_stickUpdate.isStickAddress(address);
     request.deviceKnown = device != nullptr;
     request.inUpdateList = m_updateList.contains(address);
     request.offer = offer != m_offers.constEnd() ? &offer.value() : nullptr;
@@ -725,7 +581,7 @@ void OtaServer::serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _i
                                                                   : QString("not the file on record");
         LOG(lcOta, QString("file error %1 name %2").arg(why, path));
         if (isStick) {
-            failStickUpdate("the stick image cannot be read");
+            m_stickUpdate.fail("the stick image cannot be read");
         } else {
             ZigBeeDeviceModel* model = deviceModel();
             model->setDone(model->rowOf(address), ProgressHelper::eResultFail);
@@ -762,8 +618,7 @@ void OtaServer::recordServed(ushort _address, Offer& _offer, quint32 _offset, in
     const int progress = perMille(_offer.servedEnd, _offer.imageSize);
 
     if (DeviceType::isStick(_record.m_devType)) {
-        m_stickFirmware.setProgress(progress);
-        emit stickVersionAvailable();
+        m_stickUpdate.setProgress(progress);
         return;
     }
     ZigBeeDeviceModel* model = deviceModel();
@@ -808,8 +663,8 @@ void OtaServer::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payload)
     const ushort address = ind.srcShortAddress;
     const bool offered = m_offers.contains(address);
     if (DeviceType::isStick(req.imageType)) {
-        if (sysState() == SystemServices::SysStateStickUpdate && offered && isStickAddress(address)) {
-            stickUpgradeEnd(address, req.status);
+        if (sysState() == SystemServices::SysStateStickUpdate && offered && m_stickUpdate.isStickAddress(address)) {
+            m_stickUpdate.upgradeEnd(address, req.status);
             return;
         }
     } else if (sysState() == SystemServices::SysStateDeviceUpdate && offered && m_updateList.contains(address)) {
@@ -836,17 +691,4 @@ void OtaServer::deviceUpgradeEnd(ushort _address, quint8 _status)
     model->setClientState(_address, ZigBeeDevice::eClientStateAbortUpdate);
     model->countFailure(_address, ProgressHelper::eResultVerifFail);
     checkUpdateStop();
-}
-
-void OtaServer::stickUpgradeEnd(ushort _address, quint8 _status)
-{
-    stickHeard();
-    m_offers.remove(_address);
-    if (_status != 0) {
-        failStickUpdate(QString("the stick ended its transfer with status %1").arg(hex(_status, 2)));
-        return;
-    }
-    LOG(lcOta, "STICK - END");
-    setStickUpdateState(eStickUpdateStateWait);
-    emit stickVersionAvailable();
 }

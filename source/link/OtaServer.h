@@ -6,11 +6,10 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 
 #include "OtaRecords.h"
 #include "RunPolicy.h"
-#include "common/FirmwareUpdate.h"
+#include "StickImageUpdate.h"
 #include "common/SystemServices.h"
 
 class FirmwareCatalog;
@@ -23,7 +22,8 @@ class ZigBeeDeviceModel;
 // is offered, serves the image block by block from the firmware file of the
 // client's device type and keeps the bookkeeping of a run as RunPolicy
 // decides it: one device at a time, battery-powered devices first, three
-// attempts at most.
+// attempts at most. The stick's own update (its state, its firmware record,
+// its address and its watchdog) is the StickImageUpdate it owns.
 //
 // A client gets blocks only of what it was offered, and only the stick's own
 // address speaks for the stick. Each request handler first decides what to
@@ -34,22 +34,6 @@ class OtaServer : public QObject
 {
     Q_OBJECT
 public:
-    enum eStickUpdateState_t
-    {
-        eStickUpdateStateUnknown = 0,
-        eStickUpdateStateIdle = 1,
-        eStickUpdateStateTransfer = 2,
-        eStickUpdateStateWait = 3,
-        eStickUpdateStateSuccess = 4,
-        eStickUpdateStateFail = 5,
-        eStickUpdateStateUpToDate = 6,
-    };
-
-    // A stick update fails when the stick's own requests stop for this long
-    // after its transfer started: it restarts once it has its image, and
-    // may take a minute or two to join the USB bus and the network again.
-    static constexpr int kStickSilenceLimitMs = 5 * 60 * 1000;
-
     // The run policy's records and decisions, under the names the server's
     // handlers use.
     using Offer = RunPolicy::Offer;
@@ -57,7 +41,6 @@ public:
     using QueryDecision = RunPolicy::QueryDecision;
     using BlockVerdict_t = RunPolicy::BlockVerdict_t;
     using BlockRequest = RunPolicy::BlockRequest;
-    using StickQueryDecision = RunPolicy::StickQueryDecision;
 
     // _catalog: the firmware files served; _devices: the device list it
     // updates; _runState: the run it serves, and its end.
@@ -71,31 +54,12 @@ public:
 
     // A device update run: start (true) or abort (false).
     void startDeviceUpdate(bool _start);
-    void startStickUpdate();
-    // The user cancels the stick update: it ends, neither failed nor done.
-    void abortStickUpdate();
-    // The update index or the backup file announces stick firmware (device type 6).
-    void setStickUpdateInfo(unsigned int _version, QString _fileName);
-    bool isStickUpdateAvailable() const;
-    // The stick announced itself; _stickUpdateRunning: the system is in a stick update.
-    void stickConnected(bool _stickUpdateRunning);
-    // The link is up; outside a stick update the stick's update state is idle.
-    void linkUp(bool _stickUpdateRunning);
-    // The stick's network status: while it is joined, its short address is
-    // the one address that speaks for it.
-    void setStickNetwork(bool _joined, quint16 _shortAddr);
-    // The stick went on with its update (an OTA request of its own) or
-    // restarted (a connect request): a stick update is not silent.
-    void stickHeard();
     // The devices heard so far are gone (another network, or the stick
     // leaves its network): so are the update list and every offer to a device.
     void forgetDevices();
 
-    // How long a stick update waits for the stick (kStickSilenceLimitMs unless set otherwise).
-    void setStickSilenceLimit(int _milliseconds) { m_stickWatchdog.setInterval(_milliseconds); }
-
-    int stickUpdateState() const { return m_eStickUpdateState; }
-    const FirmwareUpdate& stickFirmware() const { return m_stickFirmware; }
+    StickImageUpdate& stickUpdate() { return m_stickUpdate; }
+    const StickImageUpdate& stickUpdate() const { return m_stickUpdate; }
 
     // The update list: short addresses of the devices whose transfer runs.
     const QList<ushort>& updateList() const { return m_updateList; }
@@ -108,7 +72,7 @@ signals:
     // A response for the stick to relay: the payload of the reply to the
     // command with sequence number _seq.
     void reply(unsigned char _seq, QByteArray _payload);
-    // The stick's version, update state or progress changed.
+    // The stick's version, update state or progress changed (passed on from its StickImageUpdate).
     void stickVersionAvailable();
     void stickTextChanged();
     void helpUpdateRequired();
@@ -132,17 +96,16 @@ private:
                             quint32 _storedVersion, quint16 _imageType);
     void offerImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
                     const FirmwareUpdate& _record);
-    // What a successful Query Next Image Response offers _address, and what its blocks must ask for.
-    void recordOffer(ushort _address, const _ZCL_OtauQueryNextImageResp_t& _resp);
-    void offerStickImage(unsigned char _seq, const _IsdCommandIndication_t* _ind, _ZCL_OtauQueryNextImageResp_t& _resp,
-                         const FirmwareUpdate& _record);
+    // Offers _address the image of _record in _resp and records what its
+    // blocks must ask for; false, with "no image" in _resp, when the image
+    // cannot be served.
+    bool makeOffer(ushort _address, _ZCL_OtauQueryNextImageResp_t& _resp, const FirmwareUpdate& _record);
     static void logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_t& _ind,
                            const _ZCL_OtauImageBlockReq_t& _req);
     void serveBlock(unsigned char _seq, const _IsdCommandIndication_t& _ind, const _ZCL_OtauImageBlockReq_t& _req,
                     const FirmwareUpdate& _record);
     void recordServed(ushort _address, Offer& _offer, quint32 _offset, int _bytes, const FirmwareUpdate& _record);
     void deviceUpgradeEnd(ushort _address, quint8 _status);
-    void stickUpgradeEnd(ushort _address, quint8 _status);
     void sendZclQueryNextImageResp(unsigned char _seq, const _IsdCommandIndication_t* _ind,
                                    const _ZCL_OtauQueryNextImageResp_t& _resp);
     void sendZclImageBlockResp(unsigned char _seq, const _IsdCommandIndication_t* _ind,
@@ -155,13 +118,7 @@ private:
     template <typename Request>
     static bool readRequest(const char* _what, const QByteArray& _payload, _IsdCommandIndication_t& _ind,
                             Request& _req);
-    // Whether _address speaks for the stick; while the stick is not joined,
-    // the first address that asks during a stick update becomes its address.
-    bool isStickAddress(ushort _address);
-    void failStickUpdate(const QString& _why);
-    void endStickUpdate(int _state);
     void checkUpdateStop();
-    void setStickUpdateState(int _state);
     ZigBeeDeviceModel* deviceModel() const;
     SystemServices::SysState_t sysState() const;
 
@@ -169,16 +126,8 @@ private:
     ZigBeeDeviceModel& m_devices;
     RunState& m_runState;
 
-    FirmwareUpdate m_stickFirmware;
-    quint32 m_stickUpdateVersion = kNoVersion;
-    QString m_stickUpdateFileName;
-    int m_eStickUpdateState = eStickUpdateStateUnknown;
     QList<ushort> m_updateList;
     // What each client in a transfer was offered, by short address.
     QHash<ushort, Offer> m_offers;
-    bool m_stickJoined = false;
-    quint16 m_stickShortAddr = 0;
-    // The address that took a stick update while the stick is in no network.
-    int m_stickClaim = -1;
-    QTimer m_stickWatchdog;
+    StickImageUpdate m_stickUpdate;
 };

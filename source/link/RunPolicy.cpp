@@ -1,7 +1,7 @@
 #include "RunPolicy.h"
 
 #include "OtaRecords.h"
-#include "OtaServer.h"
+#include "StickImageUpdate.h"
 #include "common/DeviceType.h"
 #include "common/ProgressHelper.h"
 
@@ -80,24 +80,25 @@ RunPolicy::StickQueryDecision RunPolicy::decideStickQuery(int _state, bool _hasR
     StickQueryDecision decision;
     decision.newState = _state;
     switch (_state) {
-    case OtaServer::eStickUpdateStateTransfer:
+    case StickImageUpdate::eStickUpdateStateTransfer:
         // Only a file newer than the version the stick reports now is
         // offered; a stick that runs it or a newer one already is done.
         if (_hasRecord && _recordNewer) {
             decision.offer = true;
         } else if (_hasRecord) {
-            decision.newState = OtaServer::eStickUpdateStateUpToDate;
+            decision.newState = StickImageUpdate::eStickUpdateStateUpToDate;
             decision.updateOver = true;
         }
         break;
-    case OtaServer::eStickUpdateStateWait:
-        decision.newState = _stillHasUpdate ? OtaServer::eStickUpdateStateFail : OtaServer::eStickUpdateStateSuccess;
+    case StickImageUpdate::eStickUpdateStateWait:
+        decision.newState =
+            _stillHasUpdate ? StickImageUpdate::eStickUpdateStateFail : StickImageUpdate::eStickUpdateStateSuccess;
         decision.updateOver = true;
         break;
-    case OtaServer::eStickUpdateStateUnknown:
-    case OtaServer::eStickUpdateStateIdle:
+    case StickImageUpdate::eStickUpdateStateUnknown:
+    case StickImageUpdate::eStickUpdateStateIdle:
         if (!_stillHasUpdate)
-            decision.newState = OtaServer::eStickUpdateStateUpToDate;
+            decision.newState = StickImageUpdate::eStickUpdateStateUpToDate;
         break;
     default:
         break;

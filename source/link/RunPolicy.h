@@ -111,7 +111,7 @@ public:
     // What the stick's own Query Next Image does to its update.
     struct StickQueryDecision
     {
-        int newState = 0;        // an OtaServer::eStickUpdateState_t
+        int newState = 0;        // a StickImageUpdate::eStickUpdateState_t
         bool offer = false;      // its image is offered (a stick update is transferring)
         bool updateOver = false; // it has restarted after its update: the system goes idle
     };

@@ -52,7 +52,7 @@ bool StickInterface::isLinkConnected() const
 
 void StickInterface::setStickUpdateInfo(unsigned int _version, QString _fileName)
 {
-    m_otaServer.setStickUpdateInfo(_version, _fileName);
+    m_otaServer.stickUpdate().setUpdateInfo(_version, _fileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -65,7 +65,7 @@ void StickInterface::rxFrame(QByteArray _rFrame)
     switch (quint8(_rFrame.at(0))) {
     case ConnectRequest:
         LOG(lcLink, "ConnectRequest found");
-        m_otaServer.stickHeard();
+        m_otaServer.stickUpdate().heard();
         m_serialPortHandler.setState(CSerialPortHandler::eStateConnected);
         sendConnectAccept();
         m_lastRxSeq = 0;
@@ -86,7 +86,7 @@ void StickInterface::rxFrame(QByteArray _rFrame)
 
 void StickInterface::sendConnectAccept()
 {
-    m_otaServer.stickConnected(isStickUpdateRunning());
+    m_otaServer.stickUpdate().stickConnected(isStickUpdateRunning());
     QByteArray body;
     appendU8(body, ConnectAccept);
     LOG(lcLink, QString("sendConnectAccept: %1 bytes '%2'")
@@ -187,7 +187,7 @@ void StickInterface::rxNwkStatusReq(unsigned char _seq, const QByteArray _payloa
     m_nwkState = status.nwkState;
     m_nwkChannel = status.channel;
     m_nwkShortAddr = status.shortAddr;
-    m_otaServer.setStickNetwork(m_nwkState == eNwkStateJoined, m_nwkShortAddr);
+    m_otaServer.stickUpdate().setNetwork(m_nwkState == eNwkStateJoined, m_nwkShortAddr);
     if (status.nwkId != m_nwkId) {
         // Another network: the devices heard so far belong to the old one.
         const bool known = m_firstNwkStatusSeen;
@@ -245,7 +245,7 @@ void StickInterface::rxZclIndication(unsigned char _seq, const QByteArray _paylo
 void StickInterface::serialPortStateChanged()
 {
     if (isLinkConnected()) {
-        m_otaServer.linkUp(isStickUpdateRunning());
+        m_otaServer.stickUpdate().linkUp(isStickUpdateRunning());
         LOG(lcLink, "stick connected");
     } else {
         m_nwkState = eNwkStateUnknown;
@@ -292,9 +292,9 @@ QString StickInterface::getText(int _txtId)
     case ConnectedNetworkStatusTxt:
         return networkStatusText();
     case StickUpdateDoneImg:
-        if (m_otaServer.stickUpdateState() == OtaServer::eStickUpdateStateSuccess)
+        if (stickUpdateState() == StickImageUpdate::eStickUpdateStateSuccess)
             return QStringLiteral("qrc:/pic/checkmark.png");
-        if (m_otaServer.stickUpdateState() == OtaServer::eStickUpdateStateFail)
+        if (stickUpdateState() == StickImageUpdate::eStickUpdateStateFail)
             return QStringLiteral("qrc:/pic/error.png");
         return QString();
     default: {
@@ -350,12 +350,12 @@ QString StickInterface::networkStatusText() const
 
 QString StickInterface::stickVersionText() const
 {
-    const FirmwareUpdate& stick = m_otaServer.stickFirmware();
-    const int state = m_otaServer.stickUpdateState();
+    const FirmwareUpdate& stick = stickFirmware();
+    const int state = stickUpdateState();
     const QString current = stick.versionString();
-    if (!isLinkConnected() || current.isEmpty() || state == OtaServer::eStickUpdateStateUnknown)
+    if (!isLinkConnected() || current.isEmpty() || state == StickImageUpdate::eStickUpdateStateUnknown)
         return tr("unknown");
-    if (state == OtaServer::eStickUpdateStateFail)
+    if (state == StickImageUpdate::eStickUpdateStateFail)
         return versionChangeHtml(current, "blue", stick.updateVersionString(), "green", "black",
                                  " " + tr("Verification failed", "stick update result"));
     if (stick.updateVersion() > stick.m_version)

@@ -69,11 +69,11 @@ public:
 
     // The OTA server's operations for the window.
     void startDeviceUpdate(bool _start) { m_otaServer.startDeviceUpdate(_start); }
-    void startStickUpdate() { m_otaServer.startStickUpdate(); }
+    void startStickUpdate() { m_otaServer.stickUpdate().start(); }
     void setStickUpdateInfo(unsigned int _version, QString _fileName);
-    bool isStickUpdateAvailable() const { return m_otaServer.isStickUpdateAvailable(); }
-    int stickUpdateState() const { return m_otaServer.stickUpdateState(); }
-    const FirmwareUpdate& stickFirmware() const { return m_otaServer.stickFirmware(); }
+    bool isStickUpdateAvailable() const { return m_otaServer.stickUpdate().isUpdateAvailable(); }
+    int stickUpdateState() const { return m_otaServer.stickUpdate().state(); }
+    const FirmwareUpdate& stickFirmware() const { return m_otaServer.stickUpdate().firmware(); }
     OtaServer& otaServer() { return m_otaServer; }
     const OtaServer& otaServer() const { return m_otaServer; }
 

@@ -520,7 +520,7 @@ void tst_Bridge::actions()
     QVERIFY(!bridge.boGetVal(CProg2Gui::StickUpdateProgressVisible_ValId));
     bridge.qmlAction(CProg2Gui::DoStickUpdate_QmlAction);
     QCOMPARE(bridge.SysState(), CProg2Gui::SysStateStickUpdate);
-    QCOMPARE(harness.stick->stickUpdateState(), int(OtaServer::eStickUpdateStateTransfer));
+    QCOMPARE(harness.stick->stickUpdateState(), int(StickImageUpdate::eStickUpdateStateTransfer));
     QCOMPARE(bridge.iGetVal(CProg2Gui::StickUpdateProgress_ValId), 0);
     QVERIFY(bridge.boGetVal(CProg2Gui::StickUpdateProgressVisible_ValId));
     bridge.setSysState(CProg2Gui::SysStateIdle);

@@ -89,7 +89,8 @@ void tst_StickUpdate::stickRestartsWithTheNewFirmware()
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateStickUpdate);
     QVERIFY(!bridge->boGetVal(CProg2Gui::StickUpdateButtonEnabled_ValId));
 
-    QTRY_COMPARE_WITH_TIMEOUT(stick->stickUpdateState(), int(OtaServer::eStickUpdateStateSuccess), kStickUpdateMs);
+    QTRY_COMPARE_WITH_TIMEOUT(stick->stickUpdateState(), int(StickImageUpdate::eStickUpdateStateSuccess),
+                              kStickUpdateMs);
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateIdle);
     QCOMPARE(bridge->getText(CProg2Gui::StickUpdateDoneImg_ValId), QString("qrc:/pic/checkmark.png"));
     QCOMPARE(bridge->getText(CProg2Gui::StickVersionTxt_ValId), versionPrefixed("1.2.0"));
@@ -149,7 +150,7 @@ void tst_StickUpdate::stickUpdateFailsAndEnds()
     CProg2Gui* bridge = rig.bridge();
     StickInterface* stick = bridge->stickInterface();
     // The stick's silence counts from its last request; a short limit keeps the test short.
-    stick->otaServer().setStickSilenceLimit(3000);
+    stick->otaServer().stickUpdate().setSilenceLimit(3000);
     QVERIFY2(rig.downloadOffered(kConnectMs, kDownloadMs), qPrintable(rig.error()));
     QTRY_VERIFY_WITH_TIMEOUT(bridge->boGetVal(CProg2Gui::StickUpdateButtonEnabled_ValId), kConnectMs);
     const QString held = rig.updatePath() + "/" + stick->stickFirmware().m_update.fileName;
@@ -160,7 +161,7 @@ void tst_StickUpdate::stickUpdateFailsAndEnds()
     QCOMPARE(bridge->SysState(), CProg2Gui::SysStateStickUpdate);
     // Whatever went wrong, the stick update ends as failed and the tool is usable again.
     QTRY_COMPARE_WITH_TIMEOUT(bridge->SysState(), CProg2Gui::SysStateIdle, kStickUpdateMs);
-    QCOMPARE(stick->stickUpdateState(), int(OtaServer::eStickUpdateStateFail));
+    QCOMPARE(stick->stickUpdateState(), int(StickImageUpdate::eStickUpdateStateFail));
     QCOMPARE(bridge->getText(CProg2Gui::StickUpdateDoneImg_ValId), QString("qrc:/pic/error.png"));
     QVERIFY(!bridge->boGetVal(CProg2Gui::DeviceAbortButton_ValId));
     if (fault == "no file") {

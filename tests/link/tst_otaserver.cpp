@@ -707,7 +707,7 @@ void tst_OtaServer::stickUpdateAlwaysEnds()
     harness.exchange(queryNextImage(1, 0x0000, 6, 0x010000));
     if (fault == "no file")
         QVERIFY(QFile::remove(path));
-    stick.otaServer().setStickSilenceLimit(200);
+    stick.otaServer().stickUpdate().setSilenceLimit(200);
     stick.startStickUpdate();
 
     const quint32 reported = fault == "runs it" ? 0x020000 : 0x010000;
@@ -721,7 +721,7 @@ void tst_OtaServer::stickUpdateAlwaysEnds()
     } else if (fault == "end 0x96") {
         harness.exchange(upgradeEnd(3, 0x0000, 6, 0x020000, 0x96));
     } else if (fault == "cancel") {
-        stick.otaServer().abortStickUpdate();
+        stick.otaServer().stickUpdate().abort();
     }
     // Whatever went wrong: the stick update is over, and every button usable again.
     QTRY_COMPARE_WITH_TIMEOUT(harness.services->SysState(), SystemServices::SysStateIdle, 2000);
@@ -765,7 +765,7 @@ void tst_OtaServer::onlyTheStickSpeaksForIt()
     QCOMPARE(parseReply(harness.reply(imageBlock(6, 0x4444, 6, 0, 40, kManufacturer, 0x020000))).status(),
              quint8(0x95));
     harness.exchange(upgradeEnd(7, 0x4444, 6, 0x020000));
-    QCOMPARE(stick.stickUpdateState(), int(OtaServer::eStickUpdateStateTransfer));
+    QCOMPARE(stick.stickUpdateState(), int(StickImageUpdate::eStickUpdateStateTransfer));
     QCOMPARE(stick.stickFirmware().m_progress, 0);
     QCOMPARE(stick.stickFirmware().versionString(), QString("1.0.0"));
 

@@ -91,7 +91,7 @@ void tst_StickInterface::connectWhileConnected()
 {
     StickHarness harness;
     harness.connectStick();
-    QCOMPARE(harness.stick->stickUpdateState(), int(OtaServer::eStickUpdateStateIdle));
+    QCOMPARE(harness.stick->stickUpdateState(), int(StickImageUpdate::eStickUpdateStateIdle));
     QCOMPARE(harness.reply(command(7, 0x01)), QByteArray::fromHex("040700"));
 
     // The stick restarted: accepted again, and the filter starts over.
