@@ -71,6 +71,19 @@ bool writeFile(const QString& _path, const QByteArray& _data)
     return file.commit();
 }
 
+// The square sizes of an icon's pictures; an error text, or empty.
+QString iconSizes(const QStringList& _args, QVector<QSize>& _sizes)
+{
+    for (const QString& arg : _args) {
+        bool ok = false;
+        const int edge = arg.toInt(&ok);
+        if (!ok || edge <= 0 || edge > 256)
+            return QString("icon size %1 is not between 1 and 256").arg(arg);
+        _sizes.append(QSize(edge, edge));
+    }
+    return _sizes.isEmpty() ? QString("ico needs at least one size") : QString();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -98,15 +111,9 @@ int main(int argc, char* argv[])
             return fail("png takes one size <width>x<height>");
         sizes.append(size);
     } else {
-        for (int i = 4; i < args.size(); ++i) {
-            bool ok = false;
-            const int edge = args[i].toInt(&ok);
-            if (!ok || edge <= 0 || edge > 256)
-                return fail(QString("icon size %1 is not between 1 and 256").arg(args[i]));
-            sizes.append(QSize(edge, edge));
-        }
-        if (sizes.isEmpty())
-            return fail("ico needs at least one size");
+        const QString error = iconSizes(args.mid(4), sizes);
+        if (!error.isEmpty())
+            return fail(error);
     }
 
     QVector<QImage> images;

@@ -107,6 +107,18 @@ void removeLink(const QString& _linkPath, const QString& _target)
         QFile::remove(_linkPath);
 }
 
+// The line, its speeds, the seed and the run time as the command line asks.
+void applyOptions(const Options& _options, StickSimulator& _sim)
+{
+    _sim.setDevicePath(_options.devicePath);
+    _sim.setBaud(int(_options.baud));
+    _sim.setRxBaud(int(_options.rxBaud));
+    if (_options.seed >= 0)
+        _sim.setSeed(quint32(_options.seed));
+    if (_options.durationS > 0)
+        _sim.setStopAfterMs(_options.durationS * 1000);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -125,13 +137,7 @@ int main(int argc, char* argv[])
     }
 
     StickSimulator sim(scenario);
-    sim.setDevicePath(options.devicePath);
-    sim.setBaud(int(options.baud));
-    sim.setRxBaud(int(options.rxBaud));
-    if (options.seed >= 0)
-        sim.setSeed(quint32(options.seed));
-    if (options.durationS > 0)
-        sim.setStopAfterMs(options.durationS * 1000);
+    applyOptions(options, sim);
     QObject::connect(&sim, &StickSimulator::finished, &app, [&sim] {
         for (const QString& line : sim.summary())
             printLine(line);
