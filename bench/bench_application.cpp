@@ -80,7 +80,9 @@ struct ToolHome
         env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
         env.insert("XDG_RUNTIME_DIR", dir.path() + "/runtime");
         env.remove("QT_MESSAGE_PATTERN");
-        env.remove("QT_LOGGING_RULES");
+        // The terminal shows only warnings unless asked: the window's
+        // completion and the device list's rows are debug lines.
+        env.insert("QT_LOGGING_RULES", "qml.debug=true;lumoran.devices.debug=true");
         return env;
     }
 };
