@@ -3,6 +3,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 
+#include "QuickAccessibleTree.h"
 #include "QuickTableAccessible.h"
 
 namespace {
@@ -55,13 +56,6 @@ bool isLeafRole(int _role)
     }
 }
 
-// The TableView of the window's tables (ListTable.qml).
-bool isTable(const QQuickItem* _item)
-{
-    return _item->property("columnCount").isValid() && _item->property("rowCount").isValid() &&
-           _item->property("__listView").isValid();
-}
-
 // Whether the object's type, or a QML type it derives from, has this name.
 bool isOfType(const QObject* _object, const char* _type)
 {
@@ -92,7 +86,7 @@ QAccessibleInterface* factory(const QString& _className, QObject* _object)
     if (!_object || _className != QLatin1String(_object->metaObject()->className()))
         return nullptr;
     auto* item = qobject_cast<QQuickItem*>(_object);
-    if (!item || !QuickItemAccessible::attachedOf(item) || isTextField(item))
+    if (!item || !QuickAccessibleTree::attachedOf(item) || isTextField(item))
         return nullptr;
     if (isOfType(item, "BasicTableView"))
         return new QuickTableAccessible(item);
@@ -115,96 +109,6 @@ void QuickItemAccessible::install()
     QAccessible::installFactory(factory);
 }
 
-QObject* QuickItemAccessible::attachedOf(const QQuickItem* _item)
-{
-    if (!_item)
-        return nullptr;
-    // The attached object is created as a child of its item.
-    for (QObject* child : _item->children()) {
-        if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
-            return child;
-    }
-    return nullptr;
-}
-
-bool QuickItemAccessible::isReported(QQuickItem* _item)
-{
-    if (!_item)
-        return false;
-    if (QObject* attached = attachedOf(_item)) {
-        if (attached->property("ignored").toBool())
-            return false;
-    }
-    // Qt Quick answers for the items it makes accessible, this factory for
-    // the rest.
-    return QAccessible::queryAccessibleInterface(_item) != nullptr;
-}
-
-QRect QuickItemAccessible::screenRect(const QQuickItem* _item)
-{
-    if (!_item || !_item->window() || !_item->isVisible() || qFuzzyIsNull(_item->opacity()))
-        return QRect();
-    const QSize size(int(_item->width()), int(_item->height()));
-    const QPointF scenePoint = _item->mapToScene(QPointF(0, 0));
-    return QRect(_item->window()->mapToGlobal(scenePoint.toPoint()), size);
-}
-
-QAccessibleInterface* QuickItemAccessible::reportedParent(const QQuickItem* _item)
-{
-    if (!_item)
-        return nullptr;
-    QQuickWindow* window = _item->window();
-    const QQuickItem* content = window ? window->contentItem() : nullptr;
-    for (QQuickItem* parent = _item->parentItem(); parent; parent = parent->parentItem()) {
-        if (parent == content)
-            return QAccessible::queryAccessibleInterface(window);
-        if (isReported(parent))
-            return QAccessible::queryAccessibleInterface(parent);
-    }
-    return nullptr;
-}
-
-QList<QQuickItem*> QuickItemAccessible::reportedChildren(QQuickItem* _item)
-{
-    QList<QQuickItem*> found;
-    if (!_item)
-        return found;
-    const QList<QQuickItem*> children = _item->childItems();
-    for (QQuickItem* child : children) {
-        if (isReported(child))
-            found.append(child);
-        else
-            found.append(reportedChildren(child));
-    }
-    return found;
-}
-
-bool QuickItemAccessible::cellPosition(const QQuickItem* _item, int* _row, int* _column)
-{
-    // A table's cell and header delegates are loaded by loaders that hand
-    // them a styleData object: with row and column for cells, with column
-    // and no row for headers. The search ends at the table.
-    for (const QQuickItem* ancestor = _item; ancestor; ancestor = ancestor->parentItem()) {
-        if (ancestor != _item && isTable(ancestor))
-            return false;
-        const auto* styleData = ancestor->property("styleData").value<QObject*>();
-        if (!styleData || !styleData->property("column").isValid())
-            continue;
-        const QVariant row = styleData->property("row");
-        // The header's last loader fills the rest of the header: no column.
-        *_column = styleData->property("column").toInt();
-        *_row = row.isValid() ? row.toInt() : -1;
-        if (*_column < 0)
-            return false;
-        for (const QQuickItem* above = ancestor->parentItem(); above; above = above->parentItem()) {
-            if (isTable(above))
-                return true;
-        }
-        return false;
-    }
-    return false;
-}
-
 QQuickItem* QuickItemAccessible::item() const
 {
     return m_item.data();
@@ -213,7 +117,7 @@ QQuickItem* QuickItemAccessible::item() const
 QQuickItem* QuickItemAccessible::tableItem() const
 {
     for (QQuickItem* ancestor = m_item ? m_item->parentItem() : nullptr; ancestor; ancestor = ancestor->parentItem()) {
-        if (isTable(ancestor))
+        if (QuickAccessibleTree::isTable(ancestor))
             return ancestor;
     }
     return nullptr;
@@ -229,7 +133,7 @@ QAccessibleInterface* QuickItemAccessible::parent() const
     // A cell belongs to its table, whatever lies between them.
     if (QQuickItem* table = tableItem())
         return QAccessible::queryAccessibleInterface(table);
-    return reportedParent(m_item);
+    return QuickAccessibleTree::reportedParent(m_item);
 }
 
 QList<QQuickItem*> QuickItemAccessible::children() const
@@ -239,7 +143,7 @@ QList<QQuickItem*> QuickItemAccessible::children() const
     QList<QQuickItem*> shown;
     if (isLeafRole(role()))
         return shown;
-    const QList<QQuickItem*> found = reportedChildren(m_item);
+    const QList<QQuickItem*> found = QuickAccessibleTree::reportedChildren(m_item);
     for (QQuickItem* child : found) {
         if (child->isVisible())
             shown.append(child);
@@ -265,7 +169,7 @@ int QuickItemAccessible::indexOfChild(const QAccessibleInterface* _child) const
 
 QString QuickItemAccessible::text(QAccessible::Text _type) const
 {
-    const QObject* attached = attachedOf(m_item);
+    const QObject* attached = QuickAccessibleTree::attachedOf(m_item);
     switch (_type) {
     case QAccessible::Name:
         return attached ? attached->property("name").toString() : QString();
@@ -284,12 +188,12 @@ QString QuickItemAccessible::text(QAccessible::Text _type) const
 
 QRect QuickItemAccessible::rect() const
 {
-    return screenRect(m_item);
+    return QuickAccessibleTree::screenRect(m_item);
 }
 
 QAccessible::Role QuickItemAccessible::role() const
 {
-    const int role = roleOf(attachedOf(m_item));
+    const int role = roleOf(QuickAccessibleTree::attachedOf(m_item));
     return role == QAccessible::NoRole ? QAccessible::Client : QAccessible::Role(role);
 }
 
@@ -298,7 +202,7 @@ QAccessible::State QuickItemAccessible::state() const
     QAccessible::State state;
     if (!m_item)
         return state;
-    if (const QObject* attached = attachedOf(m_item)) {
+    if (const QObject* attached = QuickAccessibleTree::attachedOf(m_item)) {
         for (const AttachedState& entry : kAttachedStates) {
             if (attached->property(entry.name).toBool())
                 entry.set(state);
@@ -372,7 +276,7 @@ void QuickItemAccessible::doAction(const QString& _name)
         QMetaObject::invokeMethod(m_item, function.constData());
         return;
     }
-    if (QObject* attached = attachedOf(m_item)) {
+    if (QObject* attached = QuickAccessibleTree::attachedOf(m_item)) {
         const QByteArray signal = _name == toggleAction() ? "toggleAction" : "pressAction";
         QMetaObject::invokeMethod(attached, signal.constData());
     }
@@ -433,14 +337,14 @@ int QuickItemAccessible::columnIndex() const
 {
     int row = -1;
     int column = -1;
-    return cellPosition(m_item, &row, &column) ? column : -1;
+    return QuickAccessibleTree::cellPosition(m_item, &row, &column) ? column : -1;
 }
 
 int QuickItemAccessible::rowIndex() const
 {
     int row = -1;
     int column = -1;
-    return cellPosition(m_item, &row, &column) ? row : -1;
+    return QuickAccessibleTree::cellPosition(m_item, &row, &column) ? row : -1;
 }
 
 int QuickItemAccessible::columnExtent() const

@@ -28,22 +28,6 @@ public:
     // knows is reported through these interfaces.
     static void install();
 
-    // The Accessible properties of an item (Qt's attached object); null when
-    // QML sets none.
-    static QObject* attachedOf(const QQuickItem* _item);
-    // Reported to a screen reader at all: accessible and not ignored.
-    static bool isReported(QQuickItem* _item);
-    // What Qt Quick reports as an item's place on the screen.
-    static QRect screenRect(const QQuickItem* _item);
-    // The nearest ancestor that is reported, or the window for the top.
-    static QAccessibleInterface* reportedParent(const QQuickItem* _item);
-    // The reported items below _item, in the order of its children, without
-    // looking inside reported ones.
-    static QList<QQuickItem*> reportedChildren(QQuickItem* _item);
-    // The table cell an item shows: its row and column, and whether it is a
-    // column header (row -1); false outside a table.
-    static bool cellPosition(const QQuickItem* _item, int* _row, int* _column);
-
     QQuickItem* item() const;
 
     // QAccessibleInterface

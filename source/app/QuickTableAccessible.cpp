@@ -5,7 +5,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 
-#include "QuickItemAccessible.h"
+#include "QuickAccessibleTree.h"
 
 QuickTableAccessible::QuickTableAccessible(QQuickItem* _table) : QAccessibleObject(_table), m_table(_table)
 {}
@@ -19,14 +19,14 @@ QList<QuickTableAccessible::Entry> QuickTableAccessible::entries() const
 {
     QList<Entry> cells;
     QList<Entry> others;
-    const QList<QQuickItem*> found = QuickItemAccessible::reportedChildren(m_table);
+    const QList<QQuickItem*> found = QuickAccessibleTree::reportedChildren(m_table);
     for (QQuickItem* child : found) {
         // Delegates kept for reuse and the header drawn while dragging are hidden.
         if (!child->isVisible())
             continue;
         int row = -1;
         int column = -1;
-        if (QuickItemAccessible::cellPosition(child, &row, &column))
+        if (QuickAccessibleTree::cellPosition(child, &row, &column))
             cells.append({row, column, child});
         else
             others.append({-2, -1, child});
@@ -53,7 +53,7 @@ QWindow* QuickTableAccessible::window() const
 
 QAccessibleInterface* QuickTableAccessible::parent() const
 {
-    return QuickItemAccessible::reportedParent(m_table);
+    return QuickAccessibleTree::reportedParent(m_table);
 }
 
 QAccessibleInterface* QuickTableAccessible::child(int _index) const
@@ -81,7 +81,7 @@ int QuickTableAccessible::indexOfChild(const QAccessibleInterface* _child) const
 
 QString QuickTableAccessible::text(QAccessible::Text _type) const
 {
-    const QObject* attached = QuickItemAccessible::attachedOf(m_table);
+    const QObject* attached = QuickAccessibleTree::attachedOf(m_table);
     if (!attached)
         return QString();
     if (_type == QAccessible::Name)
@@ -93,7 +93,7 @@ QString QuickTableAccessible::text(QAccessible::Text _type) const
 
 QRect QuickTableAccessible::rect() const
 {
-    return QuickItemAccessible::screenRect(m_table);
+    return QuickAccessibleTree::screenRect(m_table);
 }
 
 QAccessible::Role QuickTableAccessible::role() const
