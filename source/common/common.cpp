@@ -99,3 +99,13 @@ QString byteArrayToHex(const QByteArray& _data, int _maxBytes)
     }
     return text;
 }
+
+QString hexDigits(quint32 _value, int _digits)
+{
+    return QString("%1").arg(_value, _digits, 16, QChar('0'));
+}
+
+QString boolText(bool _value)
+{
+    return _value ? QStringLiteral("true") : QStringLiteral("false");
+}

@@ -21,3 +21,8 @@ QString versionChangeHtml(const QString& _current, const QString& _colourCurrent
                           const QString& _colourUpdate, const QString& _colourTail, const QString& _tail);
 QString xmlAttribute(const QString& _line, const QString& _name);
 QString byteArrayToHex(const QByteArray& _data, int _maxBytes = INT_MAX);
+// _value in lower-case hexadecimal, at least _digits wide, padded with zeros
+// ("1a2b"), as log lines and the window write addresses.
+QString hexDigits(quint32 _value, int _digits);
+// "true" or "false", for log lines.
+QString boolText(bool _value);

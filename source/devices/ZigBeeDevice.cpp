@@ -7,13 +7,6 @@
 #include "common/DeviceType.h"
 #include "common/log.h"
 
-namespace {
-QString hex4(ushort _value)
-{
-    return QString("%1").arg(_value, 4, 16, QChar('0'));
-}
-} // namespace
-
 ZigBeeDevice::ZigBeeDevice(ushort _shortAddr, ushort _devType, uint _version, const FirmwareCatalog* _catalog)
     : shortAddr(_shortAddr)
 {
@@ -107,7 +100,7 @@ bool ZigBeeDevice::checkForTimeout(const QDateTime& _now)
     if (!m_lastActivity.isValid() || !(m_lastActivity.addSecs(m_timeout) < _now))
         return false;
 
-    LOG(lcDevices, QString("timeout %1").arg(hex4(shortAddr)));
+    LOG(lcDevices, QString("timeout %1").arg(hexDigits(shortAddr, 4)));
     setClientState(eClientStateNoActivity);
     return true;
 }
@@ -153,7 +146,7 @@ QString ZigBeeDevice::extAddressText() const
 
 QString ZigBeeDevice::name() const
 {
-    return hex4(shortAddr);
+    return hexDigits(shortAddr, 4);
 }
 
 QString ZigBeeDevice::clientStateName() const

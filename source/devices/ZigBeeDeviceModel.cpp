@@ -10,15 +10,6 @@
 #include "common/log.h"
 
 namespace {
-QString hex4(ushort _value)
-{
-    return QString("%1").arg(_value, 4, 16, QChar('0'));
-}
-
-QString hex6(uint _value)
-{
-    return QString("%1").arg(_value, 6, 16, QChar('0'));
-}
 
 quint64 sortKeyOf(const ZigBeeDevice* _device)
 {
@@ -174,15 +165,15 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
     if (ZigBeeDevice* known = findDevice(_shortAddr)) {
         if (known->m_version == _version) {
             LOG(lcDevices, QString("device already known: shortAddr %1, devType %2, version %3")
-                               .arg(hex4(_shortAddr))
+                               .arg(hexDigits(_shortAddr, 4))
                                .arg(_devType)
-                               .arg(hex6(_version)));
+                               .arg(hexDigits(_version, 6)));
         } else {
             known->m_version = _version;
             LOG(lcDevices, QString("Version change: device already known: shortAddr %1, devType %2, version %3")
-                               .arg(hex4(_shortAddr))
+                               .arg(hexDigits(_shortAddr, 4))
                                .arg(_devType)
-                               .arg(hex6(_version)));
+                               .arg(hexDigits(_version, 6)));
         }
         return;
     }
@@ -201,9 +192,9 @@ void ZigBeeDeviceModel::addZigBeeDevice(unsigned short _shortAddr, unsigned shor
     m_list.insert(position, device);
     m_byAddress.insert(_shortAddr, device);
     LOG(lcDevices, QString("added device: shortAddr %1, devType %2 (%3), version 0x%4, idx %5")
-                       .arg(hex4(_shortAddr))
+                       .arg(hexDigits(_shortAddr, 4))
                        .arg(_devType)
-                       .arg(DeviceType::deviceTypeName(_devType), hex6(_version))
+                       .arg(DeviceType::deviceTypeName(_devType), hexDigits(_version, 6))
                        .arg(position));
     endInsertRows();
     emit deviceDataRepaint();
@@ -275,8 +266,8 @@ void ZigBeeDeviceModel::reportVersion(ushort _shortAddr, quint32 _version)
     ZigBeeDevice* device = findDevice(_shortAddr);
     if (!device || device->m_version == _version)
         return;
-    LOG(lcDevices,
-        QString("dev %1 reports version 0x%2, was 0x%3").arg(device->name(), hex6(_version), hex6(device->m_version)));
+    LOG(lcDevices, QString("dev %1 reports version 0x%2, was 0x%3")
+                       .arg(device->name(), hexDigits(_version, 6), hexDigits(device->m_version, 6)));
     device->m_version = _version;
     if (isInRun() && device->m_run.attempts == 0 && device->m_result == ProgressHelper::eResultUnknown) {
         if (!device->hasUpdate() && device->m_progress == 0)

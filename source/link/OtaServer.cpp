@@ -15,16 +15,6 @@
 using namespace OtaRecords;
 
 namespace {
-QString hex(quint32 _value, int _width)
-{
-    return QString("%1").arg(_value, _width, 16, QChar('0'));
-}
-
-QString boolText(bool _value)
-{
-    return _value ? QStringLiteral("true") : QStringLiteral("false");
-}
-
 // The image served for a firmware record: its plain file name in the update folder.
 QString servedFilePath(const FirmwareUpdate& _record)
 {
@@ -99,12 +89,12 @@ bool OtaServer::isUpdatePossible(quint16 _devType, quint32 _version) const
 void OtaServer::deviceTimedOut(ushort _shortAddr)
 {
     if (!isInUpdateList(_shortAddr)) {
-        LOG(lcOta, QString("no activity %1").arg(hex(_shortAddr, 4)));
+        LOG(lcOta, QString("no activity %1").arg(hexDigits(_shortAddr, 4)));
         return;
     }
     removeFromUpdateList(_shortAddr);
     m_devices.failTimedOut(_shortAddr);
-    LOG(lcOta, QString("no activity %1 - was in update list").arg(hex(_shortAddr, 4)));
+    LOG(lcOta, QString("no activity %1 - was in update list").arg(hexDigits(_shortAddr, 4)));
 }
 
 // ---------------------------------------------------------------------------
@@ -187,7 +177,7 @@ void OtaServer::sendZclQueryNextImageResp(unsigned char _seq, const _IsdCommandI
         model->setClientState(_ind->srcShortAddress, RunPolicy::clientStateAfterQuery(_resp.status));
     }
     if (_ind->srcShortAddress != 0)
-        LOG(lcOta, QString("dev: %1 status %2").arg(hex(_ind->srcShortAddress, 4), statusName(_resp.status)));
+        LOG(lcOta, QString("dev: %1 status %2").arg(hexDigits(_ind->srcShortAddress, 4), statusName(_resp.status)));
 }
 
 void OtaServer::sendZclImageBlockResp(unsigned char _seq, const _IsdCommandIndication_t* _ind,
@@ -249,7 +239,7 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
         if (!m_stickUpdate.isStickAddress(ind.srcShortAddress)) {
             LOG(lcOta, QString("image type %1 asked for by %2, which is not the stick")
                            .arg(req.imageType)
-                           .arg(hex(ind.srcShortAddress, 4)));
+                           .arg(hexDigits(ind.srcShortAddress, 4)));
             resp.status = ZclNoImageAvailableStatus;
             sendZclQueryNextImageResp(_seq, &ind, resp);
             return;
@@ -270,7 +260,7 @@ void OtaServer::ZclQueryNextImageReq(unsigned char _seq, const QByteArray _paylo
 
     model->addZigBeeDevice(ind.srcShortAddress, req.imageType, req.currentFileVersion, ind.extAddress());
     const QString deviceText = QString("shortAddr %1, devType %2 (%3), version %4")
-                                   .arg(hex(ind.srcShortAddress, 4))
+                                   .arg(hexDigits(ind.srcShortAddress, 4))
                                    .arg(req.imageType)
                                    .arg(DeviceType::deviceTypeName(req.imageType))
                                    .arg(req.currentFileVersion);
@@ -312,7 +302,7 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     ZigBeeDeviceModel* model = deviceModel();
     const ushort address = _ind->srcShortAddress;
     const quint32 reportedVersion = _req->currentFileVersion;
-    LOG(lcOta, QString("known device with short addr %1").arg(hex(address, 4)));
+    LOG(lcOta, QString("known device with short addr %1").arg(hexDigits(address, 4)));
 
     const DeviceQuery query = queryOf(*_req, *_device);
     const QueryDecision decision = RunPolicy::decideQuery(query);
@@ -325,11 +315,11 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     if (query.inRun) {
         LOG(lcOta, QString("dev ShortAddress %1, listSize %2, contain %3, Batt %4, done %5, active %6, devVer %7, "
                            "updVer %8, clientState %9, FailCounter %10")
-                       .arg(hex(address, 4))
+                       .arg(hexDigits(address, 4))
                        .arg(m_updateList.size())
                        .arg(boolText(query.inUpdateList), boolText(query.wallTransmitter), boolText(_device->isDone()),
                             boolText(_device->m_clientState != ZigBeeDevice::eClientStateNoActivity),
-                            hex(reportedVersion, 4), hex(query.fileVersion, 4), _device->clientStateName())
+                            hexDigits(reportedVersion, 4), hexDigits(query.fileVersion, 4), _device->clientStateName())
                        .arg(query.failCounter));
         applyQueryDecision(decision, address, reportedVersion, storedVersion, _req->imageType);
         checkUpdateStop();
@@ -345,13 +335,13 @@ void OtaServer::ZclQueryNextImageReq_Device(unsigned char _seq, const _IsdComman
     }
     if (!query.typeMatches)
         LOG(lcOta, QString("device %1 of type %2 asks for image type %3")
-                       .arg(hex(address, 4))
+                       .arg(hexDigits(address, 4))
                        .arg(_device->m_devType)
                        .arg(_req->imageType));
 
     const bool possible = isUpdatePossible(_req->imageType, reportedVersion);
     LOG(lcOta, QString("STATUS: shortAddr %1, devType %2 (%3), version %4: possibUpdates %5, boHasUpdate %6")
-                   .arg(hex(address, 4))
+                   .arg(hexDigits(address, 4))
                    .arg(_req->imageType)
                    .arg(DeviceType::deviceTypeName(_req->imageType), versionPrefixed(formatVersion(reportedVersion)),
                         boolText(possible), boolText(_device->hasUpdate())));
@@ -367,33 +357,34 @@ void OtaServer::applyQueryDecision(const QueryDecision& _decision, ushort _addre
     if (_decision.check != QueryDecision::eCheckNone) {
         const bool success = _decision.check == QueryDecision::eCheckSuccess;
         LOG(lcOta, QString("ver from dev %1, update %2 ver %3; success %4")
-                       .arg(hex(_reportedVersion, 4), hex(device->updateVersion(), 4), hex(_storedVersion, 4))
+                       .arg(hexDigits(_reportedVersion, 4), hexDigits(device->updateVersion(), 4),
+                            hexDigits(_storedVersion, 4))
                        .arg(success ? 1 : 0));
         model->verifyUpdate(_address, _reportedVersion, success);
         LOG(lcOta, QString("eClientStateCheckWriteData ShortAddress %1, FailCounter %2: Result %3")
-                       .arg(hex(_address, 4))
+                       .arg(hexDigits(_address, 4))
                        .arg(device->m_failCounter)
                        .arg(device->resultName()));
     }
     switch (_decision.step) {
     case QueryDecision::eStepRestart:
-        LOG(lcOta, QString("RE-starting update shortAddr %1").arg(hex(_address, 4)));
+        LOG(lcOta, QString("RE-starting update shortAddr %1").arg(hexDigits(_address, 4)));
         model->countFailure(_address, ProgressHelper::eResultStart);
         break;
     case QueryDecision::eStepGiveUp:
-        LOG(lcOta, QString("RE-starting update shortAddr %1").arg(hex(_address, 4)));
+        LOG(lcOta, QString("RE-starting update shortAddr %1").arg(hexDigits(_address, 4)));
         model->countFailure(_address, ProgressHelper::eResultVerifFail);
         // Given up: it must not keep the other devices waiting.
         removeFromUpdateList(_address);
         break;
     case QueryDecision::eStepLeave:
         LOG(lcOta, QString("shortAddr %1 reports %2 in mid-transfer: nothing newer to offer, off the update list")
-                       .arg(hex(_address, 4), hex(_reportedVersion, 4)));
+                       .arg(hexDigits(_address, 4), hexDigits(_reportedVersion, 4)));
         removeFromUpdateList(_address);
         break;
     case QueryDecision::eStepWrongType:
         LOG(lcOta, QString("device %1 of type %2 asks for image type %3: failed attempt %4")
-                       .arg(hex(_address, 4))
+                       .arg(hexDigits(_address, 4))
                        .arg(device->m_devType)
                        .arg(_imageType)
                        .arg(device->m_failCounter + 1));
@@ -401,7 +392,7 @@ void OtaServer::applyQueryDecision(const QueryDecision& _decision, ushort _addre
         removeFromUpdateList(_address);
         break;
     case QueryDecision::eStepStart:
-        LOG(lcOta, QString("starting update shortAddr %1").arg(hex(_address, 4)));
+        LOG(lcOta, QString("starting update shortAddr %1").arg(hexDigits(_address, 4)));
         m_updateList.append(_address);
         break;
     case QueryDecision::eStepNone:
@@ -477,7 +468,8 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
 
     const ushort address = ind.srcShortAddress;
     const bool forStick = DeviceType::isStick(req.imageType);
-    if (forStick && m_stickUpdate.isStickAddress(address))
+    const bool fromStick = forStick && m_stickUpdate.isStickAddress(address);
+    if (fromStick)
         m_stickUpdate.heard();
     ZigBeeDeviceModel* model = deviceModel();
     const ZigBeeDevice* device = model && !forStick ? model->findDevice(address) : nullptr;
@@ -489,7 +481,7 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
     request.fileVersion = req.fileVersion;
     request.hasRecord = recordOf(req.imageType) != nullptr;
     request.state = sysState();
-    request.fromStick = forStick && m_stickUpdate.isStickAddress(address);
+    request.fromStick = fromStick;
     request.deviceKnown = device != nullptr;
     request.inUpdateList = m_updateList.contains(address);
     request.offer = offer != m_offers.constEnd() ? &offer.value() : nullptr;
@@ -523,7 +515,7 @@ void OtaServer::ZclImageBlockReq(unsigned char _seq, const QByteArray _payload)
 void OtaServer::logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_t& _ind,
                            const _ZCL_OtauImageBlockReq_t& _req)
 {
-    const QString address = hex(_ind.srcShortAddress, 4);
+    const QString address = hexDigits(_ind.srcShortAddress, 4);
     switch (_verdict) {
     case RunPolicy::eBlockUnknownType:
         LOG(lcOta, QString("unknown device type; imageType %1").arg(_req.imageType));
@@ -545,7 +537,8 @@ void OtaServer::logRefusal(BlockVerdict_t _verdict, const _IsdCommandIndication_
         break;
     case RunPolicy::eBlockNotOffered:
         LOG(lcOta, QString("device %1 asks for manufacturer %2, image type %3, version %4, which it was not offered")
-                       .arg(address, hex(_req.manufacturerCode, 4), hex(_req.imageType, 4), hex(_req.fileVersion, 8)));
+                       .arg(address, hexDigits(_req.manufacturerCode, 4), hexDigits(_req.imageType, 4),
+                            hexDigits(_req.fileVersion, 8)));
         break;
     case RunPolicy::eBlockServe:
     case RunPolicy::eBlockForeignManufacturer:
@@ -644,9 +637,9 @@ void OtaServer::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payload)
     if (!readRequest("UpgradeEndReq", _payload, ind, req))
         return;
 
-    LOG(lcOta,
-        QString("UpgradeEndReq: status %1, manufacturerId %2, imageType '%3', firmwareVersion %4")
-            .arg(hex(req.status, 2), hex(req.manufacturerCode, 4), hex(req.imageType, 4), hex(req.fileVersion, 8)));
+    LOG(lcOta, QString("UpgradeEndReq: status %1, manufacturerId %2, imageType '%3', firmwareVersion %4")
+                   .arg(hexDigits(req.status, 2), hexDigits(req.manufacturerCode, 4), hexDigits(req.imageType, 4),
+                        hexDigits(req.fileVersion, 8)));
 
     _ZCL_OtauUpgradeEndResp_t resp;
     if (req.manufacturerCode != kManufacturerCode) {
@@ -672,7 +665,7 @@ void OtaServer::ZclUpgradeEndReq(unsigned char _seq, const QByteArray _payload)
         return;
     }
     // Nothing was offered to this address in this update: nothing to end.
-    LOG(lcOta, QString("WRONG - END from %1").arg(hex(address, 4)));
+    LOG(lcOta, QString("WRONG - END from %1").arg(hexDigits(address, 4)));
 }
 
 void OtaServer::deviceUpgradeEnd(ushort _address, quint8 _status)
@@ -681,13 +674,14 @@ void OtaServer::deviceUpgradeEnd(ushort _address, quint8 _status)
     model->updateActivity(_address);
     removeFromUpdateList(_address);
     if (_status == 0) {
-        LOG(lcOta, QString("DEV - END - removeFromUpdateList %1").arg(hex(_address, 4)));
+        LOG(lcOta, QString("DEV - END - removeFromUpdateList %1").arg(hexDigits(_address, 4)));
         model->setClientState(_address, ZigBeeDevice::eClientStateCheckWriteData);
         model->setDone(model->rowOf(_address), ProgressHelper::eResultWaiting);
         return;
     }
     // The device refused the image: one failed attempt, as a restart with the old version is.
-    LOG(lcOta, QString("DEV - END with status %1 - removeFromUpdateList %2").arg(hex(_status, 2), hex(_address, 4)));
+    LOG(lcOta, QString("DEV - END with status %1 - removeFromUpdateList %2")
+                   .arg(hexDigits(_status, 2), hexDigits(_address, 4)));
     model->setClientState(_address, ZigBeeDevice::eClientStateAbortUpdate);
     model->countFailure(_address, ProgressHelper::eResultVerifFail);
     checkUpdateStop();

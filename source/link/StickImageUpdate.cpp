@@ -5,14 +5,7 @@
 #include "common/RunState.h"
 #include "common/log.h"
 
-namespace {
-QString boolText(bool _value)
-{
-    return _value ? QStringLiteral("true") : QStringLiteral("false");
-}
-} // namespace
-
-StickImageUpdate::StickImageUpdate(FirmwareCatalog& _catalog, RunState& _runState,
+StickImageUpdate::StickImageUpdate(const FirmwareCatalog& _catalog, RunState& _runState,
                                    QHash<ushort, RunPolicy::Offer>& _offers, QObject* parent)
     : QObject(parent), m_catalog(_catalog), m_runState(_runState), m_offers(_offers)
 {
@@ -167,7 +160,7 @@ void StickImageUpdate::upgradeEnd(ushort _address, quint8 _status)
     heard();
     m_offers.remove(_address);
     if (_status != 0) {
-        fail(QString("the stick ended its transfer with status %1").arg(quint32(_status), 2, 16, QChar('0')));
+        fail(QString("the stick ended its transfer with status %1").arg(hexDigits(_status, 2)));
         return;
     }
     LOG(lcOta, "STICK - END");

@@ -38,7 +38,7 @@ public:
     static constexpr int kSilenceLimitMs = 5 * 60 * 1000;
 
     // _offers: the OTA server's offers by client address, the stick's among them.
-    StickImageUpdate(FirmwareCatalog& _catalog, RunState& _runState, QHash<ushort, RunPolicy::Offer>& _offers,
+    StickImageUpdate(const FirmwareCatalog& _catalog, RunState& _runState, QHash<ushort, RunPolicy::Offer>& _offers,
                      QObject* parent = nullptr);
 
     void start();
@@ -87,7 +87,7 @@ private:
     void end(int _state);
     void setState(int _state);
 
-    FirmwareCatalog& m_catalog;
+    const FirmwareCatalog& m_catalog;
     RunState& m_runState;
     QHash<ushort, RunPolicy::Offer>& m_offers;
 

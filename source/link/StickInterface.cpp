@@ -7,13 +7,6 @@
 
 using namespace OtaRecords;
 
-namespace {
-QString hex(quint32 _value, int _width)
-{
-    return QString("%1").arg(_value, _width, 16, QChar('0'));
-}
-} // namespace
-
 StickInterface::StickInterface(FirmwareCatalog& _catalog, ZigBeeDeviceModel& _devices, RunState& _runState,
                                QObject* parent)
     : QObject(parent), m_devices(_devices), m_runState(_runState), m_otaServer(_catalog, _devices, _runState)
@@ -235,9 +228,10 @@ void StickInterface::rxZclIndication(unsigned char _seq, const QByteArray _paylo
         LOG(lcLink,
             QString("UNKNOWN cmd id; cmd indication: srcAddrMode %1, srcShortAddress %2, srcExtAddress '%3', "
                     "srcProfileId %4, srcEndpointId %5, srcClusterId %6, clusterId %7, direction %8, commandId %9")
-                .arg(hex(ind.srcAddrMode, 2), hex(ind.srcShortAddress, 4), byteArrayToHex(ind.extAddressBytes()),
-                     hex(ind.srcProfileId, 4), hex(ind.srcEndpointId, 2), hex(ind.srcClusterId, 4),
-                     hex(ind.clusterId, 4), hex(ind.direction, 2), hex(ind.commandId, 2)));
+                .arg(hexDigits(ind.srcAddrMode, 2), hexDigits(ind.srcShortAddress, 4),
+                     byteArrayToHex(ind.extAddressBytes()), hexDigits(ind.srcProfileId, 4),
+                     hexDigits(ind.srcEndpointId, 2), hexDigits(ind.srcClusterId, 4), hexDigits(ind.clusterId, 4),
+                     hexDigits(ind.direction, 2), hexDigits(ind.commandId, 2)));
         break;
     }
 }
